@@ -1,0 +1,44 @@
+# make run    install what is missing, build, start the setup under Wine
+# make test   install what is missing, build, run every test under Wine
+# make dist   the one file a user downloads: dist/TonvaneSetup.exe
+#
+# The shipped setup is a 32-bit (i686) program. The tests run an x86_64
+# build of the same sources: Wine's 32-bit loader needs a kernel that runs
+# 32-bit Linux programs, and this project's machines do not.
+
+SHELL := /bin/bash
+JOBS ?= $(shell nproc)
+GENERATOR := -G Ninja
+CONFIGURE = cmake -S . -B build/$(1) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release \
+	-DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw.cmake -DTONVANE_ARCH=$(1) $(2)
+
+.PHONY: all bootstrap build build-i686 build-x86_64 test dist run clean
+
+all: build
+
+bootstrap:
+	@scripts/bootstrap
+
+build-x86_64: bootstrap
+	@$(call CONFIGURE,x86_64,-DTONVANE_BUILD_TESTS=ON) >/dev/null
+	@cmake --build build/x86_64 -j $(JOBS)
+
+build-i686: bootstrap
+	@$(call CONFIGURE,i686,-DTONVANE_BUILD_TESTS=OFF) >/dev/null
+	@cmake --build build/i686 -j $(JOBS)
+
+build: build-x86_64 build-i686
+
+test: build
+	@tests/harness/run build/x86_64 -j $(JOBS)
+
+dist: build-i686
+	@mkdir -p dist
+	@cp build/i686/src/startup/TonvaneSetup.exe dist/TonvaneSetup.exe
+	@echo "dist/TonvaneSetup.exe"
+
+run: dist build-x86_64
+	@scripts/run-setup
+
+clean:
+	rm -rf build dist

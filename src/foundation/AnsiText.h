@@ -1,0 +1,24 @@
+// Conversions between UTF-16 text and the byte texts of files and resources.
+//
+// Files are read and written in the calling thread's ANSI code page
+// (CP_THREAD_ACP); no byte-order mark is ever written or recognised, so a
+// mark in a file is decoded like any other bytes.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace tonvane {
+
+// Exactly `count` bytes in the given code page; an empty run gives "".
+std::wstring decodeCodePageText(const void* bytes, std::size_t count, unsigned codePage);
+
+// Exactly `count` bytes in the calling thread's ANSI code page.
+std::wstring decodeAnsiText(const void* bytes, std::size_t count);
+
+// The text in the calling thread's ANSI code page, up to its first zero byte.
+// Characters without a mapping become the code page's default character.
+// A conversion failure other than a short buffer ends in raiseFailure.
+std::string encodeAnsiText(const std::wstring& text);
+
+}  // namespace tonvane

@@ -1,0 +1,65 @@
+#include "Errors.h"
+
+#include <cstdio>
+
+namespace tonvane {
+
+FaultRecord lastFault;
+
+std::wstring errorMessage(std::int32_t value) {
+  switch (value) {
+    case Exception::Normal:
+      return L"It ended normally.";
+    case Exception::MemoryAllocation:
+      return L"The memory allocating error occurred.";
+    case Exception::MemoryAccess:
+      return L"The memory unlawful computer access error occurred.";
+    case Exception::OperationResult:
+      return L"The operation result error occurred.";
+    case Exception::Algorithm:
+      return L"The algorithm error occurred.";
+    case Exception::OsError:
+      return L"OS error occurred.";
+    default:
+      return L"An undefined error occurred.";
+  }
+}
+
+std::wstring systemErrorText() {
+  std::wstring text;
+  wchar_t* message = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
+      nullptr, GetLastError(), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+      reinterpret_cast<wchar_t*>(&message), 0, nullptr);
+  if (length != 0 && message != nullptr) text.assign(message, length);
+  if (message != nullptr) LocalFree(message);
+
+  if (lastFault.recorded) {
+    wchar_t line[160];
+    swprintf(line, sizeof line / sizeof line[0],
+             L"\nExceptionCode: %08lX, ExceptionFlags: %08lX, ExceptionAddress: %08lX, "
+             L"NumberParameters: %08lX\n",
+             static_cast<unsigned long>(lastFault.code), static_cast<unsigned long>(lastFault.flags),
+             static_cast<unsigned long>(lastFault.address),
+             static_cast<unsigned long>(lastFault.parameterCount));
+    text += line;
+  }
+  return text;
+}
+
+HRESULT hresultFromLastError() {
+  const DWORD error = GetLastError();
+  if (static_cast<LONG>(error) <= 0) return static_cast<HRESULT>(error);
+  return static_cast<HRESULT>((error & 0xFFFF) | 0x80070000u);
+}
+
+void raiseFailure(HRESULT result) {
+  const DWORD code = result == E_OUTOFMEMORY ? STATUS_NO_MEMORY : STATUS_ILLEGAL_INSTRUCTION;
+  RaiseException(code, EXCEPTION_NONCONTINUABLE, 0, nullptr);
+  // A handler may still return from a non-continuable exception; the platform
+  // then raises STATUS_NONCONTINUABLE_EXCEPTION, but never come back here.
+  for (;;) RaiseException(STATUS_NONCONTINUABLE_EXCEPTION, EXCEPTION_NONCONTINUABLE, 0, nullptr);
+}
+
+}  // namespace tonvane

@@ -1,0 +1,93 @@
+#include "FileHandle.h"
+
+#include <new>
+#include <vector>
+
+#include "AnsiText.h"
+#include "Errors.h"
+
+namespace tonvane {
+
+bool FileHandle::open(const std::wstring& path, bool read, bool write, bool shareRead,
+                      bool shareWrite) {
+  DWORD access = 0;
+  if (read) access |= GENERIC_READ;
+  if (write) access |= GENERIC_WRITE;
+  DWORD share = 0;
+  if (shareRead) share |= FILE_SHARE_READ;
+  if (shareWrite) share |= FILE_SHARE_WRITE;
+  const DWORD disposition = read ? OPEN_EXISTING : (write ? CREATE_ALWAYS : OPEN_EXISTING);
+
+  HANDLE handle = CreateFileW(path.c_str(), access, share, nullptr, disposition,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  close();
+  handle_ = handle;
+  path_ = path;
+  return true;
+}
+
+std::uint32_t FileHandle::read(void* buffer, std::uint32_t length) {
+  if (handle_ == nullptr) return 0;
+  DWORD count = 0;
+  if (!ReadFile(handle_, buffer, length, &count, nullptr)) return 0;
+  return count;
+}
+
+std::uint32_t FileHandle::write(const void* bytes, std::uint32_t length) {
+  if (handle_ == nullptr) return 0;
+  DWORD count = 0;
+  if (!WriteFile(handle_, bytes, length, &count, nullptr)) return 0;
+  return count;
+}
+
+std::uint64_t FileHandle::size() const {
+  if (handle_ == nullptr) return 0;
+  DWORD high = 0;
+  SetLastError(NO_ERROR);
+  const DWORD low = GetFileSize(handle_, &high);
+  if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return 0;
+  return (static_cast<std::uint64_t>(high) << 32) | low;
+}
+
+void FileHandle::close() {
+  if (handle_ != nullptr) CloseHandle(handle_);
+  handle_ = nullptr;
+  path_.clear();
+}
+
+bool FileHandle::readAllText(std::int32_t chunkSize, std::wstring& text) {
+  if (handle_ == nullptr || chunkSize <= 0) return false;
+  text.clear();
+
+  std::vector<char> chunk;
+  try {
+    chunk.resize(static_cast<std::size_t>(chunkSize));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  std::vector<char> accumulated;
+
+  // Each further read asks for as much as the last one delivered, so a file
+  // read with its own size as the chunk takes one full read and one empty one.
+  std::uint32_t last = read(chunk.data(), static_cast<std::uint32_t>(chunkSize));
+  while (last != 0) {
+    try {
+      accumulated.insert(accumulated.end(), chunk.begin(), chunk.begin() + last);
+    } catch (const std::bad_alloc&) {
+      raiseFailure(E_OUTOFMEMORY);
+    }
+    last = read(chunk.data(), last);
+  }
+  if (accumulated.empty()) return false;
+  text = decodeAnsiText(accumulated.data(), accumulated.size());
+  return !text.empty();
+}
+
+bool FileHandle::writeText(const std::wstring& text) {
+  if (handle_ == nullptr || text.empty()) return false;
+  const std::string bytes = encodeAnsiText(text);
+  return write(bytes.data(), static_cast<std::uint32_t>(bytes.size())) != 0;
+}
+
+}  // namespace tonvane

@@ -1,0 +1,55 @@
+// One open file. Results report failure (false, a count of 0); nothing is
+// shown and nothing throws. Callers create a fresh object per open.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+namespace tonvane {
+
+class FileHandle {
+ public:
+  FileHandle() = default;
+  ~FileHandle() { close(); }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+
+  // CreateFileW: access from `read`/`write`; OPEN_EXISTING whenever `read` is
+  // set, otherwise CREATE_ALWAYS for `write`.
+  bool open(const std::wstring& path, bool read, bool write, bool shareRead, bool shareWrite);
+
+  // The two modes in use: a text file read while others may read and write
+  // it, and a file created (or emptied) for writing with no sharing.
+  bool openForReadingText(const std::wstring& path) { return open(path, true, false, true, true); }
+  bool openForCreating(const std::wstring& path) { return open(path, false, true, false, false); }
+
+  // One ReadFile / WriteFile; 0 when closed, at end of file or on failure.
+  std::uint32_t read(void* buffer, std::uint32_t length);
+  std::uint32_t write(const void* bytes, std::uint32_t length);
+
+  // 0 when the size cannot be read.
+  std::uint64_t size() const;
+
+  // Safe to repeat.
+  void close();
+
+  // The whole rest of the file, decoded from the ANSI code page. False (the
+  // output untouched) when closed or chunkSize <= 0; false with an empty
+  // output when nothing was read or it decodes to nothing.
+  bool readAllText(std::int32_t chunkSize, std::wstring& text);
+
+  // The text in the ANSI code page without terminator; false for an empty
+  // text, a closed file, or when nothing was written.
+  bool writeText(const std::wstring& text);
+
+  bool isOpen() const { return handle_ != nullptr; }
+  const std::wstring& path() const { return path_; }
+
+ private:
+  HANDLE handle_ = nullptr;
+  std::wstring path_;
+};
+
+}  // namespace tonvane

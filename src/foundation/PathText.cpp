@@ -1,0 +1,69 @@
+#include "PathText.h"
+
+namespace tonvane {
+
+std::wstring ensureTrailingBackslash(const std::wstring& path) {
+  if (path.empty() || path.back() == L'\\') return path;
+  return path + L'\\';
+}
+
+std::wstring removeTrailingBackslash(const std::wstring& path) {
+  if (!path.empty() && path.back() == L'\\') return path.substr(0, path.size() - 1);
+  return path;
+}
+
+std::wstring lowerCase(const std::wstring& text) {
+  std::wstring lowered = text;
+  for (wchar_t& c : lowered)
+    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+  return lowered;
+}
+
+std::wstring partsFolder(const PathParts& parts) {
+  return std::wstring(parts.drive) + parts.directory;
+}
+
+std::wstring partsFullPath(const PathParts& parts) {
+  return std::wstring(parts.drive) + parts.directory + parts.fileName + parts.extension;
+}
+
+std::wstring partsFileNameLower(const PathParts& parts) {
+  return lowerCase(std::wstring(parts.fileName) + parts.extension);
+}
+
+bool hasExtension(const PathParts& parts, const std::wstring& extension) {
+  if (extension.empty()) return false;
+  std::wstring wanted = lowerCase(extension);
+  if (wanted[0] != L'.') wanted.insert(wanted.begin(), L'.');
+  return wanted == lowerCase(parts.extension);
+}
+
+namespace {
+// Windows drops trailing dots and spaces from a path step, so ". ." and "..."
+// can reach the parent as surely as "..".
+bool stepLeavesFolder(const std::wstring& step) {
+  int dots = 0;
+  for (wchar_t c : step) {
+    if (c == L'.')
+      ++dots;
+    else if (c != L' ')
+      return false;
+  }
+  return dots >= 2;
+}
+}  // namespace
+
+bool isContainedRelativePath(const std::wstring& name) {
+  if (name.empty() || name[0] == L'\\') return false;
+  if (name.find(L':') != std::wstring::npos) return false;
+  std::size_t start = 0;
+  while (start <= name.size()) {
+    std::size_t end = name.find(L'\\', start);
+    if (end == std::wstring::npos) end = name.size();
+    if (stepLeavesFolder(name.substr(start, end - start))) return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+}  // namespace tonvane

@@ -1,0 +1,38 @@
+// Path-string helpers that need no platform: pure text, so they also build
+// natively for fuzzing and sanitizers.
+#pragma once
+
+#include <string>
+
+namespace tonvane {
+
+// A path split the way the C runtime's safe splitpath does it; each field is
+// zero-terminated within its width.
+struct PathParts {
+  wchar_t drive[3] = {};       // "C:"
+  wchar_t directory[256] = {}; // "\\A\\B\\" with leading and trailing backslash
+  wchar_t fileName[256] = {};  // without extension
+  wchar_t extension[256] = {}; // with its leading dot
+};
+
+// Appends one backslash unless the path is empty or already ends with one.
+std::wstring ensureTrailingBackslash(const std::wstring& path);
+
+// Drops one trailing backslash, if there is one.
+std::wstring removeTrailingBackslash(const std::wstring& path);
+
+// Letters A to Z lowered; every other character kept.
+std::wstring lowerCase(const std::wstring& text);
+
+std::wstring partsFolder(const PathParts& parts);
+std::wstring partsFullPath(const PathParts& parts);
+std::wstring partsFileNameLower(const PathParts& parts);
+
+// "exe", ".exe" and "EXE" all match an extension ".Exe"; "" never matches.
+bool hasExtension(const PathParts& parts, const std::wstring& extension);
+
+// True when a relative name (backslash-separated) stays inside the folder it
+// is joined to: not rooted, no drive or stream colon, no step up the tree.
+bool isContainedRelativePath(const std::wstring& name);
+
+}  // namespace tonvane

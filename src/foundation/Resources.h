@@ -1,0 +1,41 @@
+// The program's own embedded resources, addressed by type name and numeric id.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+namespace tonvane {
+
+// Resource type names and ids of the payloads the setup carries.
+namespace ResourceId {
+constexpr const wchar_t* kZip = L"ZIP";
+constexpr const wchar_t* kExe = L"EXE";
+constexpr const wchar_t* kText = L"TEXT";
+constexpr unsigned kTermsJword = 203;
+constexpr unsigned kTermsToolbar = 204;
+constexpr unsigned kSettingsTemplate = 205;
+constexpr unsigned kPayloadArchive = 209;
+constexpr unsigned kUninstaller = 210;
+constexpr unsigned kJwordArchive = 212;
+constexpr unsigned kToolbarArchive = 213;
+constexpr unsigned kJapaneseTable = 215;
+}  // namespace ResourceId
+
+// The bytes belong to the program image and stay valid for the process's
+// life; a missing resource has size 0 and no data.
+struct ResourceBytes {
+  HRSRC found = nullptr;
+  HGLOBAL loaded = nullptr;
+  std::uint32_t size = 0;
+  const std::uint8_t* data = nullptr;
+};
+
+ResourceBytes loadResource(const wchar_t* type, unsigned id);
+
+// Creates (or empties) `path` and writes the bytes in one write. Only the
+// creation is reported: a missing resource gives an empty file and true.
+bool writeResourceToFile(const ResourceBytes& resource, const std::wstring& path);
+
+}  // namespace tonvane

@@ -1,0 +1,27 @@
+#include "SystemLibrary.h"
+
+#include <string>
+
+namespace tonvane {
+
+HMODULE loadSystemLibrary(const wchar_t* fileName) {
+  wchar_t folder[MAX_PATH] = {};
+  const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return nullptr;
+  std::wstring path(folder, length);
+  path += L'\\';
+  path += fileName;
+  // LOAD_WITH_ALTERED_SEARCH_PATH makes the DLL's own dependencies resolve
+  // from its folder too, on systems without the newer search flags.
+  return LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+FARPROC systemProcedure(const wchar_t* fileName, const char* procedure) {
+  // Not GetModuleHandleW: a bare name would match a same-named DLL from
+  // anywhere that happens to be loaded already.
+  HMODULE module = loadSystemLibrary(fileName);
+  if (module == nullptr) return nullptr;
+  return GetProcAddress(module, procedure);
+}
+
+}  // namespace tonvane

@@ -1,0 +1,17 @@
+// DLLs outside the known system set are loaded by full path from the system
+// folder, never by bare name: a setup usually runs from a downloads folder
+// where a planted DLL of the same name may lie beside it.
+#pragma once
+
+#include <windows.h>
+
+namespace tonvane {
+
+// Loads `fileName` (for example L"version.dll") from the system folder; null
+// when it cannot be loaded. The module stays loaded for the process's life.
+HMODULE loadSystemLibrary(const wchar_t* fileName);
+
+// The export of a system DLL, or null.
+FARPROC systemProcedure(const wchar_t* fileName, const char* procedure);
+
+}  // namespace tonvane

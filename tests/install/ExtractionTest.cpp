@@ -1,0 +1,213 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "Extraction.h"
+#include "TestFiles.h"
+#include "ZipBuilder.h"
+
+using namespace tonvane;
+using tonvane::test::Method;
+using tonvane::test::TempFolder;
+using tonvane::test::ZipBuilder;
+
+namespace {
+
+using List = std::vector<std::wstring>;
+
+const std::string kText = test::numberedLines(3000);
+
+TEST(ExtractArchive, WritesStoredDeflatedAndEmptyEntriesInArchiveOrder) {
+  TempFolder temp;
+  const std::string binary = [] {
+    std::string bytes;
+    for (int i = 0; i < 20000; ++i) bytes += static_cast<char>((i * 131 + i / 7) & 0xFF);
+    return bytes;
+  }();
+  ZipBuilder(temp / L"a.zip")
+      .add("Tonvane.exe", binary, Method::Stored)
+      .add("readme.txt", kText, Method::Deflated)
+      .add("silence.wav", "", Method::Stored)
+      .add("resource/pictures/logo.png", binary, Method::Deflated)
+      .add("resource/pictures/icon.png", "icon", Method::Stored);
+
+  List written = {L"kept"};
+  ASSERT_TRUE(extractArchive(temp / L"a.zip", temp / L"dest", written));
+  const std::wstring dest = temp / L"dest\\";
+  EXPECT_EQ(written, (List{L"kept", dest + L"Tonvane.exe", dest + L"readme.txt",
+                           dest + L"silence.wav", dest + L"resource\\pictures\\logo.png",
+                           dest + L"resource\\pictures\\icon.png"}));
+  EXPECT_EQ(test::readBytes(dest + L"Tonvane.exe"), binary);
+  EXPECT_EQ(test::readBytes(dest + L"readme.txt"), kText);
+  EXPECT_TRUE(test::fileExists(dest + L"silence.wav"));
+  EXPECT_EQ(test::readBytes(dest + L"silence.wav"), "");
+  EXPECT_EQ(test::readBytes(dest + L"resource\\pictures\\logo.png"), binary);
+  EXPECT_EQ(test::readBytes(dest + L"resource\\pictures\\icon.png"), "icon");
+}
+
+TEST(ExtractArchive, FolderEntriesMakeFoldersButAreNotListed) {
+  TempFolder temp;
+  ZipBuilder(temp / L"a.zip")
+      .add("docs/", "", Method::Stored)
+      .add("empty/inner/", "", Method::Stored)
+      .add("docs/a.txt", "a");
+  List written;
+  ASSERT_TRUE(extractArchive(temp / L"a.zip", temp / L"dest", written));
+  EXPECT_TRUE(test::folderExists(temp / L"dest\\empty\\inner"));
+  EXPECT_EQ(written, List{temp / L"dest\\docs\\a.txt"});
+}
+
+TEST(ExtractArchive, TheDestinationMayEndWithABackslashOrNot) {
+  TempFolder temp;
+  ZipBuilder(temp / L"a.zip").add("x.txt", "x").add("sub/y.txt", "y");
+  List without, with;
+  ASSERT_TRUE(extractArchive(temp / L"a.zip", temp / L"one", without));
+  ASSERT_TRUE(extractArchive(temp / L"a.zip", temp / L"one\\", with));
+  EXPECT_EQ(without, with);
+  EXPECT_EQ(without, (List{temp / L"one\\x.txt", temp / L"one\\sub\\y.txt"}));
+}
+
+TEST(ExtractArchive, ReplacesExistingFiles) {
+  TempFolder temp;
+  ZipBuilder(temp / L"a.zip").add("x.txt", "short");
+  CreateDirectoryW((temp / L"dest").c_str(), nullptr);
+  test::writeBytes(temp / L"dest\\x.txt", std::string(10000, 'o'));
+  SetFileAttributesW((temp / L"dest\\x.txt").c_str(), FILE_ATTRIBUTE_ARCHIVE);
+  List written;
+  ASSERT_TRUE(extractArchive(temp / L"a.zip", temp / L"dest", written));
+  EXPECT_EQ(test::readBytes(temp / L"dest\\x.txt"), "short");
+  EXPECT_EQ(written.size(), 1u);
+}
+
+TEST(ExtractArchive, EmptyMissingAndForeignArchives) {
+  TempFolder temp;
+  List written = {L"kept"};
+
+  // An archive without entries opens when something precedes its directory
+  // (a self-extracting stub, say), and there is nothing to write.
+  test::writeBytes(temp / L"empty.zip", "stub");
+  ZipBuilder(temp / L"empty.zip", /*appendToFile=*/true).close();
+  EXPECT_TRUE(extractArchive(temp / L"empty.zip", temp / L"dest", written));
+  EXPECT_EQ(written, List{L"kept"});
+
+  // minizip cannot open the bare 22-byte form: its directory search takes a
+  // record found at offset 0 for "not found". Nothing is written either way.
+  ZipBuilder(temp / L"bare.zip").close();
+  ASSERT_EQ(test::readBytes(temp / L"bare.zip").size(), 22u);
+  EXPECT_FALSE(extractArchive(temp / L"bare.zip", temp / L"dest2", written));
+
+  EXPECT_FALSE(extractArchive(temp / L"missing.zip", temp / L"dest2", written));
+  test::writeBytes(temp / L"not.zip", "this is not an archive at all");
+  EXPECT_FALSE(extractArchive(temp / L"not.zip", temp / L"dest2", written));
+  EXPECT_EQ(written, List{L"kept"});
+  EXPECT_FALSE(test::folderExists(temp / L"dest2"));
+}
+
+TEST(ExtractArchive, DamagedDataTruncatesThatEntryOnly) {
+  TempFolder temp;
+  const std::string second = test::numberedLines(20000, "second");
+  ZipBuilder(temp / L"a.zip").add("1.txt", kText).add("2.txt", second).add("3.txt", kText);
+
+  const long long offset = test::entryDataOffset(temp / L"a.zip", "2.txt");
+  ASSERT_GT(offset, 0);
+  std::string bytes = test::readBytes(temp / L"a.zip");
+  // Garble the middle of the second entry's compressed data.
+  const std::size_t third = bytes.find("3.txt");
+  ASSERT_NE(third, std::string::npos);
+  const std::size_t middle = static_cast<std::size_t>(offset) + (third - offset) / 2;
+  for (std::size_t i = middle; i < middle + 64; ++i) bytes[i] = static_cast<char>(0xFF);
+  test::writeBytes(temp / L"a.zip", bytes);
+
+  List written;
+  ASSERT_TRUE(extractArchive(temp / L"a.zip", temp / L"dest", written));
+  EXPECT_EQ(written, (List{temp / L"dest\\1.txt", temp / L"dest\\2.txt", temp / L"dest\\3.txt"}));
+  EXPECT_EQ(test::readBytes(temp / L"dest\\1.txt"), kText);
+  EXPECT_EQ(test::readBytes(temp / L"dest\\3.txt"), kText);
+  const std::string truncated = test::readBytes(temp / L"dest\\2.txt");
+  EXPECT_LT(truncated.size(), second.size());
+  EXPECT_GE(truncated.size(), 4096u);
+  EXPECT_EQ(truncated.substr(0, 4096), second.substr(0, 4096));
+}
+
+TEST(ExtractArchive, ADamagedCentralDirectoryEndsTheWalk) {
+  TempFolder temp;
+  ZipBuilder(temp / L"a.zip").add("1.txt", "one").add("2.txt", "two").add("3.txt", "three");
+  std::string bytes = test::readBytes(temp / L"a.zip");
+  const long long record = test::centralRecordOffset(bytes, 1);
+  ASSERT_GT(record, 0);
+  bytes[static_cast<std::size_t>(record) + 2] = 'X';
+  test::writeBytes(temp / L"a.zip", bytes);
+
+  List written;
+  EXPECT_TRUE(extractArchive(temp / L"a.zip", temp / L"dest", written));
+  EXPECT_EQ(written, List{temp / L"dest\\1.txt"});
+  EXPECT_EQ(test::readBytes(temp / L"dest\\1.txt"), "one");
+  EXPECT_FALSE(test::fileExists(temp / L"dest\\3.txt"));
+}
+
+TEST(ExtractArchive, SkipsNamesThatWouldLandOutsideTheDestination) {
+  TempFolder temp;
+  const std::string longName = std::string(300, 'n');
+  const std::string longest = std::string(256, 'm') + ".txt";  // exactly 260 bytes
+  ZipBuilder(temp / L"a.zip")
+      .add("..\\x", "escape")
+      .add("../y", "escape")
+      .add("a/../../x", "escape")
+      .add("C:x", "drive")
+      .add("ok.txt:stream", "stream")
+      .add("\\x", "rooted")
+      .add("/z", "rooted")
+      .add(longName, "long")
+      .add("ok.txt", "fine")
+      .add("sub/ok.txt", "fine too")
+      .add(longest, "longest");
+
+  CreateDirectoryW((temp / L"box").c_str(), nullptr);
+  List written;
+  ASSERT_TRUE(extractArchive(temp / L"a.zip", temp / L"box\\dest", written));
+
+  const std::wstring dest = temp / L"box\\dest\\";
+  // The 260-byte name fits the name buffer but not MAX_PATH once joined, so
+  // only the two ordinary names are certain to be written.
+  ASSERT_GE(written.size(), 2u);
+  EXPECT_EQ(written[0], dest + L"ok.txt");
+  EXPECT_EQ(written[1], dest + L"sub\\ok.txt");
+  for (const std::wstring& path : written) EXPECT_EQ(path.rfind(dest, 0), 0u) << path.c_str();
+  EXPECT_EQ(test::readBytes(dest + L"ok.txt"), "fine");
+
+  // Nothing beside or above the destination, and no stream on ok.txt.
+  EXPECT_EQ(test::listFolder(temp / L"box"), List{L"dest"});
+  EXPECT_EQ(test::listFolder(temp.path()), (List{L"a.zip", L"box"}));
+  EXPECT_FALSE(test::fileExists(L"C:\\x"));
+  EXPECT_FALSE(test::fileExists(L"C:\\z"));
+  EXPECT_FALSE(test::fileExists(dest + L"x"));
+  EXPECT_EQ(test::readBytes(dest + L"ok.txt:stream"), "");
+  const List inDest = test::listFolder(dest);
+  EXPECT_EQ(std::count_if(inDest.begin(), inDest.end(),
+                          [](const std::wstring& name) { return name.size() > 260; }),
+            0);
+}
+
+TEST(ExtractArchive, AnArchiveWrittenByDebiansZipExtractsByteForByte) {
+  const std::wstring sample = test::winePathOfUnixPath(TONVANE_SAMPLE_DIR);
+  TempFolder temp;
+  List written;
+  ASSERT_TRUE(extractArchive(sample + L"\\sample.zip", temp / L"dest", written));
+
+  const List expected = {L"inner.zip", L"numbers.txt", L"readme.txt",
+                         L"resource\\noise.bin", L"resource\\pictures\\spaced.txt",
+                         L"silence.wav"};
+  List relative;
+  for (const std::wstring& path : written) relative.push_back(path.substr((temp / L"dest\\").size()));
+  std::sort(relative.begin(), relative.end());
+  EXPECT_EQ(relative, expected);
+  for (const std::wstring& name : expected) {
+    const std::string original = test::readBytes(sample + L"\\tree\\" + name);
+    EXPECT_EQ(test::readBytes(temp / (L"dest\\" + name)), original) << name.c_str();
+  }
+  EXPECT_FALSE(test::readBytes(sample + L"\\tree\\numbers.txt").empty());
+}
+
+}  // namespace
