@@ -34,17 +34,23 @@ int runChildScenario(const std::wstring& name) {
   return found->second();
 }
 
-unsigned long runInChild(const std::wstring& scenario) {
+unsigned long runInChild(const std::wstring& scenario, const std::wstring& arguments) {
   std::wstring commandLine = L"\"" + modulePath() + L"\" --child " + scenario;
+  if (!arguments.empty()) commandLine += L" " + arguments;
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
   if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                       &startup, &process))
     return 0xFFFFFFFF;
-  WaitForSingleObject(process.hProcess, 60000);
   DWORD code = 0xFFFFFFFF;
-  GetExitCodeProcess(process.hProcess, &code);
+  if (WaitForSingleObject(process.hProcess, 30000) == WAIT_TIMEOUT) {
+    TerminateProcess(process.hProcess, STILL_ACTIVE);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    code = STILL_ACTIVE;
+  } else {
+    GetExitCodeProcess(process.hProcess, &code);
+  }
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
   return code;

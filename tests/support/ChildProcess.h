@@ -14,7 +14,9 @@ bool registerChildScenario(const std::wstring& name, std::function<int()> scenar
 // Runs the scenario in a copy of this program and returns its exit code. In
 // the copy an unhandled platform exception ends the process with the
 // exception's code, and with 0xDEAD when the exception was continuable.
-unsigned long runInChild(const std::wstring& scenario);
+// `arguments` follow the scenario name on the copy's command line. A copy
+// still running after 30 seconds is ended and gives STILL_ACTIVE (259).
+unsigned long runInChild(const std::wstring& scenario, const std::wstring& arguments = L"");
 
 int runChildScenario(const std::wstring& name);
 

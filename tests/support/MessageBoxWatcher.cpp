@@ -1,0 +1,76 @@
+#include "MessageBoxWatcher.h"
+
+#include <algorithm>
+
+namespace tonvane::test {
+
+namespace {
+constexpr int kMessageTextId = 0xFFFF;
+
+struct Search {
+  DWORD process;
+  std::vector<HWND> boxes;
+};
+
+BOOL CALLBACK collectBoxes(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<Search*>(data);
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  wchar_t className[16] = {};
+  GetClassNameW(window, className, 16);
+  if (process == search->process && std::wstring(className) == L"#32770" &&
+      IsWindowVisible(window) && GetDlgItem(window, kMessageTextId) != nullptr)
+    search->boxes.push_back(window);
+  return TRUE;
+}
+
+std::wstring textOf(HWND window) {
+  wchar_t buffer[4096] = {};
+  SendMessageTimeoutW(window, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG,
+                      2000, nullptr);
+  return buffer;
+}
+}  // namespace
+
+MessageBoxWatcher::MessageBoxWatcher(int button)
+    : button_(button), stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+  InitializeCriticalSection(&lock_);
+  thread_ = CreateThread(nullptr, 0, watch, this, 0, nullptr);
+}
+
+MessageBoxWatcher::~MessageBoxWatcher() {
+  SetEvent(stop_);
+  WaitForSingleObject(thread_, INFINITE);
+  CloseHandle(thread_);
+  CloseHandle(stop_);
+  DeleteCriticalSection(&lock_);
+}
+
+std::vector<SeenBox> MessageBoxWatcher::seen() const {
+  EnterCriticalSection(&lock_);
+  std::vector<SeenBox> copy = seen_;
+  LeaveCriticalSection(&lock_);
+  return copy;
+}
+
+DWORD WINAPI MessageBoxWatcher::watch(void* self) {
+  auto* watcher = static_cast<MessageBoxWatcher*>(self);
+  while (WaitForSingleObject(watcher->stop_, 50) == WAIT_TIMEOUT) {
+    Search search{GetCurrentProcessId(), {}};
+    EnumWindows(collectBoxes, reinterpret_cast<LPARAM>(&search));
+    for (HWND box : search.boxes) watcher->answer(box);
+  }
+  return 0;
+}
+
+void MessageBoxWatcher::answer(HWND box) {
+  if (std::find(answered_.begin(), answered_.end(), box) != answered_.end()) return;
+  answered_.push_back(box);
+  SeenBox seenBox{textOf(box), textOf(GetDlgItem(box, kMessageTextId))};
+  EnterCriticalSection(&lock_);
+  seen_.push_back(seenBox);
+  LeaveCriticalSection(&lock_);
+  PostMessageW(GetDlgItem(box, button_), BM_CLICK, 0, 0);
+}
+
+}  // namespace tonvane::test
