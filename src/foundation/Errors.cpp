@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "FaultTranslator.h"
+
 namespace tonvane {
 
 FaultRecord lastFault;
@@ -56,6 +58,17 @@ HRESULT hresultFromLastError() {
 
 void raiseFailure(HRESULT result) {
   const DWORD code = result == E_OUTOFMEMORY ? STATUS_NO_MEMORY : STATUS_ILLEGAL_INSTRUCTION;
+  if (faultTranslatorInstalled()) {
+    // A guarded thread could not be moved out of a non-continuable exception
+    // into a throw, so throw here what the translator would make of it,
+    // recording the fault as the platform would describe it.
+    EXCEPTION_RECORD record = {};
+    record.ExceptionCode = code;
+    record.ExceptionFlags = EXCEPTION_NONCONTINUABLE;
+    record.ExceptionAddress = __builtin_extract_return_addr(__builtin_return_address(0));
+    record.NumberParameters = 0;
+    faultTranslator(code, record);
+  }
   RaiseException(code, EXCEPTION_NONCONTINUABLE, 0, nullptr);
   // A handler may still return from a non-continuable exception; the platform
   // then raises STATUS_NONCONTINUABLE_EXCEPTION, but never come back here.

@@ -49,6 +49,8 @@ HRESULT hresultFromLastError();
 
 // Failure path of the string and container layer: raises a non-continuable
 // STATUS_NO_MEMORY for E_OUTOFMEMORY, STATUS_ILLEGAL_INSTRUCTION otherwise.
+// On a guarded worker thread it throws what the fault translator makes of
+// that code instead (see FaultTranslator.h).
 [[noreturn]] void raiseFailure(HRESULT result);
 
 }  // namespace tonvane
