@@ -1,6 +1,7 @@
 # make run    install what is missing, build, start the setup under Wine
 # make test   install what is missing, build, run every test under Wine
 # make dist   the one file a user downloads: dist/TonvaneSetup.exe
+# make bench  build and run the benchmarks under Wine
 #
 # The shipped setup is a 32-bit (i686) program. The tests run an x86_64
 # build of the same sources: Wine's 32-bit loader needs a kernel that runs
@@ -12,7 +13,7 @@ GENERATOR := -G Ninja
 CONFIGURE = cmake -S . -B build/$(1) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release \
 	-DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw.cmake -DTONVANE_ARCH=$(1) $(2)
 
-.PHONY: all bootstrap build build-i686 build-x86_64 test dist run clean
+.PHONY: all bootstrap build build-i686 build-x86_64 test bench dist run clean
 
 all: build
 
@@ -30,7 +31,10 @@ build-i686: bootstrap
 build: build-x86_64 build-i686
 
 test: build
-	@tests/harness/run build/x86_64 -j $(JOBS)
+	@tests/harness/run build/x86_64 -j $(JOBS) -LE bench
+
+bench: build-x86_64
+	@tests/harness/run build/x86_64 -L bench --verbose
 
 dist: build-i686
 	@mkdir -p dist

@@ -1,0 +1,51 @@
+// The list of installed files kept in "install.log" (format in
+// InstallLogText.h), and the merge of an old log with a new install.
+#pragma once
+
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "LongNames.h"
+
+namespace tonvane {
+
+// Whether two paths name the same thing: compared in their long form when
+// they exist, with A to Z folded and one trailing backslash ignored.
+bool samePath(const std::wstring& a, const std::wstring& b);
+
+// Paths that existed when they were added, none the same as another by
+// samePath, in the order of addition.
+class PathList {
+ public:
+  const std::vector<std::wstring>& paths() const { return paths_; }
+  std::size_t size() const { return paths_.size(); }
+
+  // Appends the path as given; false when it does not exist or is listed.
+  bool addExistingPath(const std::wstring& path);
+
+  void clear();
+
+ private:
+  std::vector<std::wstring> paths_;
+  // The compared form of every listed path: a merge of two large logs asks
+  // the file system once per new path instead of once per pair.
+  std::unordered_set<std::wstring> comparedForms_;
+  LongNames longNames_;
+};
+
+inline bool addExistingPath(PathList& list, const std::wstring& path) {
+  return list.addExistingPath(path);
+}
+
+// Replaces the list with the still-existing paths of the log's section
+// "Install", in the log's table order. False, with the list untouched, when
+// the log cannot be read or has no such section.
+bool loadInstallLog(const std::wstring& logPath, PathList& list);
+
+// Writes the list as the log at `logPath`. The new log is written beside it
+// first and then put in its place, so a write that fails (a full disk, a
+// read-only log) leaves the old log whole; false then.
+bool saveInstallLog(const PathList& list, const std::wstring& logPath);
+
+}  // namespace tonvane

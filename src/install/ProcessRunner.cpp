@@ -1,0 +1,55 @@
+#include "ProcessRunner.h"
+
+#include <windows.h>
+
+namespace tonvane {
+
+namespace {
+
+bool namesAFolder(const std::wstring& program) {
+  return program.find_first_of(L"\\/:") != std::wstring::npos;
+}
+
+// The full path in the system folder of a bare program name; "" when the
+// system folder cannot be had.
+std::wstring systemProgramPath(const std::wstring& name) {
+  wchar_t folder[MAX_PATH] = {};
+  const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return std::wstring();
+  std::wstring path(folder, length);
+  path += L'\\';
+  path += name;
+  if (name.find(L'.') == std::wstring::npos) path += L".exe";
+  return path;
+}
+
+}  // namespace
+
+std::uint32_t runAndWait(const std::wstring& program, const std::wstring& arguments) {
+  std::wstring commandLine = L"\"" + program + L"\"";
+  if (!arguments.empty()) commandLine += L" " + arguments;
+
+  // Without an application name CreateProcessW would look for a bare name in
+  // the setup's own folder and the current folder before the system's.
+  std::wstring applicationName;
+  if (!namesAFolder(program)) {
+    applicationName = systemProgramPath(program);
+    if (applicationName.empty()) return 0;
+  }
+
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(applicationName.empty() ? nullptr : applicationName.c_str(), &commandLine[0],
+                      nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup,
+                      &process))
+    return 0;
+  CloseHandle(process.hThread);
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = 0;
+  if (!GetExitCodeProcess(process.hProcess, &code)) code = 0;
+  CloseHandle(process.hProcess);
+  return code;
+}
+
+}  // namespace tonvane

@@ -1,0 +1,22 @@
+// Starting another program (the Windows Installer, a partner installer) and
+// waiting for it to end.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tonvane {
+
+// Runs `program` with the command line `"program"` followed, unless
+// `arguments` is empty, by a blank and `arguments`; waits without a time
+// limit and returns the exit code (0 when the program cannot be started or
+// its code cannot be read).
+//
+// A bare name without a folder ("msiexec") is started from the system
+// folder, with ".exe" added when it has no extension: the setup usually
+// runs from a downloads folder, where a planted program of the same name
+// could lie beside it or in the current folder. A program given with a
+// folder is started as given.
+std::uint32_t runAndWait(const std::wstring& program, const std::wstring& arguments);
+
+}  // namespace tonvane

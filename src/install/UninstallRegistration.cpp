@@ -1,0 +1,144 @@
+#include "UninstallRegistration.h"
+
+#include <windows.h>
+
+#include <cwchar>
+#include <cwctype>
+
+#include "ProcessRunner.h"
+#include "RegistryKey.h"
+
+namespace tonvane {
+
+namespace {
+
+struct ValueField {
+  const wchar_t* valueName;
+  std::wstring UninstallEntry::*field;
+};
+
+// Written and read in this order.
+const ValueField kValueFields[] = {
+    {L"DisplayName", &UninstallEntry::displayName},
+    {L"UninstallString", &UninstallEntry::uninstallString},
+    {L"InstallDate", &UninstallEntry::installDate},
+    {L"DisplayIcon", &UninstallEntry::displayIcon},
+    {L"HelpLink", &UninstallEntry::helpLink},
+    {L"URLInfoAbout", &UninstallEntry::urlInfoAbout},
+    {L"InstallSource", &UninstallEntry::installSource},
+    {L"DisplayVersion", &UninstallEntry::displayVersion},
+    {L"Publisher", &UninstallEntry::publisher},
+    {L"InstallLocation", &UninstallEntry::installLocation},
+};
+
+// Subkey names are at most 255 characters; the guard only ends the growth.
+constexpr DWORD kLongestKeyName = 32768;
+
+// "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" with hexadecimal digits: the
+// only kind of name the Windows Installer registers a product under. Any
+// other name is not handed to msiexec, which would read it as a package
+// file to look for in the current folder, or as more options.
+bool isProductCode(const std::wstring& name) {
+  static const wchar_t kPattern[] = L"{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}";
+  if (name.size() != std::wcslen(kPattern)) return false;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    if (kPattern[i] == L'x') {
+      if (name[i] > 0x7F || !std::iswxdigit(name[i])) return false;
+    } else if (name[i] != kPattern[i]) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool uninstallKeyExists(const std::wstring& keyName) {
+  RegistryKey key;
+  return key.open(HKEY_LOCAL_MACHINE, kUninstallRoot + keyName, KEY_READ) == ERROR_SUCCESS;
+}
+
+}  // namespace
+
+UninstallEntry makeUninstallEntry(const std::wstring& keyName) {
+  UninstallEntry entry;
+  entry.keyName = keyName;
+  return entry;
+}
+
+void stampInstallDate(UninstallEntry& entry, __time64_t when) {
+  std::tm local = {};
+  if (_localtime64_s(&local, &when) != 0) {
+    entry.installDate.clear();
+    return;
+  }
+  wchar_t date[16] = {};
+  std::swprintf(date, 16, L"%04d%02d%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+  entry.installDate = date;
+}
+
+bool writeUninstallEntry(UninstallEntry& entry) {
+  // An empty name would open the Uninstall key itself and write the values
+  // there.
+  if (entry.keyName.empty()) return false;
+  stampInstallDate(entry);
+  RegistryKey key;
+  if (key.create(HKEY_LOCAL_MACHINE, kUninstallRoot + entry.keyName) != ERROR_SUCCESS) return false;
+  for (const ValueField& value : kValueFields) {
+    const std::wstring& text = entry.*value.field;
+    if (!text.empty()) key.setString(value.valueName, text);
+  }
+  key.close();
+  return true;
+}
+
+bool readUninstallEntry(UninstallEntry& entry) {
+  RegistryKey key;
+  if (key.open(HKEY_LOCAL_MACHINE, kUninstallRoot + entry.keyName, kKeyReadWrite) != ERROR_SUCCESS)
+    return false;
+  for (const ValueField& value : kValueFields) queryStringGrowing(key, value.valueName, entry.*value.field);
+  key.close();
+  return true;
+}
+
+std::wstring findUninstallKeyByDisplayName(std::uint32_t& position, const std::wstring& displayName) {
+  // An entry without a display name reads as "" and must never match.
+  if (displayName.empty()) return std::wstring();
+  RegistryKey root;
+  if (root.open(HKEY_LOCAL_MACHINE, kUninstallRoot, kKeyReadWrite) != ERROR_SUCCESS)
+    return std::wstring();
+  DWORD capacity = 64;
+  for (;;) {
+    std::wstring name(capacity, L'\0');
+    DWORD length = capacity;
+    const LONG status =
+        RegEnumKeyExW(root.handle(), position, &name[0], &length, nullptr, nullptr, nullptr, nullptr);
+    if (status == ERROR_MORE_DATA && capacity < kLongestKeyName) {
+      capacity *= 2;
+      continue;
+    }
+    if (status != ERROR_SUCCESS) return std::wstring();
+    name.resize(length);
+
+    UninstallEntry entry = makeUninstallEntry(name);
+    readUninstallEntry(entry);
+    if (entry.displayName == displayName) return name;
+    ++position;
+    capacity = 64;
+  }
+}
+
+void uninstallPreviousVersions() {
+  std::uint32_t position = 0;
+  for (;;) {
+    const std::wstring keyName = findUninstallKeyByDisplayName(position, kProductName);
+    if (keyName.empty()) return;
+    if (keyName != kProductName && isProductCode(keyName)) {
+      runAndWait(L"msiexec", L"/x" + keyName + L" /passive");
+      // A removed entry moves the entries after it one position up: the
+      // next one is now at this position and must not be passed over.
+      if (!uninstallKeyExists(keyName)) continue;
+    }
+    ++position;
+  }
+}
+
+}  // namespace tonvane

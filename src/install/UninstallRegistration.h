@@ -1,0 +1,64 @@
+// The product's entry in the system's list of installed programs, the
+// lookup of entries by display name, and the removal of older releases that
+// the Windows Installer registered under their product codes.
+#pragma once
+
+#include <ctime>
+#include <cstdint>
+#include <string>
+
+namespace tonvane {
+
+// Under HKEY_LOCAL_MACHINE, for every user: there is no per-user entry.
+constexpr const wchar_t* kUninstallRoot = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+// The key and display name of the entry this setup writes.
+constexpr const wchar_t* kProductName = L"Tonvane Free";
+
+// An empty field stands for an absent value: it is never written, and a
+// value that cannot be read leaves its field as it was.
+struct UninstallEntry {
+  std::wstring keyName;  // the subkey under kUninstallRoot
+  std::wstring helpLink;
+  std::wstring uninstallString;
+  std::wstring displayIcon;
+  std::wstring displayName;
+  std::wstring displayVersion;
+  std::wstring installDate;  // "YYYYMMDD"
+  std::wstring publisher;
+  std::wstring urlInfoAbout;
+  std::wstring installSource;
+  std::wstring installLocation;
+};
+
+// Every field but keyName empty.
+UninstallEntry makeUninstallEntry(const std::wstring& keyName);
+
+// installDate from the local calendar date at `when` (by default now),
+// formatted "%04d%02d%02d"; empty when the time cannot be converted.
+void stampInstallDate(UninstallEntry& entry, __time64_t when = _time64(nullptr));
+
+// Stamps the install date, then creates or opens the key and writes every
+// non-empty field as REG_SZ (terminator included). Values of the key that
+// the record does not hold are kept. False, with nothing touched, for an
+// empty keyName, and false when the key cannot be created; the writes of
+// single values are not checked.
+bool writeUninstallEntry(UninstallEntry& entry);
+
+// Reads the values of the entry's key into its fields. The key is opened
+// for reading and writing, as it was created. False, with the fields
+// unchanged, when the key cannot be opened.
+bool readUninstallEntry(UninstallEntry& entry);
+
+// From `position` on, the first subkey of kUninstallRoot whose
+// "DisplayName" equals `displayName` exactly (letter case included);
+// `position` is left at that subkey. "" when none is found or on any error.
+std::wstring findUninstallKeyByDisplayName(std::uint32_t& position, const std::wstring& displayName);
+
+// Removes, one after the other and waiting for each, the older releases
+// registered under a product code with the display name kProductName, by
+// running the Windows Installer's passive uninstall. The entry named
+// kProductName (this setup's own) is left alone. Failures are silent.
+void uninstallPreviousVersions();
+
+}  // namespace tonvane
