@@ -1,0 +1,50 @@
+#include "ShellLink.h"
+
+#include <objidl.h>
+#include <shlobj.h>
+#include <shellapi.h>
+
+namespace tonvane {
+
+std::wstring specialFolderPath(int csidl) {
+  wchar_t buffer[MAX_PATH] = {};
+  if (!SHGetSpecialFolderPathW(nullptr, buffer, csidl, TRUE)) return std::wstring();
+  return buffer;
+}
+
+bool createShortcut(const std::wstring& target, const std::wstring& linkPath,
+                    const std::wstring& description, const std::wstring& arguments) {
+  ComPointer<IShellLinkW> link;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                              link.receive())))
+    return false;
+  ComPointer<IPersistFile> file;
+  if (FAILED(link->QueryInterface(IID_IPersistFile, file.receive()))) return false;
+
+  // S_FALSE from SetPath (a target that does not exist yet) still sets it.
+  if (FAILED(link->SetPath(target.c_str()))) return false;
+  if (FAILED(link->SetDescription(description.c_str()))) return false;
+  if (!arguments.empty() && FAILED(link->SetArguments(arguments.c_str()))) return false;
+  return SUCCEEDED(file->Save(linkPath.c_str(), TRUE));
+}
+
+bool deleteFileOrShellDelete(const std::wstring& path) {
+  if (DeleteFileW(path.c_str())) return true;
+  // The shell would take wildcards as a pattern and a folder with its whole
+  // tree; this removes one file, nothing more.
+  if (path.empty() || path.find_first_of(L"*?") != std::wstring::npos) return false;
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    return false;
+
+  std::wstring from = path;
+  from.push_back(L'\0');  // the list ends with a second zero
+  SHFILEOPSTRUCTW operation = {};
+  operation.hwnd = nullptr;
+  operation.wFunc = FO_DELETE;
+  operation.pFrom = from.c_str();
+  operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
+  return SHFileOperationW(&operation) == 0;
+}
+
+}  // namespace tonvane

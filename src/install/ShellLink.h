@@ -1,0 +1,57 @@
+// The shell helpers of the shortcut step: special folders, shell links and
+// deleting a file. Results report failure; nothing is shown.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace tonvane {
+
+// Owns one COM interface pointer and releases it once.
+template <typename Interface>
+class ComPointer {
+ public:
+  ComPointer() = default;
+  ~ComPointer() { reset(); }
+  ComPointer(const ComPointer&) = delete;
+  ComPointer& operator=(const ComPointer&) = delete;
+
+  Interface* get() const { return pointer_; }
+  Interface* operator->() const { return pointer_; }
+  explicit operator bool() const { return pointer_ != nullptr; }
+
+  // For an out-parameter: releases what is held and hands out the slot.
+  void** receive() {
+    reset();
+    return reinterpret_cast<void**>(&pointer_);
+  }
+
+  void reset() {
+    if (pointer_ != nullptr) pointer_->Release();
+    pointer_ = nullptr;
+  }
+
+ private:
+  Interface* pointer_ = nullptr;
+};
+
+// SHGetSpecialFolderPathW of a CSIDL number, the shell creating the folder
+// when it is missing; without a trailing backslash. "" on failure.
+std::wstring specialFolderPath(int csidl);
+
+// Writes a shell link at `linkPath` (replacing a file of that name) to
+// `target`, with `description` (set also when empty) and, unless empty,
+// `arguments`. No working folder, icon or hot key: the shell's defaults.
+// COM must be initialised on the calling thread. True when the link file
+// was saved.
+bool createShortcut(const std::wstring& target, const std::wstring& linkPath,
+                    const std::wstring& description, const std::wstring& arguments);
+
+// DeleteFileW, then a silent shell delete (no confirmation, no error box,
+// nothing sent to the recycle bin) for what that could not remove. True
+// when either reports success. Wildcards are refused: the shell would
+// delete every match.
+bool deleteFileOrShellDelete(const std::wstring& path);
+
+}  // namespace tonvane

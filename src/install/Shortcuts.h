@@ -1,0 +1,62 @@
+// The last step of an install: the shell links the user asked for, and the
+// application's settings file for the chosen configuration.
+//
+// Links, by choice (names and descriptions pass through translateText):
+//   Start menu   group "Tonvane Free\" in the programs folder:
+//                "Tonvane Free.lnk"  -> Tonvane.exe, "Wave editing application"
+//                "Online help.lnk"   -> the vendor site's help pages
+//                "Uninstall.lnk"     -> TonvaneUninstaller.exe /Uninstall
+//                                       (not in the portable configuration)
+//   Desktop      "Tonvane Free.lnk"  -> Tonvane.exe, "Wave editing application"
+//   Send To      "Tonvane Free.lnk"  -> Tonvane.exe, "Wave editing application"
+// All users get the common programs and desktop folders; Send To is always
+// the current user's. A Send To link of an earlier install is deleted when
+// Send To is not chosen.
+//
+// Settings file "Tonvane.ini": the portable configuration gets the template
+// (TEXT 205) written into the install folder, replacing what is there. Any
+// other configuration moves a settings file found in the install folder to
+// the user's "tonvanehome\Tonvane\" folder under the application data, but
+// only when that folder exists and holds no settings file yet; otherwise the
+// file stays where it is.
+#pragma once
+
+#include <string>
+
+#include "InstallChoices.h"
+
+namespace tonvane {
+
+constexpr const wchar_t* kProgramFileName = L"Tonvane.exe";
+constexpr const wchar_t* kUninstallerFileName = L"TonvaneUninstaller.exe";
+constexpr const wchar_t* kSettingsFileName = L"Tonvane.ini";
+// Under the user's application-data folder.
+constexpr const wchar_t* kUserSettingsFolder = L"tonvanehome\\Tonvane\\";
+
+// The shell folders the step writes to, each with a trailing backslash, or
+// empty when the shell could not name it.
+struct ShellFolders {
+  std::wstring programs;
+  std::wstring desktop;
+  std::wstring sendTo;
+  std::wstring applicationData;
+};
+
+// The folders for the current user, or (programs and desktop only) for all
+// users.
+ShellFolders shellFolders(bool allUsers);
+
+// The help pages on the vendor's site.
+std::wstring helpAddress();
+
+// Every failure is silent, and the result is true: a link that cannot be
+// made is missing, a settings file that cannot be moved stays. A folder the
+// shell could not name is skipped with its links (rather than taking the
+// links to the process's current folder). COM must be initialised on the
+// calling thread.
+bool createShortcutsAndSettings(const InstallChoices& choices, const ShellFolders& folders);
+inline bool createShortcutsAndSettings(const InstallChoices& choices) {
+  return createShortcutsAndSettings(choices, shellFolders(choices.allUsers));
+}
+
+}  // namespace tonvane
