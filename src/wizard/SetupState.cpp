@@ -1,0 +1,36 @@
+#include "SetupState.h"
+
+#include "DialogHost.h"
+
+namespace tonvane {
+
+unsigned pageTemplateId(std::int32_t page) {
+  static constexpr unsigned kTemplates[kPageDialogCount] = {
+      PageTemplate::kWelcome,  PageTemplate::kFolder, PageTemplate::kShortcuts,
+      PageTemplate::kProgress, PageTemplate::kOffers, PageTemplate::kComplete};
+  return page >= 0 && page < kPageDialogCount ? kTemplates[page] : 0;
+}
+
+SetupState::~SetupState() {
+  if (offerWorker != nullptr) {
+    shutdown(offerWorker);
+    offerWorker = nullptr;
+  }
+  ScopedLock hold(lock);
+  for (const std::wstring& path : tempFiles) DeleteFileW(path.c_str());
+  // Succeeds only once the folder is empty; anything else left there stays.
+  if (!stagingFolder.empty()) RemoveDirectoryW(stagingFolder.c_str());
+}
+
+InstallChoices SetupState::installChoices() const {
+  InstallChoices choices;
+  choices.installFolder = installFolder;
+  choices.portable = portable;
+  choices.allUsers = allUsers;
+  choices.startMenuShortcut = startMenuShortcut;
+  choices.desktopShortcut = desktopShortcut;
+  choices.sendToShortcut = sendToShortcut;
+  return choices;
+}
+
+}  // namespace tonvane

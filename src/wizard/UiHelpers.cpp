@@ -1,0 +1,108 @@
+#include "UiHelpers.h"
+
+#include <shellapi.h>
+
+#include <cstdlib>
+
+namespace tonvane {
+
+namespace {
+
+// Start of the window's span along one axis: centred on the reference, then
+// pulled back inside the limits, the near edge winning over the far one.
+LONG centredStart(LONG referenceLow, LONG referenceHigh, LONG size, LONG limitLow, LONG limitHigh) {
+  LONG start = (referenceLow + referenceHigh) / 2 - size / 2;
+  if (start + size > limitHigh) start = limitHigh - size;
+  if (start < limitLow) start = limitLow;
+  return start;
+}
+
+}  // namespace
+
+void OwnerDisableGuard::begin(HWND owner) {
+  end();
+  window_ = owner;
+  reenable_ = false;
+  if (window_ == nullptr || !IsWindow(window_)) {
+    window_ = GetDesktopWindow();
+    reenable_ = true;
+  } else if (window_ == GetDesktopWindow()) {
+    reenable_ = true;
+  } else if (IsWindowEnabled(window_)) {
+    EnableWindow(window_, FALSE);
+    reenable_ = true;
+  }
+}
+
+void OwnerDisableGuard::end() {
+  if (window_ != nullptr && IsWindow(window_) && reenable_ && window_ != GetDesktopWindow())
+    EnableWindow(window_, TRUE);
+  reenable_ = false;
+}
+
+int escapeAmpersands(std::wstring& text) {
+  int count = 0;
+  for (std::size_t at = text.find(L'&'); at != std::wstring::npos; at = text.find(L'&', at + 3)) {
+    text.replace(at, 1, L"%26");
+    ++count;
+  }
+  return count;
+}
+
+bool openUrl(const std::wstring& address, const OwnerDisableGuard& guard) {
+  HWND owner = guard.window();
+  if (owner == nullptr || !IsWindow(owner)) return false;
+  std::wstring escaped = address;
+  escapeAmpersands(escaped);
+  const HINSTANCE result =
+      ShellExecuteW(owner, L"open", escaped.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  return reinterpret_cast<INT_PTR>(result) > 32;
+}
+
+HFONT createPointFont(const LOGFONTW& description, HDC deviceContext) {
+  HDC context = deviceContext != nullptr ? deviceContext : GetDC(nullptr);
+  if (context == nullptr) return nullptr;
+  LOGFONTW font = description;
+  POINT height = {0, MulDiv(GetDeviceCaps(context, LOGPIXELSY), description.lfHeight, 720)};
+  POINT origin = {0, 0};
+  DPtoLP(context, &height, 1);
+  DPtoLP(context, &origin, 1);
+  // Negative: a character height, not a cell height.
+  font.lfHeight = -std::abs(height.y - origin.y);
+  if (deviceContext == nullptr) ReleaseDC(nullptr, context);
+  return CreateFontIndirectW(&font);
+}
+
+void centerOnWorkArea(HWND window) {
+  RECT own = {};
+  if (!GetWindowRect(window, &own)) return;
+  RECT limits = {};
+  RECT reference = {};
+  if (GetWindowLongW(window, GWL_STYLE) & WS_CHILD) {
+    GetClientRect(GetParent(window), &limits);
+    reference = limits;
+  } else {
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &limits, 0);
+    HWND owner = GetWindow(window, GW_OWNER);
+    const LONG ownerStyle = owner != nullptr ? GetWindowLongW(owner, GWL_STYLE) : 0;
+    if (owner != nullptr && (ownerStyle & WS_VISIBLE) && !(ownerStyle & WS_MINIMIZE))
+      GetWindowRect(owner, &reference);
+    else
+      reference = limits;
+  }
+  const LONG width = own.right - own.left;
+  const LONG height = own.bottom - own.top;
+  const LONG x = centredStart(reference.left, reference.right, width, limits.left, limits.right);
+  const LONG y = centredStart(reference.top, reference.bottom, height, limits.top, limits.bottom);
+  SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+double dpiScale() {
+  HDC screen = GetDC(nullptr);
+  if (screen == nullptr) return 1.0;
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  return dpi / 96.0;
+}
+
+}  // namespace tonvane

@@ -1,0 +1,269 @@
+// Window helpers on real windows: centring, point fonts, the owner guard,
+// ampersand escaping, and opening a web address through the shell.
+#include <windows.h>
+#include <objbase.h>
+#include <shellapi.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "ChildProcess.h"
+#include "Paths.h"
+#include "RegistryKey.h"
+#include "TestFiles.h"
+#include "UiHelpers.h"
+
+using namespace tonvane;
+
+namespace {
+
+RECT workArea() {
+  RECT area = {};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+  return area;
+}
+
+// A hidden top-level popup of the given size; the caller destroys it.
+HWND popup(int width, int height, HWND owner = nullptr, DWORD extraStyle = 0) {
+  return CreateWindowExW(0, L"STATIC", L"", WS_POPUP | extraStyle, 3, 5, width, height, owner,
+                         nullptr, GetModuleHandleW(nullptr), nullptr);
+}
+
+RECT rectOf(HWND window) {
+  RECT rect = {};
+  GetWindowRect(window, &rect);
+  return rect;
+}
+
+TEST(Centring, ASmallWindowIsCentredOnTheWorkAreaAndALargeOneKeptAtItsLeftAndTop) {
+  const RECT area = workArea();
+  ASSERT_GT(area.right - area.left, 400);
+
+  HWND small = popup(201, 101);
+  ASSERT_NE(small, nullptr);
+  centerOnWorkArea(small);
+  RECT placed = rectOf(small);
+  EXPECT_EQ(placed.left, (area.left + area.right) / 2 - 100);
+  EXPECT_EQ(placed.top, (area.top + area.bottom) / 2 - 50);
+  EXPECT_EQ(placed.right - placed.left, 201);  // size unchanged
+  EXPECT_EQ(placed.bottom - placed.top, 101);
+  DestroyWindow(small);
+
+  HWND large = popup(area.right - area.left + 300, area.bottom - area.top + 200);
+  ASSERT_NE(large, nullptr);
+  centerOnWorkArea(large);
+  placed = rectOf(large);
+  EXPECT_EQ(placed.left, area.left);
+  EXPECT_EQ(placed.top, area.top);
+  EXPECT_EQ(placed.right - placed.left, area.right - area.left + 300);
+  DestroyWindow(large);
+}
+
+TEST(Centring, AVisibleOwnerIsTheReferenceAndAChildCentresInItsParent) {
+  const RECT area = workArea();
+  HWND owner = popup(300, 200, nullptr, WS_VISIBLE);
+  ASSERT_NE(owner, nullptr);
+  SetWindowPos(owner, nullptr, area.left + 10, area.top + 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  const RECT ownerRect = rectOf(owner);
+
+  HWND owned = popup(100, 60, owner);
+  ASSERT_NE(owned, nullptr);
+  centerOnWorkArea(owned);
+  RECT placed = rectOf(owned);
+  EXPECT_EQ(placed.left, (ownerRect.left + ownerRect.right) / 2 - 50);
+  EXPECT_EQ(placed.top, (ownerRect.top + ownerRect.bottom) / 2 - 30);
+
+  // Wider than the owner and the owner near the work area's left edge: the
+  // work area, not the owner, limits it.
+  HWND wide = popup(600, 60, owner);
+  ASSERT_NE(wide, nullptr);
+  centerOnWorkArea(wide);
+  EXPECT_EQ(rectOf(wide).left, area.left);
+
+  HWND child = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 100, 50, owner, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(child, nullptr);
+  centerOnWorkArea(child);
+  RECT client = {};
+  GetClientRect(owner, &client);
+  placed = rectOf(child);
+  MapWindowPoints(nullptr, owner, reinterpret_cast<POINT*>(&placed), 2);
+  EXPECT_EQ(placed.left, client.right / 2 - 50);
+  EXPECT_EQ(placed.top, client.bottom / 2 - 25);
+  DestroyWindow(owner);
+}
+
+TEST(Ampersands, EachIsReplacedOnceAndCounted) {
+  struct Case {
+    const wchar_t* text;
+    const wchar_t* escaped;
+    int count;
+  } cases[] = {
+      {L"", L"", 0},
+      {L"http://a.example/x", L"http://a.example/x", 0},
+      {L"a&b", L"a%26b", 1},
+      {L"&", L"%26", 1},
+      {L"&&x&", L"%26%26x%26", 3},
+      {L"%26&", L"%26%26", 1},  // the inserted text is not scanned again
+  };
+  for (const Case& c : cases) {
+    std::wstring text = c.text;
+    EXPECT_EQ(escapeAmpersands(text), c.count) << c.text;
+    EXPECT_EQ(text, c.escaped);
+  }
+}
+
+TEST(PointFonts, HeightIsInTenthsOfAPointAsACharacterHeight) {
+  LOGFONTW description = {};
+  description.lfHeight = 120;
+  description.lfWeight = FW_BOLD;
+  wcscpy(description.lfFaceName, L"Tahoma");
+
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  HFONT font = createPointFont(description);
+  ASSERT_NE(font, nullptr);
+  LOGFONTW made = {};
+  ASSERT_EQ(GetObjectW(font, sizeof made, &made), static_cast<int>(sizeof made));
+  EXPECT_EQ(made.lfHeight, -MulDiv(dpi, 120, 720));
+  if (dpi == 96) {
+    EXPECT_EQ(made.lfHeight, -16);
+  }
+  EXPECT_EQ(made.lfWeight, FW_BOLD);
+  EXPECT_STREQ(made.lfFaceName, L"Tahoma");
+  DeleteObject(font);
+
+  // A mapping mode whose y axis points up still gives a character height.
+  HDC memory = CreateCompatibleDC(nullptr);
+  SetMapMode(memory, MM_LOENGLISH);
+  font = createPointFont(description, memory);
+  ASSERT_NE(font, nullptr);
+  GetObjectW(font, sizeof made, &made);
+  const int pixels = MulDiv(GetDeviceCaps(memory, LOGPIXELSY), 120, 720);
+  const int hundredthsOfAnInch = MulDiv(pixels, 100, GetDeviceCaps(memory, LOGPIXELSY));
+  EXPECT_LE(made.lfHeight, -(hundredthsOfAnInch - 1));
+  EXPECT_GE(made.lfHeight, -(hundredthsOfAnInch + 1));
+  DeleteObject(font);
+  DeleteDC(memory);
+}
+
+TEST(OwnerGuard, DisablesOnlyWhatItFoundEnabledAndNeverTheDesktop) {
+  HWND owner = popup(50, 50);
+  ASSERT_NE(owner, nullptr);
+  {
+    OwnerDisableGuard guard;
+    guard.begin(owner);
+    EXPECT_EQ(guard.window(), owner);
+    EXPECT_FALSE(IsWindowEnabled(owner));
+  }
+  EXPECT_TRUE(IsWindowEnabled(owner));
+
+  EnableWindow(owner, FALSE);
+  {
+    OwnerDisableGuard guard;
+    guard.begin(owner);
+    guard.end();
+    EXPECT_FALSE(IsWindowEnabled(owner));  // it was disabled before
+  }
+  DestroyWindow(owner);
+
+  OwnerDisableGuard guard;
+  guard.begin(owner);  // no longer a window
+  EXPECT_EQ(guard.window(), GetDesktopWindow());
+  EXPECT_TRUE(IsWindowEnabled(GetDesktopWindow()));
+  guard.end();
+  EXPECT_TRUE(IsWindowEnabled(GetDesktopWindow()));
+}
+
+// The browser of the openUrl test: started by the shell with an output file
+// and the address, it writes the address there in UTF-8.
+const bool recorderRegistered = test::registerChildScenario(L"record-url", [] {
+  int count = 0;
+  wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (arguments == nullptr || count < 5) return 2;
+  const std::wstring address = arguments[4];
+  std::string bytes(address.size() * 4, '\0');
+  bytes.resize(static_cast<std::size_t>(WideCharToMultiByte(
+      CP_UTF8, 0, address.data(), static_cast<int>(address.size()), &bytes[0],
+      static_cast<int>(bytes.size()), nullptr, nullptr)));
+  test::writeBytes(arguments[3], bytes);
+  LocalFree(arguments);
+  return 0;
+});
+
+std::string waitForFile(const std::wstring& path, DWORD limit) {
+  const DWORD started = GetTickCount();
+  while (GetTickCount() - started < limit) {
+    if (test::fileExists(path)) {
+      Sleep(200);  // let the recorder finish writing
+      return test::readBytes(path);
+    }
+    Sleep(100);
+  }
+  return std::string();
+}
+
+// Puts the recorder under HKCR\http\shell\open\command for its lifetime and
+// puts back what was there.
+class HttpHandlerSwap {
+ public:
+  explicit HttpHandlerSwap(const std::wstring& command) {
+    status_ = key_.create(HKEY_CLASSES_ROOT, L"http\\shell\\open\\command");
+    if (status_ != ERROR_SUCCESS) return;
+    hadValue_ = queryStringGrowing(key_, L"", previous_) == ERROR_SUCCESS;
+    status_ = key_.setString(L"", command);
+  }
+  ~HttpHandlerSwap() {
+    if (!key_.isOpen()) return;
+    if (hadValue_)
+      key_.setString(L"", previous_);
+    else
+      RegDeleteValueW(key_.handle(), nullptr);
+  }
+  HttpHandlerSwap(const HttpHandlerSwap&) = delete;
+  HttpHandlerSwap& operator=(const HttpHandlerSwap&) = delete;
+  LONG status() const { return status_; }
+  bool hadValue() const { return hadValue_; }
+  const std::wstring& previous() const { return previous_; }
+
+ private:
+  RegistryKey key_;
+  LONG status_ = ERROR_SUCCESS;
+  bool hadValue_ = false;
+  std::wstring previous_;
+};
+
+std::wstring currentHttpCommand() {
+  RegistryKey key;
+  std::wstring value;
+  if (key.open(HKEY_CLASSES_ROOT, L"http\\shell\\open\\command", KEY_READ) == ERROR_SUCCESS)
+    queryStringGrowing(key, L"", value);
+  return value;
+}
+
+TEST(OpenUrl, RunsTheHttpCommandWithTheAddressEscapedAndNothingWithoutAnOwner) {
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  test::TempFolder folder;
+  const std::wstring record = folder / L"opened.txt";
+  const std::wstring before = currentHttpCommand();
+  {
+    HttpHandlerSwap swap(L"\"" + modulePath() + L"\" --child record-url \"" + record + L"\" \"%1\"");
+    ASSERT_EQ(swap.status(), ERROR_SUCCESS);
+
+    // A guard that holds no window: nothing is started.
+    OwnerDisableGuard unset;
+    EXPECT_FALSE(openUrl(L"http://marrowfen.example/a", unset));
+
+    OwnerDisableGuard guard;
+    guard.begin(GetDesktopWindow());
+    EXPECT_TRUE(openUrl(L"http://marrowfen.example/press_release.php?file_name=a&b.exe", guard));
+    EXPECT_EQ(waitForFile(record, 20000),
+              "http://marrowfen.example/press_release.php?file_name=a%26b.exe");
+  }
+  EXPECT_EQ(currentHttpCommand(), before);
+  if (SUCCEEDED(com)) CoUninitialize();
+}
+
+}  // namespace
