@@ -4,8 +4,12 @@
 #include <windows.h>
 
 #include "StartupChecks.h"
+#include "TranslationTable.h"
+#include "WorkerThread.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  // The worker guard's reports speak through the program's translator.
+  tonvane::setReportTranslator(&tonvane::translateText);
   if (const auto refused = tonvane::checkStart()) return *refused;
   tonvane::releaseInstance();
   return 0;
