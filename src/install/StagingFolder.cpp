@@ -1,0 +1,34 @@
+#include "StagingFolder.h"
+
+#define _CRT_RAND_S
+#include <stdlib.h>
+#include <windows.h>
+
+#include <cwchar>
+
+namespace tonvane {
+
+namespace {
+constexpr int kAttempts = 64;
+}
+
+std::wstring createStagingFolder() {
+  wchar_t temp[MAX_PATH + 1] = {};
+  const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+  if (length == 0 || length > MAX_PATH) return std::wstring();
+
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    unsigned int value = 0;
+    if (rand_s(&value) != 0) return std::wstring();
+    wchar_t name[16];
+    swprintf(name, 16, L"%08u\\", value % 100000000u);
+    const std::wstring folder = std::wstring(temp) + name;
+    // CreateDirectoryW fails on an existing name, so a folder someone else
+    // made is never taken over; draw again.
+    if (CreateDirectoryW(folder.c_str(), nullptr)) return folder;
+    if (GetLastError() != ERROR_ALREADY_EXISTS) return std::wstring();
+  }
+  return std::wstring();
+}
+
+}  // namespace tonvane
