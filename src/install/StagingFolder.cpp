@@ -1,7 +1,10 @@
-#include "StagingFolder.h"
-
+// rand_s is declared only when this is defined before the first include of
+// the C runtime's headers.
 #define _CRT_RAND_S
 #include <stdlib.h>
+
+#include "StagingFolder.h"
+
 #include <windows.h>
 
 #include <cwchar>
