@@ -389,36 +389,6 @@ TEST(WorkerThread, ShutdownWaitsForTheRunningProcedure) {
   EXPECT_TRUE(watcher.seen().empty());
 }
 
-struct BoxSearch {
-  DWORD process;
-  HWND box;
-};
-
-BOOL CALLBACK findBox(HWND window, LPARAM data) {
-  auto* search = reinterpret_cast<BoxSearch*>(data);
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  wchar_t className[16] = {};
-  GetClassNameW(window, className, 16);
-  if (process == search->process && std::wstring(className) == L"#32770" &&
-      IsWindowVisible(window)) {
-    search->box = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-HWND waitForBox(DWORD milliseconds) {
-  const ULONGLONG deadline = GetTickCount64() + milliseconds;
-  while (GetTickCount64() < deadline) {
-    BoxSearch search{GetCurrentProcessId(), nullptr};
-    EnumWindows(findBox, reinterpret_cast<LPARAM>(&search));
-    if (search.box != nullptr) return search.box;
-    Sleep(20);
-  }
-  return nullptr;
-}
-
 struct DelayedAnswer {
   HWND box;
   std::atomic<bool> answered{false};
@@ -436,7 +406,7 @@ TEST(WorkerThread, ShutdownWaitsWhileTheReportBoxIsOpen) {
   SavedLastFault restore;
   WorkerThread* record = start(new WorkerThread, nullptr, divideByZero, 0);
   DelayedAnswer answer;
-  answer.box = waitForBox(10000);
+  answer.box = test::waitForMessageBox(10000);
   ASSERT_NE(answer.box, nullptr);
   EXPECT_TRUE(isRunning(record));
 

@@ -32,6 +32,22 @@ std::wstring textOf(HWND window) {
 }
 }  // namespace
 
+std::vector<HWND> visibleMessageBoxes() {
+  Search search{GetCurrentProcessId(), {}};
+  EnumWindows(collectBoxes, reinterpret_cast<LPARAM>(&search));
+  return search.boxes;
+}
+
+HWND waitForMessageBox(DWORD milliseconds) {
+  const ULONGLONG deadline = GetTickCount64() + milliseconds;
+  for (;;) {
+    const std::vector<HWND> boxes = visibleMessageBoxes();
+    if (!boxes.empty()) return boxes.front();
+    if (GetTickCount64() >= deadline) return nullptr;
+    Sleep(20);
+  }
+}
+
 MessageBoxWatcher::MessageBoxWatcher(int button)
     : button_(button), stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
   InitializeCriticalSection(&lock_);
@@ -56,9 +72,7 @@ std::vector<SeenBox> MessageBoxWatcher::seen() const {
 DWORD WINAPI MessageBoxWatcher::watch(void* self) {
   auto* watcher = static_cast<MessageBoxWatcher*>(self);
   while (WaitForSingleObject(watcher->stop_, 50) == WAIT_TIMEOUT) {
-    Search search{GetCurrentProcessId(), {}};
-    EnumWindows(collectBoxes, reinterpret_cast<LPARAM>(&search));
-    for (HWND box : search.boxes) watcher->answer(box);
+    for (HWND box : visibleMessageBoxes()) watcher->answer(box);
   }
   return 0;
 }

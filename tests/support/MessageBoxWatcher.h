@@ -14,6 +14,12 @@ struct SeenBox {
   std::wstring text;
 };
 
+// The visible message boxes of this process, found the way a user sees them.
+std::vector<HWND> visibleMessageBoxes();
+
+// The first message box of this process to appear within the time, or null.
+HWND waitForMessageBox(DWORD milliseconds);
+
 class MessageBoxWatcher {
  public:
   // Presses `button` (IDOK, IDYES, ...) on every box that appears.
