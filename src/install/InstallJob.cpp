@@ -1,0 +1,157 @@
+#include "InstallJob.h"
+
+#include <commctrl.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <utility>
+#include <vector>
+
+#include "Extraction.h"
+#include "InstallLog.h"
+#include "Paths.h"
+#include "Resources.h"
+#include "Shortcuts.h"
+#include "StagingFolder.h"
+#include "TranslationTable.h"
+#include "UninstallRegistration.h"
+#include "VendorSite.h"
+#include "VersionInfo.h"
+
+namespace tonvane {
+
+namespace {
+
+void setPosition(HWND progressBar, int position) {
+  if (progressBar != nullptr) SendMessageW(progressBar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+}
+
+// The pauses let the user see the bar move even when a step is quick.
+void pause() { Sleep(30 + static_cast<DWORD>(std::rand() % 30)); }
+
+bool reportFailure(HWND owner) {
+  MessageBoxW(owner, translateText(L"Failed to install.").c_str(),
+              translateText(L"Tonvane Free Setup").c_str(), MB_OK);
+  return false;
+}
+
+// A payload resource written to a file. A missing resource counts as a
+// failure here: writeResourceToFile would leave an empty file and succeed,
+// and an empty uninstaller or archive is no install.
+bool writePayload(const wchar_t* type, unsigned id, const std::wstring& path) {
+  const ResourceBytes payload = loadResource(type, id);
+  if (payload.size == 0) return false;
+  return writeResourceToFile(payload, path);
+}
+
+// Deletes the archive on every way out once it was written, so that a
+// failed run leaves no copy of it in the staging folder either.
+class ArchiveFile {
+ public:
+  explicit ArchiveFile(std::wstring path) : path_(std::move(path)) {}
+  ~ArchiveFile() { remove(); }
+  ArchiveFile(const ArchiveFile&) = delete;
+  ArchiveFile& operator=(const ArchiveFile&) = delete;
+
+  const std::wstring& path() const { return path_; }
+  void written() { written_ = true; }
+  void remove() {
+    if (written_) DeleteFileW(path_.c_str());
+    written_ = false;
+  }
+
+ private:
+  std::wstring path_;
+  bool written_ = false;
+};
+
+// A staging folder the job made for itself goes with the job; one it was
+// given belongs to the caller.
+class OwnStagingFolder {
+ public:
+  explicit OwnStagingFolder(const std::wstring& given)
+      : path_(given.empty() ? createStagingFolder() : ensureTrailingBackslash(given)),
+        owned_(given.empty()) {}
+  ~OwnStagingFolder() {
+    if (owned_ && !path_.empty()) RemoveDirectoryW(path_.c_str());
+  }
+  OwnStagingFolder(const OwnStagingFolder&) = delete;
+  OwnStagingFolder& operator=(const OwnStagingFolder&) = delete;
+
+  const std::wstring& path() const { return path_; }
+
+ private:
+  std::wstring path_;
+  bool owned_;
+};
+
+void registerProduct(const InstallChoices& choices, const std::wstring& folder) {
+  VersionInfo& version = VersionInfo::shared();
+  version.load(L"");  // without a version resource the entry has no version
+  version.translationKey = L"000004b0";
+
+  UninstallEntry entry = makeUninstallEntry(kProductName);
+  entry.displayIcon = folder + kProgramFileName;
+  entry.uninstallString = L"\"" + folder + kUninstallerFileName + L"\" /Uninstall";
+  entry.displayName = kProductName;
+  entry.displayVersion = version.productVersion();
+  entry.installLocation = choices.installFolder;
+  entry.helpLink = vendorSite() + L"services/tidewhistle/";
+  entry.installSource = folderOfPath(L"");
+  entry.publisher = kPublisher;
+  entry.urlInfoAbout = vendorSite();
+  writeUninstallEntry(entry);
+}
+
+}  // namespace
+
+bool runInstallJob(const InstallChoices& choices, const std::wstring& stagingFolder,
+                   HWND progressBar, HWND owner) {
+  setPosition(progressBar, 0);
+
+  // Declared before the archive, so the archive is deleted before its folder.
+  OwnStagingFolder staging(stagingFolder);
+  if (staging.path().empty()) return reportFailure(owner);
+  ArchiveFile archive(staging.path() + kArchiveFileName);
+  if (!writePayload(ResourceId::kZip, ResourceId::kPayloadArchive, archive.path()))
+    return reportFailure(owner);
+  archive.written();
+
+  std::srand(static_cast<unsigned>(_time64(nullptr)));
+  pause();
+  setPosition(progressBar, 20);
+
+  const std::wstring folder = ensureTrailingBackslash(choices.installFolder);
+  const std::wstring logPath = folder + kInstallLogFileName;
+  PathList installed;
+  // An earlier install's files that still exist stay listed, first.
+  loadInstallLog(logPath, installed);
+  std::vector<std::wstring> written;
+  const bool extracted = extractArchive(archive.path(), choices.installFolder, written);
+  for (const std::wstring& path : written) addExistingPath(installed, path);
+  saveInstallLog(installed, logPath);
+  pause();
+  setPosition(progressBar, 40);
+
+  archive.remove();
+  // Nothing of the application arrived (an archive that cannot be read, a
+  // folder that takes no files): without this the portable configuration,
+  // which writes no uninstaller, would report an empty install as done.
+  if (!extracted || written.empty()) return reportFailure(owner);
+  pause();
+  setPosition(progressBar, 60);
+
+  if (!choices.portable &&
+      !writePayload(ResourceId::kExe, ResourceId::kUninstaller, folder + kUninstallerFileName))
+    return reportFailure(owner);
+  pause();
+  setPosition(progressBar, 80);
+
+  if (!choices.portable) registerProduct(choices, folder);
+  pause();
+  setPosition(progressBar, 100);
+  pause();
+  return true;
+}
+
+}  // namespace tonvane

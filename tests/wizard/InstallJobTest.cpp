@@ -1,0 +1,364 @@
+// The install job on the setup's own frame and Progress page, with the
+// payloads the build made (ZIP 209, EXE 210). The job writes the machine's
+// uninstall entry "Tonvane Free": ctest runs this program under the
+// "uninstall_registry" lock, and every test removes the key before and after.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <iterator>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "InstallLog.h"
+#include "InstallStep.h"
+#include "MessageBoxWatcher.h"
+#include "Paths.h"
+#include "Resources.h"
+#include "TestFiles.h"
+#include "UninstallRegistration.h"
+
+using namespace tonvane;
+using namespace tonvane::test;
+
+namespace {
+
+// Files of the application archive (payloads/make-application-archive).
+const wchar_t* const kArchiveFiles[] = {
+    L"Tonvane.exe",       L"readme.txt",          L"lang\\menu.jpn",       L"lang\\menu.eng",
+    L"lang\\dialog.jpn",  L"lang\\dialog.eng",    L"lang\\message.jpn",    L"lang\\message.eng",
+    L"sound\\silence.wav", L"resource\\toolbar.bmp", L"resource\\wave.png", L"resource\\presets.zip"};
+
+const std::vector<WPARAM> kFullProgress = {0, 20, 40, 60, 80, 100};
+
+std::vector<WPARAM> positionsSeen;
+// Called with each position as it is set, to look at the job between steps.
+std::function<void(WPARAM)> onPosition;
+WNDPROC barProcedure = nullptr;
+
+LRESULT CALLBACK recordingBarProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == PBM_SETPOS) {
+    positionsSeen.push_back(wParam);
+    if (onPosition) onPosition(wParam);
+  }
+  return CallWindowProcW(barProcedure, window, message, wParam, lParam);
+}
+
+INT_PTR CALLBACK quietDialogProcedure(HWND, UINT message, WPARAM, LPARAM) {
+  return message == WM_INITDIALOG ? TRUE : FALSE;
+}
+
+std::wstring entryPath() { return std::wstring(kUninstallRoot) + kProductName; }
+
+void removeEntry() { RegDeleteTreeW(HKEY_LOCAL_MACHINE, entryPath().c_str()); }
+
+// Every string value of the entry, read back with the registry API.
+std::map<std::wstring, std::wstring> entryValues() {
+  std::map<std::wstring, std::wstring> values;
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, entryPath().c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    return values;
+  for (DWORD index = 0;; ++index) {
+    wchar_t name[256];
+    DWORD nameLength = 256;
+    wchar_t data[2048] = {};
+    DWORD bytes = sizeof data - sizeof(wchar_t);
+    DWORD type = 0;
+    if (RegEnumValueW(key, index, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data),
+                      &bytes) != ERROR_SUCCESS)
+      break;
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ)) << name;
+    values[std::wstring(name, nameLength)] = data;
+  }
+  RegCloseKey(key);
+  return values;
+}
+
+std::wstring today() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  wchar_t text[16];
+  swprintf(text, 16, L"%04u%02u%02u", now.wYear, now.wMonth, now.wDay);
+  return text;
+}
+
+// The paths of "install.log" in the order the file lists them (the test
+// folders have plain ASCII names, so bytes are characters here).
+std::vector<std::wstring> loggedPaths(const std::wstring& folder) {
+  const std::string text = readBytes(ensureTrailingBackslash(folder) + L"install.log");
+  std::vector<std::wstring> paths;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find("\r\n", start);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(start, end - start);
+    const std::size_t equals = line.find('=');
+    if (equals != std::string::npos) paths.emplace_back(line.begin() + equals + 1, line.end());
+    start = end + 2;
+  }
+  return paths;
+}
+
+class InstallJobTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
+    ASSERT_TRUE(InitCommonControlsEx(&controls));
+    removeEntry();
+    HINSTANCE module = GetModuleHandleW(nullptr);
+    frame_ = CreateDialogParamW(module, MAKEINTRESOURCEW(129), nullptr, &quietDialogProcedure, 0);
+    ASSERT_NE(frame_, nullptr);
+    page_ = CreateDialogParamW(module, MAKEINTRESOURCEW(134), frame_, &quietDialogProcedure, 0);
+    ASSERT_NE(page_, nullptr);
+    HWND bar = GetDlgItem(page_, kProgressBarId);
+    ASSERT_NE(bar, nullptr);
+    positionsSeen.clear();
+    barProcedure = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+        bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&recordingBarProcedure)));
+    ASSERT_NE(barProcedure, nullptr);
+
+    state_.frameWindow = frame_;
+    state_.pages[Progress].window = page_;
+    state_.stagingFolder = staging_.path();
+    state_.installFolder = target_ / L"Tonvane Free";
+  }
+
+  void TearDown() override {
+    onPosition = nullptr;
+    state_.pages[Progress].window = nullptr;
+    if (frame_ != nullptr) DestroyWindow(frame_);  // the page goes with it
+    removeEntry();
+  }
+
+  // The folder as the job writes into it.
+  std::wstring installed(const std::wstring& name) const {
+    return ensureTrailingBackslash(state_.installFolder) + name;
+  }
+
+  void expectApplicationFiles() const {
+    for (const wchar_t* name : kArchiveFiles) EXPECT_TRUE(fileExists(installed(name))) << name;
+    // The inner archive arrives whole, not unpacked.
+    EXPECT_FALSE(fileExists(installed(L"resource\\presets.txt")));
+  }
+
+  void expectNoArchiveLeft() const {
+    EXPECT_FALSE(fileExists(staging_ / L"Tonvane.zip"));
+    EXPECT_TRUE(listFolder(staging_.path()).empty());
+  }
+
+  MessageBoxWatcher boxes_;
+  TempFolder staging_;
+  TempFolder target_;
+  HWND frame_ = nullptr;
+  HWND page_ = nullptr;
+  SetupState state_;
+};
+
+TEST_F(InstallJobTest, ANormalInstallLeavesTheApplicationItsLogTheUninstallerAndTheEntry) {
+  // What exists as each position is set: the archive, the log, the
+  // uninstaller, the entry.
+  std::vector<std::string> stages;
+  onPosition = [&](WPARAM) {
+    std::string stage;
+    stage += fileExists(staging_ / L"Tonvane.zip") ? 'Z' : '-';
+    stage += fileExists(installed(L"install.log")) ? 'L' : '-';
+    stage += fileExists(installed(L"TonvaneUninstaller.exe")) ? 'U' : '-';
+    stage += entryValues().empty() ? '-' : 'E';
+    stages.push_back(stage);
+  };
+  ASSERT_TRUE(runInstallJob(state_));
+  EXPECT_TRUE(boxes_.seen().empty());
+  EXPECT_EQ(positionsSeen, kFullProgress);
+  EXPECT_EQ(stages, (std::vector<std::string>{"----", "Z---", "ZL--", "-L--", "-LU-", "-LUE"}));
+  expectApplicationFiles();
+  expectNoArchiveLeft();
+
+  // The log lists exactly what the archive brought, in its order, and
+  // neither itself nor the uninstaller.
+  std::vector<std::wstring> expectedLog;
+  for (const wchar_t* name : kArchiveFiles) expectedLog.push_back(installed(name));
+  std::vector<std::wstring> logged = loggedPaths(state_.installFolder);
+  std::sort(logged.begin(), logged.end());
+  std::sort(expectedLog.begin(), expectedLog.end());
+  EXPECT_EQ(logged, expectedLog);
+
+  const ResourceBytes uninstaller = loadResource(ResourceId::kExe, ResourceId::kUninstaller);
+  ASSERT_NE(uninstaller.size, 0u);
+  EXPECT_EQ(readBytes(installed(L"TonvaneUninstaller.exe")),
+            std::string(reinterpret_cast<const char*>(uninstaller.data), uninstaller.size));
+
+  const std::wstring folder = ensureTrailingBackslash(state_.installFolder);
+  const std::map<std::wstring, std::wstring> expected = {
+      {L"DisplayName", L"Tonvane Free"},
+      {L"UninstallString", L"\"" + folder + L"TonvaneUninstaller.exe\" /Uninstall"},
+      {L"InstallDate", today()},
+      {L"DisplayIcon", folder + L"Tonvane.exe"},
+      {L"HelpLink", L"" TONVANE_VENDOR_SITE L"services/tidewhistle/"},
+      {L"URLInfoAbout", L"" TONVANE_VENDOR_SITE},
+      {L"InstallSource", folderOfPath(modulePath())},
+      // From this test program's own version resource.
+      {L"DisplayVersion", L"7.3.5.1-wizard-test"},
+      {L"Publisher", L"Marrowfen"},
+      {L"InstallLocation", state_.installFolder}};
+  EXPECT_EQ(entryValues(), expected);
+}
+
+TEST_F(InstallJobTest, ATrailingBackslashInTheTypedFolderChangesOnlyTheInstallLocation) {
+  ASSERT_TRUE(runInstallJob(state_));
+  const std::map<std::wstring, std::wstring> plain = entryValues();
+  const std::vector<std::wstring> plainLog = loggedPaths(state_.installFolder);
+  removeEntry();
+  removeTree(state_.installFolder);
+  ASSERT_FALSE(folderExists(state_.installFolder));
+
+  const std::wstring typed = state_.installFolder + L"\\";
+  state_.installFolder = typed;
+  positionsSeen.clear();
+  ASSERT_TRUE(runInstallJob(state_));
+  EXPECT_EQ(positionsSeen, kFullProgress);
+  EXPECT_TRUE(boxes_.seen().empty());
+  expectApplicationFiles();
+  EXPECT_EQ(loggedPaths(typed), plainLog);
+
+  std::map<std::wstring, std::wstring> withBackslash = entryValues();
+  ASSERT_EQ(withBackslash.size(), plain.size());
+  EXPECT_EQ(withBackslash[L"InstallLocation"], typed);
+  EXPECT_EQ(plain.at(L"InstallLocation") + L"\\", typed);
+  withBackslash[L"InstallLocation"] = plain.at(L"InstallLocation");
+  EXPECT_EQ(withBackslash, plain);
+}
+
+TEST_F(InstallJobTest, APortableInstallWritesTheLogButNoUninstallerAndNoEntry) {
+  state_.portable = true;
+  ASSERT_TRUE(runInstallJob(state_));
+  EXPECT_TRUE(boxes_.seen().empty());
+  EXPECT_EQ(positionsSeen, kFullProgress);
+  expectApplicationFiles();
+  expectNoArchiveLeft();
+  EXPECT_EQ(loggedPaths(state_.installFolder).size(), std::size(kArchiveFiles));
+  EXPECT_FALSE(fileExists(installed(L"TonvaneUninstaller.exe")));
+  HKEY key = nullptr;
+  EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, entryPath().c_str(), 0, KEY_READ, &key),
+            ERROR_FILE_NOT_FOUND);
+  if (key != nullptr) RegCloseKey(key);
+}
+
+TEST_F(InstallJobTest, AnInstallOverAnEarlierOneListsTheOldStillExistingFilesFirst) {
+  ASSERT_TRUE(ensureFolder(installed(L"")));
+  writeBytes(installed(L"old.txt"), "from an earlier release");
+  writeBytes(installed(L"gone.txt"), "removed since");
+  writeBytes(installed(L"readme.txt"), "the earlier read-me");
+  PathList earlier;
+  ASSERT_TRUE(earlier.addExistingPath(installed(L"old.txt")));
+  ASSERT_TRUE(earlier.addExistingPath(installed(L"gone.txt")));
+  ASSERT_TRUE(earlier.addExistingPath(installed(L"readme.txt")));
+  ASSERT_TRUE(saveInstallLog(earlier, installed(L"install.log")));
+  ASSERT_TRUE(DeleteFileW(installed(L"gone.txt").c_str()));
+
+  ASSERT_TRUE(runInstallJob(state_));
+  EXPECT_EQ(positionsSeen, kFullProgress);
+  EXPECT_TRUE(boxes_.seen().empty());
+  EXPECT_NE(readBytes(installed(L"readme.txt")), "the earlier read-me");
+
+  const std::vector<std::wstring> logged = loggedPaths(state_.installFolder);
+  ASSERT_EQ(logged.size(), std::size(kArchiveFiles) + 1);
+  EXPECT_EQ(logged[0], installed(L"old.txt"));
+  EXPECT_EQ(logged[1], installed(L"readme.txt"));
+  for (std::size_t i = 2; i < logged.size(); ++i) {
+    EXPECT_NE(logged[i], installed(L"readme.txt"));
+    EXPECT_NE(logged[i], installed(L"gone.txt"));
+  }
+}
+
+TEST_F(InstallJobTest, AStagingFolderThatCannotTakeTheArchiveFailsBeforeAnythingIsInstalled) {
+  // A folder that does not exist, and a "folder" that is a file.
+  writeBytes(staging_ / L"a file", "not a folder");
+  for (const std::wstring& staging : {staging_ / L"missing\\", staging_ / L"a file\\"}) {
+    SCOPED_TRACE(std::string(staging.begin(), staging.end()));
+    const std::size_t before = boxes_.seen().size();
+    state_.stagingFolder = staging;
+    positionsSeen.clear();
+    EXPECT_FALSE(runInstallJob(state_));
+    const std::vector<SeenBox> seen = boxes_.seen();
+    ASSERT_EQ(seen.size(), before + 1);
+    EXPECT_EQ(seen.back().caption, L"Tonvane Free Setup");
+    EXPECT_EQ(seen.back().text, L"Failed to install.");
+    EXPECT_EQ(positionsSeen, std::vector<WPARAM>{0});
+    EXPECT_FALSE(folderExists(state_.installFolder));
+    EXPECT_TRUE(entryValues().empty());
+  }
+  EXPECT_EQ(listFolder(staging_.path()), std::vector<std::wstring>{L"a file"});
+  state_.stagingFolder = staging_.path();
+}
+
+// Nothing reaches a folder below a file. Outside the portable configuration
+// the uninstaller cannot be written either; the portable one writes no
+// uninstaller, and an install that brought nothing must still not pass for
+// done.
+TEST_F(InstallJobTest, AnInstallFolderThatTakesNoFilesIsReportedAsAFailure) {
+  writeBytes(target_ / L"a file", "not a folder");
+  state_.installFolder = target_ / L"a file\\Tonvane Free";
+  for (bool portable : {false, true}) {
+    SCOPED_TRACE(portable ? "portable" : "installed");
+    const std::size_t before = boxes_.seen().size();
+    state_.portable = portable;
+    positionsSeen.clear();
+    EXPECT_FALSE(runInstallJob(state_));
+    const std::vector<SeenBox> seen = boxes_.seen();
+    ASSERT_EQ(seen.size(), before + 1);
+    EXPECT_EQ(seen.back().text, L"Failed to install.");
+    EXPECT_EQ(positionsSeen.back(), 40u);
+    expectNoArchiveLeft();
+    EXPECT_TRUE(entryValues().empty());
+  }
+}
+
+// Without an offer worker there is no staging folder: the job makes its own
+// under the temporary folder (here a private one) and removes it again,
+// leaving nothing in the process's current folder.
+TEST_F(InstallJobTest, WithoutAStagingFolderTheJobUsesAndRemovesAPrivateOne) {
+  TempFolder temp;
+  TempFolder current;
+  wchar_t savedTmp[MAX_PATH + 1] = {};
+  wchar_t savedTemp[MAX_PATH + 1] = {};
+  const bool hadTmp = GetEnvironmentVariableW(L"TMP", savedTmp, MAX_PATH + 1) != 0;
+  const bool hadTemp = GetEnvironmentVariableW(L"TEMP", savedTemp, MAX_PATH + 1) != 0;
+  wchar_t savedCurrent[MAX_PATH + 1] = {};
+  GetCurrentDirectoryW(MAX_PATH + 1, savedCurrent);
+  SetEnvironmentVariableW(L"TMP", temp.path().c_str());
+  SetEnvironmentVariableW(L"TEMP", temp.path().c_str());
+  SetCurrentDirectoryW(current.path().c_str());
+
+  // While the archive is there (from 20 to 40): where is it?
+  std::vector<std::wstring> stagingFolders;
+  std::vector<std::wstring> archivesThere;
+  std::vector<std::wstring> inCurrentFolder;
+  onPosition = [&](WPARAM position) {
+    if (position != 20) return;
+    stagingFolders = listFolder(temp.path());
+    for (const std::wstring& name : stagingFolders) archivesThere = listFolder(temp / name);
+    inCurrentFolder = listFolder(current.path());
+  };
+  state_.stagingFolder.clear();
+  const bool done = runInstallJob(state_);
+
+  SetCurrentDirectoryW(savedCurrent);
+  SetEnvironmentVariableW(L"TMP", hadTmp ? savedTmp : nullptr);
+  SetEnvironmentVariableW(L"TEMP", hadTemp ? savedTemp : nullptr);
+
+  ASSERT_TRUE(done);
+  EXPECT_TRUE(boxes_.seen().empty());
+  EXPECT_EQ(positionsSeen, kFullProgress);
+  expectApplicationFiles();
+  EXPECT_EQ(stagingFolders.size(), 1u);
+  EXPECT_EQ(archivesThere, std::vector<std::wstring>{L"Tonvane.zip"});
+  EXPECT_TRUE(inCurrentFolder.empty());
+  EXPECT_TRUE(listFolder(temp.path()).empty());
+  EXPECT_TRUE(listFolder(current.path()).empty());
+}
+
+}  // namespace
