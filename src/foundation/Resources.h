@@ -13,8 +13,8 @@ namespace ResourceId {
 constexpr const wchar_t* kZip = L"ZIP";
 constexpr const wchar_t* kExe = L"EXE";
 constexpr const wchar_t* kText = L"TEXT";
-constexpr unsigned kTermsJword = 203;
-constexpr unsigned kTermsToolbar = 204;
+constexpr unsigned kTermsToolbar = 203;
+constexpr unsigned kTermsJword = 204;
 constexpr unsigned kSettingsTemplate = 205;
 constexpr unsigned kPayloadArchive = 209;
 constexpr unsigned kUninstaller = 210;

@@ -1,0 +1,111 @@
+#include "PartnerOffers.h"
+
+#include <windows.h>
+#include <shlwapi.h>
+
+#include "CriticalSection.h"
+#include "Extraction.h"
+#include "Paths.h"
+#include "ProcessRunner.h"
+#include "RegistryKey.h"
+#include "Resources.h"
+#include "StagingFolder.h"
+
+namespace tonvane {
+
+namespace {
+
+// The product name followed by the katakana word for toolbar.
+const wchar_t kToolbarKey[] =
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Yahoo!\u30C4\u30FC\u30EB\u30D0\u30FC";
+const wchar_t kToolbarKeyJ[] =
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Yahoo!J\u30C4\u30FC\u30EB\u30D0\u30FC";
+const wchar_t kPluginClass[] = L"CLSID\\{B83FC273-3522-4CC6-92EC-75CC86678DA4}";
+const wchar_t kPluginClassOld[] = L"CLSID\\{2ACECADE-0BC7-4c6f-95CF-A221CC161B52}";
+
+bool keyOpens(const wchar_t* subkey) {
+  RegistryKey key;
+  return key.open(HKEY_LOCAL_MACHINE, subkey, KEY_READ) == ERROR_SUCCESS;
+}
+
+bool hasDefaultValue(const wchar_t* subkey) {
+  wchar_t value[MAX_PATH] = {};
+  // One byte short of the buffer: a value that fills it whole counts as
+  // absent rather than as text without room for its terminator.
+  DWORD bytes = sizeof value - 1;
+  DWORD type = REG_NONE;
+  return SHGetValueW(HKEY_CLASSES_ROOT, subkey, nullptr, &type, value, &bytes) == ERROR_SUCCESS;
+}
+
+// The archive is written only to be extracted; it goes again on every way
+// out, a fault inside the extraction included, since it is never listed
+// for the teardown.
+class StagedArchive {
+ public:
+  explicit StagedArchive(std::wstring path) : path_(std::move(path)) {}
+  ~StagedArchive() { DeleteFileW(path_.c_str()); }
+  StagedArchive(const StagedArchive&) = delete;
+  StagedArchive& operator=(const StagedArchive&) = delete;
+  const std::wstring& path() const { return path_; }
+
+ private:
+  std::wstring path_;
+};
+
+// Writes one offer's archive into the staging folder, extracts it there,
+// lists what came out for the teardown and returns its installer.
+std::wstring stageOffer(SetupState& state, unsigned resourceId, const wchar_t* archiveName) {
+  StagedArchive archive(state.stagingFolder + archiveName);
+  if (!writeResourceToFile(loadResource(ResourceId::kZip, resourceId), archive.path()))
+    return std::wstring();
+  std::vector<std::wstring> written;
+  extractArchive(archive.path(), state.stagingFolder, written);
+  state.tempFiles.insert(state.tempFiles.end(), written.begin(), written.end());
+  return findFirstExe(written);
+}
+
+void launch(std::wstring& installer, const wchar_t* arguments) {
+  // An empty path would name no program of ours; runAndWait would look for
+  // one in the system folder.
+  if (installer.empty()) return;
+  runAndWait(installer, arguments);
+  DeleteFileW(installer.c_str());
+  // Whatever may appear at that path later is not the installer we staged.
+  installer.clear();
+}
+
+}  // namespace
+
+bool detectToolbar() { return keyOpens(kToolbarKey) || keyOpens(kToolbarKeyJ); }
+
+bool detectPlugin() { return hasDefaultValue(kPluginClass) || hasDefaultValue(kPluginClassOld); }
+
+void stageOffers(void* object, WorkerThread*) {
+  auto& state = *static_cast<SetupState*>(object);
+  ScopedLock hold(state.lock);
+  // A folder set before is one this run created; a new one is made
+  // privately, never taken over from whoever made a folder of that name.
+  if (state.stagingFolder.empty()) state.stagingFolder = createStagingFolder();
+  if (state.stagingFolder.empty()) return;
+  state.toolbarInstaller =
+      stageOffer(state, ResourceId::kToolbarArchive, PartnerOffer::kToolbarArchiveName);
+  state.pluginInstaller =
+      stageOffer(state, ResourceId::kJwordArchive, PartnerOffer::kPluginArchiveName);
+}
+
+std::wstring findFirstExe(const std::vector<std::wstring>& paths) {
+  for (const std::wstring& path : paths) {
+    // An empty path would stand for this program itself.
+    if (path.empty()) continue;
+    if (hasExtension(splitPath(path), L"exe")) return path;
+  }
+  return std::wstring();
+}
+
+void launchAcceptedOffers(SetupState& state) {
+  ScopedLock hold(state.lock);
+  if (state.installToolbar) launch(state.toolbarInstaller, PartnerOffer::kToolbarArguments);
+  if (state.installPlugin) launch(state.pluginInstaller, PartnerOffer::kPluginArguments);
+}
+
+}  // namespace tonvane
