@@ -1,0 +1,159 @@
+#include "FolderPage.h"
+
+#include <objbase.h>
+#include <ole2.h>
+#include <shlobj.h>
+
+#include <vector>
+
+#include "Paths.h"
+#include "SystemLibrary.h"
+#include "TranslationTable.h"
+
+namespace tonvane {
+
+namespace {
+
+constexpr const wchar_t* kFallbackProgramFiles = L"C:\\Program Files";
+// "テストのダイアログ": the browser's caption, in both interface languages.
+constexpr const wchar_t* kBrowserCaption =
+    L"\u30C6\u30B9\u30C8\u306E\u30C0\u30A4\u30A2\u30ED\u30B0";
+
+// The record comctl32's DllGetVersion fills; declared here so that the
+// version query needs no import library.
+struct VersionRecord {
+  DWORD size;
+  DWORD major;
+  DWORD minor;
+  DWORD build;
+  DWORD platform;
+};
+using DllGetVersionProcedure = HRESULT(CALLBACK*)(VersionRecord*);
+
+// Major * 65536 + minor of the common controls, 0 when unknown.
+DWORD commonControlsVersion() {
+  HMODULE library = loadSystemLibrary(L"comctl32.dll");
+  if (library == nullptr) return 0;
+  DWORD version = 0;
+  auto procedure = reinterpret_cast<DllGetVersionProcedure>(
+      reinterpret_cast<void*>(GetProcAddress(library, "DllGetVersion")));
+  if (procedure != nullptr) {
+    VersionRecord record = {};
+    record.size = sizeof record;
+    if (SUCCEEDED(procedure(&record)))
+      version = ((record.major & 0xFFFF) << 16) | (record.minor & 0xFFFF);
+  }
+  FreeLibrary(library);
+  return version;
+}
+
+int CALLBACK browseCallback(HWND window, UINT message, LPARAM, LPARAM data) {
+  if (message == BFFM_INITIALIZED) {
+    SetWindowTextW(window, kBrowserCaption);
+    if (data != 0) SendMessageW(window, BFFM_SETSELECTIONW, TRUE, data);
+  }
+  return 0;
+}
+
+bool isTicked(HWND page, int id) { return IsDlgButtonChecked(page, id) == BST_CHECKED; }
+
+bool isExistingDirectory(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+}  // namespace
+
+std::wstring defaultFolder() {
+  wchar_t buffer[MAX_PATH] = {};
+  std::wstring folder;
+  if (SHGetSpecialFolderPathW(nullptr, buffer, CSIDL_PROGRAM_FILES, TRUE)) folder = buffer;
+  if (folder.empty()) folder = kFallbackProgramFiles;
+  return ensureTrailingBackslash(folder) + kInstallFolderNameSlash;
+}
+
+void applyFolderPageDefaults(HWND page) {
+  SetDlgItemTextW(page, FolderControl::kFolderEdit, defaultFolder().c_str());
+  CheckDlgButton(page, FolderControl::kAllUsers, BST_CHECKED);
+  CheckDlgButton(page, FolderControl::kPortable, BST_UNCHECKED);
+}
+
+void onPortableToggled(HWND page) {
+  const std::wstring folder =
+      isTicked(page, FolderControl::kPortable)
+          ? ensureTrailingBackslash(folderOfPath(std::wstring())) + kInstallFolderNameSlash
+          : defaultFolder();
+  SetDlgItemTextW(page, FolderControl::kFolderEdit, folder.c_str());
+}
+
+std::wstring readFolderEdit(HWND page) {
+  HWND edit = GetDlgItem(page, FolderControl::kFolderEdit);
+  if (edit == nullptr) return std::wstring();
+  const int length = GetWindowTextLengthW(edit);
+  if (length <= 0) return std::wstring();
+  std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1, L'\0');
+  const int copied = GetWindowTextW(edit, buffer.data(), length + 1);
+  return std::wstring(buffer.data(), copied > 0 ? static_cast<std::size_t>(copied) : 0);
+}
+
+bool browseForFolder(const std::wstring& title, HWND owner, std::wstring& path) {
+  wchar_t displayName[MAX_PATH] = {};
+  BROWSEINFOW browse = {};
+  browse.hwndOwner = owner;
+  browse.pidlRoot = nullptr;
+  browse.pszDisplayName = displayName;
+  browse.lpszTitle = title.c_str();
+  browse.lpfn = &browseCallback;
+  browse.lParam = path.empty() ? 0 : reinterpret_cast<LPARAM>(path.c_str());
+  // The resizable browser with an edit box needs common controls 5.0.
+  browse.ulFlags = commonControlsVersion() >= 0x50000
+                       ? BIF_RETURNONLYFSDIRS | BIF_EDITBOX | BIF_VALIDATE | BIF_NEWDIALOGSTYLE
+                       : BIF_RETURNONLYFSDIRS | BIF_VALIDATE;
+
+  // The new dialog style hosts OLE objects and needs OLE on this thread;
+  // a thread that already runs it in another mode keeps that mode.
+  const HRESULT ole = OleInitialize(nullptr);
+  PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&browse);
+  bool chosen = false;
+  if (item != nullptr) {
+    wchar_t folder[MAX_PATH + 1] = {};
+    path = SHGetPathFromIDListW(item, folder) ? folder : L"";
+    CoTaskMemFree(item);
+    chosen = true;
+  }
+  if (SUCCEEDED(ole)) OleUninitialize();
+  return chosen;
+}
+
+void onBrowse(SetupState& state, HWND sender) {
+  HWND page = state.pages[Folder].window;
+  if (page == nullptr || sender == nullptr || GetParent(sender) != page) return;
+  std::wstring path = readFolderEdit(page);
+  if (!browseForFolder(translateText(L"Select the folder that you want to install."),
+                       state.frameWindow, path))
+    return;
+  SetDlgItemTextW(page, FolderControl::kFolderEdit, browsedInstallFolder(path).c_str());
+}
+
+bool folderPageLeaveCheck(SetupState& state, HWND page) {
+  state.installFolder = readFolderEdit(page);
+  state.portable = isTicked(page, FolderControl::kPortable);
+  state.allUsers = isTicked(page, FolderControl::kAllUsers);
+
+  const std::wstring caption = translateText(L"Tonvane Free Setup");
+  // A relative folder would be resolved against the current folder, which
+  // for an elevated setup can be the system folder.
+  if (!isAbsoluteFolder(state.installFolder)) {
+    const std::wstring text = translateText(L"Select the folder that you want to install.");
+    MessageBoxW(state.frameWindow, text.c_str(), caption.c_str(), MB_OK);
+    return false;
+  }
+  if (isExistingDirectory(state.installFolder)) {
+    const std::wstring text = translateText(L"Folder exists in the destination.") + L"\r\n" +
+                              translateText(L"Do you want to overwrite install?");
+    return MessageBoxW(state.frameWindow, text.c_str(), caption.c_str(), MB_YESNO) != IDNO;
+  }
+  return true;
+}
+
+}  // namespace tonvane

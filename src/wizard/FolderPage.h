@@ -1,0 +1,60 @@
+// The install folder page (template 130): the proposed folder, the portable
+// and all-users boxes, the shell's folder browser, and the check made when
+// the user leaves the page with Next. The page keeps no data of its own: the
+// folder lives in its edit box until the leave check copies it into
+// SetupState.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "FolderText.h"
+#include "SetupState.h"
+
+namespace tonvane {
+
+// Controls of the folder page.
+namespace FolderControl {
+constexpr int kFolderEdit = 1009;
+constexpr int kBrowse = 1010;
+constexpr int kPortable = 1011;
+constexpr int kAllUsers = 1019;
+}  // namespace FolderControl
+
+// The shell's Program Files folder ("C:\Program Files" when the shell cannot
+// say), with a backslash, followed by "Tonvane Free\".
+std::wstring defaultFolder();
+
+// First visit: the edit box shows defaultFolder(), "Install for all users" is
+// ticked and the portable box is not.
+void applyFolderPageDefaults(HWND page);
+
+// After the portable box changed: the edit box shows this program's own
+// folder followed by "Tonvane Free\" when the box is ticked, otherwise
+// defaultFolder(). What the user had typed is replaced either way.
+void onPortableToggled(HWND page);
+
+// The whole text of the page's edit box; empty when the page has none.
+std::wstring readFolderEdit(HWND page);
+
+// The shell's folder browser, owned by `owner`, captioned "テストのダイアログ",
+// with `title` as its instruction and `path` (when not empty) preselected.
+// False when the user cancelled, `path` unchanged; otherwise true and `path`
+// is the chosen folder, or empty when the item has no file-system path.
+bool browseForFolder(const std::wstring& title, HWND owner, std::wstring& path);
+
+// The Browse button (1010) was pressed; `sender` is the button's window.
+// Does nothing unless the button belongs to the folder page. After a browse
+// that was not cancelled the edit box shows browsedInstallFolder() of the
+// chosen folder.
+void onBrowse(SetupState& state, HWND sender);
+
+// Next on the folder page. Copies the edit box into installFolder and the
+// boxes into portable and allUsers (also when the user stays), then decides:
+// an empty or relative folder stays, with a message box asking for a folder;
+// an existing directory asks whether to install over it (No stays); anything
+// else goes on. True to leave the page.
+bool folderPageLeaveCheck(SetupState& state, HWND page);
+
+}  // namespace tonvane

@@ -1,0 +1,323 @@
+// The install folder page on the setup's own frame (129) and folder page
+// (130): the proposed folders, the browsed-folder rule, the shell's browser,
+// and the check made when the user leaves the page.
+#include <windows.h>
+#include <ole2.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "DialogHost.h"
+#include "FolderPage.h"
+#include "MessageBoxWatcher.h"
+#include "Paths.h"
+#include "TestFiles.h"
+#include "TranslationTable.h"
+
+using namespace tonvane;
+using namespace tonvane::test;
+
+namespace {
+
+const std::wstring kBrowserCaption = L"\u30C6\u30B9\u30C8\u306E\u30C0\u30A4\u30A2\u30ED\u30B0";
+
+INT_PTR CALLBACK quietDialogProcedure(HWND, UINT message, WPARAM, LPARAM) {
+  return message == WM_INITDIALOG ? TRUE : FALSE;
+}
+
+std::wstring windowText(HWND window) {
+  wchar_t buffer[1024] = {};
+  GetWindowTextW(window, buffer, 1024);
+  return buffer;
+}
+
+// This program's folder, worked out without the path helpers under test.
+std::wstring ownFolder() {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring text = path;
+  return text.substr(0, text.rfind(L'\\') + 1);
+}
+
+std::wstring programFilesFromEnvironment() {
+  wchar_t folder[MAX_PATH] = {};
+  GetEnvironmentVariableW(L"ProgramFiles", folder, MAX_PATH);
+  return ensureTrailingBackslash(folder);
+}
+
+// Plays the user in front of the shell's folder browser: waits on its own
+// thread for the browser of this process, notes it and its owner, and
+// presses `button` on it.
+class BrowserDriver {
+ public:
+  explicit BrowserDriver(int button) : button_(button) {
+    thread_ = CreateThread(nullptr, 0, &BrowserDriver::run, this, 0, nullptr);
+  }
+  ~BrowserDriver() {
+    stop_ = true;
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+  }
+  BrowserDriver(const BrowserDriver&) = delete;
+  BrowserDriver& operator=(const BrowserDriver&) = delete;
+
+  bool sawBrowser() const { return sawBrowser_.load(); }
+  HWND owner() const { return owner_.load(); }
+  // Whether the browser offered an edit box for typing a folder name.
+  bool hadEditBox() const { return hadEditBox_.load(); }
+
+ private:
+  struct Search {
+    DWORD process;
+    HWND found;
+  };
+
+  static BOOL CALLBACK find(HWND window, LPARAM data) {
+    auto* search = reinterpret_cast<Search*>(data);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    wchar_t className[16] = {};
+    GetClassNameW(window, className, 16);
+    if (process == search->process && std::wstring(className) == L"#32770" &&
+        IsWindowVisible(window) && windowText(window) == kBrowserCaption) {
+      search->found = window;
+      return FALSE;
+    }
+    return TRUE;
+  }
+
+  static BOOL CALLBACK findEdit(HWND window, LPARAM data) {
+    wchar_t className[16] = {};
+    GetClassNameW(window, className, 16);
+    if (lstrcmpiW(className, L"Edit") == 0 && IsWindowVisible(window)) {
+      *reinterpret_cast<bool*>(data) = true;
+      return FALSE;
+    }
+    return TRUE;
+  }
+
+  static DWORD WINAPI run(void* self) {
+    auto* driver = static_cast<BrowserDriver*>(self);
+    while (!driver->stop_) {
+      Search search{GetCurrentProcessId(), nullptr};
+      EnumWindows(&BrowserDriver::find, reinterpret_cast<LPARAM>(&search));
+      if (search.found != nullptr) {
+        HWND owner = GetWindow(search.found, GW_OWNER);
+        // Give the browser time to settle its preselection before answering.
+        Sleep(300);
+        bool edit = false;
+        EnumChildWindows(search.found, &BrowserDriver::findEdit, reinterpret_cast<LPARAM>(&edit));
+        driver->hadEditBox_ = edit;
+        driver->owner_ = owner;
+        driver->sawBrowser_ = true;
+        PostMessageW(search.found, WM_COMMAND, MAKEWPARAM(driver->button_, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(search.found, driver->button_)));
+        return 0;
+      }
+      Sleep(30);
+    }
+    return 0;
+  }
+
+  int button_;
+  HANDLE thread_ = nullptr;
+  std::atomic<bool> stop_{false};
+  std::atomic<HWND> owner_{nullptr};
+  std::atomic<bool> hadEditBox_{false};
+  std::atomic<bool> sawBrowser_{false};
+};
+
+class FolderPageTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    HINSTANCE module = GetModuleHandleW(nullptr);
+    frame_ = CreateDialogParamW(module, MAKEINTRESOURCEW(129), nullptr, &quietDialogProcedure, 0);
+    ASSERT_NE(frame_, nullptr);
+    page_ = CreateDialogParamW(module, MAKEINTRESOURCEW(PageTemplate::kFolder), frame_,
+                               &quietDialogProcedure, 0);
+    ASSERT_NE(page_, nullptr);
+    state_.frameWindow = frame_;
+    state_.pages[Folder].window = page_;
+  }
+
+  void TearDown() override {
+    state_.pages[Folder].window = nullptr;
+    if (frame_ != nullptr) DestroyWindow(frame_);  // the page goes with it
+  }
+
+  std::wstring edit() const { return readFolderEdit(page_); }
+  void type(const std::wstring& text) const {
+    SetDlgItemTextW(page_, FolderControl::kFolderEdit, text.c_str());
+  }
+  bool ticked(int id) const { return IsDlgButtonChecked(page_, id) == BST_CHECKED; }
+  void click(int id) const { SendMessageW(GetDlgItem(page_, id), BM_CLICK, 0, 0); }
+
+  // The leave check with `folder` typed, as a user answering `button`.
+  bool leaveWith(const std::wstring& folder, int button, std::vector<SeenBox>& seen) {
+    type(folder);
+    MessageBoxWatcher boxes(button);
+    const bool accepted = folderPageLeaveCheck(state_, page_);
+    seen = boxes.seen();
+    return accepted;
+  }
+
+  HWND frame_ = nullptr;
+  HWND page_ = nullptr;
+  SetupState state_;
+};
+
+TEST_F(FolderPageTest, FirstVisitProposesProgramFilesAndTicksOnlyAllUsers) {
+  // The opposite of the defaults first, so that each one is seen to be set.
+  click(FolderControl::kPortable);
+  ASSERT_TRUE(ticked(FolderControl::kPortable));
+  applyFolderPageDefaults(page_);
+  const std::wstring expected = programFilesFromEnvironment() + L"Tonvane Free\\";
+  EXPECT_EQ(defaultFolder(), expected);
+  EXPECT_EQ(edit(), expected);
+  EXPECT_TRUE(ticked(FolderControl::kAllUsers));
+  EXPECT_FALSE(ticked(FolderControl::kPortable));
+}
+
+TEST_F(FolderPageTest, ThePortableBoxSwitchesBetweenTheOwnFolderAndTheDefaultDroppingTypedText) {
+  applyFolderPageDefaults(page_);
+  type(L"D:\\Typed by hand");
+  click(FolderControl::kPortable);
+  onPortableToggled(page_);
+  EXPECT_EQ(edit(), ownFolder() + L"Tonvane Free\\");
+
+  type(L"D:\\Typed again");
+  click(FolderControl::kPortable);
+  onPortableToggled(page_);
+  EXPECT_EQ(edit(), defaultFolder());
+  // The all-users box is left as it was, both times.
+  EXPECT_TRUE(ticked(FolderControl::kAllUsers));
+}
+
+TEST(BrowsedInstallFolder, AddsTheFolderNameUnlessThePathHasItInTheSameCase) {
+  const struct {
+    const wchar_t* chosen;
+    const wchar_t* shown;
+  } cases[] = {
+      {L"D:\\Apps", L"D:\\Apps\\Tonvane Free\\"},
+      {L"E:\\", L"E:\\Tonvane Free\\"},
+      {L"D:\\Apps\\Tonvane Free 2", L"D:\\Apps\\Tonvane Free 2\\"},
+      {L"D:\\Tonvane Free\\Old", L"D:\\Tonvane Free\\Old\\"},
+      {L"D:\\tonvane free", L"D:\\tonvane free\\Tonvane Free\\"},
+      {L"", L"Tonvane Free\\"},
+  };
+  for (const auto& item : cases)
+    EXPECT_EQ(browsedInstallFolder(item.chosen), item.shown) << item.chosen;
+}
+
+TEST(AbsoluteFolder, DriveAndNetworkPathsAreAbsoluteEverythingElseIsNot) {
+  for (const wchar_t* folder : {L"C:\\", L"d:\\Apps\\Tonvane Free\\", L"C:/Apps",
+                                L"\\\\server\\share", L"\\\\server\\share\\Tonvane Free\\"})
+    EXPECT_TRUE(isAbsoluteFolder(folder)) << folder;
+  for (const wchar_t* folder : {L"", L"Tonvane Free\\", L"C:", L"C:Apps", L"\\Apps", L"1:\\Apps",
+                                L"\\\\server", L"\\\\server\\", L"\\\\\\share", L".\\Apps"})
+    EXPECT_FALSE(isAbsoluteFolder(folder)) << folder;
+}
+
+TEST_F(FolderPageTest, AnExistingFolderAsksAndOnlyNoKeepsTheUserOnThePage) {
+  TempFolder existing;
+  const std::wstring caption = translateText(L"Tonvane Free Setup");
+  const std::wstring question = translateText(L"Folder exists in the destination.") + L"\r\n" +
+                                translateText(L"Do you want to overwrite install?");
+  std::vector<SeenBox> seen;
+  EXPECT_FALSE(leaveWith(existing.path(), IDNO, seen));
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].caption, caption);
+  EXPECT_EQ(seen[0].text, question);
+
+  EXPECT_TRUE(leaveWith(removeTrailingBackslash(existing.path()), IDYES, seen));
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].text, question);
+}
+
+TEST_F(FolderPageTest, AMissingFolderAFileAndANetworkPathGoOnWithoutAQuestion) {
+  TempFolder folder;
+  writeBytes(folder / L"a file", "x");
+  std::vector<SeenBox> seen;
+  EXPECT_TRUE(leaveWith(folder / L"Tonvane Free\\", IDNO, seen));
+  EXPECT_TRUE(seen.empty());
+  EXPECT_TRUE(leaveWith(folder / L"a file", IDNO, seen));
+  EXPECT_TRUE(seen.empty());
+  EXPECT_TRUE(leaveWith(L"\\\\no-such-server\\share\\Tonvane Free\\", IDNO, seen));
+  EXPECT_TRUE(seen.empty());
+  EXPECT_EQ(state_.installFolder, L"\\\\no-such-server\\share\\Tonvane Free\\");
+}
+
+TEST_F(FolderPageTest, AnEmptyOrRelativeFolderKeepsTheUserOnThePageWithOneMessage) {
+  // The current folder holds a "Tonvane Free" directory, as the system folder
+  // of an elevated setup might: the relative name must not pass as existing.
+  TempFolder current;
+  ASSERT_TRUE(CreateDirectoryW((current / L"Tonvane Free").c_str(), nullptr));
+  wchar_t previous[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, previous);
+  ASSERT_TRUE(SetCurrentDirectoryW(current.path().c_str()));
+  for (const wchar_t* folder : {L"", L"Tonvane Free\\", L"\\Tonvane Free", L"C:Tonvane Free"}) {
+    std::vector<SeenBox> seen;
+    EXPECT_FALSE(leaveWith(folder, IDOK, seen)) << folder;
+    ASSERT_EQ(seen.size(), 1u) << folder;
+    EXPECT_EQ(seen[0].caption, translateText(L"Tonvane Free Setup"));
+    EXPECT_EQ(seen[0].text, translateText(L"Select the folder that you want to install."));
+  }
+  SetCurrentDirectoryW(previous);
+}
+
+TEST_F(FolderPageTest, TheLeaveCheckWritesTheChoicesAlsoWhenTheUserStays) {
+  click(FolderControl::kPortable);
+  std::vector<SeenBox> seen;
+  ASSERT_FALSE(leaveWith(L"relative", IDOK, seen));
+  EXPECT_EQ(state_.installFolder, L"relative");
+  EXPECT_TRUE(state_.portable);
+  EXPECT_FALSE(state_.allUsers);
+
+  click(FolderControl::kPortable);
+  click(FolderControl::kAllUsers);
+  TempFolder existing;
+  ASSERT_FALSE(leaveWith(existing.path(), IDNO, seen));
+  EXPECT_EQ(state_.installFolder, existing.path());
+  EXPECT_FALSE(state_.portable);
+  EXPECT_TRUE(state_.allUsers);
+}
+
+TEST_F(FolderPageTest, BrowseIgnoresAButtonOutsideTheFolderPage) {
+  type(L"D:\\Apps");
+  BrowserDriver driver(IDCANCEL);
+  onBrowse(state_, GetDlgItem(frame_, 1000));
+  onBrowse(state_, nullptr);
+  EXPECT_FALSE(driver.sawBrowser());
+  EXPECT_EQ(edit(), L"D:\\Apps");
+}
+
+TEST_F(FolderPageTest, CancellingTheBrowserLeavesTheFolderAsTyped) {
+  TempFolder typed;
+  type(typed.path());
+  {
+    BrowserDriver driver(IDCANCEL);
+    onBrowse(state_, GetDlgItem(page_, FolderControl::kBrowse));
+    EXPECT_TRUE(driver.sawBrowser());
+    EXPECT_EQ(driver.owner(), frame_);
+    // The common controls here are 5.0 or later: the resizable browser with
+    // its edit box.
+    EXPECT_TRUE(driver.hadEditBox());
+  }
+  EXPECT_EQ(edit(), typed.path());
+}
+
+TEST_F(FolderPageTest, ConfirmingTheBrowserOnThePreselectedFolderAddsTheFolderName) {
+  TempFolder typed;
+  type(removeTrailingBackslash(typed.path()));
+  {
+    BrowserDriver driver(IDOK);
+    onBrowse(state_, GetDlgItem(page_, FolderControl::kBrowse));
+    EXPECT_TRUE(driver.sawBrowser());
+  }
+  EXPECT_EQ(edit(), typed.path() + L"Tonvane Free\\");
+}
+
+}  // namespace
