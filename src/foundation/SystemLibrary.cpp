@@ -4,13 +4,16 @@
 
 namespace tonvane {
 
-HMODULE loadSystemLibrary(const wchar_t* fileName) {
+std::wstring systemFolderPath(const std::wstring& fileName) {
   wchar_t folder[MAX_PATH] = {};
   const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return nullptr;
-  std::wstring path(folder, length);
-  path += L'\\';
-  path += fileName;
+  if (length == 0 || length >= MAX_PATH) return std::wstring();
+  return std::wstring(folder, length) + L'\\' + fileName;
+}
+
+HMODULE loadSystemLibrary(const wchar_t* fileName) {
+  const std::wstring path = systemFolderPath(fileName);
+  if (path.empty()) return nullptr;
   // LOAD_WITH_ALTERED_SEARCH_PATH makes the DLL's own dependencies resolve
   // from its folder too, on systems without the newer search flags.
   return LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);

@@ -5,7 +5,13 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace tonvane {
+
+// `fileName` in the system folder, full path; "" when the system folder
+// cannot be had.
+std::wstring systemFolderPath(const std::wstring& fileName);
 
 // Loads `fileName` (for example L"version.dll") from the system folder; null
 // when it cannot be loaded. The module stays loaded for the process's life.

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "SystemLibrary.h"
+
 namespace tonvane {
 
 namespace {
@@ -13,14 +15,7 @@ bool namesAFolder(const std::wstring& program) {
 // The full path in the system folder of a bare program name; "" when the
 // system folder cannot be had.
 std::wstring systemProgramPath(const std::wstring& name) {
-  wchar_t folder[MAX_PATH] = {};
-  const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return std::wstring();
-  std::wstring path(folder, length);
-  path += L'\\';
-  path += name;
-  if (name.find(L'.') == std::wstring::npos) path += L".exe";
-  return path;
+  return systemFolderPath(name.find(L'.') == std::wstring::npos ? name + L".exe" : name);
 }
 
 }  // namespace
