@@ -1,0 +1,57 @@
+#include "DllSearch.h"
+
+#include "SystemLibrary.h"
+
+namespace tonvane {
+
+const wchar_t* const kPreloadedLibraries[] = {
+    L"uxtheme.dll",  L"userenv.dll", L"setupapi.dll", L"apphelp.dll",  L"propsys.dll",
+    L"dwmapi.dll",   L"cryptbase.dll", L"oleacc.dll", L"clbcatq.dll",  L"version.dll",
+    L"ntmarta.dll",  L"profapi.dll", L"sspicli.dll",  L"wintrust.dll", L"secur32.dll"};
+const int kPreloadedLibraryCount = sizeof kPreloadedLibraries / sizeof kPreloadedLibraries[0];
+
+namespace {
+
+using SetDefaultDllDirectoriesProcedure = BOOL(WINAPI*)(DWORD);
+using SetDllDirectoryProcedure = BOOL(WINAPI*)(const wchar_t*);
+
+// kernel32 is always mapped and a known DLL; its exports can be looked up by
+// name without any search.
+FARPROC kernelProcedure(const char* name) {
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  return kernel != nullptr ? GetProcAddress(kernel, name) : nullptr;
+}
+
+OSVERSIONINFOW systemVersion() {
+  OSVERSIONINFOW version = {};
+  version.dwOSVersionInfoSize = sizeof version;
+  // Deprecated, but it answers Vista truthfully, which is all asked here.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  if (!GetVersionExW(&version)) version = {};
+#pragma GCC diagnostic pop
+  return version;
+}
+
+}  // namespace
+
+bool mayRestrictDllSearch(const OSVERSIONINFOW& version, bool loaderHasDefaultDirectories) {
+  const bool vista = version.dwMajorVersion == 6 && version.dwMinorVersion == 0;
+  return loaderHasDefaultDirectories && !vista;
+}
+
+void hardenDllSearch() {
+  auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesProcedure>(
+      reinterpret_cast<void*>(kernelProcedure("SetDefaultDllDirectories")));
+  if (mayRestrictDllSearch(systemVersion(), setDefault != nullptr))
+    setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  // Takes the current folder out of the search on systems without the
+  // restriction (and on Vista).
+  auto setDirectory = reinterpret_cast<SetDllDirectoryProcedure>(
+      reinterpret_cast<void*>(kernelProcedure("SetDllDirectoryW")));
+  if (setDirectory != nullptr) setDirectory(L"");
+  for (int index = 0; index < kPreloadedLibraryCount; ++index)
+    loadSystemLibrary(kPreloadedLibraries[index]);
+}
+
+}  // namespace tonvane

@@ -1,0 +1,351 @@
+#include "SetupWizard.h"
+
+#include <algorithm>
+#include <memory>
+#include <new>
+#include <string>
+
+#include "AnsiText.h"
+#include "DialogHost.h"
+#include "FolderPage.h"
+#include "HeaderPainter.h"
+#include "InstallStep.h"
+#include "PartnerOffers.h"
+#include "Paths.h"
+#include "Resources.h"
+#include "Shortcuts.h"
+#include "TranslationTable.h"
+#include "UiHelpers.h"
+#include "UninstallRegistration.h"
+#include "VendorSite.h"
+
+namespace tonvane {
+
+namespace {
+
+constexpr const wchar_t* kPressReleasePage = L"press_release.php?file_name=";
+
+void showButton(HWND frame, int id, bool visible) {
+  ShowWindow(GetDlgItem(frame, id), visible ? SW_SHOWNORMAL : SW_HIDE);
+}
+
+void enableButton(HWND frame, int id, bool enabled) {
+  EnableWindow(GetDlgItem(frame, id), enabled ? TRUE : FALSE);
+}
+
+void tick(HWND page, int id, bool ticked) {
+  CheckDlgButton(page, id, ticked ? BST_CHECKED : BST_UNCHECKED);
+}
+
+void setFrameIcons(HWND frame) {
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  // LoadImage picks the best of the group's images for each size; icons
+  // loaded without LR_SHARED stay with the frame for the process's life.
+  HANDLE big = LoadImageW(instance, MAKEINTRESOURCEW(kSetupIcon), IMAGE_ICON,
+                          GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0);
+  SendMessageW(frame, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+  HANDLE small = LoadImageW(instance, MAKEINTRESOURCEW(kSetupIcon), IMAGE_ICON,
+                            GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0);
+  SendMessageW(frame, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+}
+
+}  // namespace
+
+bool WizardPage::processWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                      LRESULT& result, DWORD mapId) {
+  if (mapId != 0) return false;
+  switch (message) {
+    case WM_INITDIALOG:
+      // Translated before the controller sets its defaults, so that the
+      // defaults land on translated controls.
+      translateWindow(window);
+      result = TRUE;
+      return true;
+    case WM_COMMAND:
+      return owner_.processWindowMessage(owner_.window(), message, wParam, lParam, result, 0);
+    default:
+      return false;
+  }
+}
+
+SetupWizard::SetupWizard() {
+  for (PageSlot& slot : state_.pages) slot.binding = std::make_unique<WizardPage>(*this);
+}
+
+bool SetupWizard::processWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                       LRESULT& result, DWORD mapId) {
+  if (mapId != 0) return false;
+  switch (message) {
+    case WM_INITDIALOG:
+      state_.frameWindow = window;
+      result = onInitDialog();
+      return true;
+    case WM_PAINT:
+      paintHeader(window, state_);
+      result = 0;
+      return true;
+    case WM_DESTROY:
+      onDestroy();
+      result = 0;
+      return true;
+    case WM_COMMAND:
+      result = 0;
+      return onCommand(LOWORD(wParam), reinterpret_cast<HWND>(lParam));
+    default:
+      return false;
+  }
+}
+
+bool SetupWizard::onCommand(int id, HWND sender) {
+  switch (id) {
+    case WizardCommand::kNext:
+      onNext();
+      return true;
+    case WizardCommand::kBack:
+      onBack();
+      return true;
+    case WizardCommand::kYes:
+      onYes();
+      return true;
+    case WizardCommand::kNo:
+      onNo();
+      return true;
+    case WizardCommand::kClose:
+      onClose();
+      return true;
+    case WizardCommand::kCancel:
+      onCancel();
+      return true;
+    case WizardCommand::kBrowse:
+      onBrowse(state_, sender);
+      return true;
+    case WizardCommand::kPortable:
+      onPortableToggled(state_.pages[Folder].window);
+      return true;
+    case WizardCommand::kToolbarTerms:
+      onTerms(ToolbarTerms, ResourceId::kTermsToolbar);
+      return true;
+    case WizardCommand::kPluginTerms:
+      onTerms(PluginTerms, ResourceId::kTermsJword);
+      return true;
+    case WizardCommand::kTermsOk:
+      onTermsOk();
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool SetupWizard::preTranslateMessage(MSG& message) {
+  HWND frame = window();
+  return frame != nullptr && IsDialogMessageW(frame, &message) != FALSE;
+}
+
+BOOL SetupWizard::onInitDialog() {
+  HWND frame = state_.frameWindow;
+  centerOnWorkArea(frame);
+  setFrameIcons(frame);
+  if (MessageLoop* loop = currentMessageLoop()) {
+    loop->addMessageFilter(this);
+    loop->addIdleHandler(this);
+  }
+  refreshPages();
+  if (auto* record = new (std::nothrow) WorkerThread)
+    state_.offerWorker = start(record, &state_, &stageOffers, 0);
+  // The frame is still hidden: the user sees nothing until the older
+  // releases are gone.
+  uninstallPreviousVersions();
+  translateWindow(frame);
+  return TRUE;
+}
+
+void SetupWizard::onDestroy() {
+  if (MessageLoop* loop = currentMessageLoop()) {
+    loop->removeMessageFilter(this);
+    loop->removeIdleHandler(this);
+  }
+}
+
+void SetupWizard::createPage(PageIndex page) {
+  HWND pageArea = GetDlgItem(state_.frameWindow, WizardCommand::kPageArea);
+  if (page == ToolbarTerms || page == PluginTerms) {
+    state_.termsView = createTermsView(pageArea, state_.frameWindow);
+    return;
+  }
+  PageSlot& slot = state_.pages[page];
+  slot.window = createPageDialog(*slot.binding, pageTemplateId(page), pageArea);
+  // A page that could not be made stays empty; the next visit tries again.
+  if (slot.window != nullptr) applyPageDefaults(page, slot.window);
+}
+
+void SetupWizard::applyPageDefaults(PageIndex page, HWND window) {
+  switch (page) {
+    case Folder:
+      applyFolderPageDefaults(window);
+      break;
+    case Shortcuts:
+      tick(window, PageControl::kStartMenu, !state_.portable);
+      tick(window, PageControl::kDesktop, !state_.portable);
+      break;
+    case Offers:
+      // A product already on the machine is not offered again.
+      tick(window, PageControl::kToolbarOffer, !detectToolbar());
+      EnableWindow(GetDlgItem(window, PageControl::kToolbarOffer), !detectToolbar());
+      tick(window, PageControl::kPluginOffer, !detectPlugin());
+      EnableWindow(GetDlgItem(window, PageControl::kPluginOffer), !detectPlugin());
+      break;
+    case Complete:
+      tick(window, PageControl::kPressRelease, true);
+      break;
+    default:
+      break;
+  }
+}
+
+void SetupWizard::refreshPages() {
+  const std::int32_t current = state_.pageIndex;
+  if (isPageIndex(current)) {
+    const bool terms = current == ToolbarTerms || current == PluginTerms;
+    HWND existing = terms ? state_.termsView : state_.pages[current].window;
+    if (existing == nullptr || !IsWindow(existing)) createPage(static_cast<PageIndex>(current));
+  }
+  for (int page = 0; page < kPageDialogCount; ++page) {
+    HWND window = state_.pages[page].window;
+    if (window != nullptr && IsWindow(window)) ShowWindow(window, page == current ? SW_SHOW : SW_HIDE);
+  }
+  if (state_.termsView != nullptr && IsWindow(state_.termsView))
+    ShowWindow(state_.termsView,
+               current == ToolbarTerms || current == PluginTerms ? SW_SHOW : SW_HIDE);
+}
+
+void SetupWizard::refreshAndRepaint() {
+  refreshPages();
+  InvalidateRect(state_.frameWindow, nullptr, TRUE);
+}
+
+void SetupWizard::updateButtons() {
+  HWND frame = state_.frameWindow;
+  if (frame == nullptr || !IsWindow(frame)) return;
+  const std::int32_t p = state_.pageIndex;
+  const bool terms = p == ToolbarTerms || p == PluginTerms;
+  showButton(frame, WizardCommand::kNext, p < Offers);
+  enableButton(frame, WizardCommand::kNext, p < Progress);
+  showButton(frame, WizardCommand::kBack, p != Offers && p <= Complete);
+  enableButton(frame, WizardCommand::kBack, p >= Folder && p <= Shortcuts);
+  showButton(frame, WizardCommand::kYes, p == Offers);
+  showButton(frame, WizardCommand::kNo, p == Offers);
+  showButton(frame, WizardCommand::kClose, p == Complete);
+  showButton(frame, WizardCommand::kCancel, p <= Complete);
+  enableButton(frame, WizardCommand::kCancel, p < Offers);
+  showButton(frame, WizardCommand::kTermsOk, terms);
+  enableButton(frame, WizardCommand::kTermsOk, terms);
+}
+
+void SetupWizard::endWizard(int exitCode) {
+  DestroyWindow(state_.frameWindow);
+  state_.frameWindow = nullptr;
+  PostQuitMessage(exitCode);
+}
+
+bool SetupWizard::isChecked(PageIndex page, int control) const {
+  HWND window = state_.pages[page].window;
+  return window != nullptr && IsDlgButtonChecked(window, control) == BST_CHECKED;
+}
+
+void SetupWizard::onNext() {
+  if (state_.pageIndex == Folder) {
+    if (!folderPageLeaveCheck(state_, state_.pages[Folder].window)) return;
+  } else if (state_.pageIndex == Shortcuts) {
+    state_.startMenuShortcut = isChecked(Shortcuts, PageControl::kStartMenu);
+    state_.desktopShortcut = isChecked(Shortcuts, PageControl::kDesktop);
+    state_.sendToShortcut = isChecked(Shortcuts, PageControl::kSendTo);
+    state_.pageIndex = Progress;
+    refreshAndRepaint();
+    // The loop is not idle again until the job is over.
+    updateButtons();
+    if (!runInstallJob(state_)) {
+      endWizard(2);
+      return;
+    }
+    createShortcutsAndSettings(state_.installChoices());
+    if (detectToolbar() && detectPlugin()) state_.pageIndex += 1;
+  }
+  state_.pageIndex = std::min<std::int32_t>(state_.pageIndex + 1, Complete);
+  refreshAndRepaint();
+}
+
+void SetupWizard::onBack() {
+  state_.pageIndex -= 1;
+  refreshAndRepaint();
+}
+
+void SetupWizard::onYes() {
+  state_.installToolbar = isChecked(Offers, PageControl::kToolbarOffer);
+  state_.installPlugin = isChecked(Offers, PageControl::kPluginOffer);
+  launchAcceptedOffers(state_);
+  state_.pageIndex = Complete;
+  refreshAndRepaint();
+}
+
+void SetupWizard::onNo() {
+  state_.pageIndex = Complete;
+  refreshAndRepaint();
+}
+
+void SetupWizard::onTerms(PageIndex page, unsigned textResource) {
+  state_.pageIndex = page;
+  refreshPages();
+  // The partners' own texts, shown as supplied and never translated.
+  const ResourceBytes bytes = loadResource(ResourceId::kText, textResource);
+  const std::wstring text = decodeAnsiText(bytes.data, bytes.size);
+  if (state_.termsView != nullptr) SetWindowTextW(state_.termsView, text.c_str());
+  InvalidateRect(state_.frameWindow, nullptr, TRUE);
+}
+
+void SetupWizard::onTermsOk() {
+  state_.pageIndex = Offers;
+  refreshAndRepaint();
+}
+
+void SetupWizard::onCancel() {
+  const std::wstring caption = translateText(L"Tonvane Free Setup");
+  const std::wstring text = translateText(L"Are you sure you want to exit the setup?");
+  if (MessageBoxW(state_.frameWindow, text.c_str(), caption.c_str(), MB_OKCANCEL) == IDOK)
+    endWizard(2);
+}
+
+void SetupWizard::onClose() {
+  HWND complete = state_.pages[Complete].window;
+  if (complete != nullptr && IsWindow(complete) &&
+      IsDlgButtonChecked(complete, PageControl::kPressRelease) == BST_CHECKED) {
+    const std::wstring address =
+        vendorSite() + kPressReleasePage + partsFileNameLower(splitPath(L""));
+    OwnerDisableGuard guard;
+    guard.begin(GetDesktopWindow());
+    openUrl(address, guard);
+    guard.end();
+  }
+  endWizard(1);
+}
+
+int runWizard(int showCommand) {
+  const DWORD thread = GetCurrentThreadId();
+  MessageLoop loop;
+  LoopRegistry* registry = loopRegistry();
+  if (registry != nullptr) registry->add(thread, &loop);
+
+  int result = 0;
+  std::unique_ptr<SetupWizard> wizard(new (std::nothrow) SetupWizard);
+  if (wizard == nullptr) {
+    SetLastError(ERROR_OUTOFMEMORY);
+  } else if (HWND frame = createBoundDialog(*wizard, kFrameTemplate, nullptr, 0)) {
+    ShowWindow(frame, showCommand);
+    result = loop.run();
+  }
+  if (registry != nullptr) registry->remove(thread);
+  // Teardown: the staged offers go and the offer worker is waited for.
+  wizard.reset();
+  return result;
+}
+
+}  // namespace tonvane

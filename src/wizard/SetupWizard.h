@@ -1,0 +1,115 @@
+// The wizard's controller: one frame dialog (template 129) with the header
+// band, the button row and the page area, six page dialogs that take turns
+// in the page area, and the terms view. SetupWizard decides which page is
+// current, which buttons show, what each button does and how the wizard
+// ends; its data is the SetupState it owns.
+//
+//   initModule();
+//   const int exitCode = runWizard(showCommand);  // 1 Close, 2 Cancel/failed
+//   termModule();                                  // install, 0 no frame
+#pragma once
+
+#include <windows.h>
+
+#include "DialogBinding.h"
+#include "MessageLoop.h"
+#include "SetupState.h"
+
+namespace tonvane {
+
+// Resource ids of the frame.
+constexpr unsigned kFrameTemplate = 129;
+constexpr unsigned kSetupIcon = 128;
+
+// Command ids the frame handles.
+namespace WizardCommand {
+constexpr int kClose = IDOK;
+constexpr int kCancel = IDCANCEL;
+constexpr int kNext = 1000;
+constexpr int kBack = 1001;
+constexpr int kPageArea = 1004;
+constexpr int kYes = 1005;
+constexpr int kNo = 1006;
+constexpr int kBrowse = 1010;
+constexpr int kPortable = 1011;
+constexpr int kPluginTerms = 1015;
+constexpr int kToolbarTerms = 1016;
+constexpr int kTermsOk = 1018;
+}  // namespace WizardCommand
+
+// Check boxes of the pages.
+namespace PageControl {
+constexpr int kStartMenu = 1012;
+constexpr int kDesktop = 1013;
+constexpr int kSendTo = 1014;
+constexpr int kToolbarOffer = 1014;
+constexpr int kPluginOffer = 1017;
+constexpr int kPressRelease = 1021;
+}  // namespace PageControl
+
+class SetupWizard;
+
+// One page dialog. It translates itself when it is created and hands every
+// command of its controls to the frame's controller.
+class WizardPage : public DialogBinding {
+ public:
+  explicit WizardPage(SetupWizard& owner) : owner_(owner) {}
+  bool processWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                            LRESULT& result, DWORD mapId) override;
+
+ private:
+  SetupWizard& owner_;
+};
+
+class SetupWizard : public DialogBinding, public MessageFilter, public IdleHandler {
+ public:
+  SetupWizard();
+  SetupWizard(const SetupWizard&) = delete;
+  SetupWizard& operator=(const SetupWizard&) = delete;
+
+  SetupState& state() { return state_; }
+
+  // The frame's message map.
+  bool processWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                            LRESULT& result, DWORD mapId) override;
+  // The dialog keyboard interface of the frame.
+  bool preTranslateMessage(MSG& message) override;
+  // After every burst of messages: the buttons of the current page.
+  void onIdle() override { updateButtons(); }
+
+  // Creates the current page on its first visit (with its defaults) and
+  // shows it alone in the page area.
+  void refreshPages();
+  // Visibility and enabled state of the frame's buttons for the current page.
+  void updateButtons();
+  // Destroys the frame and posts the quit message with the exit code.
+  void endWizard(int exitCode);
+
+  void onNext();
+  void onBack();
+  void onYes();
+  void onNo();
+  void onTerms(PageIndex page, unsigned textResource);
+  void onTermsOk();
+  void onCancel();
+  void onClose();
+
+ private:
+  BOOL onInitDialog();
+  void onDestroy();
+  bool onCommand(int id, HWND sender);
+  void createPage(PageIndex page);
+  void applyPageDefaults(PageIndex page, HWND window);
+  // refreshPages, then the whole frame repainted with its header.
+  void refreshAndRepaint();
+  bool isChecked(PageIndex page, int control) const;
+
+  SetupState state_;
+};
+
+// Runs the whole wizard on the calling thread, between initModule and
+// termModule, and returns the exit code given to endWizard; 0 when the frame
+// cannot be created.
+int runWizard(int showCommand);
+
+}  // namespace tonvane
