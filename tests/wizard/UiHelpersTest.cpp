@@ -9,6 +9,7 @@
 #include <string>
 
 #include "ChildProcess.h"
+#include "UrlRecorder.h"
 #include "Paths.h"
 #include "RegistryKey.h"
 #include "TestFiles.h"
@@ -177,79 +178,13 @@ TEST(OwnerGuard, DisablesOnlyWhatItFoundEnabledAndNeverTheDesktop) {
   EXPECT_TRUE(IsWindowEnabled(GetDesktopWindow()));
 }
 
-// The browser of the openUrl test: started by the shell with an output file
-// and the address, it writes the address there in UTF-8.
-const bool recorderRegistered = test::registerChildScenario(L"record-url", [] {
-  int count = 0;
-  wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (arguments == nullptr || count < 5) return 2;
-  const std::wstring address = arguments[4];
-  std::string bytes(address.size() * 4, '\0');
-  bytes.resize(static_cast<std::size_t>(WideCharToMultiByte(
-      CP_UTF8, 0, address.data(), static_cast<int>(address.size()), &bytes[0],
-      static_cast<int>(bytes.size()), nullptr, nullptr)));
-  test::writeBytes(arguments[3], bytes);
-  LocalFree(arguments);
-  return 0;
-});
-
-std::string waitForFile(const std::wstring& path, DWORD limit) {
-  const DWORD started = GetTickCount();
-  while (GetTickCount() - started < limit) {
-    if (test::fileExists(path)) {
-      Sleep(200);  // let the recorder finish writing
-      return test::readBytes(path);
-    }
-    Sleep(100);
-  }
-  return std::string();
-}
-
-// Puts the recorder under HKCR\http\shell\open\command for its lifetime and
-// puts back what was there.
-class HttpHandlerSwap {
- public:
-  explicit HttpHandlerSwap(const std::wstring& command) {
-    status_ = key_.create(HKEY_CLASSES_ROOT, L"http\\shell\\open\\command");
-    if (status_ != ERROR_SUCCESS) return;
-    hadValue_ = queryStringGrowing(key_, L"", previous_) == ERROR_SUCCESS;
-    status_ = key_.setString(L"", command);
-  }
-  ~HttpHandlerSwap() {
-    if (!key_.isOpen()) return;
-    if (hadValue_)
-      key_.setString(L"", previous_);
-    else
-      RegDeleteValueW(key_.handle(), nullptr);
-  }
-  HttpHandlerSwap(const HttpHandlerSwap&) = delete;
-  HttpHandlerSwap& operator=(const HttpHandlerSwap&) = delete;
-  LONG status() const { return status_; }
-  bool hadValue() const { return hadValue_; }
-  const std::wstring& previous() const { return previous_; }
-
- private:
-  RegistryKey key_;
-  LONG status_ = ERROR_SUCCESS;
-  bool hadValue_ = false;
-  std::wstring previous_;
-};
-
-std::wstring currentHttpCommand() {
-  RegistryKey key;
-  std::wstring value;
-  if (key.open(HKEY_CLASSES_ROOT, L"http\\shell\\open\\command", KEY_READ) == ERROR_SUCCESS)
-    queryStringGrowing(key, L"", value);
-  return value;
-}
-
 TEST(OpenUrl, RunsTheHttpCommandWithTheAddressEscapedAndNothingWithoutAnOwner) {
   const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   test::TempFolder folder;
   const std::wstring record = folder / L"opened.txt";
-  const std::wstring before = currentHttpCommand();
+  const std::wstring before = test::currentHttpCommand();
   {
-    HttpHandlerSwap swap(L"\"" + modulePath() + L"\" --child record-url \"" + record + L"\" \"%1\"");
+    test::HttpHandlerSwap swap(test::urlRecorderCommand(record));
     ASSERT_EQ(swap.status(), ERROR_SUCCESS);
 
     // A guard that holds no window: nothing is started.
@@ -259,10 +194,10 @@ TEST(OpenUrl, RunsTheHttpCommandWithTheAddressEscapedAndNothingWithoutAnOwner) {
     OwnerDisableGuard guard;
     guard.begin(GetDesktopWindow());
     EXPECT_TRUE(openUrl(L"http://marrowfen.example/press_release.php?file_name=a&b.exe", guard));
-    EXPECT_EQ(waitForFile(record, 20000),
+    EXPECT_EQ(test::waitForFile(record, 20000),
               "http://marrowfen.example/press_release.php?file_name=a%26b.exe");
   }
-  EXPECT_EQ(currentHttpCommand(), before);
+  EXPECT_EQ(test::currentHttpCommand(), before);
   if (SUCCEEDED(com)) CoUninitialize();
 }
 

@@ -1,0 +1,298 @@
+#include "SetupDriver.h"
+
+#include <memory>
+
+#include "TestFiles.h"
+
+namespace tonvane::test {
+
+namespace {
+
+constexpr DWORD kSendTimeout = 5000;
+constexpr int kMessageBoxTextId = 0xFFFF;
+
+struct ProcessWindows {
+  DWORD processId;
+  std::vector<HWND> windows;
+};
+
+BOOL CALLBACK collectTopLevel(HWND window, LPARAM data) {
+  auto* found = reinterpret_cast<ProcessWindows*>(data);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner == found->processId) found->windows.push_back(window);
+  return TRUE;
+}
+
+std::vector<HWND> topLevelWindows(DWORD processId) {
+  ProcessWindows found{processId, {}};
+  EnumWindows(&collectTopLevel, reinterpret_cast<LPARAM>(&found));
+  return found.windows;
+}
+
+std::wstring className(HWND window) {
+  wchar_t name[64] = {};
+  GetClassNameW(window, name, 64);
+  return name;
+}
+
+bool isVisible(HWND window) {
+  return window != nullptr && (GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+}  // namespace
+
+const char* pageName(SetupPage page) {
+  switch (page) {
+    case SetupPage::None: return "none";
+    case SetupPage::Welcome: return "Welcome";
+    case SetupPage::Folder: return "Folder";
+    case SetupPage::Shortcuts: return "Shortcuts";
+    case SetupPage::Progress: return "Progress";
+    case SetupPage::Offers: return "Offers";
+    case SetupPage::Complete: return "Complete";
+    case SetupPage::Terms: return "Terms";
+  }
+  return "?";
+}
+
+std::wstring setupProgramPath() { return winePathOfUnixPath(TONVANE_SETUP_PROGRAM); }
+
+bool waitUntil(const std::function<bool()>& condition, DWORD milliseconds) {
+  const ULONGLONG end = GetTickCount64() + milliseconds;
+  for (;;) {
+    if (condition()) return true;
+    if (GetTickCount64() >= end) return false;
+    Sleep(50);
+  }
+}
+
+std::wstring windowText(HWND window) {
+  if (window == nullptr) return L"";
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeout,
+                           &length))
+    return L"";
+  std::wstring text(length + 1, L'\0');
+  DWORD_PTR copied = 0;
+  if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]),
+                           SMTO_ABORTIFHUNG, kSendTimeout, &copied))
+    return L"";
+  text.resize(copied);
+  return text;
+}
+
+SetupRun::~SetupRun() {
+  if (process_ == nullptr) return;
+  if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
+    TerminateProcess(process_, 0xDEAD);
+    WaitForSingleObject(process_, 10000);
+  }
+  CloseHandle(process_);
+}
+
+bool SetupRun::start(const std::wstring& arguments, const std::wstring& program,
+                     const std::wstring& environmentBlock) {
+  const std::wstring path = program.empty() ? setupProgramPath() : program;
+  std::wstring commandLine = L"\"" + path + L"\"";
+  if (!arguments.empty()) commandLine += L" " + arguments;
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info = {};
+  void* environment =
+      environmentBlock.empty() ? nullptr : const_cast<wchar_t*>(environmentBlock.c_str());
+  if (!CreateProcessW(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
+                      CREATE_UNICODE_ENVIRONMENT, environment, nullptr, &startup, &info))
+    return false;
+  CloseHandle(info.hThread);
+  process_ = info.hProcess;
+  processId_ = info.dwProcessId;
+  return true;
+}
+
+HWND SetupRun::waitForFrame(DWORD milliseconds) {
+  waitUntil(
+      [this] {
+        for (HWND window : topLevelWindows(processId_)) {
+          if (className(window) == L"#32770" && GetDlgItem(window, SetupControl::kPageArea) &&
+              isVisible(window)) {
+            frame_ = window;
+            return currentPage() != SetupPage::None;
+          }
+        }
+        return WaitForSingleObject(process_, 0) == WAIT_OBJECT_0;
+      },
+      milliseconds);
+  return frame_ != nullptr && currentPage() != SetupPage::None ? frame_ : nullptr;
+}
+
+SetupPage SetupRun::currentPage() {
+  HWND area = frame_ != nullptr ? GetDlgItem(frame_, SetupControl::kPageArea) : nullptr;
+  if (area == nullptr) return SetupPage::None;
+  for (HWND child = GetWindow(area, GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    if (!isVisible(child)) continue;
+    if (className(child) == L"Edit") return SetupPage::Terms;
+    if (GetDlgItem(child, SetupControl::kFolderEdit)) return SetupPage::Folder;
+    if (GetDlgItem(child, SetupControl::kStartMenu)) return SetupPage::Shortcuts;
+    if (GetDlgItem(child, SetupControl::kProgressBar)) return SetupPage::Progress;
+    if (GetDlgItem(child, SetupControl::kPluginOffer)) return SetupPage::Offers;
+    if (GetDlgItem(child, SetupControl::kPressRelease)) return SetupPage::Complete;
+    return SetupPage::Welcome;
+  }
+  return SetupPage::None;
+}
+
+HWND SetupRun::pageWindow(SetupPage page) {
+  HWND area = frame_ != nullptr ? GetDlgItem(frame_, SetupControl::kPageArea) : nullptr;
+  if (area == nullptr) return nullptr;
+  for (HWND child = GetWindow(area, GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    SetupPage kind = SetupPage::Welcome;
+    if (className(child) == L"Edit") kind = SetupPage::Terms;
+    else if (GetDlgItem(child, SetupControl::kFolderEdit)) kind = SetupPage::Folder;
+    else if (GetDlgItem(child, SetupControl::kStartMenu)) kind = SetupPage::Shortcuts;
+    else if (GetDlgItem(child, SetupControl::kProgressBar)) kind = SetupPage::Progress;
+    else if (GetDlgItem(child, SetupControl::kPluginOffer)) kind = SetupPage::Offers;
+    else if (GetDlgItem(child, SetupControl::kPressRelease)) kind = SetupPage::Complete;
+    if (kind == page) return child;
+  }
+  return nullptr;
+}
+
+bool SetupRun::waitForPage(SetupPage page, DWORD milliseconds) {
+  // The buttons are set by the wizard's idle step after the page appears;
+  // Next's visibility tells that the step ran for this page (it shows on
+  // pages before Offers only).
+  return waitUntil(
+      [&] {
+        if (currentPage() != page) return false;
+        const bool nextExpected =
+            page == SetupPage::Welcome || page == SetupPage::Folder || page == SetupPage::Shortcuts;
+        return button(SetupControl::kNext).visible == nextExpected;
+      },
+      milliseconds);
+}
+
+HWND SetupRun::control(int id) {
+  if (frame_ == nullptr) return nullptr;
+  if (HWND page = pageWindow(currentPage())) {
+    if (HWND inPage = GetDlgItem(page, id)) return inPage;
+  }
+  return GetDlgItem(frame_, id);
+}
+
+ButtonState SetupRun::button(int id) {
+  HWND window = frame_ != nullptr ? GetDlgItem(frame_, id) : nullptr;
+  ButtonState state;
+  state.visible = isVisible(window);
+  state.enabled = window != nullptr && IsWindowEnabled(window);
+  return state;
+}
+
+bool SetupRun::isChecked(int id) {
+  HWND window = control(id);
+  DWORD_PTR state = 0;
+  return window != nullptr &&
+         SendMessageTimeoutW(window, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kSendTimeout, &state) &&
+         state == BST_CHECKED;
+}
+
+bool SetupRun::isEnabled(int id) {
+  HWND window = control(id);
+  return window != nullptr && IsWindowEnabled(window);
+}
+
+void SetupRun::click(int id) {
+  if (HWND window = control(id)) PostMessageW(window, BM_CLICK, 0, 0);
+}
+
+void SetupRun::typeInto(int id, const std::wstring& text) {
+  HWND edit = control(id);
+  if (edit == nullptr) return;
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutW(edit, EM_SETSEL, 0, -1, SMTO_ABORTIFHUNG, kSendTimeout, &ignored);
+  // Deletes the selection when the new text is empty.
+  if (text.empty()) PostMessageW(edit, WM_CHAR, VK_BACK, 0);
+  for (wchar_t character : text) PostMessageW(edit, WM_CHAR, character, 1);
+  waitUntil([&] { return windowText(edit) == text; }, 10000);
+}
+
+std::vector<HWND> SetupRun::messageBoxes() {
+  std::vector<HWND> boxes;
+  for (HWND window : topLevelWindows(processId_)) {
+    if (window != frame_ && className(window) == L"#32770" && isVisible(window) &&
+        GetDlgItem(window, kMessageBoxTextId) != nullptr)
+      boxes.push_back(window);
+  }
+  return boxes;
+}
+
+HWND SetupRun::waitForMessageBox(DWORD milliseconds) {
+  HWND found = nullptr;
+  waitUntil(
+      [&] {
+        const std::vector<HWND> boxes = messageBoxes();
+        if (!boxes.empty()) found = boxes.front();
+        return found != nullptr;
+      },
+      milliseconds);
+  return found;
+}
+
+std::wstring SetupRun::messageBoxText(HWND box) {
+  return windowText(GetDlgItem(box, kMessageBoxTextId));
+}
+
+std::wstring SetupRun::messageBoxCaption(HWND box) { return windowText(box); }
+
+bool SetupRun::hasButton(HWND box, int id) {
+  HWND button = GetDlgItem(box, id);
+  return button != nullptr && isVisible(button);
+}
+
+bool SetupRun::answer(HWND box, int buttonId) {
+  HWND button = GetDlgItem(box, buttonId);
+  if (button == nullptr) return false;
+  PostMessageW(button, BM_CLICK, 0, 0);
+  return waitUntil([box] { return !IsWindow(box) || !isVisible(box); }, 10000);
+}
+
+DWORD SetupRun::waitForExit(DWORD milliseconds) {
+  if (process_ == nullptr) return STILL_ACTIVE;
+  WaitForSingleObject(process_, milliseconds);
+  return exitCode();
+}
+
+DWORD SetupRun::exitCode() {
+  DWORD code = STILL_ACTIVE;
+  if (process_ != nullptr) GetExitCodeProcess(process_, &code);
+  return code;
+}
+
+std::wstring environmentWith(const std::vector<std::wstring>& additions) {
+  std::wstring block;
+  wchar_t* strings = GetEnvironmentStringsW();
+  for (const wchar_t* entry = strings; *entry != L'\0'; entry += wcslen(entry) + 1) {
+    const std::wstring text = entry;
+    bool replaced = false;
+    for (const std::wstring& addition : additions) {
+      const std::size_t equals = addition.find(L'=');
+      if (_wcsnicmp(text.c_str(), addition.c_str(), equals + 1) == 0) replaced = true;
+    }
+    if (!replaced) block += text + L'\0';
+  }
+  FreeEnvironmentStringsW(strings);
+  for (const std::wstring& addition : additions) block += addition + L'\0';
+  block += L'\0';
+  return block;
+}
+
+bool mutexExists(const wchar_t* name) {
+  HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, name);
+  if (mutex == nullptr) return false;
+  CloseHandle(mutex);
+  return true;
+}
+
+}  // namespace tonvane::test

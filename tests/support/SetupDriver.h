@@ -1,0 +1,133 @@
+// Drives a running copy of the setup program from another process, as a user
+// would: it finds the wizard's frame and pages by their control ids, clicks
+// buttons and ticks boxes with BM_CLICK, types into edit boxes, reads and
+// answers message boxes, and waits for the process to end.
+//
+// Everything is posted or sent with a time-out, so a setup that hangs in a
+// handler (a modal box, say) never blocks the test; every wait has a limit
+// and reports what it waited for when it runs out.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tonvane::test {
+
+// What fills the page area.
+enum class SetupPage { None, Welcome, Folder, Shortcuts, Progress, Offers, Complete, Terms };
+
+const char* pageName(SetupPage page);
+
+// Control ids of the frame and the pages.
+namespace SetupControl {
+constexpr int kClose = 1;
+constexpr int kCancel = 2;
+constexpr int kNext = 1000;
+constexpr int kBack = 1001;
+constexpr int kPageArea = 1004;
+constexpr int kYes = 1005;
+constexpr int kNo = 1006;
+constexpr int kFolderEdit = 1009;
+constexpr int kBrowse = 1010;
+constexpr int kPortable = 1011;
+constexpr int kStartMenu = 1012;
+constexpr int kDesktop = 1013;
+constexpr int kSendTo = 1014;
+constexpr int kToolbarOffer = 1014;
+constexpr int kPluginTerms = 1015;
+constexpr int kToolbarTerms = 1016;
+constexpr int kPluginOffer = 1017;
+constexpr int kTermsOk = 1018;
+constexpr int kAllUsers = 1019;
+constexpr int kProgressBar = 1020;
+constexpr int kPressRelease = 1021;
+}  // namespace SetupControl
+
+// The frame's buttons as a user sees them.
+struct ButtonState {
+  bool visible = false;
+  bool enabled = false;
+};
+
+// The setup program of the build, as a Windows path.
+std::wstring setupProgramPath();
+
+// Polls `condition` every 50 ms until it holds or the time runs out.
+bool waitUntil(const std::function<bool()>& condition, DWORD milliseconds = 30000);
+
+// The text of a window of another process (WM_GETTEXT with a time-out).
+std::wstring windowText(HWND window);
+
+class SetupRun {
+ public:
+  SetupRun() = default;
+  // A run still going is ended by force (exit code 0xDEAD).
+  ~SetupRun();
+  SetupRun(const SetupRun&) = delete;
+  SetupRun& operator=(const SetupRun&) = delete;
+
+  // Starts `program` (the build's setup by default) with the arguments, in
+  // `environmentBlock` when it is not empty (a double-null-terminated block,
+  // see environmentWith). False when the process cannot be started.
+  bool start(const std::wstring& arguments = L"", const std::wstring& program = L"",
+             const std::wstring& environmentBlock = L"");
+
+  // Waits until the frame is visible with a page in it; null when it does not
+  // appear in time (the process may have ended: see exitCode).
+  HWND waitForFrame(DWORD milliseconds = 60000);
+  HWND frame() const { return frame_; }
+  DWORD processId() const { return processId_; }
+  HANDLE process() const { return process_; }
+
+  // The page dialog shown in the page area (or the terms view).
+  SetupPage currentPage();
+  HWND pageWindow(SetupPage page);
+  // Waits until `page` is shown and the buttons have been set for it.
+  bool waitForPage(SetupPage page, DWORD milliseconds = 60000);
+
+  // A control of the frame or of the page shown now; null when absent.
+  HWND control(int id);
+  ButtonState button(int id);
+  bool isChecked(int id);
+  bool isEnabled(int id);
+
+  // Posts BM_CLICK to the control (a button of the frame or of the page
+  // shown): a click as the user makes it, including toggling a check box.
+  void click(int id);
+  // Selects the whole text of the edit box and types `text` over it, key by
+  // key (WM_CHAR), as a user would.
+  void typeInto(int id, const std::wstring& text);
+
+  // Message boxes of the setup's process (top-level dialogs other than the
+  // frame that hold the static text 0xFFFF).
+  std::vector<HWND> messageBoxes();
+  HWND waitForMessageBox(DWORD milliseconds = 30000);
+  static std::wstring messageBoxText(HWND box);
+  static std::wstring messageBoxCaption(HWND box);
+  // Whether the box has a button with this id (IDOK, IDCANCEL, IDYES ...).
+  static bool hasButton(HWND box, int id);
+  // Clicks the box's button and waits until the box is gone.
+  static bool answer(HWND box, int buttonId);
+
+  // Waits for the process to end; its exit code, or STILL_ACTIVE (259) when
+  // it did not end in time.
+  DWORD waitForExit(DWORD milliseconds = 60000);
+  DWORD exitCode();
+
+ private:
+  HANDLE process_ = nullptr;
+  DWORD processId_ = 0;
+  HWND frame_ = nullptr;
+};
+
+// This process's environment with `additions` ("NAME=value" each) set, as a
+// block for SetupRun::start.
+std::wstring environmentWith(const std::vector<std::wstring>& additions);
+
+// Whether the named mutex exists (another process holds or held it open).
+bool mutexExists(const wchar_t* name);
+
+}  // namespace tonvane::test
