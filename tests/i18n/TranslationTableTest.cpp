@@ -8,6 +8,7 @@
 
 #include "Resources.h"
 #include "TestFiles.h"
+#include "TranslationSource.h"
 #include "TranslationTable.h"
 
 using namespace tonvane;
@@ -30,33 +31,6 @@ std::wstring textOf(HWND window) {
   wchar_t buffer[2048] = {};
   GetWindowTextW(window, buffer, 2048);
   return buffer;
-}
-
-// Pairs (section, key, value) of the table's UTF-8 source in the repository,
-// read independently of the INI reader.
-std::vector<std::pair<std::wstring, std::pair<std::wstring, std::wstring>>> sourceEntries() {
-  const std::string bytes =
-      test::readBytes(test::winePathOfUnixPath(TONVANE_TEST_SOURCE_DIR) +
-                      L"\\..\\resources\\translation\\japanese.ini");
-  std::wstring text(bytes.size(), L'\0');
-  text.resize(MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()),
-                                  &text[0], static_cast<int>(text.size())));
-  std::vector<std::pair<std::wstring, std::pair<std::wstring, std::wstring>>> entries;
-  std::wstring section;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find(L'\n', start);
-    if (end == std::wstring::npos) end = text.size();
-    const std::wstring line = text.substr(start, end - start);
-    start = end + 1;
-    if (line.size() > 2 && line.front() == L'[' && line.back() == L']') {
-      section = line.substr(1, line.size() - 2);
-    } else if (line.find(L'=') != std::wstring::npos) {
-      const std::size_t equals = line.find(L'=');
-      entries.push_back({section, {line.substr(0, equals), line.substr(equals + 1)}});
-    }
-  }
-  return entries;
 }
 
 class Translation : public testing::Test {
@@ -95,7 +69,7 @@ TEST_F(Translation, TheShippedTableHoldsEveryEntryOfItsSource) {
   EXPECT_EQ(table.sectionName(0), L"Menu");
   EXPECT_EQ(table.sectionEntries(0).entryCount(), 0);
 
-  const auto entries = sourceEntries();
+  const auto entries = test::japaneseTableSource();
   ASSERT_EQ(entries.size(), 46u);
   int window = 0, text = 0;
   for (const auto& entry : entries) {

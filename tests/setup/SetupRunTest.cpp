@@ -1,18 +1,20 @@
 // The setup program as its user meets it: started as its own process, driven
 // by control ids, its message boxes read and answered, and what it left
-// behind checked with the system's APIs.
+// behind checked with the system's APIs. The program runs on an English and
+// on a Japanese system; every text a test expects is taken in the language
+// the setup must show there.
 #include <windows.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
-#include "InstallLog.h"
 #include "RegistryKey.h"
 #include "SetupDriver.h"
-#include "Shortcuts.h"
 #include "TestFiles.h"
+#include "TranslationSource.h"
 #include "UninstallRegistration.h"
 #include "UrlRecorder.h"
 #include "VendorSite.h"
@@ -23,6 +25,17 @@ using namespace tonvane::test;
 namespace {
 
 constexpr const wchar_t* kMutexName = L"TonvaneSetup";
+const wchar_t kToolbarPresenceKey[] =
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Yahoo!\u30C4\u30FC\u30EB\u30D0\u30FC";
+const wchar_t kPluginPresenceKey[] = L"CLSID\\{B83FC273-3522-4CC6-92EC-75CC86678DA4}";
+
+bool japaneseSystem() { return environment("TONVANE_EXPECT_ACP") == "932"; }
+
+// What the interface shows for an English text: the table's Japanese text
+// when the interface is Japanese.
+std::wstring shown(const std::wstring& english, bool japanese = japaneseSystem()) {
+  return japanese ? japaneseFor(english) : english;
+}
 
 std::wstring shellFolder(int id) {
   wchar_t path[MAX_PATH] = {};
@@ -32,9 +45,12 @@ std::wstring shellFolder(int id) {
   return folder;
 }
 
-std::wstring programFilesFolder() { return shellFolder(CSIDL_PROGRAM_FILES); }
+std::wstring defaultInstallFolder() { return shellFolder(CSIDL_PROGRAM_FILES) + L"Tonvane Free\\"; }
 
-std::wstring defaultInstallFolder() { return programFilesFolder() + L"Tonvane Free\\"; }
+std::wstring setupFolder() {
+  const std::wstring program = setupProgramPath();
+  return program.substr(0, program.rfind(L'\\') + 1);
+}
 
 std::wstring uninstallEntryPath() { return std::wstring(kUninstallRoot) + kProductName; }
 
@@ -44,6 +60,11 @@ std::wstring entryValue(const wchar_t* name) {
   if (key.open(HKEY_LOCAL_MACHINE, uninstallEntryPath().c_str(), KEY_READ) == ERROR_SUCCESS)
     queryStringGrowing(key, name, value);
   return value;
+}
+
+bool entryExists() {
+  RegistryKey key;
+  return key.open(HKEY_LOCAL_MACHINE, uninstallEntryPath().c_str(), KEY_READ) == ERROR_SUCCESS;
 }
 
 // What earlier runs may have left: the install, its entry and its links.
@@ -56,42 +77,141 @@ void removeInstallation() {
     DeleteFileW((shellFolder(id) + L"Tonvane Free.lnk").c_str());
 }
 
+// A partner product made present for one test.
+class PresentProduct {
+ public:
+  PresentProduct(HKEY root, const wchar_t* subkey) : root_(root), subkey_(subkey) {
+    RegistryKey key;
+    status_ = key.create(root, subkey);
+    if (status_ == ERROR_SUCCESS) status_ = key.setString(L"", L"present");
+  }
+  ~PresentProduct() { RegDeleteTreeW(root_, subkey_); }
+  PresentProduct(const PresentProduct&) = delete;
+  PresentProduct& operator=(const PresentProduct&) = delete;
+  LONG status() const { return status_; }
+
+ private:
+  HKEY root_;
+  const wchar_t* subkey_;
+  LONG status_;
+};
+
+struct Buttons {
+  ButtonState next, back, cancel, yes, no, close, ok;
+};
+
+std::string describe(const ButtonState& state) {
+  return !state.visible ? "hidden" : state.enabled ? "enabled" : "disabled";
+}
+
+constexpr ButtonState kHidden{false, false};
+constexpr ButtonState kEnabled{true, true};
+constexpr ButtonState kDisabled{true, false};
+
+// The button row of the current page against the expected one, button by
+// button, so that a failure names the button.
+void expectButtons(SetupRun& run, const char* page, const Buttons& expected) {
+  const struct {
+    const char* name;
+    int id;
+    ButtonState state;
+  } rows[] = {{"Next", SetupControl::kNext, expected.next},
+              {"Back", SetupControl::kBack, expected.back},
+              {"Cancel", SetupControl::kCancel, expected.cancel},
+              {"Yes", SetupControl::kYes, expected.yes},
+              {"No", SetupControl::kNo, expected.no},
+              {"Close", SetupControl::kClose, expected.close},
+              {"OK", SetupControl::kTermsOk, expected.ok}};
+  for (const auto& row : rows) {
+    const ButtonState actual = run.button(row.id);
+    // A hidden button's enabled state is nobody's business.
+    const bool same = actual.visible == row.state.visible &&
+                      (!actual.visible || actual.enabled == row.state.enabled);
+    EXPECT_TRUE(same) << page << ": " << row.name << " is " << describe(actual) << ", expected "
+                      << describe(row.state);
+  }
+}
+
+const Buttons kFirstPagesButtons{kEnabled, kEnabled, kEnabled, kHidden, kHidden, kHidden, kHidden};
+const Buttons kOffersButtons{kHidden, kHidden, kDisabled, kEnabled, kEnabled, kHidden, kHidden};
+const Buttons kCompleteButtons{kHidden, kDisabled, kDisabled, kHidden, kHidden, kEnabled, kHidden};
+const Buttons kTermsButtons{kHidden, kHidden, kHidden, kHidden, kHidden, kHidden, kEnabled};
+
 class SetupRunTest : public ::testing::Test {
  protected:
-  void SetUp() override { removeInstallation(); }
+  void SetUp() override {
+    removeInstallation();
+    ASSERT_EQ(urlHandler_.status(), ERROR_SUCCESS);
+  }
   void TearDown() override { removeInstallation(); }
+
+  // Starts the setup with the partner stand-ins logging into partnerLog_
+  // and waits for the Welcome page.
+  void startSetup(SetupRun& run, const std::wstring& arguments = L"") {
+    ASSERT_TRUE(run.start(arguments, L"", environmentWith({L"TONVANE_PARTNER_LOG=" + partnerLog_})));
+    ASSERT_NE(run.waitForFrame(), nullptr) << "setup ended with " << run.exitCode();
+    ASSERT_TRUE(run.waitForPage(SetupPage::Welcome));
+  }
+
+  // Next from page to page; each page must appear.
+  void next(SetupRun& run, SetupPage expected, DWORD milliseconds = 60000) {
+    run.click(SetupControl::kNext);
+    ASSERT_TRUE(run.waitForPage(expected, milliseconds))
+        << "expected " << pageName(expected) << ", on " << pageName(run.currentPage());
+  }
+
+  // Cancel and confirm with OK: the wizard ends with exit code 2.
+  void cancelAndConfirm(SetupRun& run) {
+    run.click(SetupControl::kCancel);
+    HWND box = run.waitForMessageBox();
+    ASSERT_NE(box, nullptr);
+    ASSERT_TRUE(SetupRun::answer(box, IDOK));
+    EXPECT_EQ(run.waitForExit(), 2u);
+  }
+
+  std::string openedAddress(DWORD milliseconds) { return waitForFile(urlRecord_, milliseconds); }
+
+  TempFolder temp_;
+  std::wstring partnerLog_ = temp_ / L"partners.log";
+  std::wstring urlRecord_ = temp_ / L"opened.txt";
+  HttpHandlerSwap urlHandler_{urlRecorderCommand(urlRecord_)};
 };
 
 // The typical run: defaults everywhere, No to the offers, Close with the
-// press-release box ticked.
+// press-release box ticked; on the way, the button row of every page and a
+// second copy that is turned away.
 TEST_F(SetupRunTest, TypicalRunInstallsAndEndsWithCloseAndThePressReleasePage) {
-  TempFolder folder;
-  const std::wstring record = folder / L"opened.txt";
-  HttpHandlerSwap swap(urlRecorderCommand(record));
-  ASSERT_EQ(swap.status(), ERROR_SUCCESS);
-
   SetupRun run;
-  ASSERT_TRUE(run.start());
-  ASSERT_NE(run.waitForFrame(), nullptr) << "exit code " << run.exitCode();
-  ASSERT_TRUE(run.waitForPage(SetupPage::Welcome));
+  startSetup(run);
   EXPECT_TRUE(mutexExists(kMutexName));
+  expectButtons(run, "Welcome", {kEnabled, kDisabled, kEnabled, kHidden, kHidden, kHidden, kHidden});
 
-  run.click(SetupControl::kNext);
-  ASSERT_TRUE(run.waitForPage(SetupPage::Folder));
+  {
+    SetupRun second;
+    ASSERT_TRUE(second.start());
+    EXPECT_EQ(second.waitForExit(30000), 1u);
+  }
+  EXPECT_EQ(run.exitCode(), static_cast<DWORD>(STILL_ACTIVE));
+
+  next(run, SetupPage::Folder);
+  expectButtons(run, "Folder", kFirstPagesButtons);
   EXPECT_EQ(windowText(run.control(SetupControl::kFolderEdit)), defaultInstallFolder());
   EXPECT_TRUE(run.isChecked(SetupControl::kAllUsers));
   EXPECT_FALSE(run.isChecked(SetupControl::kPortable));
 
-  run.click(SetupControl::kNext);
-  ASSERT_TRUE(run.waitForPage(SetupPage::Shortcuts));
+  next(run, SetupPage::Shortcuts);
+  expectButtons(run, "Shortcuts", kFirstPagesButtons);
   EXPECT_TRUE(run.isChecked(SetupControl::kStartMenu));
   EXPECT_TRUE(run.isChecked(SetupControl::kDesktop));
   EXPECT_FALSE(run.isChecked(SetupControl::kSendTo));
 
-  run.click(SetupControl::kNext);
-  ASSERT_TRUE(run.waitForPage(SetupPage::Offers, 120000));
+  next(run, SetupPage::Offers, 120000);
+  expectButtons(run, "Offers", kOffersButtons);
+  EXPECT_TRUE(run.isChecked(SetupControl::kToolbarOffer));
+  EXPECT_TRUE(run.isChecked(SetupControl::kPluginOffer));
   run.click(SetupControl::kNo);
   ASSERT_TRUE(run.waitForPage(SetupPage::Complete));
+  expectButtons(run, "Complete", kCompleteButtons);
   EXPECT_TRUE(run.isChecked(SetupControl::kPressRelease));
   run.click(SetupControl::kClose);
   EXPECT_EQ(run.waitForExit(), 1u);
@@ -103,12 +223,247 @@ TEST_F(SetupRunTest, TypicalRunInstallsAndEndsWithCloseAndThePressReleasePage) {
   EXPECT_TRUE(fileExists(installed + L"TonvaneUninstaller.exe"));
   EXPECT_EQ(entryValue(L"DisplayName"), L"Tonvane Free");
   EXPECT_EQ(entryValue(L"DisplayVersion"), L"5.2.1.1");
+  EXPECT_EQ(entryValue(L"InstallLocation"), installed);
   EXPECT_TRUE(fileExists(shellFolder(CSIDL_COMMON_PROGRAMS) + L"Tonvane Free\\Tonvane Free.lnk"));
   EXPECT_TRUE(fileExists(shellFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"Tonvane Free.lnk"));
   EXPECT_FALSE(fileExists(shellFolder(CSIDL_SENDTO) + L"Tonvane Free.lnk"));
+  // No was the answer: no partner installer ran.
+  EXPECT_FALSE(fileExists(partnerLog_));
 
   const std::wstring expected = vendorSite() + L"press_release.php?file_name=tonvanesetup.exe";
-  EXPECT_EQ(waitForFile(record, 30000), std::string(expected.begin(), expected.end()));
+  EXPECT_EQ(openedAddress(30000), std::string(expected.begin(), expected.end()));
+}
+
+// Typed text survives Back and Next; the portable box rewrites the folder;
+// the Shortcuts page keeps its first-visit defaults; Cancel asks first.
+TEST_F(SetupRunTest, BackAndNextKeepWhatWasTypedAndCancelAsksBeforeEnding) {
+  SetupRun run;
+  startSetup(run);
+  next(run, SetupPage::Folder);
+  const std::wstring typed = L"C:\\Somewhere Else\\Tonvane\\";
+  run.typeInto(SetupControl::kFolderEdit, typed);
+  run.click(SetupControl::kBack);
+  ASSERT_TRUE(run.waitForPage(SetupPage::Welcome));
+  next(run, SetupPage::Folder);
+  EXPECT_EQ(windowText(run.control(SetupControl::kFolderEdit)), typed);
+
+  run.click(SetupControl::kPortable);
+  ASSERT_TRUE(waitUntil([&] { return run.isChecked(SetupControl::kPortable); }));
+  EXPECT_TRUE(waitUntil([&] {
+    return windowText(run.control(SetupControl::kFolderEdit)) == setupFolder() + L"Tonvane Free\\";
+  })) << "folder: " << testing::PrintToString(windowText(run.control(SetupControl::kFolderEdit)));
+  run.click(SetupControl::kPortable);
+  EXPECT_TRUE(waitUntil([&] {
+    return windowText(run.control(SetupControl::kFolderEdit)) == defaultInstallFolder();
+  }));
+
+  // First visit of Shortcuts with the portable box ticked: no links proposed.
+  run.click(SetupControl::kPortable);
+  ASSERT_TRUE(waitUntil([&] { return run.isChecked(SetupControl::kPortable); }));
+  next(run, SetupPage::Shortcuts);
+  EXPECT_FALSE(run.isChecked(SetupControl::kStartMenu));
+  EXPECT_FALSE(run.isChecked(SetupControl::kDesktop));
+  run.click(SetupControl::kBack);
+  ASSERT_TRUE(run.waitForPage(SetupPage::Folder));
+  EXPECT_TRUE(run.isChecked(SetupControl::kPortable));
+  run.click(SetupControl::kPortable);
+  ASSERT_TRUE(waitUntil([&] { return !run.isChecked(SetupControl::kPortable); }));
+  next(run, SetupPage::Shortcuts);
+  // Not recomputed on the second visit.
+  EXPECT_FALSE(run.isChecked(SetupControl::kStartMenu));
+  EXPECT_FALSE(run.isChecked(SetupControl::kDesktop));
+
+  // Cancel, then Cancel in the question: nothing changes.
+  run.click(SetupControl::kCancel);
+  HWND box = run.waitForMessageBox();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(SetupRun::messageBoxCaption(box), shown(L"Tonvane Free Setup"));
+  EXPECT_EQ(SetupRun::messageBoxText(box), shown(L"Are you sure you want to exit the setup?"));
+  EXPECT_TRUE(SetupRun::hasButton(box, IDOK));
+  EXPECT_TRUE(SetupRun::hasButton(box, IDCANCEL));
+  ASSERT_TRUE(SetupRun::answer(box, IDCANCEL));
+  ASSERT_TRUE(run.waitForPage(SetupPage::Shortcuts));
+  EXPECT_EQ(run.exitCode(), static_cast<DWORD>(STILL_ACTIVE));
+  expectButtons(run, "Shortcuts after a kept Cancel", kFirstPagesButtons);
+
+  cancelAndConfirm(run);
+  EXPECT_FALSE(mutexExists(kMutexName));
+  EXPECT_FALSE(folderExists(defaultInstallFolder()));
+  EXPECT_FALSE(entryExists());
+  EXPECT_EQ(openedAddress(1000), "");
+}
+
+// The folder page keeps the user there for an empty or relative folder, and
+// asks before installing over an existing one.
+TEST_F(SetupRunTest, FolderPageRefusesEmptyAndRelativeFoldersAndAsksBeforeOverwriting) {
+  SetupRun run;
+  startSetup(run);
+  next(run, SetupPage::Folder);
+
+  for (const std::wstring& folder : {std::wstring(), std::wstring(L"Tonvane Free\\")}) {
+    run.typeInto(SetupControl::kFolderEdit, folder);
+    run.click(SetupControl::kNext);
+    HWND box = run.waitForMessageBox();
+    ASSERT_NE(box, nullptr) << "no refusal for " << testing::PrintToString(folder);
+    EXPECT_EQ(SetupRun::messageBoxText(box), shown(L"Select the folder that you want to install."));
+    EXPECT_TRUE(SetupRun::hasButton(box, IDOK));
+    ASSERT_TRUE(SetupRun::answer(box, IDOK));
+    EXPECT_EQ(run.currentPage(), SetupPage::Folder);
+  }
+
+  TempFolder existing;
+  run.typeInto(SetupControl::kFolderEdit, existing.path());
+  run.click(SetupControl::kNext);
+  HWND box = run.waitForMessageBox();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(SetupRun::messageBoxText(box), shown(L"Folder exists in the destination.") + L"\r\n" +
+                                               shown(L"Do you want to overwrite install?"));
+  EXPECT_TRUE(SetupRun::hasButton(box, IDYES));
+  EXPECT_TRUE(SetupRun::hasButton(box, IDNO));
+  ASSERT_TRUE(SetupRun::answer(box, IDNO));
+  Sleep(300);
+  EXPECT_EQ(run.currentPage(), SetupPage::Folder);
+
+  run.click(SetupControl::kNext);
+  box = run.waitForMessageBox();
+  ASSERT_NE(box, nullptr);
+  ASSERT_TRUE(SetupRun::answer(box, IDYES));
+  ASSERT_TRUE(run.waitForPage(SetupPage::Shortcuts));
+  cancelAndConfirm(run);
+  EXPECT_TRUE(listFolder(existing.path()).empty());
+}
+
+// With both partner products present the offers are not made; Close with
+// the press-release box unticked opens nothing.
+TEST_F(SetupRunTest, BothOffersPresentGoStraightToCompleteAndAnUntickedBoxOpensNothing) {
+  PresentProduct toolbar(HKEY_LOCAL_MACHINE, kToolbarPresenceKey);
+  PresentProduct plugin(HKEY_CLASSES_ROOT, kPluginPresenceKey);
+  ASSERT_EQ(toolbar.status(), ERROR_SUCCESS);
+  ASSERT_EQ(plugin.status(), ERROR_SUCCESS);
+
+  SetupRun run;
+  startSetup(run);
+  next(run, SetupPage::Folder);
+  next(run, SetupPage::Shortcuts);
+  next(run, SetupPage::Complete, 120000);
+  EXPECT_EQ(run.pageWindow(SetupPage::Offers), nullptr) << "the offers page was made";
+  expectButtons(run, "Complete", kCompleteButtons);
+
+  run.click(SetupControl::kPressRelease);
+  ASSERT_TRUE(waitUntil([&] { return !run.isChecked(SetupControl::kPressRelease); }));
+  run.click(SetupControl::kClose);
+  EXPECT_EQ(run.waitForExit(), 1u);
+  EXPECT_TRUE(fileExists(defaultInstallFolder() + L"Tonvane.exe"));
+  EXPECT_EQ(openedAddress(3000), "");
+}
+
+// One product present: its box is unticked and disabled. A terms view and
+// OK bring the page back as it was left; Yes runs the accepted installer
+// only. Cancel is disabled from here on, yet the dialog manager's IDCANCEL
+// (Escape) still asks and ends the wizard with 2 although the install is done.
+TEST_F(SetupRunTest, OnePresentOfferTermsViewsAndYesRunOnlyTheAcceptedInstaller) {
+  PresentProduct toolbar(HKEY_LOCAL_MACHINE, kToolbarPresenceKey);
+  ASSERT_EQ(toolbar.status(), ERROR_SUCCESS);
+
+  SetupRun run;
+  startSetup(run);
+  next(run, SetupPage::Folder);
+  next(run, SetupPage::Shortcuts);
+  next(run, SetupPage::Offers, 120000);
+  EXPECT_FALSE(run.isChecked(SetupControl::kToolbarOffer));
+  EXPECT_FALSE(run.isEnabled(SetupControl::kToolbarOffer));
+  EXPECT_TRUE(run.isChecked(SetupControl::kPluginOffer));
+  EXPECT_TRUE(run.isEnabled(SetupControl::kPluginOffer));
+
+  run.click(SetupControl::kPluginOffer);
+  ASSERT_TRUE(waitUntil([&] { return !run.isChecked(SetupControl::kPluginOffer); }));
+
+  std::wstring termsTexts[2];
+  const int termsButtons[2] = {SetupControl::kToolbarTerms, SetupControl::kPluginTerms};
+  for (int i = 0; i < 2; ++i) {
+    run.click(termsButtons[i]);
+    ASSERT_TRUE(run.waitForPage(SetupPage::Terms));
+    expectButtons(run, "Terms", kTermsButtons);
+    termsTexts[i] = windowText(run.pageWindow(SetupPage::Terms));
+    EXPECT_GT(termsTexts[i].size(), 100u);
+    run.click(SetupControl::kTermsOk);
+    ASSERT_TRUE(run.waitForPage(SetupPage::Offers));
+    EXPECT_FALSE(run.isChecked(SetupControl::kToolbarOffer));
+    EXPECT_FALSE(run.isEnabled(SetupControl::kToolbarOffer));
+    EXPECT_FALSE(run.isChecked(SetupControl::kPluginOffer));
+  }
+  EXPECT_NE(termsTexts[0], termsTexts[1]) << "both buttons showed the same terms";
+
+  run.click(SetupControl::kPluginOffer);
+  ASSERT_TRUE(waitUntil([&] { return run.isChecked(SetupControl::kPluginOffer); }));
+  run.click(SetupControl::kYes);
+  ASSERT_TRUE(run.waitForPage(SetupPage::Complete));
+  const std::string log = readBytes(partnerLog_);
+  EXPECT_NE(log.find("/S quorvatine quorvatine__soft"), std::string::npos) << log;
+  // One line: the plug-in's, not the toolbar's.
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+
+  PostMessageW(run.frame(), WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
+  HWND box = run.waitForMessageBox();
+  ASSERT_NE(box, nullptr);
+  ASSERT_TRUE(SetupRun::answer(box, IDOK));
+  EXPECT_EQ(run.waitForExit(), 2u);
+  EXPECT_TRUE(fileExists(defaultInstallFolder() + L"Tonvane.exe"));
+  EXPECT_TRUE(entryExists());
+}
+
+TEST_F(SetupRunTest, AFailedInstallShowsItsMessageAndEndsWithTwo) {
+  // A drive that does not exist: nothing of the archive can be written.
+  ASSERT_EQ(GetDriveTypeW(L"Q:\\"), static_cast<UINT>(DRIVE_NO_ROOT_DIR));
+  SetupRun run;
+  startSetup(run);
+  next(run, SetupPage::Folder);
+  run.typeInto(SetupControl::kFolderEdit, L"Q:\\Tonvane Free\\");
+  next(run, SetupPage::Shortcuts);
+  run.click(SetupControl::kNext);
+  HWND box = run.waitForMessageBox(120000);
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(SetupRun::messageBoxCaption(box), shown(L"Tonvane Free Setup"));
+  EXPECT_EQ(SetupRun::messageBoxText(box), shown(L"Failed to install."));
+  ASSERT_TRUE(SetupRun::answer(box, IDOK));
+  EXPECT_EQ(run.waitForExit(), 2u);
+  EXPECT_FALSE(entryExists());
+  EXPECT_FALSE(mutexExists(kMutexName));
+}
+
+// The interface language: Japanese by "/lang:jpn" or on a Japanese system
+// (unless "/lang:eng" asks for English), on the buttons and on the pages.
+TEST_F(SetupRunTest, TheInterfaceLanguageFollowsTheCommandLineAndTheSystem) {
+  struct Case {
+    const wchar_t* arguments;
+    bool japanese;
+  } cases[] = {{L"", japaneseSystem()}, {L"/lang:jpn", true}, {L"/LANG:ENG", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(std::wstring(c.arguments)));
+    SetupRun run;
+    startSetup(run, c.arguments);
+    EXPECT_EQ(windowText(run.control(SetupControl::kNext)), shown(L"&Next >", c.japanese));
+    EXPECT_EQ(windowText(run.control(SetupControl::kBack)), shown(L"< &Back", c.japanese));
+    EXPECT_EQ(windowText(run.control(SetupControl::kCancel)), shown(L"&Cancel", c.japanese));
+    EXPECT_EQ(windowText(run.control(SetupControl::kYes)), shown(L"&Yes", c.japanese));
+    // The frame's caption has no translation and stays.
+    EXPECT_EQ(windowText(run.frame()), L"Tonvane Free");
+    next(run, SetupPage::Folder);
+    EXPECT_EQ(windowText(run.control(SetupControl::kAllUsers)),
+              shown(L"Install for all users", c.japanese));
+    EXPECT_EQ(windowText(run.control(SetupControl::kBrowse)), shown(L"&Reference...", c.japanese));
+    next(run, SetupPage::Shortcuts);
+    EXPECT_EQ(windowText(run.control(SetupControl::kSendTo)), shown(L"Send To Menu", c.japanese));
+
+    run.click(SetupControl::kCancel);
+    HWND box = run.waitForMessageBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(SetupRun::messageBoxCaption(box), shown(L"Tonvane Free Setup", c.japanese));
+    EXPECT_EQ(SetupRun::messageBoxText(box),
+              shown(L"Are you sure you want to exit the setup?", c.japanese));
+    ASSERT_TRUE(SetupRun::answer(box, IDOK));
+    EXPECT_EQ(run.waitForExit(), 2u);
+  }
 }
 
 }  // namespace

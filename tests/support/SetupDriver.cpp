@@ -92,7 +92,7 @@ SetupRun::~SetupRun() {
 }
 
 bool SetupRun::start(const std::wstring& arguments, const std::wstring& program,
-                     const std::wstring& environmentBlock) {
+                     const std::wstring& environmentBlock, const std::wstring& workingFolder) {
   const std::wstring path = program.empty() ? setupProgramPath() : program;
   std::wstring commandLine = L"\"" + path + L"\"";
   if (!arguments.empty()) commandLine += L" " + arguments;
@@ -102,7 +102,8 @@ bool SetupRun::start(const std::wstring& arguments, const std::wstring& program,
   void* environment =
       environmentBlock.empty() ? nullptr : const_cast<wchar_t*>(environmentBlock.c_str());
   if (!CreateProcessW(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
-                      CREATE_UNICODE_ENVIRONMENT, environment, nullptr, &startup, &info))
+                      CREATE_UNICODE_ENVIRONMENT, environment,
+                      workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &info))
     return false;
   CloseHandle(info.hThread);
   process_ = info.hProcess;
@@ -161,17 +162,37 @@ HWND SetupRun::pageWindow(SetupPage page) {
 }
 
 bool SetupRun::waitForPage(SetupPage page, DWORD milliseconds) {
-  // The buttons are set by the wizard's idle step after the page appears;
-  // Next's visibility tells that the step ran for this page (it shows on
-  // pages before Offers only).
-  return waitUntil(
-      [&] {
-        if (currentPage() != page) return false;
-        const bool nextExpected =
-            page == SetupPage::Welcome || page == SetupPage::Folder || page == SetupPage::Shortcuts;
-        return button(SetupControl::kNext).visible == nextExpected;
-      },
-      milliseconds);
+  return waitUntil([&] { return currentPage() == page; }, milliseconds) && settle();
+}
+
+bool SetupRun::settle() {
+  // The buttons are set by the wizard's idle step, once its queue has run
+  // empty. A message sent to the frame is answered when its thread next
+  // looks at the queue, which may be before that step; so wait until the
+  // frame answers and the button row has stayed the same for a while.
+  static const int kButtons[] = {SetupControl::kNext, SetupControl::kBack, SetupControl::kCancel,
+                                 SetupControl::kYes,  SetupControl::kNo,   SetupControl::kClose,
+                                 SetupControl::kTermsOk};
+  auto snapshot = [this] {
+    std::wstring row;
+    for (int id : kButtons) {
+      const ButtonState state = button(id);
+      row += state.visible ? (state.enabled ? L'E' : L'D') : L'H';
+    }
+    return row;
+  };
+  std::wstring previous;
+  int stableRounds = 0;
+  for (int round = 0; round < 100 && stableRounds < 4; ++round) {
+    DWORD_PTR ignored = 0;
+    if (!SendMessageTimeoutW(frame_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 30000, &ignored))
+      return false;
+    Sleep(50);
+    const std::wstring row = snapshot();
+    stableRounds = row == previous ? stableRounds + 1 : 0;
+    previous = row;
+  }
+  return stableRounds >= 4;
 }
 
 HWND SetupRun::control(int id) {

@@ -71,9 +71,11 @@ class SetupRun {
 
   // Starts `program` (the build's setup by default) with the arguments, in
   // `environmentBlock` when it is not empty (a double-null-terminated block,
-  // see environmentWith). False when the process cannot be started.
+  // see environmentWith), with `workingFolder` as its current folder when it
+  // is not empty (this process's otherwise). False when the process cannot
+  // be started.
   bool start(const std::wstring& arguments = L"", const std::wstring& program = L"",
-             const std::wstring& environmentBlock = L"");
+             const std::wstring& environmentBlock = L"", const std::wstring& workingFolder = L"");
 
   // Waits until the frame is visible with a page in it; null when it does not
   // appear in time (the process may have ended: see exitCode).
@@ -85,8 +87,12 @@ class SetupRun {
   // The page dialog shown in the page area (or the terms view).
   SetupPage currentPage();
   HWND pageWindow(SetupPage page);
-  // Waits until `page` is shown and the buttons have been set for it.
+  // Waits until `page` is shown and the wizard has handled everything up to
+  // then, its idle step (which sets the buttons) included.
   bool waitForPage(SetupPage page, DWORD milliseconds = 60000);
+  // Waits until the wizard answers and its button row (set by its idle
+  // step) has stopped changing; false when it does not answer.
+  bool settle();
 
   // A control of the frame or of the page shown now; null when absent.
   HWND control(int id);

@@ -1,0 +1,43 @@
+#include "TranslationSource.h"
+
+#include <windows.h>
+
+#include "TestFiles.h"
+
+namespace tonvane::test {
+
+// Pairs (section, key, value) of the table's UTF-8 source in the repository,
+// read independently of the INI reader.
+TranslationSourceEntries japaneseTableSource() {
+  const std::string bytes =
+      readBytes(winePathOfUnixPath(TONVANE_TEST_SOURCE_DIR) +
+                      L"\\..\\resources\\translation\\japanese.ini");
+  std::wstring text(bytes.size(), L'\0');
+  text.resize(MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()),
+                                  &text[0], static_cast<int>(text.size())));
+  TranslationSourceEntries entries;
+  std::wstring section;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find(L'\n', start);
+    if (end == std::wstring::npos) end = text.size();
+    const std::wstring line = text.substr(start, end - start);
+    start = end + 1;
+    if (line.size() > 2 && line.front() == L'[' && line.back() == L']') {
+      section = line.substr(1, line.size() - 2);
+    } else if (line.find(L'=') != std::wstring::npos) {
+      const std::size_t equals = line.find(L'=');
+      entries.push_back({section, {line.substr(0, equals), line.substr(equals + 1)}});
+    }
+  }
+  return entries;
+}
+
+std::wstring japaneseFor(const std::wstring& english) {
+  static const TranslationSourceEntries entries = japaneseTableSource();
+  for (const auto& entry : entries)
+    if (entry.second.first == english) return entry.second.second;
+  return english;
+}
+
+}  // namespace tonvane::test

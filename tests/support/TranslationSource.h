@@ -1,0 +1,22 @@
+// The Japanese translation table as kept in the repository (UTF-8), read
+// independently of the program's own INI reader, so that tests can say what
+// the interface must show.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tonvane::test {
+
+// (section, (key, value)) in file order.
+using TranslationSourceEntries =
+    std::vector<std::pair<std::wstring, std::pair<std::wstring, std::wstring>>>;
+
+TranslationSourceEntries japaneseTableSource();
+
+// The Japanese text for an English text of the interface (any section);
+// the English text itself when the table has none.
+std::wstring japaneseFor(const std::wstring& english);
+
+}  // namespace tonvane::test
