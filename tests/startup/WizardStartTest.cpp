@@ -1,0 +1,37 @@
+// The wizard as the entry point meets it when the program carries no frame
+// template (this test program has none): nothing appears, the result is 0,
+// and the thread's loop is unregistered again.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "MessageBoxWatcher.h"
+#include "MessageLoop.h"
+#include "SetupWizard.h"
+
+using namespace tonvane;
+
+namespace {
+
+BOOL CALLBACK countVisible(HWND window, LPARAM data) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process == GetCurrentProcessId() && IsWindowVisible(window)) ++*reinterpret_cast<int*>(data);
+  return TRUE;
+}
+
+TEST(WizardStart, WithoutItsFrameTheWizardEndsWithZeroAndShowsNothing) {
+  ASSERT_EQ(FindResourceW(nullptr, MAKEINTRESOURCEW(kFrameTemplate), MAKEINTRESOURCEW(5)), nullptr);
+  ASSERT_EQ(initModule(), S_OK);
+  test::MessageBoxWatcher watcher;
+  EXPECT_EQ(runWizard(SW_SHOWNORMAL), 0);
+  EXPECT_EQ(loopRegistry()->size(), 0u);
+  EXPECT_EQ(currentMessageLoop(), nullptr);
+  int visible = 0;
+  EnumWindows(&countVisible, reinterpret_cast<LPARAM>(&visible));
+  EXPECT_EQ(visible, 0);
+  EXPECT_TRUE(watcher.seen().empty());
+  termModule();
+}
+
+}  // namespace
