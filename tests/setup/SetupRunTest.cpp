@@ -137,6 +137,39 @@ const Buttons kOffersButtons{kHidden, kHidden, kDisabled, kEnabled, kEnabled, kH
 const Buttons kCompleteButtons{kHidden, kDisabled, kDisabled, kHidden, kHidden, kEnabled, kHidden};
 const Buttons kTermsButtons{kHidden, kHidden, kHidden, kHidden, kHidden, kHidden, kEnabled};
 
+// The pixels of the frame's header band (its client area's top 60 rows) as
+// the screen shows them.
+std::string headerPixels(HWND frame) {
+  RECT client = {};
+  GetClientRect(frame, &client);
+  POINT origin = {0, 0};
+  ClientToScreen(frame, &origin);
+  const int width = client.right;
+  const int height = 60;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  std::string pixels;
+  if (bitmap != nullptr) {
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY);
+    GdiFlush();
+    pixels.assign(static_cast<const char*>(bits), static_cast<std::size_t>(width) * height * 4);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+  }
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return pixels;
+}
+
 class SetupRunTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -378,7 +411,13 @@ TEST_F(SetupRunTest, OnePresentOfferTermsViewsAndYesRunOnlyTheAcceptedInstaller)
   run.click(SetupControl::kPluginOffer);
   ASSERT_TRUE(waitUntil([&] { return !run.isChecked(SetupControl::kPluginOffer); }));
 
+  // The header's title follows the page: each terms view has its own, and
+  // the Offers page's comes back with the page.
+  Sleep(300);
+  const std::string offersHeader = headerPixels(run.frame());
+  ASSERT_FALSE(offersHeader.empty());
   std::wstring termsTexts[2];
+  std::string termsHeaders[2];
   const int termsButtons[2] = {SetupControl::kToolbarTerms, SetupControl::kPluginTerms};
   for (int i = 0; i < 2; ++i) {
     run.click(termsButtons[i]);
@@ -386,13 +425,19 @@ TEST_F(SetupRunTest, OnePresentOfferTermsViewsAndYesRunOnlyTheAcceptedInstaller)
     expectButtons(run, "Terms", kTermsButtons);
     termsTexts[i] = windowText(run.pageWindow(SetupPage::Terms));
     EXPECT_GT(termsTexts[i].size(), 100u);
+    Sleep(300);
+    termsHeaders[i] = headerPixels(run.frame());
+    EXPECT_NE(termsHeaders[i], offersHeader) << "terms view " << i << " kept the Offers title";
     run.click(SetupControl::kTermsOk);
     ASSERT_TRUE(run.waitForPage(SetupPage::Offers));
     EXPECT_FALSE(run.isChecked(SetupControl::kToolbarOffer));
     EXPECT_FALSE(run.isEnabled(SetupControl::kToolbarOffer));
     EXPECT_FALSE(run.isChecked(SetupControl::kPluginOffer));
+    Sleep(300);
+    EXPECT_EQ(headerPixels(run.frame()), offersHeader) << "after terms view " << i;
   }
   EXPECT_NE(termsTexts[0], termsTexts[1]) << "both buttons showed the same terms";
+  EXPECT_NE(termsHeaders[0], termsHeaders[1]) << "both terms views showed the same title";
 
   run.click(SetupControl::kPluginOffer);
   ASSERT_TRUE(waitUntil([&] { return run.isChecked(SetupControl::kPluginOffer); }));
@@ -423,6 +468,10 @@ TEST_F(SetupRunTest, AFailedInstallShowsItsMessageAndEndsWithTwo) {
   run.click(SetupControl::kNext);
   HWND box = run.waitForMessageBox(120000);
   ASSERT_NE(box, nullptr);
+  // The box is the job's, still on the Progress page, whose button row the
+  // wizard set before the job began.
+  EXPECT_EQ(run.currentPage(), SetupPage::Progress);
+  expectButtons(run, "Progress", {kDisabled, kDisabled, kEnabled, kHidden, kHidden, kHidden, kHidden});
   EXPECT_EQ(SetupRun::messageBoxCaption(box), shown(L"Tonvane Free Setup"));
   EXPECT_EQ(SetupRun::messageBoxText(box), shown(L"Failed to install."));
   ASSERT_TRUE(SetupRun::answer(box, IDOK));
