@@ -1,4 +1,7 @@
 # make run    install what is missing, build, start the setup under Wine
+#             (headless: walk it through its pages, see scripts/run-setup)
+# make screenshots  every page and message box in English and Japanese,
+#             into build/screenshots/
 # make test   install what is missing, build, run every test under Wine
 # make dist   the one file a user downloads: dist/TonvaneSetup.exe
 # make bench  build and run the benchmarks under Wine
@@ -13,7 +16,7 @@ GENERATOR := -G Ninja
 CONFIGURE = cmake -S . -B build/$(1) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release \
 	-DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw.cmake -DTONVANE_ARCH=$(1) $(2)
 
-.PHONY: all bootstrap build build-i686 build-x86_64 test bench dist run clean
+.PHONY: all bootstrap build build-i686 build-x86_64 test bench dist run screenshots clean
 
 all: build
 
@@ -43,6 +46,9 @@ dist: build-i686
 
 run: dist build-x86_64
 	@scripts/run-setup
+
+screenshots: build-x86_64
+	@scripts/run-setup --screenshots
 
 clean:
 	rm -rf build dist
