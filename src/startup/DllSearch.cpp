@@ -4,10 +4,14 @@
 
 namespace tonvane {
 
+// msimg32 comes in late through a delayed import of the theme code's
+// (AlphaBlend, TransparentBlt when the controls paint); such a load may not
+// honour the restricted search, so it is preloaded like the others.
 const wchar_t* const kPreloadedLibraries[] = {
     L"uxtheme.dll",  L"userenv.dll", L"setupapi.dll", L"apphelp.dll",  L"propsys.dll",
     L"dwmapi.dll",   L"cryptbase.dll", L"oleacc.dll", L"clbcatq.dll",  L"version.dll",
-    L"ntmarta.dll",  L"profapi.dll", L"sspicli.dll",  L"wintrust.dll", L"secur32.dll"};
+    L"ntmarta.dll",  L"profapi.dll", L"sspicli.dll",  L"wintrust.dll", L"secur32.dll",
+    L"msimg32.dll"};
 const int kPreloadedLibraryCount = sizeof kPreloadedLibraries / sizeof kPreloadedLibraries[0];
 
 namespace {
@@ -52,6 +56,13 @@ void hardenDllSearch() {
   if (setDirectory != nullptr) setDirectory(L"");
   for (int index = 0; index < kPreloadedLibraryCount; ++index)
     loadSystemLibrary(kPreloadedLibraries[index]);
+  // The common controls last, and not through the import table: the loader
+  // maps imported DLLs before this function runs, and the controls' start-up
+  // loads uxtheme by bare name, which then searched the program's folder
+  // first. Loaded now, they find the system's uxtheme in the process. By bare
+  // name on purpose: the manifest binds that name to the side-by-side
+  // version 6, which a full path into the system folder would bypass.
+  LoadLibraryW(L"comctl32.dll");
 }
 
 }  // namespace tonvane

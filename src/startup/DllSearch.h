@@ -19,8 +19,10 @@ extern const int kPreloadedLibraryCount;
 // whose shell link object stops working under that limit.
 bool mayRestrictDllSearch(const OSVERSIONINFOW& version, bool loaderHasDefaultDirectories);
 
-// Limits the search (where allowed), drops the current folder from it and
-// preloads kPreloadedLibraries from the system folder.
+// Limits the search (where allowed), drops the current folder from it,
+// preloads kPreloadedLibraries from the system folder and then loads the
+// common controls (comctl32.dll as the manifest binds it), which the setup
+// does not import at load time.
 void hardenDllSearch();
 
 }  // namespace tonvane
