@@ -22,6 +22,7 @@
 #include "ProcessRunner.h"
 #include "RegistryKey.h"
 #include "SetupDriver.h"
+#include "SetupInstallation.h"
 #include "TestFiles.h"
 #include "UninstallRegistration.h"
 #include "UrlRecorder.h"
@@ -92,26 +93,6 @@ std::vector<std::wstring> plantedForTheSetup() {
   for (const std::wstring& name : allPlanted())
     if (_wcsicmp(name.c_str(), L"version.dll") != 0) names.push_back(name);
   return names;
-}
-
-std::wstring shellFolder(int id) {
-  wchar_t path[MAX_PATH] = {};
-  if (!SHGetSpecialFolderPathW(nullptr, path, id, FALSE)) return L"";
-  std::wstring folder = path;
-  if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
-  return folder;
-}
-
-std::wstring defaultInstallFolder() { return shellFolder(CSIDL_PROGRAM_FILES) + L"Tonvane Free\\"; }
-
-// What a run of the setup leaves: the install, its entry and its links.
-void removeInstallation() {
-  removeTree(defaultInstallFolder());
-  RegDeleteTreeW(HKEY_LOCAL_MACHINE, (std::wstring(kUninstallRoot) + kProductName).c_str());
-  for (int id : {CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS})
-    removeTree(shellFolder(id) + L"Tonvane Free\\");
-  for (int id : {CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_DESKTOPDIRECTORY, CSIDL_SENDTO})
-    DeleteFileW((shellFolder(id) + L"Tonvane Free.lnk").c_str());
 }
 
 // An older release of Tonvane Free installed by the Windows Installer from

@@ -13,9 +13,9 @@
 
 #include "RegistryKey.h"
 #include "SetupDriver.h"
+#include "SetupInstallation.h"
 #include "TestFiles.h"
 #include "TranslationSource.h"
-#include "UninstallRegistration.h"
 #include "UrlRecorder.h"
 #include "VendorSite.h"
 
@@ -37,22 +37,10 @@ std::wstring shown(const std::wstring& english, bool japanese = japaneseSystem()
   return japanese ? japaneseFor(english) : english;
 }
 
-std::wstring shellFolder(int id) {
-  wchar_t path[MAX_PATH] = {};
-  if (!SHGetSpecialFolderPathW(nullptr, path, id, FALSE)) return L"";
-  std::wstring folder = path;
-  if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
-  return folder;
-}
-
-std::wstring defaultInstallFolder() { return shellFolder(CSIDL_PROGRAM_FILES) + L"Tonvane Free\\"; }
-
 std::wstring setupFolder() {
   const std::wstring program = setupProgramPath();
   return program.substr(0, program.rfind(L'\\') + 1);
 }
-
-std::wstring uninstallEntryPath() { return std::wstring(kUninstallRoot) + kProductName; }
 
 std::wstring entryValue(const wchar_t* name) {
   RegistryKey key;
@@ -65,16 +53,6 @@ std::wstring entryValue(const wchar_t* name) {
 bool entryExists() {
   RegistryKey key;
   return key.open(HKEY_LOCAL_MACHINE, uninstallEntryPath().c_str(), KEY_READ) == ERROR_SUCCESS;
-}
-
-// What earlier runs may have left: the install, its entry and its links.
-void removeInstallation() {
-  removeTree(defaultInstallFolder());
-  RegDeleteTreeW(HKEY_LOCAL_MACHINE, uninstallEntryPath().c_str());
-  for (int id : {CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS})
-    removeTree(shellFolder(id) + L"Tonvane Free\\");
-  for (int id : {CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_DESKTOPDIRECTORY, CSIDL_SENDTO})
-    DeleteFileW((shellFolder(id) + L"Tonvane Free.lnk").c_str());
 }
 
 // A partner product made present for one test.

@@ -1,0 +1,25 @@
+// What a run of the setup leaves on the machine, as the tests look for it:
+// the default install folder, the uninstall entry, the links, all named here
+// as the outside world knows them rather than through the program's own
+// constants.
+#pragma once
+
+#include <string>
+
+namespace tonvane::test {
+
+// A shell folder (CSIDL_...) with a trailing backslash; "" when the shell
+// cannot name it.
+std::wstring shellFolder(int csidl);
+
+// The Program Files folder followed by "Tonvane Free\".
+std::wstring defaultInstallFolder();
+
+// The product's key under HKEY_LOCAL_MACHINE.
+std::wstring uninstallEntryPath();
+
+// Removes the default install folder, the uninstall entry and every link a
+// run may have made, for the current user and for all users.
+void removeInstallation();
+
+}  // namespace tonvane::test
