@@ -18,12 +18,15 @@
 #include "MessageBoxWatcher.h"
 #include "Resources.h"
 #include "ShellLink.h"
+#include "SetupInstallation.h"
 #include "Shortcuts.h"
 #include "TestFiles.h"
 #include "TranslationTable.h"
 #include "VendorSite.h"
 
 using namespace tonvane;
+using tonvane::test::LinkFields;
+using tonvane::test::readLink;
 
 namespace {
 
@@ -43,35 +46,6 @@ std::wstring shellFolder(int csidl) {
   wchar_t buffer[MAX_PATH] = {};
   if (!SHGetSpecialFolderPathW(nullptr, buffer, csidl, TRUE)) return std::wstring();
   return std::wstring(buffer) + L"\\";
-}
-
-struct LinkFields {
-  bool loaded = false;
-  std::wstring path;
-  std::wstring arguments;
-  std::wstring description;
-};
-
-LinkFields readLink(const std::wstring& linkPath) {
-  LinkFields fields;
-  ComPointer<IShellLinkW> link;
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                              link.receive())))
-    return fields;
-  ComPointer<IPersistFile> file;
-  if (FAILED(link->QueryInterface(IID_IPersistFile, file.receive()))) return fields;
-  if (FAILED(file->Load(linkPath.c_str(), STGM_READ))) return fields;
-  fields.loaded = true;
-  wchar_t buffer[1024] = {};
-  link->GetPath(buffer, 1024, nullptr, SLGP_RAWPATH);
-  fields.path = buffer;
-  buffer[0] = 0;
-  link->GetArguments(buffer, 1024);
-  fields.arguments = buffer;
-  buffer[0] = 0;
-  link->GetDescription(buffer, 1024);
-  fields.description = buffer;
-  return fields;
 }
 
 // Where this run's copies for lnkinfo go: one folder per system code page,

@@ -253,7 +253,12 @@ TEST_F(SetupRunTest, TypicalRunInstallsAndEndsWithCloseAndThePressReleasePage) {
   EXPECT_EQ(entryValue(L"DisplayVersion"), L"5.2.1.1");
   EXPECT_EQ(entryValue(L"InstallLocation"), installed);
   EXPECT_TRUE(fileExists(shellFolder(CSIDL_COMMON_PROGRAMS) + L"Tonvane Free\\Tonvane Free.lnk"));
-  EXPECT_TRUE(fileExists(shellFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"Tonvane Free.lnk"));
+  const HRESULT com = CoInitialize(nullptr);
+  const LinkFields desktop = readLink(shellFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"Tonvane Free.lnk");
+  EXPECT_TRUE(desktop.loaded);
+  EXPECT_EQ(desktop.path, installed + L"Tonvane.exe");
+  EXPECT_EQ(desktop.description, shown(L"Wave editing application"));
+  if (SUCCEEDED(com)) CoUninitialize();
   EXPECT_FALSE(fileExists(shellFolder(CSIDL_SENDTO) + L"Tonvane Free.lnk"));
   // No was the answer: no partner installer ran.
   EXPECT_FALSE(fileExists(partnerLog_));

@@ -1,6 +1,7 @@
 #include "SetupInstallation.h"
 
 #include <windows.h>
+#include <objbase.h>
 #include <shlobj.h>
 
 #include "TestFiles.h"
@@ -19,6 +20,32 @@ std::wstring defaultInstallFolder() { return shellFolder(CSIDL_PROGRAM_FILES) + 
 
 std::wstring uninstallEntryPath() {
   return L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tonvane Free";
+}
+
+LinkFields readLink(const std::wstring& linkPath) {
+  LinkFields fields;
+  IShellLinkW* link = nullptr;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                              reinterpret_cast<void**>(&link))))
+    return fields;
+  IPersistFile* file = nullptr;
+  if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+    if (SUCCEEDED(file->Load(linkPath.c_str(), STGM_READ))) {
+      fields.loaded = true;
+      wchar_t buffer[1024] = {};
+      link->GetPath(buffer, 1024, nullptr, SLGP_RAWPATH);
+      fields.path = buffer;
+      buffer[0] = 0;
+      link->GetArguments(buffer, 1024);
+      fields.arguments = buffer;
+      buffer[0] = 0;
+      link->GetDescription(buffer, 1024);
+      fields.description = buffer;
+    }
+    file->Release();
+  }
+  link->Release();
+  return fields;
 }
 
 void removeInstallation() {

@@ -18,6 +18,16 @@ std::wstring defaultInstallFolder();
 // The product's key under HKEY_LOCAL_MACHINE.
 std::wstring uninstallEntryPath();
 
+// What a shell link holds, read through the shell's own link object (COM
+// must be initialised on the calling thread).
+struct LinkFields {
+  bool loaded = false;
+  std::wstring path;
+  std::wstring arguments;
+  std::wstring description;
+};
+LinkFields readLink(const std::wstring& linkPath);
+
 // Removes the default install folder, the uninstall entry and every link a
 // run may have made, for the current user and for all users.
 void removeInstallation();
