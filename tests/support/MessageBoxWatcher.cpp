@@ -32,8 +32,8 @@ std::wstring textOf(HWND window) {
 }
 }  // namespace
 
-std::vector<HWND> visibleMessageBoxes() {
-  Search search{GetCurrentProcessId(), {}};
+std::vector<HWND> visibleMessageBoxes(DWORD processId) {
+  Search search{processId, {}};
   EnumWindows(collectBoxes, reinterpret_cast<LPARAM>(&search));
   return search.boxes;
 }

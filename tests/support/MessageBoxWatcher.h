@@ -14,8 +14,9 @@ struct SeenBox {
   std::wstring text;
 };
 
-// The visible message boxes of this process, found the way a user sees them.
-std::vector<HWND> visibleMessageBoxes();
+// The visible message boxes of a process (this one unless named), found the
+// way a user sees them: dialogs holding the message text control 0xFFFF.
+std::vector<HWND> visibleMessageBoxes(DWORD processId = GetCurrentProcessId());
 
 // The first message box of this process to appear within the time, or null.
 HWND waitForMessageBox(DWORD milliseconds);

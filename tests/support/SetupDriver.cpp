@@ -1,7 +1,8 @@
 #include "SetupDriver.h"
 
-#include <memory>
+#include <algorithm>
 
+#include "MessageBoxWatcher.h"
 #include "TestFiles.h"
 
 namespace tonvane::test {
@@ -127,38 +128,38 @@ HWND SetupRun::waitForFrame(DWORD milliseconds) {
   return frame_ != nullptr && currentPage() != SetupPage::None ? frame_ : nullptr;
 }
 
-SetupPage SetupRun::currentPage() {
-  HWND area = frame_ != nullptr ? GetDlgItem(frame_, SetupControl::kPageArea) : nullptr;
-  if (area == nullptr) return SetupPage::None;
+namespace {
+
+// What a child of the page area is, told by the controls it holds.
+SetupPage pageKind(HWND child) {
+  if (className(child) == L"Edit") return SetupPage::Terms;
+  if (GetDlgItem(child, SetupControl::kFolderEdit)) return SetupPage::Folder;
+  if (GetDlgItem(child, SetupControl::kStartMenu)) return SetupPage::Shortcuts;
+  if (GetDlgItem(child, SetupControl::kProgressBar)) return SetupPage::Progress;
+  if (GetDlgItem(child, SetupControl::kPluginOffer)) return SetupPage::Offers;
+  if (GetDlgItem(child, SetupControl::kPressRelease)) return SetupPage::Complete;
+  return SetupPage::Welcome;
+}
+
+// The first child of the frame's page area that passes `wanted`.
+HWND findPageChild(HWND frame, const std::function<bool(HWND)>& wanted) {
+  HWND area = frame != nullptr ? GetDlgItem(frame, SetupControl::kPageArea) : nullptr;
+  if (area == nullptr) return nullptr;
   for (HWND child = GetWindow(area, GW_CHILD); child != nullptr;
-       child = GetWindow(child, GW_HWNDNEXT)) {
-    if (!isVisible(child)) continue;
-    if (className(child) == L"Edit") return SetupPage::Terms;
-    if (GetDlgItem(child, SetupControl::kFolderEdit)) return SetupPage::Folder;
-    if (GetDlgItem(child, SetupControl::kStartMenu)) return SetupPage::Shortcuts;
-    if (GetDlgItem(child, SetupControl::kProgressBar)) return SetupPage::Progress;
-    if (GetDlgItem(child, SetupControl::kPluginOffer)) return SetupPage::Offers;
-    if (GetDlgItem(child, SetupControl::kPressRelease)) return SetupPage::Complete;
-    return SetupPage::Welcome;
-  }
-  return SetupPage::None;
+       child = GetWindow(child, GW_HWNDNEXT))
+    if (wanted(child)) return child;
+  return nullptr;
+}
+
+}  // namespace
+
+SetupPage SetupRun::currentPage() {
+  HWND shown = findPageChild(frame_, [](HWND child) { return isVisible(child); });
+  return shown != nullptr ? pageKind(shown) : SetupPage::None;
 }
 
 HWND SetupRun::pageWindow(SetupPage page) {
-  HWND area = frame_ != nullptr ? GetDlgItem(frame_, SetupControl::kPageArea) : nullptr;
-  if (area == nullptr) return nullptr;
-  for (HWND child = GetWindow(area, GW_CHILD); child != nullptr;
-       child = GetWindow(child, GW_HWNDNEXT)) {
-    SetupPage kind = SetupPage::Welcome;
-    if (className(child) == L"Edit") kind = SetupPage::Terms;
-    else if (GetDlgItem(child, SetupControl::kFolderEdit)) kind = SetupPage::Folder;
-    else if (GetDlgItem(child, SetupControl::kStartMenu)) kind = SetupPage::Shortcuts;
-    else if (GetDlgItem(child, SetupControl::kProgressBar)) kind = SetupPage::Progress;
-    else if (GetDlgItem(child, SetupControl::kPluginOffer)) kind = SetupPage::Offers;
-    else if (GetDlgItem(child, SetupControl::kPressRelease)) kind = SetupPage::Complete;
-    if (kind == page) return child;
-  }
-  return nullptr;
+  return findPageChild(frame_, [page](HWND child) { return pageKind(child) == page; });
 }
 
 bool SetupRun::waitForPage(SetupPage page, DWORD milliseconds) {
@@ -240,12 +241,9 @@ void SetupRun::typeInto(int id, const std::wstring& text) {
 }
 
 std::vector<HWND> SetupRun::messageBoxes() {
-  std::vector<HWND> boxes;
-  for (HWND window : topLevelWindows(processId_)) {
-    if (window != frame_ && className(window) == L"#32770" && isVisible(window) &&
-        GetDlgItem(window, kMessageBoxTextId) != nullptr)
-      boxes.push_back(window);
-  }
+  std::vector<HWND> boxes = visibleMessageBoxes(processId_);
+  // The frame's unnamed controls have the message text's id 0xFFFF too.
+  boxes.erase(std::remove(boxes.begin(), boxes.end(), frame_), boxes.end());
   return boxes;
 }
 
