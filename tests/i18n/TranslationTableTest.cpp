@@ -151,22 +151,20 @@ TEST_F(Translation, ValuesAreUnescapedAgainWhenLookedUp) {
   EXPECT_EQ(translateText(L"Backslash n"), L"a\nb");
 }
 
+// A thread procedure is stdcall on i686, which a lambda cannot convert to.
+static DWORD WINAPI translateCompletionText(void* result) {
+  *static_cast<std::wstring*>(result) = translateText(L"Setup is complete.");
+  return 0;
+}
+
 TEST_F(Translation, LookupsFromAnotherThreadWaitForTheLock) {
   loadTranslationResource(215);
   TranslationTable& table = TranslationTable::instance();
-  struct Shared {
-    std::wstring result;
-  } shared;
+  std::wstring result;
   HANDLE thread;
   {
     ScopedLock hold(table.lock());
-    thread = CreateThread(
-        nullptr, 0,
-        [](void* data) -> DWORD {
-          static_cast<Shared*>(data)->result = translateText(L"Setup is complete.");
-          return 0;
-        },
-        &shared, 0, nullptr);
+    thread = CreateThread(nullptr, 0, translateCompletionText, &result, 0, nullptr);
     ASSERT_NE(thread, nullptr);
     EXPECT_EQ(WaitForSingleObject(thread, 300), static_cast<DWORD>(WAIT_TIMEOUT));
     // The holder may take the lock again while it holds it.
@@ -174,7 +172,7 @@ TEST_F(Translation, LookupsFromAnotherThreadWaitForTheLock) {
   }
   EXPECT_EQ(WaitForSingleObject(thread, 10000), static_cast<DWORD>(WAIT_OBJECT_0));
   CloseHandle(thread);
-  EXPECT_EQ(shared.result, L"\u30bb\u30c3\u30c8\u30a2\u30c3\u30d7\u304c\u5b8c\u4e86\u3057\u307e\u3057\u305f\u3002");
+  EXPECT_EQ(result, L"\u30bb\u30c3\u30c8\u30a2\u30c3\u30d7\u304c\u5b8c\u4e86\u3057\u307e\u3057\u305f\u3002");
 }
 
 }  // namespace
