@@ -66,4 +66,12 @@ bool isContainedRelativePath(const std::wstring& name) {
   return true;
 }
 
+bool isPathInsideFolder(const std::wstring& path, const std::wstring& folder) {
+  if (folder.empty()) return false;
+  const std::wstring prefix = lowerCase(ensureTrailingBackslash(folder));
+  if (path.size() <= prefix.size()) return false;
+  if (lowerCase(path.substr(0, prefix.size())) != prefix) return false;
+  return isContainedRelativePath(path.substr(prefix.size()));
+}
+
 }  // namespace tonvane

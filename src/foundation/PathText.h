@@ -35,4 +35,10 @@ bool hasExtension(const PathParts& parts, const std::wstring& extension);
 // is joined to: not rooted, no drive or stream colon, no step up the tree.
 bool isContainedRelativePath(const std::wstring& name);
 
+// True when `path` names something below `folder` (not the folder itself):
+// the folder with a trailing backslash begins the path, A to Z folded, and
+// the rest is a contained relative path. Both are taken as written: make
+// them full paths first.
+bool isPathInsideFolder(const std::wstring& path, const std::wstring& folder);
+
 }  // namespace tonvane

@@ -73,6 +73,24 @@ LONG RegistryKey::setString(const std::wstring& valueName, const std::wstring& t
                         reinterpret_cast<const BYTE*>(text.c_str()), bytes);
 }
 
+LONG RegistryKey::setDword(const std::wstring& valueName, DWORD value) {
+  return RegSetValueExW(key_, valueName.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                        sizeof value);
+}
+
+LONG RegistryKey::queryDword(const std::wstring& valueName, DWORD& value) const {
+  DWORD type = REG_NONE;
+  DWORD read = 0;
+  DWORD bytes = sizeof read;
+  const LONG status = RegQueryValueExW(key_, valueName.c_str(), nullptr, &type,
+                                       reinterpret_cast<BYTE*>(&read), &bytes);
+  if (status == ERROR_MORE_DATA) return ERROR_INVALID_DATA;
+  if (status != ERROR_SUCCESS) return status;
+  if (type != REG_DWORD || bytes != sizeof read) return ERROR_INVALID_DATA;
+  value = read;
+  return ERROR_SUCCESS;
+}
+
 LONG RegistryKey::close() {
   if (key_ == nullptr) return ERROR_SUCCESS;
   const LONG status = RegCloseKey(key_);

@@ -42,6 +42,13 @@ class RegistryKey {
   // Writes `text` as REG_SZ with its terminating zero: (length + 1) * 2 bytes.
   LONG setString(const std::wstring& valueName, const std::wstring& text);
 
+  // Writes `value` as REG_DWORD.
+  LONG setDword(const std::wstring& valueName, DWORD value);
+
+  // Reads a REG_DWORD value; ERROR_INVALID_DATA for any other type or size.
+  // `value` is changed only on success.
+  LONG queryDword(const std::wstring& valueName, DWORD& value) const;
+
   // Safe to repeat; 0 when nothing is held.
   LONG close();
 

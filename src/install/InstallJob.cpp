@@ -85,7 +85,22 @@ class OwnStagingFolder {
   bool owned_;
 };
 
-void registerProduct(const InstallChoices& choices, const std::wstring& folder) {
+// What the installed files take on disk, in kilobytes rounded up, for the
+// size the system's list of programs shows.
+std::uint32_t installedKilobytes(const std::vector<std::wstring>& paths) {
+  std::uint64_t bytes = 0;
+  for (const std::wstring& path : paths) {
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) continue;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    bytes += (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+  }
+  const std::uint64_t kilobytes = (bytes + 1023) / 1024;
+  return kilobytes > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<std::uint32_t>(kilobytes);
+}
+
+void registerProduct(const InstallChoices& choices, const std::wstring& folder,
+                     std::vector<std::wstring> installedFiles) {
   VersionInfo& version = VersionInfo::shared();
   version.load(L"");  // without a version resource the entry has no version
   version.translationKey = L"000004b0";
@@ -93,6 +108,12 @@ void registerProduct(const InstallChoices& choices, const std::wstring& folder) 
   UninstallEntry entry = makeUninstallEntry(kProductName);
   entry.displayIcon = folder + kProgramFileName;
   entry.uninstallString = L"\"" + folder + kUninstallerFileName + L"\" /Uninstall";
+  entry.quietUninstallString = entry.uninstallString + L" /S";
+  installedFiles.push_back(folder + kUninstallerFileName);
+  installedFiles.push_back(folder + kInstallLogFileName);
+  entry.estimatedSizeKb = installedKilobytes(installedFiles);
+  entry.noModify = 1;
+  entry.noRepair = 1;
   entry.displayName = kProductName;
   entry.displayVersion = version.productVersion();
   entry.installLocation = choices.installFolder;
@@ -147,7 +168,7 @@ bool runInstallJob(const InstallChoices& choices, const std::wstring& stagingFol
   pause();
   setPosition(progressBar, 80);
 
-  if (!choices.portable) registerProduct(choices, folder);
+  if (!choices.portable) registerProduct(choices, folder, installed.paths());
   pause();
   setPosition(progressBar, 100);
   pause();

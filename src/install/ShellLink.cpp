@@ -28,6 +28,20 @@ bool createShortcut(const std::wstring& target, const std::wstring& linkPath,
   return SUCCEEDED(file->Save(linkPath.c_str(), TRUE));
 }
 
+std::wstring shortcutTarget(const std::wstring& linkPath) {
+  ComPointer<IShellLinkW> link;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                              link.receive())))
+    return std::wstring();
+  ComPointer<IPersistFile> file;
+  if (FAILED(link->QueryInterface(IID_IPersistFile, file.receive()))) return std::wstring();
+  if (FAILED(file->Load(linkPath.c_str(), STGM_READ))) return std::wstring();
+  wchar_t target[MAX_PATH] = {};
+  // Raw: a link's target is compared as it was written, not resolved.
+  if (link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH) != S_OK) return std::wstring();
+  return target;
+}
+
 bool deleteFileOrShellDelete(const std::wstring& path) {
   if (DeleteFileW(path.c_str())) return true;
   // The shell would take wildcards as a pattern and a folder with its whole

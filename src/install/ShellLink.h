@@ -48,6 +48,12 @@ std::wstring specialFolderPath(int csidl);
 bool createShortcut(const std::wstring& target, const std::wstring& linkPath,
                     const std::wstring& description, const std::wstring& arguments);
 
+// The target a shell link holds, as stored (environment variables not
+// expanded, no search for a moved target); "" when the link cannot be
+// loaded or holds no file system path. COM must be initialised on the
+// calling thread.
+std::wstring shortcutTarget(const std::wstring& linkPath);
+
 // DeleteFileW, then a silent shell delete (no confirmation, no error box,
 // nothing sent to the recycle bin) for what that could not remove. True
 // when either reports success. Wildcards are refused: the shell would

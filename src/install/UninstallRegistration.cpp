@@ -29,6 +29,18 @@ const ValueField kValueFields[] = {
     {L"DisplayVersion", &UninstallEntry::displayVersion},
     {L"Publisher", &UninstallEntry::publisher},
     {L"InstallLocation", &UninstallEntry::installLocation},
+    {L"QuietUninstallString", &UninstallEntry::quietUninstallString},
+};
+
+struct NumberField {
+  const wchar_t* valueName;
+  std::optional<std::uint32_t> UninstallEntry::*field;
+};
+
+const NumberField kNumberFields[] = {
+    {L"EstimatedSize", &UninstallEntry::estimatedSizeKb},
+    {L"NoModify", &UninstallEntry::noModify},
+    {L"NoRepair", &UninstallEntry::noRepair},
 };
 
 // Subkey names are at most 255 characters; the guard only ends the growth.
@@ -86,6 +98,9 @@ bool writeUninstallEntry(UninstallEntry& entry) {
     const std::wstring& text = entry.*value.field;
     if (!text.empty()) key.setString(value.valueName, text);
   }
+  for (const NumberField& number : kNumberFields) {
+    if (const auto& value = entry.*number.field) key.setDword(number.valueName, *value);
+  }
   key.close();
   return true;
 }
@@ -95,6 +110,10 @@ bool readUninstallEntry(UninstallEntry& entry) {
   if (key.open(HKEY_LOCAL_MACHINE, kUninstallRoot + entry.keyName, kKeyReadWrite) != ERROR_SUCCESS)
     return false;
   for (const ValueField& value : kValueFields) queryStringGrowing(key, value.valueName, entry.*value.field);
+  for (const NumberField& number : kNumberFields) {
+    DWORD value = 0;
+    if (key.queryDword(number.valueName, value) == ERROR_SUCCESS) entry.*number.field = value;
+  }
   key.close();
   return true;
 }
@@ -139,6 +158,12 @@ void uninstallPreviousVersions() {
     }
     ++position;
   }
+}
+
+bool deleteUninstallEntry(const std::wstring& keyName) {
+  if (keyName.empty()) return false;  // never the Uninstall key itself
+  const LONG status = RegDeleteKeyW(HKEY_LOCAL_MACHINE, (kUninstallRoot + keyName).c_str());
+  return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
 }
 
 }  // namespace tonvane

@@ -5,6 +5,7 @@
 
 #include <ctime>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace tonvane {
@@ -29,6 +30,13 @@ struct UninstallEntry {
   std::wstring urlInfoAbout;
   std::wstring installSource;
   std::wstring installLocation;
+  // What the system's list of programs reads besides: the uninstall command
+  // for scripts (no question, no window), the size in kilobytes, and that
+  // the product offers neither a change nor a repair.
+  std::wstring quietUninstallString;
+  std::optional<std::uint32_t> estimatedSizeKb;  // REG_DWORD "EstimatedSize"
+  std::optional<std::uint32_t> noModify;         // REG_DWORD "NoModify"
+  std::optional<std::uint32_t> noRepair;         // REG_DWORD "NoRepair"
 };
 
 // Every field but keyName empty.
@@ -39,13 +47,15 @@ UninstallEntry makeUninstallEntry(const std::wstring& keyName);
 void stampInstallDate(UninstallEntry& entry, __time64_t when = _time64(nullptr));
 
 // Stamps the install date, then creates or opens the key and writes every
-// non-empty field as REG_SZ (terminator included). Values of the key that
+// non-empty text field as REG_SZ (terminator included) and every number
+// that is set as REG_DWORD. Values of the key that
 // the record does not hold are kept. False, with nothing touched, for an
 // empty keyName, and false when the key cannot be created; the writes of
 // single values are not checked.
 bool writeUninstallEntry(UninstallEntry& entry);
 
-// Reads the values of the entry's key into its fields. The key is opened
+// Reads the values of the entry's key into its fields (a number only when
+// it is stored as REG_DWORD). The key is opened
 // for reading and writing, as it was created. False, with the fields
 // unchanged, when the key cannot be opened.
 bool readUninstallEntry(UninstallEntry& entry);
@@ -60,5 +70,9 @@ std::wstring findUninstallKeyByDisplayName(std::uint32_t& position, const std::w
 // running the Windows Installer's passive uninstall. The entry named
 // kProductName (this setup's own) is left alone. Failures are silent.
 void uninstallPreviousVersions();
+
+// Deletes the entry's key (it holds values only). False when it cannot be
+// deleted; an absent key counts as deleted.
+bool deleteUninstallEntry(const std::wstring& keyName);
 
 }  // namespace tonvane

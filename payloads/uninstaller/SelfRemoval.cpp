@@ -1,0 +1,172 @@
+// rand_s is declared only when this is defined before the first include of
+// the C runtime's headers.
+#define _CRT_RAND_S
+#include <stdlib.h>
+
+#include "SelfRemoval.h"
+
+#include <cwchar>
+#include <vector>
+
+#include "FileHandle.h"
+#include "PathText.h"
+#include "Paths.h"
+#include "PrivateAccess.h"
+#include "Shortcuts.h"
+
+namespace tonvane {
+
+namespace {
+
+constexpr int kAttempts = 64;
+// The original ends right after starting the copy; this only bounds a wait
+// for a process that hangs.
+constexpr DWORD kOriginalWait = 60000;
+// The original's image may still be mapped for a moment after its handle is
+// signalled.
+constexpr int kDeleteTries = 50;
+constexpr DWORD kDeleteRetryDelay = 100;
+
+class Handle {
+ public:
+  explicit Handle(HANDLE handle = nullptr) : handle_(handle == INVALID_HANDLE_VALUE ? nullptr : handle) {}
+  ~Handle() {
+    if (handle_ != nullptr) CloseHandle(handle_);
+  }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  HANDLE get() const { return handle_; }
+  explicit operator bool() const { return handle_ != nullptr; }
+
+ private:
+  HANDLE handle_;
+};
+
+std::vector<char> ownImage() {
+  std::vector<char> bytes;
+  FileHandle file;
+  if (!file.open(modulePath(), true, false, true, false)) return bytes;
+  const std::uint64_t size = file.size();
+  if (size == 0 || size > 64u * 1024 * 1024) return bytes;
+  bytes.resize(static_cast<std::size_t>(size));
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const std::uint32_t got = file.read(bytes.data() + done, static_cast<std::uint32_t>(bytes.size() - done));
+    if (got == 0) return {};
+    done += got;
+  }
+  return bytes;
+}
+
+// A new, private file in the temporary folder holding this program; its
+// path, or "" when none could be made.
+std::wstring writeCopy(PrivateAccess& access) {
+  const std::vector<char> image = ownImage();
+  if (image.empty() || access.get() == nullptr) return std::wstring();
+  wchar_t temp[MAX_PATH + 1] = {};
+  const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+  if (length == 0 || length > MAX_PATH) return std::wstring();
+
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    unsigned int value = 0;
+    if (rand_s(&value) != 0) return std::wstring();
+    wchar_t name[40];
+    std::swprintf(name, 40, L"TonvaneUninstall-%08x.exe", value);
+    const std::wstring path = std::wstring(temp) + name;
+    // CREATE_NEW: a name someone prepared is never taken over.
+    bool whole = false;
+    {
+      Handle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, access.get(), CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (!file) {
+        if (GetLastError() == ERROR_FILE_EXISTS) continue;
+        return std::wstring();
+      }
+      DWORD written = 0;
+      whole = WriteFile(file.get(), image.data(), static_cast<DWORD>(image.size()), &written, nullptr) &&
+              written == image.size();
+    }
+    if (whole) return path;
+    DeleteFileW(path.c_str());
+    return std::wstring();
+  }
+  return std::wstring();
+}
+
+// CommandLineToArgvW reads a backslash before a quote as an escaped quote.
+std::wstring quoted(const std::wstring& path) { return L"\"" + removeTrailingBackslash(path) + L"\""; }
+
+bool deleteWithRetries(const std::wstring& path) {
+  for (int attempt = 0; attempt < kDeleteTries; ++attempt) {
+    if (DeleteFileW(path.c_str())) return true;
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return true;
+    Sleep(kDeleteRetryDelay);
+  }
+  return false;
+}
+
+}  // namespace
+
+bool startSelfRemoval(const std::wstring& installFolder) {
+  PrivateAccess access;
+  const std::wstring copy = writeCopy(access);
+  if (copy.empty()) return false;
+
+  // Deleted by the system when the last handle goes, which is the copy's
+  // inherited one. The loader shares reading and deletion, so the copy can
+  // still be started while this handle is open.
+  SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+  Handle deleteOnClose(CreateFileW(copy.c_str(), DELETE | GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                   &inherited, OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  if (!deleteOnClose) {
+    DeleteFileW(copy.c_str());
+    return false;
+  }
+  HANDLE self = nullptr;
+  if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self, SYNCHRONIZE,
+                       TRUE, 0))
+    return false;
+  Handle selfOwner(self);
+
+  wchar_t number[32];
+  std::swprintf(number, 32, L"%llu", static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(self)));
+  std::wstring commandLine = quoted(copy) + L" " + kFinishOption + L" " + number + L" " + quoted(installFolder);
+
+  // Neither the install folder nor the copy's folder may be the copy's
+  // current folder: a folder in use cannot be removed.
+  wchar_t system[MAX_PATH] = {};
+  if (GetSystemDirectoryW(system, MAX_PATH) == 0) return false;
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(copy.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, system, &startup,
+                      &process))
+    return false;
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return true;
+}
+
+int finishSelfRemoval(HANDLE original, const std::wstring& installFolder) {
+  if (original != nullptr) {
+    WaitForSingleObject(original, kOriginalWait);
+    CloseHandle(original);
+  }
+  const std::wstring folder = ensureTrailingBackslash(installFolder);
+  if (folder.size() < 4 || lowerCase(folder) == lowerCase(folderOfPath(L""))) return 2;
+  const bool fileGone = deleteWithRetries(folder + kUninstallerFileName);
+  bool folderGone = false;
+  for (int attempt = 0; attempt < kDeleteTries && !folderGone; ++attempt) {
+    folderGone = RemoveDirectoryW(folder.c_str()) != 0;
+    if (!folderGone) {
+      const DWORD error = GetLastError();
+      if (error == ERROR_DIR_NOT_EMPTY) break;  // the user's files stay, and so does their folder
+      if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) folderGone = true;
+      else Sleep(kDeleteRetryDelay);
+    }
+  }
+  return fileGone && folderGone ? 0 : 2;
+}
+
+}  // namespace tonvane

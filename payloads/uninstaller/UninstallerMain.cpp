@@ -1,0 +1,243 @@
+// The uninstaller of Tonvane Free, written into the install folder by the
+// setup as TonvaneUninstaller.exe and started as its uninstall entry holds
+// it: "...\TonvaneUninstaller.exe" /Uninstall. It asks once, removes the
+// install (Uninstall.h) while a small window counts the files, reports once,
+// and leaves its own file and the folder to a copy of itself that runs after
+// it has ended (SelfRemoval.h).
+//
+// Exit codes: 0 when everything was removed, 1 when nothing was done (the
+// user declined, another copy runs, no administrator rights, no /Uninstall),
+// 2 when something stayed.
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
+
+#include "DllSearch.h"
+#include "LanguageChoice.h"
+#include "Paths.h"
+#include "Resources.h"
+#include "SelfRemoval.h"
+#include "StartupChecks.h"
+#include "TranslationTable.h"
+#include "Uninstall.h"
+#include "UninstallerOptions.h"
+#include "UninstallerResources.h"
+
+namespace {
+
+using namespace tonvane;
+
+constexpr wchar_t kMutexName[] = L"TonvaneUninstaller";
+// Names listed in the summary before the rest is only counted.
+constexpr std::size_t kListedNames = 12;
+
+std::vector<std::wstring> commandLineArguments() {
+  std::vector<std::wstring> arguments;
+  int count = 0;
+  wchar_t** list = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (list == nullptr) return arguments;
+  for (int i = 0; i < count; ++i) arguments.emplace_back(list[i]);
+  LocalFree(list);
+  return arguments;
+}
+
+std::wstring caption() { return translateText(L"Tonvane Free Uninstall"); }
+
+int showMessage(HWND owner, const std::wstring& text, UINT flags) {
+  return MessageBoxW(owner, text.c_str(), caption().c_str(), flags);
+}
+
+class InstanceMutex {
+ public:
+  InstanceMutex() : handle_(CreateMutexW(nullptr, TRUE, kMutexName)) {
+    first_ = handle_ != nullptr && GetLastError() != ERROR_ALREADY_EXISTS;
+  }
+  ~InstanceMutex() {
+    if (handle_ == nullptr) return;
+    if (first_) ReleaseMutex(handle_);
+    CloseHandle(handle_);
+  }
+  InstanceMutex(const InstanceMutex&) = delete;
+  InstanceMutex& operator=(const InstanceMutex&) = delete;
+  bool first() const { return first_; }
+
+ private:
+  HANDLE handle_;
+  bool first_ = false;
+};
+
+class ComSession {
+ public:
+  ComSession() : initialized_(SUCCEEDED(CoInitialize(nullptr))) {}
+  ~ComSession() {
+    if (initialized_) CoUninitialize();
+  }
+  ComSession(const ComSession&) = delete;
+  ComSession& operator=(const ComSession&) = delete;
+
+ private:
+  bool initialized_;
+};
+
+INT_PTR CALLBACK progressProcedure(HWND, UINT message, WPARAM, LPARAM) {
+  // Nothing to answer: the removal cannot be stopped halfway, so the window
+  // has no button and ignores its close box.
+  return message == WM_INITDIALOG ? TRUE : FALSE;
+}
+
+// The window that counts the files while they go.
+class ProgressWindow {
+ public:
+  ProgressWindow() {
+    window_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kProgressDialog), nullptr,
+                                 progressProcedure, 0);
+    if (window_ == nullptr) return;
+    SetWindowTextW(window_, caption().c_str());
+    translateWindow(window_);
+    centre();
+    ShowWindow(window_, SW_SHOW);
+    UpdateWindow(window_);
+    pump();
+  }
+  ~ProgressWindow() {
+    if (window_ != nullptr) DestroyWindow(window_);
+  }
+  ProgressWindow(const ProgressWindow&) = delete;
+  ProgressWindow& operator=(const ProgressWindow&) = delete;
+
+  void show(std::size_t done, std::size_t total) {
+    if (window_ == nullptr) return;
+    HWND bar = GetDlgItem(window_, kProgressBar);
+    SendMessageW(bar, PBM_SETRANGE32, 0, static_cast<LPARAM>(total));
+    SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(done), 0);
+    const std::wstring count = std::to_wstring(done) + L" / " + std::to_wstring(total);
+    SetDlgItemTextW(window_, kProgressCount, count.c_str());
+    pump();
+  }
+
+ private:
+  // The removal runs on this thread: between two files the window repaints
+  // and answers, so it never stands frozen.
+  void pump() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (!IsDialogMessageW(window_, &message)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+      }
+    }
+  }
+
+  void centre() {
+    RECT window = {}, work = {};
+    GetWindowRect(window_, &window);
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const int width = window.right - window.left, height = window.bottom - window.top;
+    SetWindowPos(window_, nullptr, work.left + (work.right - work.left - width) / 2,
+                 work.top + (work.bottom - work.top - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  }
+
+  HWND window_ = nullptr;
+};
+
+std::wstring nameList(const std::vector<std::wstring>& names) {
+  std::wstring list;
+  for (std::size_t i = 0; i < names.size() && i < kListedNames; ++i) list += L"\r\n" + names[i];
+  if (names.size() > kListedNames)
+    list += L"\r\n(" + std::to_wstring(names.size() - kListedNames) + L" " + translateText(L"more") + L")";
+  return list;
+}
+
+std::wstring summary(const UninstallOutcome& outcome) {
+  std::wstring text = outcome.everythingRemoved()
+                          ? translateText(L"Tonvane Free was removed from your computer.")
+                          : translateText(L"Tonvane Free could not be removed completely.");
+  if (!outcome.leftInPlace.empty()) {
+    text += L"\r\n\r\n" +
+            translateText(L"These files are in use or could not be deleted. Close the programs that use "
+                          L"them and run the uninstaller again:") +
+            nameList(outcome.leftInPlace);
+  }
+  if (!outcome.outsideFolder.empty()) {
+    text += L"\r\n\r\n" +
+            translateText(L"These files are listed in install.log but lie outside the install folder; "
+                          L"they were left alone:") +
+            nameList(outcome.outsideFolder);
+  }
+  return text;
+}
+
+// The common controls were loaded by hardenDllSearch; the progress bar's
+// class is registered through them, not through an import.
+void registerProgressBar() {
+  using Procedure = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  HMODULE controls = GetModuleHandleW(L"comctl32.dll");
+  if (controls == nullptr) return;
+  const auto initialize =
+      reinterpret_cast<Procedure>(reinterpret_cast<void*>(GetProcAddress(controls, "InitCommonControlsEx")));
+  if (initialize == nullptr) return;
+  INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_PROGRESS_CLASS};
+  initialize(&classes);
+}
+
+int uninstall(const UninstallerOptions& options) {
+  const StartupPlatform platform = systemStartupPlatform();
+  if (!platform.isUserAnAdmin()) {
+    if (!options.silent) showMessage(nullptr, translateText(L"Please start with administrator privileges."), MB_OK | MB_ICONSTOP);
+    return 1;
+  }
+  if (!options.silent &&
+      showMessage(nullptr, translateText(L"Do you want to remove Tonvane Free and all of its components?"),
+                  MB_YESNO | MB_ICONQUESTION) != IDYES)
+    return 1;
+
+  ComSession com;
+  const std::wstring folder = folderOfPath(L"");
+  UninstallOutcome outcome;
+  if (options.silent) {
+    outcome = removeInstallation(folder, systemLinkFolders());
+  } else {
+    registerProgressBar();
+    ProgressWindow window;
+    outcome = removeInstallation(folder, systemLinkFolders(),
+                                 [&window](std::size_t done, std::size_t total) { window.show(done, total); });
+  }
+  if (!options.silent)
+    showMessage(nullptr, summary(outcome), MB_OK | (outcome.everythingRemoved() ? MB_ICONINFORMATION : MB_ICONWARNING));
+  if (!outcome.everythingRemoved()) return 2;
+  startSelfRemoval(folder);
+  return 0;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  // First of all, before any DLL is loaded by name.
+  hardenDllSearch();
+  const std::vector<std::wstring> arguments = commandLineArguments();
+  const UninstallerOptions options = parseUninstallerOptions(arguments);
+  if (options.finish) {
+    return finishSelfRemoval(reinterpret_cast<HANDLE>(options.originalProcess), options.installFolder);
+  }
+
+  InstanceMutex instance;
+  if (!instance.first()) return 1;
+  if (japaneseInterface(languageCode(arguments), GetUserDefaultLangID()))
+    loadTranslationResource(ResourceId::kJapaneseTable);
+
+  if (!options.uninstall) {
+    if (!options.silent)
+      showMessage(nullptr,
+                  translateText(L"This program removes Tonvane Free from your computer. Start it from the "
+                                L"Start menu (Uninstall) or from the list of installed programs.") +
+                      L"\r\n\r\nTonvaneUninstaller.exe /Uninstall [/S] [/lang:jpn]\r\n/S: " +
+                      translateText(L"remove without any question or window"),
+                  MB_OK | MB_ICONINFORMATION);
+    return 1;
+  }
+  return uninstall(options);
+}

@@ -1,0 +1,37 @@
+// Files and folders that an elevated program later starts or reads back must
+// not be writable by the user's ordinary programs: they get an access list
+// of their own, full control for SYSTEM and the Administrators group and
+// nothing for anyone else, with nothing inherited from the folder above.
+#pragma once
+
+#include <windows.h>
+
+namespace tonvane {
+
+// Security attributes carrying that access list, for CreateFileW and
+// CreateDirectoryW; the descriptor is freed with the object. When the
+// descriptor cannot be built, get() is null and the caller must not go on
+// as if the object were private.
+class PrivateAccess {
+ public:
+  PrivateAccess();
+  ~PrivateAccess();
+  PrivateAccess(const PrivateAccess&) = delete;
+  PrivateAccess& operator=(const PrivateAccess&) = delete;
+
+  // Not inheritable by child processes unless asked for.
+  SECURITY_ATTRIBUTES* get(bool inheritableHandle = false);
+
+  // The descriptor itself (null when it could not be built).
+  PSECURITY_DESCRIPTOR descriptor() const { return descriptor_; }
+
+ private:
+  PSECURITY_DESCRIPTOR descriptor_ = nullptr;
+  SECURITY_ATTRIBUTES attributes_ = {};
+};
+
+// The access list as text: protected ("P", nothing inherited), full access
+// for SYSTEM ("SY") and the built-in Administrators ("BA").
+constexpr const wchar_t* kPrivateAccessList = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+
+}  // namespace tonvane
