@@ -205,7 +205,7 @@ std::vector<std::wstring> linksIn(const std::wstring& group) {
 // The group belongs to this install when one of its links points into the
 // folder; its help link points to the vendor's site and goes with it.
 void removeProgramGroup(const std::wstring& programs, const std::wstring& folder,
-                        bool keepUninstallLink) {
+                        const std::vector<std::wstring>& helpLinkNames, bool keepUninstallLink) {
   if (programs.empty()) return;
   const std::wstring group = ensureTrailingBackslash(programs) + kProductName + L"\\";
   const std::wstring uninstaller = folder + kUninstallerFileName;
@@ -219,9 +219,15 @@ void removeProgramGroup(const std::wstring& programs, const std::wstring& folder
     ours = ours || isInside(links.back().target, folder);
   }
   if (!ours) return;
+  const auto isHelpLink = [&](const Link& link) {
+    if (link.target == helpAddress()) return true;
+    for (const std::wstring& name : helpLinkNames)
+      if (!name.empty() && lowerCase(link.path) == lowerCase(group + name + L".lnk")) return true;
+    return false;
+  };
   for (const Link& link : links) {
     if (keepUninstallLink && samePath(link.target, uninstaller)) continue;
-    if (isInside(link.target, folder) || link.target == helpAddress()) DeleteFileW(link.path.c_str());
+    if (isInside(link.target, folder) || isHelpLink(link)) DeleteFileW(link.path.c_str());
   }
   RemoveDirectoryW(group.c_str());
 }
@@ -286,8 +292,8 @@ UninstallOutcome removeInstallation(const std::wstring& installFolder, const Lin
   removeEmptiedFolders(touched, folder);
 
   const bool finished = outcome.everythingRemoved();
-  removeProgramGroup(links.commonPrograms, folder, !finished);
-  removeProgramGroup(links.userPrograms, folder, !finished);
+  removeProgramGroup(links.commonPrograms, folder, links.helpLinkNames, !finished);
+  removeProgramGroup(links.userPrograms, folder, links.helpLinkNames, !finished);
   removeLinkInto(links.commonDesktop, folder);
   removeLinkInto(links.userDesktop, folder);
   removeLinkInto(links.sendTo, folder);

@@ -8,9 +8,10 @@
 //   - every folder of the install folder that those deletions left empty,
 //     deepest first (a folder that still holds a file of the user's stays);
 //   - the Start menu group "Tonvane Free" of all users and of the current
-//     user, and the desktop and Send To links "Tonvane Free.lnk": each link
-//     only when it points into this install folder (or is the group's
-//     online-help link), each group only when it is empty afterwards;
+//     user, when one of its links points into this install folder: those
+//     links and its online-help link, and the group when it is empty then;
+//     the desktop and Send To links "Tonvane Free.lnk" when they point into
+//     this install folder;
 //   - the uninstall entry "Tonvane Free", only when its InstallLocation is
 //     this folder;
 //   - "install.log".
@@ -49,8 +50,13 @@ struct LinkFolders {
   std::wstring commonDesktop;
   std::wstring userDesktop;
   std::wstring sendTo;
+  // The names (without ".lnk") the group's online-help link may have: the
+  // setup names it in the language it ran in, and its target, a web
+  // address, is not a file the link can be matched by.
+  std::vector<std::wstring> helpLinkNames;
 };
 
+// The system's folders; the help link's names are the caller's.
 LinkFolders systemLinkFolders();
 
 // Called after each listed file: files handled so far, and their number.

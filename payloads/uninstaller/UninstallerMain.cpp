@@ -16,7 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "AnsiText.h"
 #include "DllSearch.h"
+#include "IniDocument.h"
 #include "LanguageChoice.h"
 #include "Paths.h"
 #include "Resources.h"
@@ -184,6 +186,23 @@ void registerProgressBar() {
   initialize(&classes);
 }
 
+// "Online help" as the setup names the link in either language; the
+// Japanese name from this program's table whatever the interface is now.
+std::vector<std::wstring> helpLinkNames() {
+  std::vector<std::wstring> names{L"Online help"};
+  const ResourceBytes bytes = loadResource(ResourceId::kText, ResourceId::kJapaneseTable);
+  IniDocument table;
+  table.unescapeOnLoad = true;
+  if (table.loadText(decodeCodePageText(bytes.data, bytes.size, 932))) {
+    const int section = table.findSection(L"Text");
+    if (section >= 0) {
+      if (const std::wstring* japanese = table.sectionEntries(section).lookup(L"Online help"))
+        names.push_back(unescapeText(*japanese));
+    }
+  }
+  return names;
+}
+
 int uninstall(const UninstallerOptions& options) {
   const StartupPlatform platform = systemStartupPlatform();
   if (!platform.isUserAnAdmin()) {
@@ -197,13 +216,15 @@ int uninstall(const UninstallerOptions& options) {
 
   ComSession com;
   const std::wstring folder = folderOfPath(L"");
+  LinkFolders links = systemLinkFolders();
+  links.helpLinkNames = helpLinkNames();
   UninstallOutcome outcome;
   if (options.silent) {
-    outcome = removeInstallation(folder, systemLinkFolders());
+    outcome = removeInstallation(folder, links);
   } else {
     registerProgressBar();
     ProgressWindow window;
-    outcome = removeInstallation(folder, systemLinkFolders(),
+    outcome = removeInstallation(folder, links,
                                  [&window](std::size_t done, std::size_t total) { window.show(done, total); });
   }
   if (!options.silent)

@@ -112,6 +112,26 @@ bool SetupRun::start(const std::wstring& arguments, const std::wstring& program,
   return true;
 }
 
+bool SetupRun::startCommandLine(const std::wstring& commandLine) {
+  std::wstring line = commandLine;
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+    return false;
+  CloseHandle(info.hThread);
+  process_ = info.hProcess;
+  processId_ = info.dwProcessId;
+  return true;
+}
+
+std::vector<HWND> SetupRun::visibleWindows() {
+  std::vector<HWND> visible;
+  for (HWND window : topLevelWindows(processId_))
+    if (isVisible(window)) visible.push_back(window);
+  return visible;
+}
+
 HWND SetupRun::waitForFrame(DWORD milliseconds) {
   waitUntil(
       [this] {

@@ -77,6 +77,13 @@ class SetupRun {
   bool start(const std::wstring& arguments = L"", const std::wstring& program = L"",
              const std::wstring& environmentBlock = L"", const std::wstring& workingFolder = L"");
 
+  // Starts a whole command line as the system's list of programs does with
+  // an uninstall entry's command (CreateProcessW without a module name).
+  bool startCommandLine(const std::wstring& commandLine);
+
+  // The process's visible top-level windows.
+  std::vector<HWND> visibleWindows();
+
   // Waits until the frame is visible with a page in it; null when it does not
   // appear in time (the process may have ended: see exitCode).
   HWND waitForFrame(DWORD milliseconds = 60000);

@@ -8,10 +8,11 @@ namespace tonvane::test {
 
 // Pairs (section, key, value) of the table's UTF-8 source in the repository,
 // read independently of the INI reader.
-TranslationSourceEntries japaneseTableSource() {
-  const std::string bytes =
-      readBytes(winePathOfUnixPath(TONVANE_TEST_SOURCE_DIR) +
-                      L"\\..\\resources\\translation\\japanese.ini");
+TranslationSourceEntries japaneseTableSource(const std::wstring& repositoryPath) {
+  std::wstring relative = repositoryPath;
+  for (wchar_t& c : relative)
+    if (c == L'/') c = L'\\';
+  const std::string bytes = readBytes(winePathOfUnixPath(TONVANE_TEST_SOURCE_DIR) + L"\\..\\" + relative);
   std::wstring text(bytes.size(), L'\0');
   text.resize(MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()),
                                   &text[0], static_cast<int>(text.size())));
@@ -33,11 +34,22 @@ TranslationSourceEntries japaneseTableSource() {
   return entries;
 }
 
-std::wstring japaneseFor(const std::wstring& english) {
-  static const TranslationSourceEntries entries = japaneseTableSource();
+namespace {
+std::wstring lookUp(const TranslationSourceEntries& entries, const std::wstring& english) {
   for (const auto& entry : entries)
     if (entry.second.first == english) return entry.second.second;
   return english;
+}
+}  // namespace
+
+std::wstring japaneseFor(const std::wstring& english) {
+  static const TranslationSourceEntries entries = japaneseTableSource();
+  return lookUp(entries, english);
+}
+
+std::wstring uninstallerJapaneseFor(const std::wstring& english) {
+  static const TranslationSourceEntries entries = japaneseTableSource(L"payloads/uninstaller/japanese.ini");
+  return lookUp(entries, english);
 }
 
 }  // namespace tonvane::test

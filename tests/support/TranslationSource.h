@@ -13,10 +13,16 @@ namespace tonvane::test {
 using TranslationSourceEntries =
     std::vector<std::pair<std::wstring, std::pair<std::wstring, std::wstring>>>;
 
-TranslationSourceEntries japaneseTableSource();
+// The setup's table by default; `repositoryPath` names another table of the
+// repository ("payloads/uninstaller/japanese.ini"), '/' separated.
+TranslationSourceEntries japaneseTableSource(
+    const std::wstring& repositoryPath = L"resources/translation/japanese.ini");
 
 // The Japanese text for an English text of the interface (any section);
 // the English text itself when the table has none.
 std::wstring japaneseFor(const std::wstring& english);
+
+// The same from the uninstaller's own table.
+std::wstring uninstallerJapaneseFor(const std::wstring& english);
 
 }  // namespace tonvane::test

@@ -1,0 +1,318 @@
+// The uninstaller as its user meets it: the product installed by the real
+// setup, driven through its pages, then the uninstall command started
+// exactly as the uninstall entry holds it, its question and summary read and
+// answered, and what is left checked with the system's APIs. Runs on an
+// English and on a Japanese system.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "RegistryKey.h"
+#include "SetupDriver.h"
+#include "SetupInstallation.h"
+#include "TestFiles.h"
+#include "TranslationSource.h"
+
+using namespace tonvane;
+using namespace tonvane::test;
+
+namespace {
+
+bool japaneseSystem() { return environment("TONVANE_EXPECT_ACP") == "932"; }
+
+std::wstring shown(const std::wstring& english) {
+  return japaneseSystem() ? uninstallerJapaneseFor(english) : english;
+}
+
+std::wstring entryValue(const wchar_t* name) {
+  RegistryKey key;
+  std::wstring value;
+  if (key.open(HKEY_LOCAL_MACHINE, uninstallEntryPath().c_str(), KEY_READ) == ERROR_SUCCESS)
+    queryStringGrowing(key, name, value);
+  return value;
+}
+
+DWORD entryNumber(const wchar_t* name) {
+  RegistryKey key;
+  DWORD value = 0xFFFFFFFF;
+  if (key.open(HKEY_LOCAL_MACHINE, uninstallEntryPath().c_str(), KEY_READ) == ERROR_SUCCESS)
+    key.queryDword(name, value);
+  return value;
+}
+
+bool entryExists() {
+  RegistryKey key;
+  return key.open(HKEY_LOCAL_MACHINE, uninstallEntryPath().c_str(), KEY_READ) == ERROR_SUCCESS;
+}
+
+std::wstring temporaryFolder() {
+  wchar_t temp[MAX_PATH + 1] = {};
+  GetTempPathW(MAX_PATH + 1, temp);
+  return temp;
+}
+
+std::vector<std::wstring> sorted(std::vector<std::wstring> names) {
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::wstring programsGroup() { return shellFolder(CSIDL_COMMON_PROGRAMS) + L"Tonvane Free\\"; }
+std::wstring desktopLink() { return shellFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"Tonvane Free.lnk"; }
+std::wstring sendToLink() { return shellFolder(CSIDL_SENDTO) + L"Tonvane Free.lnk"; }
+
+// The listed paths of an install.log, in file order.
+std::vector<std::wstring> logPaths(const std::wstring& log) {
+  const std::string bytes = readBytes(log);
+  std::vector<std::wstring> paths;
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    std::size_t end = bytes.find("\r\n", start);
+    if (end == std::string::npos) end = bytes.size();
+    const std::string line = bytes.substr(start, end - start);
+    start = end + 2;
+    const std::size_t equals = line.find('=');
+    if (line.rfind("Path", 0) == 0 && equals != std::string::npos) {
+      const std::string path = line.substr(equals + 1);
+      paths.emplace_back(path.begin(), path.end());  // the test's paths are ASCII
+    }
+  }
+  return paths;
+}
+
+class UninstallRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    removeInstallation();
+    tempBefore_ = sorted(listFolder(temporaryFolder()));
+  }
+  void TearDown() override { removeInstallation(); }
+
+  // The whole wizard with its defaults, Send To as asked, No to the offers
+  // and the press-release box unticked.
+  void install(bool sendTo = false) {
+    SetupRun run;
+    ASSERT_TRUE(run.start());
+    ASSERT_NE(run.waitForFrame(), nullptr) << "setup ended with " << run.exitCode();
+    ASSERT_TRUE(run.waitForPage(SetupPage::Welcome));
+    next(run, SetupPage::Folder);
+    if (folderExists(defaultInstallFolder())) {
+      run.click(SetupControl::kNext);
+      HWND box = run.waitForMessageBox();
+      ASSERT_NE(box, nullptr);
+      ASSERT_TRUE(SetupRun::answer(box, IDYES));
+      ASSERT_TRUE(run.waitForPage(SetupPage::Shortcuts));
+    } else {
+      next(run, SetupPage::Shortcuts);
+    }
+    if (sendTo) {
+      run.click(SetupControl::kSendTo);
+      ASSERT_TRUE(waitUntil([&] { return run.isChecked(SetupControl::kSendTo); }));
+    }
+    next(run, SetupPage::Offers, 120000);
+    run.click(SetupControl::kNo);
+    ASSERT_TRUE(run.waitForPage(SetupPage::Complete));
+    run.click(SetupControl::kPressRelease);
+    ASSERT_TRUE(waitUntil([&] { return !run.isChecked(SetupControl::kPressRelease); }));
+    run.click(SetupControl::kClose);
+    ASSERT_EQ(run.waitForExit(), 1u);
+    ASSERT_TRUE(fileExists(defaultInstallFolder() + L"TonvaneUninstaller.exe"));
+  }
+
+  void next(SetupRun& run, SetupPage expected, DWORD milliseconds = 60000) {
+    run.click(SetupControl::kNext);
+    ASSERT_TRUE(run.waitForPage(expected, milliseconds))
+        << "expected " << pageName(expected) << ", on " << pageName(run.currentPage());
+  }
+
+  // The uninstall command as the entry holds it, started as the system's
+  // list of programs starts it; its question is answered with `answer`.
+  void startUninstall(SetupRun& run, int answer, const std::wstring& valueName = L"UninstallString") {
+    const std::wstring command = entryValue(valueName.c_str());
+    ASSERT_FALSE(command.empty());
+    ASSERT_TRUE(run.startCommandLine(command)) << "could not start " << testing::PrintToString(command);
+    if (valueName != L"UninstallString") return;
+    HWND question = run.waitForMessageBox();
+    ASSERT_NE(question, nullptr) << "no question; exit code " << run.exitCode();
+    EXPECT_EQ(SetupRun::messageBoxCaption(question), shown(L"Tonvane Free Uninstall"));
+    EXPECT_EQ(SetupRun::messageBoxText(question),
+              shown(L"Do you want to remove Tonvane Free and all of its components?"));
+    EXPECT_TRUE(SetupRun::hasButton(question, IDYES));
+    EXPECT_TRUE(SetupRun::hasButton(question, IDNO));
+    ASSERT_TRUE(SetupRun::answer(question, answer));
+  }
+
+  // The summary the uninstaller ends with; answered with OK.
+  std::wstring summary(SetupRun& run) {
+    HWND box = run.waitForMessageBox(60000);
+    if (box == nullptr) return L"(no summary; exit code " + std::to_wstring(run.exitCode()) + L")";
+    const std::wstring text = SetupRun::messageBoxText(box);
+    EXPECT_EQ(SetupRun::messageBoxCaption(box), shown(L"Tonvane Free Uninstall"));
+    SetupRun::answer(box, IDOK);
+    return text;
+  }
+
+  // The copy that removes the uninstaller and the folder runs after the
+  // uninstaller has ended: wait for what it leaves.
+  void expectFolderGone() {
+    EXPECT_TRUE(waitUntil([] { return !folderExists(defaultInstallFolder()); }, 30000))
+        << "left: " << testing::PrintToString(listFolder(defaultInstallFolder()));
+  }
+
+  void expectTemporaryFolderAsBefore() {
+    EXPECT_TRUE(waitUntil([&] { return sorted(listFolder(temporaryFolder())) == tempBefore_; }, 30000))
+        << "now: " << testing::PrintToString(listFolder(temporaryFolder()));
+  }
+
+  std::vector<std::wstring> tempBefore_;
+};
+
+// Install with the defaults, then the uninstall entry's command, confirmed:
+// files, folder, the three Start menu links, the desktop link and the entry
+// are gone, nothing stays in the temporary folder.
+TEST_F(UninstallRunTest, TheEntrysCommandRemovesTheWholeInstall) {
+  install();
+  const std::wstring folder = defaultInstallFolder();
+  const std::vector<std::wstring> installed = logPaths(folder + L"install.log");
+  ASSERT_FALSE(installed.empty());
+  EXPECT_EQ(entryValue(L"QuietUninstallString"), entryValue(L"UninstallString") + L" /S");
+  EXPECT_EQ(entryNumber(L"NoModify"), 1u);
+  EXPECT_EQ(entryNumber(L"NoRepair"), 1u);
+  // The sum of the installed files, the uninstaller and the log, in KB.
+  std::uint64_t bytes = 0;
+  for (const std::wstring& path : installed) bytes += readBytes(path).size();
+  bytes += readBytes(folder + L"TonvaneUninstaller.exe").size() + readBytes(folder + L"install.log").size();
+  EXPECT_EQ(entryNumber(L"EstimatedSize"), static_cast<DWORD>((bytes + 1023) / 1024));
+  ASSERT_EQ(listFolder(programsGroup()).size(), 3u);
+  ASSERT_TRUE(fileExists(desktopLink()));
+
+  SetupRun run;
+  startUninstall(run, IDYES);
+  EXPECT_EQ(summary(run), shown(L"Tonvane Free was removed from your computer."));
+  EXPECT_EQ(run.waitForExit(), 0u);
+
+  expectFolderGone();
+  for (const std::wstring& path : installed) EXPECT_FALSE(fileExists(path)) << testing::PrintToString(path);
+  EXPECT_FALSE(folderExists(programsGroup()));
+  EXPECT_FALSE(fileExists(desktopLink()));
+  EXPECT_FALSE(entryExists());
+  expectTemporaryFolderAsBefore();
+}
+
+// Over an earlier install whose log lists a file this release does not
+// carry, with Send To chosen and a file of the user's in a folder of the
+// install: both logs' files go, the Send To link goes, the user's file and
+// its folders stay; a logged path outside the folder is left alone and
+// named in the summary.
+TEST_F(UninstallRunTest, RemovesBothLogsFilesAndKeepsTheUsersAndWhatLiesOutside) {
+  const std::wstring folder = defaultInstallFolder();
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  writeBytes(folder + L"Earlier.dll", "earlier release");
+  writeBytes(folder + L"install.log", "[Install]\r\nPath1=" +
+                                          std::string(folder.begin(), folder.end()) + "Earlier.dll");
+  install(true);
+  ASSERT_TRUE(fileExists(sendToLink()));
+  const std::vector<std::wstring> listed = logPaths(folder + L"install.log");
+  ASSERT_FALSE(listed.empty());
+  EXPECT_EQ(listed.front(), folder + L"Earlier.dll");
+
+  ASSERT_TRUE(folderExists(folder + L"resource"));
+  writeBytes(folder + L"resource\\my-picture.png", "the user's own");
+  TempFolder outside;
+  const std::wstring outsideFile = outside / L"keep.txt";
+  writeBytes(outsideFile, "not the product's");
+  tempBefore_ = sorted(listFolder(temporaryFolder()));
+  {
+    // A log edited after the install names a file elsewhere.
+    std::string log = readBytes(folder + L"install.log");
+    log += "\r\nPath999=" + std::string(outsideFile.begin(), outsideFile.end());
+    writeBytes(folder + L"install.log", log);
+  }
+
+  SetupRun run;
+  startUninstall(run, IDYES);
+  const std::wstring text = summary(run);
+  EXPECT_NE(text.find(shown(L"Tonvane Free was removed from your computer.")), std::wstring::npos) << testing::PrintToString(text);
+  EXPECT_NE(text.find(outsideFile), std::wstring::npos) << testing::PrintToString(text);
+  EXPECT_EQ(run.waitForExit(), 0u);
+
+  EXPECT_TRUE(waitUntil([&] { return !fileExists(folder + L"TonvaneUninstaller.exe"); }, 30000));
+  for (const std::wstring& path : listed) {
+    if (path != outsideFile) {
+      EXPECT_FALSE(fileExists(path)) << testing::PrintToString(path);
+    }
+  }
+  EXPECT_EQ(readBytes(folder + L"resource\\my-picture.png"), "the user's own");
+  EXPECT_EQ(sorted(listFolder(folder)), std::vector<std::wstring>{L"resource"});
+  EXPECT_EQ(listFolder(folder + L"resource"), std::vector<std::wstring>{L"my-picture.png"});
+  EXPECT_EQ(readBytes(outsideFile), "not the product's");
+  EXPECT_FALSE(fileExists(sendToLink()));
+  EXPECT_FALSE(folderExists(programsGroup()));
+  EXPECT_FALSE(entryExists());
+  expectTemporaryFolderAsBefore();
+}
+
+// No removes nothing (exit 1). A file held open is reported, stays and stays
+// listed with the entry and the uninstaller (exit 2); once it is closed, the
+// quiet command removes everything without showing any window (exit 0).
+TEST_F(UninstallRunTest, DecliningKeepsAllAndAFileInUseIsLeftForASecondRun) {
+  install();
+  const std::wstring folder = defaultInstallFolder();
+  const std::vector<std::wstring> installed = logPaths(folder + L"install.log");
+  {
+    SetupRun declined;
+    startUninstall(declined, IDNO);
+    EXPECT_EQ(declined.waitForExit(), 1u);
+  }
+  EXPECT_EQ(logPaths(folder + L"install.log"), installed);
+  for (const std::wstring& path : installed) EXPECT_TRUE(fileExists(path)) << testing::PrintToString(path);
+  EXPECT_TRUE(entryExists());
+  EXPECT_EQ(listFolder(programsGroup()).size(), 3u);
+  EXPECT_TRUE(fileExists(desktopLink()));
+
+  const std::wstring busy = folder + L"Tonvane.exe";
+  HANDLE held = CreateFileW(busy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  {
+    SetupRun run;
+    startUninstall(run, IDYES);
+    const std::wstring text = summary(run);
+    EXPECT_NE(text.find(shown(L"Tonvane Free could not be removed completely.")), std::wstring::npos)
+        << testing::PrintToString(text);
+    EXPECT_NE(text.find(busy), std::wstring::npos) << testing::PrintToString(text);
+    EXPECT_EQ(run.waitForExit(), 2u);
+  }
+  EXPECT_TRUE(fileExists(busy));
+  EXPECT_EQ(logPaths(folder + L"install.log"), std::vector<std::wstring>{busy});
+  EXPECT_TRUE(fileExists(folder + L"TonvaneUninstaller.exe"));
+  EXPECT_TRUE(entryExists());
+  for (const std::wstring& path : installed) {
+    if (path != busy) {
+      EXPECT_FALSE(fileExists(path)) << testing::PrintToString(path);
+    }
+  }
+  // What leads to a second run stays; the rest of the links go.
+  EXPECT_EQ(listFolder(programsGroup()).size(), 1u);
+  EXPECT_FALSE(fileExists(desktopLink()));
+  CloseHandle(held);
+
+  SetupRun quiet;
+  startUninstall(quiet, IDYES, L"QuietUninstallString");
+  bool windowSeen = false;
+  for (int polls = 0; polls < 6000 && quiet.exitCode() == STILL_ACTIVE; ++polls) {
+    if (!quiet.visibleWindows().empty()) windowSeen = true;
+    Sleep(10);
+  }
+  EXPECT_FALSE(windowSeen);
+  EXPECT_EQ(quiet.waitForExit(), 0u);
+  expectFolderGone();
+  EXPECT_FALSE(folderExists(programsGroup()));
+  EXPECT_FALSE(entryExists());
+  expectTemporaryFolderAsBefore();
+}
+
+}  // namespace
