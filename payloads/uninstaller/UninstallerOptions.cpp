@@ -27,9 +27,11 @@ UninstallerOptions parseUninstallerOptions(const std::vector<std::wstring>& argu
       options.uninstall = true;
     } else if (option == L"/s") {
       options.silent = true;
-    } else if (option == L"/finish" && i + 2 < arguments.size() &&
-               decimalNumber(arguments[i + 1], options.originalProcess) && !arguments[i + 2].empty()) {
+    } else if (option == L"/finish" && i + 2 < arguments.size()) {
+      std::uintptr_t process = 0;
+      if (!decimalNumber(arguments[i + 1], process) || arguments[i + 2].empty()) continue;
       options.finish = true;
+      options.originalProcess = process;
       options.installFolder = arguments[i + 2];
       i += 2;
     }
