@@ -7,7 +7,9 @@
 // offers, the press-release box unticked so that no browser starts. MODE
 // "review" also opens both terms views and raises every message box the
 // wizard has (the Cancel question, the empty-folder refusal, the overwrite
-// question) and answers them so that the run carries on.
+// question) and answers them so that the run carries on; then it starts the
+// uninstall entry's command and takes its question, its progress window and
+// its summary.
 //
 // The pause is a handshake through two files in HANDSHAKE_FOLDER: the walk
 // writes "request" ("NAME LEFT TOP WIDTH HEIGHT", the screen rectangle to
@@ -112,8 +114,20 @@ class Walk {
       GetWindowRect(box, &boxArea);
       area = unite(area, boxArea);
     }
-    std::string detail = box != nullptr ? "message box: " + narrow(SetupRun::messageBoxText(box))
-                                        : std::string("page: ") + pageName(run_.currentPage());
+    return request(name, area,
+                   box != nullptr ? "message box: " + narrow(SetupRun::messageBoxText(box))
+                                  : std::string("page: ") + pageName(run_.currentPage()));
+  }
+
+  // Screenshot of one window of a program without the wizard's frame.
+  bool shotWindow(const char* name, HWND window, const std::string& what, DWORD paintDelay = kPaintDelay) {
+    Sleep(paintDelay);
+    RECT area = {};
+    GetWindowRect(window, &area);
+    return request(name, area, what);
+  }
+
+  bool request(const char* name, const RECT& area, std::string detail) {
     // One line per step, also for a text of several lines.
     for (std::size_t at; (at = detail.find("\r\n")) != std::string::npos;)
       detail.replace(at, 2, " / ");
@@ -190,6 +204,49 @@ void walkDefaults(Walk& walk, SetupRun& run) {
   progressThenOffers(walk, run, "04-progress", "05-offers");
   if (walk.failed()) return;
   finish(walk, run, "06-complete");
+}
+
+// The uninstall entry's command, as the system's list of programs starts
+// it: the question, the progress window (the process held while it is on
+// the screen, the removal being quick), the summary.
+void walkUninstall(Walk& walk, const std::wstring& command) {
+  SetupRun uninstaller;
+  if (!walk.check(uninstaller.startCommandLine(command), "starting the uninstaller")) return;
+  HWND question = uninstaller.waitForMessageBox();
+  if (!walk.check(question != nullptr, "the uninstaller's question")) return;
+  walk.shotWindow("14-uninstall-question", question, "message box: " + narrow(SetupRun::messageBoxText(question)));
+  SetupRun::answer(question, IDYES);
+
+  HWND progress = nullptr;
+  const bool held = waitUntil(
+      [&] {
+        for (HWND window : uninstaller.visibleWindows())
+          if (GetDlgItem(window, 102) != nullptr) progress = window;
+        if (progress != nullptr) holdProcess(uninstaller.processId(), true);
+        return progress != nullptr || !uninstaller.messageBoxes().empty();
+      },
+      30000);
+  if (held && progress != nullptr) {
+    // Held, the window cannot be asked for its texts: the picture shows them.
+    walk.shotWindow("15-uninstall-progress", progress, "uninstall progress window", 0);
+    holdProcess(uninstaller.processId(), false);
+  } else {
+    say("walkthrough: the uninstaller's progress window went by before it could be shot");
+  }
+  HWND summary = uninstaller.waitForMessageBox(60000);
+  if (!walk.check(summary != nullptr, "the uninstaller's summary")) return;
+  walk.shotWindow("16-uninstall-summary", summary, "message box: " + narrow(SetupRun::messageBoxText(summary)));
+  SetupRun::answer(summary, IDOK);
+  say("uninstaller exit code: " + std::to_string(uninstaller.waitForExit()));
+}
+
+std::wstring uninstallCommand() {
+  wchar_t command[1024] = {};
+  DWORD bytes = sizeof command - sizeof(wchar_t);
+  if (RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tonvane Free",
+                   L"UninstallString", RRF_RT_REG_SZ, nullptr, command, &bytes) != ERROR_SUCCESS)
+    return std::wstring();
+  return command;
 }
 
 void walkReview(Walk& walk, SetupRun& run) {
@@ -285,5 +342,9 @@ int wmain(int argc, wchar_t** argv) {
         (walk.failed() ? " (ended by the walk-through)" : ""));
   else
     say("setup exit code: " + std::to_string(code));
+  if (std::wcscmp(argv[1], L"review") == 0 && code == 1 && !walk.failed()) {
+    const std::wstring command = uninstallCommand();
+    if (walk.check(!command.empty(), "the uninstall entry")) walkUninstall(walk, command);
+  }
   return walk.failed() || code == STILL_ACTIVE ? 1 : 0;
 }
