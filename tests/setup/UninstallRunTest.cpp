@@ -263,6 +263,24 @@ TEST_F(UninstallRunTest, DecliningKeepsAllAndAFileInUseIsLeftForASecondRun) {
   install();
   const std::wstring folder = defaultInstallFolder();
   const std::vector<std::wstring> installed = logPaths(folder + L"install.log");
+  const std::wstring uninstaller = folder + L"TonvaneUninstaller.exe";
+  {
+    // Without /Uninstall it only says how it is used, in the language the
+    // option asks for, whatever the system's.
+    SetupRun usage;
+    const bool japanese = !japaneseSystem();
+    ASSERT_TRUE(usage.start(japanese ? L"/lang:jpn" : L"/lang:eng", uninstaller));
+    HWND box = usage.waitForMessageBox();
+    ASSERT_NE(box, nullptr);
+    const std::wstring english =
+        L"This program removes Tonvane Free from your computer. Start it from the Start menu "
+        L"(Uninstall) or from the list of installed programs.";
+    EXPECT_EQ(SetupRun::messageBoxText(box).rfind(japanese ? uninstallerJapaneseFor(english) : english, 0), 0u)
+        << testing::PrintToString(SetupRun::messageBoxText(box));
+    EXPECT_NE(SetupRun::messageBoxText(box).find(L"/Uninstall"), std::wstring::npos);
+    SetupRun::answer(box, IDOK);
+    EXPECT_EQ(usage.waitForExit(), 1u);
+  }
   {
     SetupRun declined;
     startUninstall(declined, IDNO);
@@ -280,6 +298,11 @@ TEST_F(UninstallRunTest, DecliningKeepsAllAndAFileInUseIsLeftForASecondRun) {
   {
     SetupRun run;
     startUninstall(run, IDYES);
+    // A second copy started meanwhile is turned away at once.
+    SetupRun second;
+    ASSERT_TRUE(second.startCommandLine(entryValue(L"UninstallString")));
+    EXPECT_EQ(second.waitForExit(30000), 1u);
+    EXPECT_TRUE(second.messageBoxes().empty());
     const std::wstring text = summary(run);
     EXPECT_NE(text.find(shown(L"Tonvane Free could not be removed completely.")), std::wstring::npos)
         << testing::PrintToString(text);
