@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include <gtest/gtest.h>
+#include <unzip.h>
 
 #include <algorithm>
 #include <functional>
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "AnsiText.h"
 #include "InstallLog.h"
 #include "InstallStep.h"
 #include "MessageBoxWatcher.h"
@@ -27,11 +29,52 @@ using namespace tonvane::test;
 
 namespace {
 
-// Files of the application archive (payloads/make-application-archive).
-const wchar_t* const kArchiveFiles[] = {
-    L"Tonvane.exe",       L"readme.txt",          L"lang\\menu.jpn",       L"lang\\menu.eng",
-    L"lang\\dialog.jpn",  L"lang\\dialog.eng",    L"lang\\message.jpn",    L"lang\\message.eng",
-    L"sound\\silence.wav", L"resource\\toolbar.bmp", L"resource\\wave.png", L"resource\\presets.zip"};
+// A file of the application archive: its path in the install folder and
+// its size.
+struct ArchiveFile {
+  std::wstring name;
+  unsigned long long size;
+};
+
+// The files of the application archive this program carries (ZIP 209, the
+// one the build packed for the setup), read back with minizip. The build
+// may pack a product's own folder, so the tests take the list from the
+// archive; its names are plain ASCII (tests/build checks that).
+const std::vector<ArchiveFile>& archiveFiles() {
+  static const std::vector<ArchiveFile> files = [] {
+    std::vector<ArchiveFile> list;
+    TempFolder folder;
+    const std::wstring path = folder / L"209.zip";
+    const ResourceBytes archive = loadResource(ResourceId::kZip, ResourceId::kPayloadArchive);
+    writeBytes(path, std::string(reinterpret_cast<const char*>(archive.data), archive.size));
+    unzFile reader = unzOpen64(encodeAnsiText(path).c_str());
+    if (reader == nullptr) return list;
+    for (int status = unzGoToFirstFile(reader); status == UNZ_OK; status = unzGoToNextFile(reader)) {
+      unz_file_info64 info = {};
+      char name[1024] = {};
+      if (unzGetCurrentFileInfo64(reader, &info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK)
+        break;
+      std::wstring installedName(name, name + std::char_traits<char>::length(name));
+      std::replace(installedName.begin(), installedName.end(), L'/', L'\\');
+      list.push_back({installedName, info.uncompressed_size});
+    }
+    unzClose(reader);
+    return list;
+  }();
+  return files;
+}
+
+// Every file below a folder, with its path relative to it.
+void listFilesBelow(const std::wstring& folder, const std::wstring& prefix,
+                    std::vector<std::wstring>& files) {
+  for (const std::wstring& name : listFolder(folder + prefix)) {
+    const std::wstring relative = prefix + name;
+    if (folderExists(folder + relative))
+      listFilesBelow(folder, relative + L"\\", files);
+    else
+      files.push_back(relative);
+  }
+}
 
 const std::vector<WPARAM> kFullProgress = {0, 20, 40, 60, 80, 100};
 
@@ -140,9 +183,20 @@ class InstallJobTest : public ::testing::Test {
   }
 
   void expectApplicationFiles() const {
-    for (const wchar_t* name : kArchiveFiles) EXPECT_TRUE(fileExists(installed(name))) << name;
-    // The inner archive arrives whole, not unpacked.
-    EXPECT_FALSE(fileExists(installed(L"resource\\presets.txt")));
+    ASSERT_FALSE(archiveFiles().empty());
+    std::vector<std::wstring> expected = {L"install.log"};
+    if (!state_.portable) expected.push_back(L"TonvaneUninstaller.exe");
+    for (const ArchiveFile& file : archiveFiles()) {
+      EXPECT_EQ(readBytes(installed(file.name)).size(), file.size) << file.name;
+      expected.push_back(file.name);
+    }
+    // Every file arrives whole, and nothing else: the inner archives are not
+    // unpacked.
+    std::vector<std::wstring> present;
+    listFilesBelow(ensureTrailingBackslash(state_.installFolder), L"", present);
+    std::sort(present.begin(), present.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(present, expected);
   }
 
   void expectNoArchiveLeft() const {
@@ -180,7 +234,7 @@ TEST_F(InstallJobTest, ANormalInstallLeavesTheApplicationItsLogTheUninstallerAnd
   // The log lists exactly what the archive brought, in its order, and
   // neither itself nor the uninstaller.
   std::vector<std::wstring> expectedLog;
-  for (const wchar_t* name : kArchiveFiles) expectedLog.push_back(installed(name));
+  for (const ArchiveFile& file : archiveFiles()) expectedLog.push_back(installed(file.name));
   std::vector<std::wstring> logged = loggedPaths(state_.installFolder);
   std::sort(logged.begin(), logged.end());
   std::sort(expectedLog.begin(), expectedLog.end());
@@ -239,7 +293,7 @@ TEST_F(InstallJobTest, APortableInstallWritesTheLogButNoUninstallerAndNoEntry) {
   EXPECT_EQ(positionsSeen, kFullProgress);
   expectApplicationFiles();
   expectNoArchiveLeft();
-  EXPECT_EQ(loggedPaths(state_.installFolder).size(), std::size(kArchiveFiles));
+  EXPECT_EQ(loggedPaths(state_.installFolder).size(), archiveFiles().size());
   EXPECT_FALSE(fileExists(installed(L"TonvaneUninstaller.exe")));
   HKEY key = nullptr;
   EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, entryPath().c_str(), 0, KEY_READ, &key),
@@ -248,28 +302,31 @@ TEST_F(InstallJobTest, APortableInstallWritesTheLogButNoUninstallerAndNoEntry) {
 }
 
 TEST_F(InstallJobTest, AnInstallOverAnEarlierOneListsTheOldStillExistingFilesFirst) {
-  ASSERT_TRUE(ensureFolder(installed(L"")));
+  // A file of the earlier release that the archive brings again.
+  ASSERT_FALSE(archiveFiles().empty());
+  const std::wstring again = installed(archiveFiles().front().name);
+  ASSERT_TRUE(ensureFolder(folderOfPath(again)));
   writeBytes(installed(L"old.txt"), "from an earlier release");
   writeBytes(installed(L"gone.txt"), "removed since");
-  writeBytes(installed(L"readme.txt"), "the earlier read-me");
+  writeBytes(again, "from the earlier release too");
   PathList earlier;
   ASSERT_TRUE(earlier.addExistingPath(installed(L"old.txt")));
   ASSERT_TRUE(earlier.addExistingPath(installed(L"gone.txt")));
-  ASSERT_TRUE(earlier.addExistingPath(installed(L"readme.txt")));
+  ASSERT_TRUE(earlier.addExistingPath(again));
   ASSERT_TRUE(saveInstallLog(earlier, installed(L"install.log")));
   ASSERT_TRUE(DeleteFileW(installed(L"gone.txt").c_str()));
 
   ASSERT_TRUE(runInstallJob(state_));
   EXPECT_EQ(positionsSeen, kFullProgress);
   EXPECT_TRUE(boxes_.seen().empty());
-  EXPECT_NE(readBytes(installed(L"readme.txt")), "the earlier read-me");
+  EXPECT_NE(readBytes(again), "from the earlier release too");
 
   const std::vector<std::wstring> logged = loggedPaths(state_.installFolder);
-  ASSERT_EQ(logged.size(), std::size(kArchiveFiles) + 1);
+  ASSERT_EQ(logged.size(), archiveFiles().size() + 1);
   EXPECT_EQ(logged[0], installed(L"old.txt"));
-  EXPECT_EQ(logged[1], installed(L"readme.txt"));
+  EXPECT_EQ(logged[1], again);
   for (std::size_t i = 2; i < logged.size(); ++i) {
-    EXPECT_NE(logged[i], installed(L"readme.txt"));
+    EXPECT_NE(logged[i], again);
     EXPECT_NE(logged[i], installed(L"gone.txt"));
   }
 }
