@@ -13,8 +13,12 @@ if(NOT EXISTS ${MINIZIP_DIR}/unzip.c)
   message(FATAL_ERROR "minizip sources missing in ${MINIZIP_DIR}: run scripts/bootstrap")
 endif()
 
-# The unzip half only: the setup reads archives, it never writes them.
-add_library(minizip STATIC ${MINIZIP_DIR}/ioapi.c ${MINIZIP_DIR}/unzip.c)
+# The unzip half only: the setup reads archives, it never writes them. The
+# Win32 file functions open archives by wide-character path.
+if(NOT EXISTS ${MINIZIP_DIR}/iowin32.c)
+  message(FATAL_ERROR "minizip's iowin32.c missing in ${MINIZIP_DIR}: run scripts/bootstrap")
+endif()
+add_library(minizip STATIC ${MINIZIP_DIR}/ioapi.c ${MINIZIP_DIR}/unzip.c ${MINIZIP_DIR}/iowin32.c)
 target_include_directories(minizip SYSTEM PUBLIC ${MINIZIP_DIR})
 target_compile_definitions(minizip PRIVATE NOCRYPT NOUNCRYPT)
 target_compile_options(minizip PRIVATE -w)

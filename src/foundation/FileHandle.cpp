@@ -41,6 +41,19 @@ std::uint32_t FileHandle::write(const void* bytes, std::uint32_t length) {
   return count;
 }
 
+bool FileHandle::writeAll(const void* bytes, std::size_t length) {
+  const char* next = static_cast<const char*>(bytes);
+  while (length > 0) {
+    // Large writes go in pieces, as some file systems refuse one huge write.
+    const std::uint32_t piece = length > (1u << 24) ? (1u << 24) : static_cast<std::uint32_t>(length);
+    const std::uint32_t count = write(next, piece);
+    if (count == 0) return false;
+    next += count;
+    length -= count;
+  }
+  return true;
+}
+
 std::uint64_t FileHandle::size() const {
   if (handle_ == nullptr) return 0;
   DWORD high = 0;

@@ -29,6 +29,10 @@ class FileHandle {
   std::uint32_t read(void* buffer, std::uint32_t length);
   std::uint32_t write(const void* bytes, std::uint32_t length);
 
+  // Every byte or failure: a short write (a full disk) is false, whatever
+  // part of the bytes reached the file.
+  bool writeAll(const void* bytes, std::size_t length);
+
   // 0 when the size cannot be read.
   std::uint64_t size() const;
 

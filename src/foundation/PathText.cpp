@@ -70,8 +70,43 @@ bool isPathInsideFolder(const std::wstring& path, const std::wstring& folder) {
   if (folder.empty()) return false;
   const std::wstring prefix = lowerCase(ensureTrailingBackslash(folder));
   if (path.size() <= prefix.size()) return false;
+  // Windows also takes "/" for a separator: "a/../../x" would leave.
+  if (path.find(L'/') != std::wstring::npos) return false;
   if (lowerCase(path.substr(0, prefix.size())) != prefix) return false;
   return isContainedRelativePath(path.substr(prefix.size()));
+}
+
+bool isPlainDrivePath(const std::wstring& path) {
+  if (path.size() < 3 || path[1] != L':' || path[2] != L'\\') return false;
+  const wchar_t drive = path[0];
+  if (!((drive >= L'A' && drive <= L'Z') || (drive >= L'a' && drive <= L'z'))) return false;
+  return path.find(L'/') == std::wstring::npos;
+}
+
+bool isReservedDeviceName(const std::wstring& step) {
+  // The base name ends at the first dot; Windows ignores the rest and any
+  // trailing blanks before it.
+  std::wstring base = lowerCase(step.substr(0, step.find(L'.')));
+  while (!base.empty() && (base.back() == L' ' || base.back() == L'.')) base.pop_back();
+  if (base == L"con" || base == L"prn" || base == L"aux" || base == L"nul") return true;
+  if (base.size() != 4) return false;
+  const std::wstring stem = base.substr(0, 3);
+  if (stem != L"com" && stem != L"lpt") return false;
+  const wchar_t digit = base[3];
+  return (digit >= L'1' && digit <= L'9') || digit == L'\u00B9' || digit == L'\u00B2' || digit == L'\u00B3';
+}
+
+bool hasForbiddenNameCharacter(const std::wstring& step) {
+  for (wchar_t c : step) {
+    if (c < 32) return true;
+    switch (c) {
+      case L'<': case L'>': case L':': case L'"': case L'/': case L'\\': case L'|': case L'?': case L'*':
+        return true;
+      default:
+        break;
+    }
+  }
+  return false;
 }
 
 }  // namespace tonvane

@@ -35,10 +35,24 @@ bool hasExtension(const PathParts& parts, const std::wstring& extension);
 // is joined to: not rooted, no drive or stream colon, no step up the tree.
 bool isContainedRelativePath(const std::wstring& name);
 
+// True for a path step Windows takes for a device whatever folder it is in:
+// CON, PRN, AUX, NUL, COM1 to COM9 and LPT1 to LPT9 (also with a superscript
+// 1, 2 or 3), in any letter case, also with an extension ("nul.txt") and
+// with trailing dots or blanks, which Windows drops.
+bool isReservedDeviceName(const std::wstring& step);
+
+// True when the step holds a character no file name may hold: < > : " / the
+// backslash, | ? * or a control character.
+bool hasForbiddenNameCharacter(const std::wstring& step);
+
 // True when `path` names something below `folder` (not the folder itself):
 // the folder with a trailing backslash begins the path, A to Z folded, and
 // the rest is a contained relative path. Both are taken as written: make
 // them full paths first.
 bool isPathInsideFolder(const std::wstring& path, const std::wstring& folder);
+
+// "X:\..." with a drive letter and backslashes only: no network, device or
+// verbatim form, no forward slash.
+bool isPlainDrivePath(const std::wstring& path);
 
 }  // namespace tonvane

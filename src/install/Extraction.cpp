@@ -2,27 +2,30 @@
 
 #include <windows.h>
 
+// iowin32.h leans on the declarations unzip.h brings in.
 #include <unzip.h>
+#include <iowin32.h>
 
-#include <algorithm>
+#include <cstring>
 #include <new>
 
-#include "AnsiText.h"
+#include "ArchiveWalk.h"
 #include "Errors.h"
 #include "FileHandle.h"
+#include "PathText.h"
 #include "Paths.h"
 
 namespace tonvane {
 
 namespace {
 
-constexpr unsigned kNameBufferSize = 261;  // 260 bytes of name and a zero
-constexpr unsigned kCopyBufferSize = 4096;
+// Large pieces: an application archive holds many megabytes.
+constexpr std::size_t kCopyBufferSize = 64 * 1024;
 
-// Closes the archive on every path out of extractArchive.
+// Closes the archive on every path out.
 class ArchiveReader {
  public:
-  explicit ArchiveReader(const std::string& path) : file_(unzOpen(path.c_str())) {}
+  explicit ArchiveReader(unzFile file) : file_(file) {}
   ~ArchiveReader() {
     if (file_ != nullptr) unzClose(file_);
   }
@@ -34,61 +37,58 @@ class ArchiveReader {
   unzFile file_;
 };
 
-// The entry's name as a backslash path relative to the destination, or ""
-// when the entry must be skipped.
-std::wstring entryName(const char* name, const unz_file_info& info) {
-  // minizip cuts a longer name at the buffer's end without a terminator.
-  if (info.size_filename >= kNameBufferSize) return std::wstring();
-  const int length = MultiByteToWideChar(CP_THREAD_ACP, 0, name, -1, nullptr, 0);
+unzFile openArchiveFile(const std::wstring& path) {
+  zlib_filefunc64_def functions;
+  fill_win32_filefunc64W(&functions);
+  return unzOpen2_64(path.c_str(), &functions);
+}
+
+// The names of the program's own archives are plain ASCII; others are read
+// in the thread's ANSI code page.
+std::wstring decodeEntryName(const std::string& raw) {
+  if (raw.empty()) return std::wstring();
+  const int length = MultiByteToWideChar(CP_THREAD_ACP, 0, raw.c_str(), -1, nullptr, 0);
   if (length <= 1) return std::wstring();
   std::wstring text(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_THREAD_ACP, 0, name, -1, &text[0], length);
+  MultiByteToWideChar(CP_THREAD_ACP, 0, raw.c_str(), -1, &text[0], length);
   text.resize(static_cast<std::size_t>(length) - 1);
-  std::replace(text.begin(), text.end(), L'/', L'\\');
-  if (!isContainedRelativePath(text)) return std::wstring();
   return text;
 }
 
-void copyEntry(unzFile archive, FileHandle& file, std::vector<char>& buffer) {
-  for (;;) {
-    const int count = unzReadCurrentFile(archive, buffer.data(), kCopyBufferSize);
-    if (count <= 0) break;  // end of entry, or a data error
-    file.write(buffer.data(), static_cast<std::uint32_t>(count));
+// The entry into a new file beside its destination, moved into place once
+// it is whole.
+bool writeEntry(ArchiveWalk& walk, std::vector<char>& buffer, const std::wstring& fullPath) {
+  wchar_t temporary[MAX_PATH] = {};
+  if (!GetTempFileNameW(folderOfPath(fullPath).c_str(), L"tvn", 0, temporary)) return false;
+  EntryData result = EntryData::Refused;
+  {
+    FileHandle file;
+    if (file.openForCreating(temporary)) {
+      result = walk.copyData(buffer, [&file](const char* bytes, std::size_t count) {
+        return file.writeAll(bytes, count);
+      });
+    }
   }
+  if (result != EntryData::Complete ||
+      !MoveFileExW(temporary, fullPath.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    DeleteFileW(temporary);
+    return false;
+  }
+  return true;
 }
 
-}  // namespace
-
-bool extractArchive(const std::wstring& archivePath, const std::wstring& destination,
-                    std::vector<std::wstring>& written) {
-  ArchiveReader archive(encodeAnsiText(archivePath));
-  if (archive.get() == nullptr) return false;
-
+bool extractEntries(unzFile archive, const std::wstring& destination, std::vector<std::wstring>& written) {
   const std::wstring folder = ensureTrailingBackslash(destination);
   std::vector<char> buffer;
-
-  // unzOpen leaves the archive at its first entry. A damaged directory entry
-  // makes the step fail; minizip then answers the end of the list.
-  do {
-    unz_file_info info;
-    char name[kNameBufferSize] = {};
-    if (unzGetCurrentFileInfo(archive.get(), &info, name, kNameBufferSize, nullptr, 0, nullptr,
-                              0) != UNZ_OK)
-      continue;
-    const std::wstring relative = entryName(name, info);
+  bool whole = true;
+  ArchiveWalk walk(archive);
+  ArchiveEntry entry;
+  while (walk.next(entry)) {
+    const std::wstring relative = safeEntryPath(decodeEntryName(entry.rawName));
     if (relative.empty()) continue;
     const std::wstring fullPath = folder + relative;
-
     if (relative.back() == L'\\') {
       ensureFolder(fullPath);
-      continue;
-    }
-    if (unzOpenCurrentFile(archive.get()) != UNZ_OK) continue;
-    ensureFolder(folderOfPath(fullPath));
-
-    FileHandle file;
-    if (!file.openForCreating(fullPath)) {
-      unzCloseCurrentFile(archive.get());
       continue;
     }
     if (buffer.empty()) {
@@ -98,16 +98,63 @@ bool extractArchive(const std::wstring& archivePath, const std::wstring& destina
         return false;
       }
     }
-    copyEntry(archive.get(), file, buffer);
-    unzCloseCurrentFile(archive.get());  // reports a CRC mismatch; the file stays
+    ensureFolder(folderOfPath(fullPath));
+    if (!writeEntry(walk, buffer, fullPath)) {
+      whole = false;
+      continue;
+    }
     try {
       written.push_back(fullPath);
     } catch (const std::bad_alloc&) {
       raiseFailure(E_OUTOFMEMORY);
     }
-    file.close();
-  } while (unzGoToNextFile(archive.get()) != UNZ_END_OF_LIST_OF_FILE);
-  return true;
+  }
+  return whole;
+}
+
+}  // namespace
+
+bool extractArchive(const std::wstring& archivePath, const std::wstring& destination,
+                    std::vector<std::wstring>& written) {
+  ArchiveReader archive(openArchiveFile(archivePath));
+  if (archive.get() == nullptr) return false;
+  return extractEntries(archive.get(), destination, written);
+}
+
+bool extractArchiveFromMemory(const void* bytes, std::size_t size, const std::wstring& destination,
+                              std::vector<std::wstring>& written) {
+  ArchiveReader archive(openArchiveInMemory(bytes, size));
+  if (archive.get() == nullptr) return false;
+  return extractEntries(archive.get(), destination, written);
+}
+
+bool fileMatchesArchiveEntry(const std::wstring& path, const void* archiveBytes, std::size_t archiveSize,
+                             const std::wstring& entryName) {
+  ArchiveReader archive(openArchiveInMemory(archiveBytes, archiveSize));
+  if (archive.get() == nullptr) return false;
+  const std::wstring wanted = lowerCase(safeEntryPath(entryName));
+  if (wanted.empty()) return false;
+
+  FileHandle file;
+  if (!file.open(path, true, false, true, false)) return false;
+  ArchiveWalk walk(archive.get());
+  ArchiveEntry entry;
+  while (walk.next(entry)) {
+    if (entry.folder || lowerCase(safeEntryPath(decodeEntryName(entry.rawName))) != wanted) continue;
+    if (file.size() != entry.size) return false;
+    std::vector<char> buffer(kCopyBufferSize), onDisk(kCopyBufferSize);
+    const EntryData result = walk.copyData(buffer, [&](const char* bytes, std::size_t count) {
+      std::size_t done = 0;
+      while (done < count) {
+        const std::uint32_t got = file.read(onDisk.data(), static_cast<std::uint32_t>(count - done));
+        if (got == 0 || std::memcmp(onDisk.data(), bytes + done, got) != 0) return false;
+        done += got;
+      }
+      return true;
+    });
+    return result == EntryData::Complete;
+  }
+  return false;
 }
 
 }  // namespace tonvane

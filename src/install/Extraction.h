@@ -1,25 +1,43 @@
 // Unpacking the setup's ZIP payloads (the application archive and the
-// partner-offer archives) from a file into a folder.
+// partner-offer archives) into a folder.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
 namespace tonvane {
 
-// Extracts every file entry of the archive at `archivePath` into
-// `destination` (with or without trailing backslash), replacing files of
-// the same names, and appends each written file's full path to `written` in
-// the archive's order. Folders are made but never listed.
+// Extracts every file entry of the archive at `archivePath` (opened through
+// the system's wide-character file functions, so any path works) into
+// `destination` (with or without trailing backslash) and appends each
+// written file's full path to `written` in the archive's order. Folders are
+// made but never listed.
 //
-// Entries that cannot be read or created are skipped, and so is every name
-// that would land outside `destination` (a ".." step, a drive or stream
-// colon, a leading backslash, a name too long to read whole). A data error
-// inside an entry leaves the file as far as it got, still listed.
+// Names that would land outside `destination` (a ".." step, a drive or
+// stream colon, a leading backslash, a name too long to read whole), that
+// name a device or hold characters no file name may hold are skipped.
 //
-// False when the archive cannot be opened or the copy buffer cannot be had;
-// true once the archive's directory was walked to its end.
+// Every entry is written to a new file beside its destination and moved
+// over it only when it is whole: every write arrived, the data was not
+// damaged, no longer or shorter than declared, and its CRC matched. An
+// entry that fails leaves no part-written file, an existing file of its
+// name as it was, and is not listed.
+//
+// False when the archive cannot be opened, the copy buffer cannot be had,
+// or any entry failed (the entries written stay, and stay listed); true when
+// the archive's directory was walked to its end with every file whole.
 bool extractArchive(const std::wstring& archivePath, const std::wstring& destination,
                     std::vector<std::wstring>& written);
+
+// The same from an archive held in memory.
+bool extractArchiveFromMemory(const void* bytes, std::size_t size, const std::wstring& destination,
+                              std::vector<std::wstring>& written);
+
+// Whether the file at `path` holds exactly the bytes of the entry named
+// `entryName` ('\' or '/' separated, as safeEntryPath gives it) of the
+// archive in memory. The caller holds the file open against writes.
+bool fileMatchesArchiveEntry(const std::wstring& path, const void* archiveBytes, std::size_t archiveSize,
+                             const std::wstring& entryName);
 
 }  // namespace tonvane
