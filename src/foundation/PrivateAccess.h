@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace tonvane {
 
 // Security attributes carrying that access list, for CreateFileW and
@@ -29,6 +31,15 @@ class PrivateAccess {
   PSECURITY_DESCRIPTOR descriptor_ = nullptr;
   SECURITY_ATTRIBUTES attributes_ = {};
 };
+
+// Whether this process runs with an administrator's full rights (an
+// elevated token); on systems without elevation, whether the user is an
+// administrator.
+bool processIsElevated();
+
+// Whether the path is a junction, symbolic link or other reparse point
+// (the path itself, not what it leads to).
+bool isReparsePoint(const std::wstring& path);
 
 // The access list as text: protected ("P", nothing inherited), full access
 // for SYSTEM ("SY") and the built-in Administrators ("BA").

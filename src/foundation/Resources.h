@@ -8,6 +8,8 @@
 
 namespace tonvane {
 
+class FileHandle;
+
 // Resource type names and ids of the payloads the setup carries.
 namespace ResourceId {
 constexpr const wchar_t* kZip = L"ZIP";
@@ -34,8 +36,18 @@ struct ResourceBytes {
 
 ResourceBytes loadResource(const wchar_t* type, unsigned id);
 
-// Creates (or empties) `path` and writes the bytes in one write. Only the
-// creation is reported: a missing resource gives an empty file and true.
+// Writes the bytes to `path`, replacing what is there: first to a new file
+// beside it, which is then moved into place, so a write that fails (a full
+// disk) leaves no part-written file and an existing file whole. True when
+// every byte arrived; a missing resource gives an empty file and true.
 bool writeResourceToFile(const ResourceBytes& resource, const std::wstring& path);
+
+// Whether the rest of the open file is exactly the resource's bytes. The
+// caller opened it without write or delete sharing, so what was checked is
+// what is used next.
+bool fileHoldsResource(FileHandle& file, const ResourceBytes& resource);
+
+// Writes `bytes` to `path` as writeResourceToFile does.
+bool writeFileReplacing(const std::wstring& path, const void* bytes, std::size_t count);
 
 }  // namespace tonvane

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Extraction.h"
+#include "FileHandle.h"
 #include "InstallLog.h"
 #include "Paths.h"
 #include "Resources.h"
@@ -137,6 +138,13 @@ bool runInstallJob(const InstallChoices& choices, const std::wstring& stagingFol
   if (!writePayload(ResourceId::kZip, ResourceId::kPayloadArchive, archive.path()))
     return reportFailure(owner);
   archive.written();
+  // Held against writes and deletion until it is extracted, and checked
+  // against the bytes the setup carries: an archive swapped in the temporary
+  // folder is never extracted by this elevated program.
+  FileHandle heldArchive;
+  if (!heldArchive.open(archive.path(), true, false, true, false) ||
+      !fileHoldsResource(heldArchive, loadResource(ResourceId::kZip, ResourceId::kPayloadArchive)))
+    return reportFailure(owner);
 
   std::srand(static_cast<unsigned>(_time64(nullptr)));
   pause();
@@ -154,6 +162,7 @@ bool runInstallJob(const InstallChoices& choices, const std::wstring& stagingFol
   pause();
   setPosition(progressBar, 40);
 
+  heldArchive.close();
   archive.remove();
   // Nothing of the application arrived (an archive that cannot be read, a
   // folder that takes no files): without this the portable configuration,

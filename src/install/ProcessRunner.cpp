@@ -20,7 +20,8 @@ std::wstring systemProgramPath(const std::wstring& name) {
 
 }  // namespace
 
-std::uint32_t runAndWait(const std::wstring& program, const std::wstring& arguments) {
+std::uint32_t runAndWait(const std::wstring& program, const std::wstring& arguments,
+                         const std::wstring& workingFolder) {
   std::wstring commandLine = L"\"" + program + L"\"";
   if (!arguments.empty()) commandLine += L" " + arguments;
 
@@ -36,7 +37,8 @@ std::uint32_t runAndWait(const std::wstring& program, const std::wstring& argume
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
   if (!CreateProcessW(applicationName.empty() ? nullptr : applicationName.c_str(), &commandLine[0],
-                      nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup,
+                      nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
+                      workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup,
                       &process))
     return 0;
   CloseHandle(process.hThread);

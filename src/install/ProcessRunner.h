@@ -17,6 +17,10 @@ namespace tonvane {
 // runs from a downloads folder, where a planted program of the same name
 // could lie beside it or in the current folder. A program given with a
 // folder is started as given.
-std::uint32_t runAndWait(const std::wstring& program, const std::wstring& arguments);
+//
+// `workingFolder`, unless empty, is the program's current folder; otherwise
+// it inherits the setup's.
+std::uint32_t runAndWait(const std::wstring& program, const std::wstring& arguments,
+                         const std::wstring& workingFolder = std::wstring());
 
 }  // namespace tonvane

@@ -9,6 +9,8 @@
 
 #include <cwchar>
 
+#include "PrivateAccess.h"
+
 namespace tonvane {
 
 namespace {
@@ -20,6 +22,13 @@ std::wstring createStagingFolder() {
   const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
   if (length == 0 || length > MAX_PATH) return std::wstring();
 
+  PrivateAccess access;
+  SECURITY_ATTRIBUTES* security = nullptr;
+  if (processIsElevated()) {
+    security = access.get();
+    if (security == nullptr) return std::wstring();
+  }
+
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     unsigned int value = 0;
     if (rand_s(&value) != 0) return std::wstring();
@@ -27,8 +36,14 @@ std::wstring createStagingFolder() {
     swprintf(name, 16, L"%08u\\", value % 100000000u);
     const std::wstring folder = std::wstring(temp) + name;
     // CreateDirectoryW fails on an existing name, so a folder someone else
-    // made is never taken over; draw again.
-    if (CreateDirectoryW(folder.c_str(), nullptr)) return folder;
+    // made is never taken over; draw again. Elevated, the folder is made
+    // private in the same call: the user's temporary folder lets the user's
+    // own programs into every folder that inherits its access list.
+    if (CreateDirectoryW(folder.c_str(), security)) {
+      if (!isReparsePoint(folder)) return folder;
+      RemoveDirectoryW(folder.c_str());
+      return std::wstring();
+    }
     if (GetLastError() != ERROR_ALREADY_EXISTS) return std::wstring();
   }
   return std::wstring();

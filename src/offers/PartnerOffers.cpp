@@ -5,6 +5,7 @@
 
 #include "CriticalSection.h"
 #include "Extraction.h"
+#include "FileHandle.h"
 #include "Paths.h"
 #include "ProcessRunner.h"
 #include "RegistryKey.h"
@@ -56,7 +57,11 @@ class StagedArchive {
 // lists what came out for the teardown and returns its installer.
 std::wstring stageOffer(SetupState& state, unsigned resourceId, const wchar_t* archiveName) {
   StagedArchive archive(state.stagingFolder + archiveName);
-  if (!writeResourceToFile(loadResource(ResourceId::kZip, resourceId), archive.path()))
+  const ResourceBytes payload = loadResource(ResourceId::kZip, resourceId);
+  if (!writeResourceToFile(payload, archive.path())) return std::wstring();
+  // Held and checked until extracted, as the application archive is.
+  FileHandle held;
+  if (!held.open(archive.path(), true, false, true, false) || !fileHoldsResource(held, payload))
     return std::wstring();
   std::vector<std::wstring> written;
   extractArchive(archive.path(), state.stagingFolder, written);
@@ -64,11 +69,25 @@ std::wstring stageOffer(SetupState& state, unsigned resourceId, const wchar_t* a
   return findFirstExe(written);
 }
 
-void launch(std::wstring& installer, const wchar_t* arguments) {
+// The staged installer is started only while it is held against writes and
+// deletion and holds exactly the bytes the setup carries for it: a program
+// put in its place between staging and the user's Yes is never started with
+// the setup's rights. Its working folder is the staging folder, not the
+// user's current folder.
+void launch(const std::wstring& stagingFolder, std::wstring& installer, unsigned resourceId,
+            const wchar_t* arguments) {
   // An empty path would name no program of ours; runAndWait would look for
   // one in the system folder.
   if (installer.empty()) return;
-  runAndWait(installer, arguments);
+  {
+    FileHandle held;
+    const ResourceBytes archive = loadResource(ResourceId::kZip, resourceId);
+    const PathParts parts = splitPath(installer);
+    const std::wstring entryName = std::wstring(parts.fileName) + parts.extension;
+    if (held.open(installer, true, false, true, false) &&
+        fileMatchesArchiveEntry(installer, archive.data, archive.size, entryName))
+      runAndWait(installer, arguments, stagingFolder);
+  }
   DeleteFileW(installer.c_str());
   // Whatever may appear at that path later is not the installer we staged.
   installer.clear();
@@ -104,8 +123,12 @@ std::wstring findFirstExe(const std::vector<std::wstring>& paths) {
 
 void launchAcceptedOffers(SetupState& state) {
   ScopedLock hold(state.lock);
-  if (state.installToolbar) launch(state.toolbarInstaller, PartnerOffer::kToolbarArguments);
-  if (state.installPlugin) launch(state.pluginInstaller, PartnerOffer::kPluginArguments);
+  if (state.installToolbar)
+    launch(state.stagingFolder, state.toolbarInstaller, ResourceId::kToolbarArchive,
+           PartnerOffer::kToolbarArguments);
+  if (state.installPlugin)
+    launch(state.stagingFolder, state.pluginInstaller, ResourceId::kJwordArchive,
+           PartnerOffer::kPluginArguments);
 }
 
 }  // namespace tonvane

@@ -101,6 +101,20 @@ TEST(RunAndWait, TheCommandLineIsTheQuotedProgramThenTheArguments) {
   EXPECT_EQ(probeCommandLine(output), L"\"" + probePath() + L"\" /x{CODE}  \"two words\" /passive");
 }
 
+TEST(RunAndWait, StartsInTheGivenWorkingFolderOrThisProcesssOwn) {
+  TempFolder temp;
+  const std::wstring output = temp / L"folder.bin";
+  ScopedEnvironment environment(L"TONVANE_PROBE_FOLDER", output);
+  CreateDirectoryW((temp / L"work").c_str(), nullptr);
+  ASSERT_EQ(runAndWait(probePath(), L"", temp / L"work"), 42u);
+  EXPECT_EQ(probeCommandLine(output), temp / L"work");
+
+  wchar_t own[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, own);
+  ASSERT_EQ(runAndWait(probePath(), L""), 42u);
+  EXPECT_EQ(probeCommandLine(output), own);
+}
+
 TEST(RunAndWait, ABareNameIsNeverTakenFromTheProgramsOrTheCurrentFolder) {
   TempFolder temp;
   const std::wstring marker = temp / L"planted-program-ran.bin";

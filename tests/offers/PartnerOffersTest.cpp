@@ -204,6 +204,7 @@ class OfferLaunch : public OfferStaging {
     ASSERT_FALSE(state_.pluginInstaller.empty());
   }
   std::string log() const { return test::readBytes(log_); }
+  std::wstring staging() const { return state_.stagingFolder; }
 
   std::wstring log_ = temp_ / L"partners.log";
   test::ScopedEnvironment logSetting_{L"TONVANE_PARTNER_LOG", log_};
@@ -246,6 +247,31 @@ TEST_F(OfferLaunch, BothTickedRunTheToolbarFirstAndNeitherRunsTwice) {
   // A second Yes finds nothing left to start.
   launchAcceptedOffers(state_);
   EXPECT_EQ(log(), expected);
+}
+
+// Another program put in the staged installer's place between staging and
+// Yes (here a changed copy of a stand-in, which would log if it ran) is never
+// started with the setup's rights, and is deleted like the installer would be.
+TEST_F(OfferLaunch, AnInstallerSwappedAfterStagingIsNeverStarted) {
+  const std::wstring toolbar = state_.toolbarInstaller;
+  // The two stand-ins are one program under two names; a byte at the end
+  // makes another file that still runs.
+  test::writeBytes(toolbar, test::readBytes(standin(kPluginProgram)) + "x");
+  state_.installToolbar = true;
+  state_.installPlugin = true;
+  launchAcceptedOffers(state_);
+  // Only the untouched plug-in ran.
+  EXPECT_EQ(log(), "\"" + ascii(staging() + kPluginProgram) + "\" /S quorvatine quorvatine__soft\r\n");
+  EXPECT_FALSE(test::fileExists(toolbar));
+
+  // A staged file cut short is refused the same way.
+  OfferLaunch::SetUp();
+  const std::string bytes = test::readBytes(state_.toolbarInstaller);
+  test::writeBytes(state_.toolbarInstaller, bytes.substr(0, bytes.size() / 2));
+  const std::string before = log();
+  state_.installPlugin = false;
+  launchAcceptedOffers(state_);
+  EXPECT_EQ(log(), before);
 }
 
 TEST_F(OfferLaunch, NothingTickedOrNothingStagedStartsNothing) {

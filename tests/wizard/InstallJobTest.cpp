@@ -9,6 +9,8 @@
 #include <unzip.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <functional>
 #include <iterator>
 #include <map>
@@ -99,7 +101,8 @@ std::wstring entryPath() { return std::wstring(kUninstallRoot) + kProductName; }
 
 void removeEntry() { RegDeleteTreeW(HKEY_LOCAL_MACHINE, entryPath().c_str()); }
 
-// Every string value of the entry, read back with the registry API.
+// Every value of the entry, read back with the registry API: texts as they
+// are, numbers as "dword:N".
 std::map<std::wstring, std::wstring> entryValues() {
   std::map<std::wstring, std::wstring> values;
   HKEY key = nullptr;
@@ -114,6 +117,12 @@ std::map<std::wstring, std::wstring> entryValues() {
     if (RegEnumValueW(key, index, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data),
                       &bytes) != ERROR_SUCCESS)
       break;
+    if (type == REG_DWORD && bytes == sizeof(DWORD)) {
+      DWORD number = 0;
+      std::memcpy(&number, data, sizeof number);
+      values[std::wstring(name, nameLength)] = L"dword:" + std::to_wstring(number);
+      continue;
+    }
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ)) << name;
     values[std::wstring(name, nameLength)] = data;
   }
@@ -246,9 +255,18 @@ TEST_F(InstallJobTest, ANormalInstallLeavesTheApplicationItsLogTheUninstallerAnd
             std::string(reinterpret_cast<const char*>(uninstaller.data), uninstaller.size));
 
   const std::wstring folder = ensureTrailingBackslash(state_.installFolder);
+  // What the list of programs shows as the size: the installed files, the
+  // uninstaller and the log, in kilobytes rounded up.
+  std::uint64_t bytes = readBytes(installed(L"TonvaneUninstaller.exe")).size() +
+                        readBytes(installed(L"install.log")).size();
+  for (const std::wstring& path : logged) bytes += readBytes(path).size();
   const std::map<std::wstring, std::wstring> expected = {
       {L"DisplayName", L"Tonvane Free"},
       {L"UninstallString", L"\"" + folder + L"TonvaneUninstaller.exe\" /Uninstall"},
+      {L"QuietUninstallString", L"\"" + folder + L"TonvaneUninstaller.exe\" /Uninstall /S"},
+      {L"EstimatedSize", L"dword:" + std::to_wstring((bytes + 1023) / 1024)},
+      {L"NoModify", L"dword:1"},
+      {L"NoRepair", L"dword:1"},
       {L"InstallDate", today()},
       {L"DisplayIcon", folder + L"Tonvane.exe"},
       {L"HelpLink", L"" TONVANE_VENDOR_SITE L"services/tidewhistle/"},
