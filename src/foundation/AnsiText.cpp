@@ -32,15 +32,24 @@ std::string encodeAnsiText(const std::wstring& text) {
   if (text.size() >= static_cast<std::size_t>(INT_MAX / 4)) raiseFailure(E_INVALIDARG);
   const int units = static_cast<int>(text.size()) + 1;
   std::vector<char> buffer(static_cast<std::size_t>(units) * 4);
-  int written = WideCharToMultiByte(CP_THREAD_ACP, 0, text.c_str(), units, buffer.data(),
-                                    static_cast<int>(buffer.size()), nullptr, nullptr);
+  // A character without an exact mapping becomes the default character,
+  // never a look-alike: a folder whose name begins with an L with stroke must not
+  // turn into one with a plain L, another path that may exist. Code pages such as
+  // UTF-8 take no flags at all.
+  DWORD flags = WC_NO_BEST_FIT_CHARS;
+  const auto convert = [&](char* output, int room) {
+    return WideCharToMultiByte(CP_THREAD_ACP, flags, text.c_str(), units, output, room, nullptr, nullptr);
+  };
+  int written = convert(buffer.data(), static_cast<int>(buffer.size()));
+  if (written == 0 && GetLastError() == ERROR_INVALID_FLAGS) {
+    flags = 0;
+    written = convert(buffer.data(), static_cast<int>(buffer.size()));
+  }
   if (written == 0 && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
-    const int needed =
-        WideCharToMultiByte(CP_THREAD_ACP, 0, text.c_str(), units, nullptr, 0, nullptr, nullptr);
+    const int needed = convert(nullptr, 0);
     if (needed > 0) {
       buffer.assign(static_cast<std::size_t>(needed), '\0');
-      written = WideCharToMultiByte(CP_THREAD_ACP, 0, text.c_str(), units, buffer.data(), needed,
-                                    nullptr, nullptr);
+      written = convert(buffer.data(), needed);
     }
   }
   if (written == 0) raiseFailure(hresultFromLastError());

@@ -17,7 +17,8 @@ std::wstring decodeCodePageText(const void* bytes, std::size_t count, unsigned c
 std::wstring decodeAnsiText(const void* bytes, std::size_t count);
 
 // The text in the calling thread's ANSI code page, up to its first zero byte.
-// Characters without a mapping become the code page's default character.
+// Characters without an exact mapping become the code page's default
+// character (no best-fit look-alikes).
 // A conversion failure other than a short buffer ends in raiseFailure.
 std::string encodeAnsiText(const std::wstring& text);
 

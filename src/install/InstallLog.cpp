@@ -47,10 +47,12 @@ bool loadInstallLog(const std::wstring& logPath, PathList& list) {
   if (section < 0) return false;
 
   list.clear();
+  const std::wstring folder = systemLongForm(folderOfPath(logPath));
   const EntryTable& entries = log.sectionEntries(section);
   std::wstring key, value;
   for (int i = 0; i < entries.entryCount(); ++i) {
-    if (entries.entryAt(i, key, value)) list.addExistingPath(value);
+    if (!entries.entryAt(i, key, value) || !isPlainDrivePath(value)) continue;
+    if (isPathInsideFolder(systemLongForm(value), folder)) list.addExistingPath(value);
   }
   return true;
 }

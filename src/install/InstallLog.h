@@ -39,8 +39,11 @@ inline bool addExistingPath(PathList& list, const std::wstring& path) {
 }
 
 // Replaces the list with the still-existing paths of the log's section
-// "Install", in the log's table order. False, with the list untouched, when
-// the log cannot be read or has no such section.
+// "Install", in the log's table order. Only plain drive paths inside the
+// log's own folder (the install folder) are kept: a log planted in a folder
+// before the install must not carry "C:\Windows\..." into the uninstaller's
+// list, nor make the setup look at a network path. False, with the list
+// untouched, when the log cannot be read or has no such section.
 bool loadInstallLog(const std::wstring& logPath, PathList& list);
 
 // Writes the list as the log at `logPath`. The new log is written beside it

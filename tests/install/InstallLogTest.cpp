@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "Extraction.h"
 #include "InstallLog.h"
 #include "LongNames.h"
@@ -185,6 +187,58 @@ TEST(InstallLog, WritesTheDefaultCharacterForWhatTheCodePageLacks) {
   ASSERT_TRUE(addExistingPath(list, temp / name));
   ASSERT_TRUE(saveInstallLog(list, temp / L"install.log"));
   EXPECT_EQ(test::readBytes(temp / L"install.log"), "[Install]\r\nPath1=" + ansi(temp.path()) + "?.txt");
+}
+
+// Letters a code page lacks never become look-alikes: an L with stroke is
+// the default character, not a plain L naming another, existing path.
+TEST(InstallLog, NoLetterTurnsIntoALookAlike) {
+  TempFolder temp;
+  const std::wstring name = L"\u0141ukasz.txt";
+  touch(temp / name);
+  touch(temp / L"Lukasz.txt");
+  PathList list;
+  ASSERT_TRUE(addExistingPath(list, temp / name));
+  ASSERT_TRUE(saveInstallLog(list, temp / L"install.log"));
+  EXPECT_EQ(test::readBytes(temp / L"install.log"), "[Install]\r\nPath1=" + ansi(temp.path()) + "?ukasz.txt");
+}
+
+// A log found in the install folder keeps only what lies in that folder:
+// one planted before the install cannot lead the uninstaller elsewhere, nor
+// the setup to a network path.
+TEST(InstallLog, KeepsOnlyPlainPathsInsideTheLogsOwnFolder) {
+  TempFolder temp;
+  const std::wstring app = temp / L"app\\";
+  CreateDirectoryW(app.c_str(), nullptr);
+  CreateDirectoryW((temp / L"app2").c_str(), nullptr);
+  touch(app + L"inside.dll");
+  touch(temp / L"outside.dll");
+  touch(temp / L"app2\\sibling.dll");
+  CreateDirectoryW((app + L"sub").c_str(), nullptr);
+  touch(app + L"sub\\deep.dll");
+  wchar_t windows[MAX_PATH] = {};
+  GetWindowsDirectoryW(windows, MAX_PATH);
+  const std::string lines[] = {
+      ansi(app) + "inside.dll",
+      ansi(temp / L"outside.dll"),
+      ansi(temp / L"app2\\sibling.dll"),
+      ansi(app) + "..\\outside.dll",
+      ansi(app) + "sub/../../outside.dll",
+      ansi(std::wstring(windows)) + "\\win.ini",
+      "\\\\tonvane-nowhere\\share\\x.dll",
+      "\\\\?\\" + ansi(app) + "inside.dll",
+      "inside.dll",
+      ansi(app) + "sub\\deep.dll",
+  };
+  std::string log = "[Install]";
+  for (std::size_t i = 0; i < sizeof lines / sizeof lines[0]; ++i)
+    log += "\r\nPath" + std::to_string(i + 1) + "=" + lines[i];
+  test::writeBytes(app + L"install.log", log);
+
+  PathList list;
+  ASSERT_TRUE(loadInstallLog(app + L"install.log", list));
+  std::vector<std::wstring> paths = list.paths();
+  std::sort(paths.begin(), paths.end());
+  EXPECT_EQ(paths, (Paths{app + L"inside.dll", app + L"sub\\deep.dll"}));
 }
 
 TEST(InstallLog, AReadOnlyLogKeepsItsContent) {
