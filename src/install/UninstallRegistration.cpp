@@ -151,7 +151,9 @@ void uninstallPreviousVersions() {
     const std::wstring keyName = findUninstallKeyByDisplayName(position, kProductName);
     if (keyName.empty()) return;
     if (keyName != kProductName && isProductCode(keyName)) {
-      runAndWait(L"msiexec", L"/x" + keyName + L" /passive");
+      // No restart without asking: an older release whose files are in use
+      // would otherwise restart the machine while the user works.
+      runAndWait(L"msiexec", L"/x" + keyName + L" /passive /norestart");
       // A removed entry moves the entries after it one position up: the
       // next one is now at this position and must not be passed over.
       if (!uninstallKeyExists(keyName)) continue;

@@ -67,7 +67,7 @@ std::wstring findUninstallKeyByDisplayName(std::uint32_t& position, const std::w
 
 // Removes, one after the other and waiting for each, the older releases
 // registered under a product code with the display name kProductName, by
-// running the Windows Installer's passive uninstall. The entry named
+// running the Windows Installer's passive uninstall without a restart. The entry named
 // kProductName (this setup's own) is left alone. Failures are silent.
 void uninstallPreviousVersions();
 

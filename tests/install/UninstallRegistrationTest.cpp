@@ -3,6 +3,7 @@
 // test writes is removed again at its end.
 #include <windows.h>
 #include <tlhelp32.h>
+#include <winternl.h>
 
 #include <gtest/gtest.h>
 
@@ -366,9 +367,37 @@ TEST(FindUninstallKeyByDisplayName, ResumesAtTheGivenPosition) {
   EXPECT_EQ(findUninstallKeyByDisplayName(position, L"Tonvane Test Twin"), L"");
 }
 
+// The command line another process was started with, read from its process
+// parameters; "" when it cannot be read (the process ended, say).
+std::wstring processCommandLine(DWORD id) {
+  using QueryProcedure = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+  const auto query = reinterpret_cast<QueryProcedure>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
+  HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, id);
+  if (query == nullptr || process == nullptr) {
+    if (process != nullptr) CloseHandle(process);
+    return std::wstring();
+  }
+  std::wstring line;
+  PROCESS_BASIC_INFORMATION basic = {};
+  PEB peb = {};
+  RTL_USER_PROCESS_PARAMETERS parameters = {};
+  if (query(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) == 0 &&
+      ReadProcessMemory(process, basic.PebBaseAddress, &peb, sizeof peb, nullptr) &&
+      ReadProcessMemory(process, peb.ProcessParameters, &parameters, sizeof parameters, nullptr)) {
+    line.resize(parameters.CommandLine.Length / sizeof(wchar_t));
+    if (!ReadProcessMemory(process, parameters.CommandLine.Buffer, &line[0], parameters.CommandLine.Length,
+                           nullptr))
+      line.clear();
+  }
+  CloseHandle(process);
+  return line;
+}
+
 // Watches the process list from a second thread and notes every msiexec.exe
-// process that was not there when watching began; with `endThem` it ends
-// each one it sees, so that a wrongly started uninstall cannot hang the test.
+// process that was not there when watching began, with its command line;
+// with `endThem` it ends each one it sees, so that a wrongly started
+// uninstall cannot hang the test.
 class MsiexecWatcher {
  public:
   explicit MsiexecWatcher(bool endThem) : endThem_(endThem) {
@@ -392,6 +421,9 @@ class MsiexecWatcher {
     return seen_.size();
   }
 
+  // After stop: the command lines of the processes seen.
+  const std::vector<std::wstring>& commandLines() const { return commandLines_; }
+
  private:
   static std::set<DWORD> msiexecProcesses() {
     std::set<DWORD> found;
@@ -410,8 +442,9 @@ class MsiexecWatcher {
     auto* watcher = static_cast<MsiexecWatcher*>(self);
     do {
       for (DWORD id : msiexecProcesses()) {
-        if (watcher->known_.count(id) != 0) continue;
+        if (watcher->known_.count(id) != 0 || watcher->seen_.count(id) != 0) continue;
         watcher->seen_.insert(id);
+        watcher->commandLines_.push_back(processCommandLine(id));
         if (watcher->endThem_) {
           HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, id);
           if (process != nullptr) {
@@ -427,6 +460,7 @@ class MsiexecWatcher {
   bool endThem_;
   std::set<DWORD> known_;
   std::set<DWORD> seen_;
+  std::vector<std::wstring> commandLines_;
   HANDLE stop_ = nullptr;
   HANDLE thread_ = nullptr;
 };
@@ -499,6 +533,17 @@ TEST(UninstallPreviousVersions, RemovesOlderReleasesAndKeepsItsOwnEntry) {
   EXPECT_EQ(ownEntry.publisher, L"Marrowfen");
   // The watcher sees the uninstalls it is meant to notice in the next test.
   EXPECT_GE(runs, 2u);
+  // Passive, and never a restart without asking: each removal the setup
+  // started says so on its command line.
+  std::size_t removals = 0;
+  for (const std::wstring& line : watcher.commandLines()) {
+    if (line.find(L"/x{") == std::wstring::npos) continue;
+    ++removals;
+    EXPECT_NE(line.find(L" /passive /norestart"), std::wstring::npos) << testing::PrintToString(line);
+  }
+  // A short-lived process may end before its parameters are read; one is
+  // enough to show the command, and every one read must show it.
+  EXPECT_GE(removals, 1u) << testing::PrintToString(watcher.commandLines());
 }
 
 TEST(UninstallPreviousVersions, StartsNoUninstallForItsOwnEntryOrOtherNames) {
