@@ -136,14 +136,20 @@ void onBrowse(SetupState& state, HWND sender) {
 }
 
 bool folderPageLeaveCheck(SetupState& state, HWND page) {
-  state.installFolder = readFolderEdit(page);
+  const std::wstring typed = readFolderEdit(page);
+  const std::wstring normalized = normalizedInstallFolder(typed);
+  state.installFolder = normalized.empty() ? typed : normalized;
   state.portable = isTicked(page, FolderControl::kPortable);
   state.allUsers = isTicked(page, FolderControl::kAllUsers);
+  // The user sees the folder that will be used.
+  if (!normalized.empty() && normalized != typed)
+    SetDlgItemTextW(page, FolderControl::kFolderEdit, normalized.c_str());
 
   const std::wstring caption = translateText(L"Tonvane Free Setup");
   // A relative folder would be resolved against the current folder, which
-  // for an elevated setup can be the system folder.
-  if (!isAbsoluteFolder(state.installFolder)) {
+  // for an elevated setup can be the system folder; a device path or name
+  // is no folder at all.
+  if (normalized.empty()) {
     const std::wstring text = translateText(L"Select the folder that you want to install.");
     MessageBoxW(state.frameWindow, text.c_str(), caption.c_str(), MB_OK);
     return false;

@@ -22,4 +22,14 @@ std::wstring browsedInstallFolder(const std::wstring& chosen);
 // resolved against the process's current folder.
 bool isAbsoluteFolder(const std::wstring& folder);
 
+// What the folder page makes of the typed folder before anything uses it:
+// "/" becomes "", repeated separators collapse (but for the two that begin
+// a network path), trailing blanks and dots of each step go, as Windows
+// would drop them, and a trailing backslash stays when one was typed. ""
+// (refused) for a folder that is not absolute, a device or verbatim path
+// ("\?", "\."), a step of dots alone, a device name as a step (CON, NUL,
+// AUX, PRN, COM1-9, LPT1-9, also with an extension) or a character no file
+// name may hold.
+std::wstring normalizedInstallFolder(const std::wstring& typed);
+
 }  // namespace tonvane

@@ -221,6 +221,54 @@ TEST(AbsoluteFolder, DriveAndNetworkPathsAreAbsoluteEverythingElseIsNot) {
     EXPECT_FALSE(isAbsoluteFolder(folder)) << folder;
 }
 
+// What the leave check makes of typed folders, worked out by hand: what
+// Windows would quietly change is changed here, visibly, and what no folder
+// can be is refused.
+TEST(NormalizedInstallFolder, CleansWhatWindowsWouldChangeAndRefusesDevicesAndBadNames) {
+  const struct {
+    const wchar_t* typed;
+    const wchar_t* used;
+  } kept[] = {
+      {L"C:\\Program Files\\Tonvane Free\\", L"C:\\Program Files\\Tonvane Free\\"},
+      {L"D:\\Apps\\Tonvane Free ", L"D:\\Apps\\Tonvane Free"},
+      {L"D:\\Apps\\Tonvane Free\\ ", L"D:\\Apps\\Tonvane Free\\"},
+      {L"C:/Apps/Tonvane Free", L"C:\\Apps\\Tonvane Free"},
+      {L"C:\\Apps. .\\Tonvane Free...\\", L"C:\\Apps\\Tonvane Free\\"},
+      {L"C:\\\\Apps\\\\\\Tonvane Free", L"C:\\Apps\\Tonvane Free"},
+      {L"C://Apps//", L"C:\\Apps\\"},
+      {L"\\\\server\\share\\Tonvane Free\\", L"\\\\server\\share\\Tonvane Free\\"},
+      {L"//server/share", L"\\\\server\\share"},
+      {L"e:\\", L"e:\\"},
+      {L"C:\\console\\com10\\lpt\\nul-free", L"C:\\console\\com10\\lpt\\nul-free"},
+  };
+  for (const auto& item : kept) EXPECT_EQ(normalizedInstallFolder(item.typed), item.used) << item.typed;
+
+  for (const wchar_t* refused :
+       {L"", L"Tonvane Free", L"\\Apps", L"C:Apps", L"\\\\?\\C:\\Apps", L"\\\\.\\C:\\Apps", L"//?/C:/Apps",
+        L"\\\\.\\PhysicalDrive0", L"C:\\CON", L"C:\\Apps\\nul.txt\\x", L"C:\\aux .log", L"C:\\Apps\\COM1",
+        L"C:\\LPT9\\", L"C:\\prn.", L"C:\\Apps\\..\\Windows", L"C:\\Apps\\.\\x", L"C:\\a:b",
+        L"C:\\Apps\\Tonvane|Free", L"C:\\Apps\\What?", L"C:\\Apps\\<x>", L"C:\\Apps\\tab\there",
+        L"\\\\server", L"\\\\server\\ "})
+    EXPECT_EQ(normalizedInstallFolder(refused), L"") << refused;
+}
+
+TEST_F(FolderPageTest, TheLeaveCheckUsesAndShowsTheCleanedFolderAndRefusesDevices) {
+  TempFolder parent;
+  std::vector<SeenBox> seen;
+  const std::wstring typed = parent.path() + L"Tonvane Free ";
+  EXPECT_TRUE(leaveWith(typed, IDNO, seen));
+  EXPECT_TRUE(seen.empty());
+  EXPECT_EQ(state_.installFolder, parent.path() + L"Tonvane Free");
+  EXPECT_EQ(edit(), parent.path() + L"Tonvane Free");
+
+  for (const wchar_t* folder : {L"\\\\?\\C:\\Tonvane Free", L"C:\\Apps\\CON\\Tonvane Free", L"C:\\Apps\\a*b"}) {
+    seen.clear();
+    EXPECT_FALSE(leaveWith(folder, IDOK, seen)) << folder;
+    ASSERT_EQ(seen.size(), 1u) << folder;
+    EXPECT_EQ(seen[0].text, translateText(L"Select the folder that you want to install."));
+  }
+}
+
 TEST_F(FolderPageTest, AnExistingFolderAsksAndOnlyNoKeepsTheUserOnThePage) {
   TempFolder existing;
   const std::wstring caption = translateText(L"Tonvane Free Setup");
