@@ -1,13 +1,15 @@
 // Entry point of the setup program: the start-up checks, COM and the common
 // controls, then the wizard; its result is the exit code (1 after Close, 2
 // after a confirmed Cancel or a failed install, 0 when the wizard's frame
-// cannot be created, 1 when a start-up check refuses).
+// cannot be created, 1 when a start-up check refuses or the setup file is
+// damaged).
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
 
 #include "DllSearch.h"
 #include "MessageLoop.h"
+#include "PayloadCheck.h"
 #include "SetupWizard.h"
 #include "StartupChecks.h"
 #include "TranslationTable.h"
@@ -40,6 +42,13 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
   // The worker guard's reports speak through the program's translator.
   tonvane::setReportTranslator(&tonvane::translateText);
   if (const auto refused = tonvane::checkStart()) return *refused;
+  if (!tonvane::payloadIntact()) {
+    MessageBoxW(GetDesktopWindow(),
+                tonvane::translateText(L"The setup file is damaged. Please download it again.").c_str(),
+                tonvane::translateText(L"Tonvane Free Setup").c_str(), MB_OK | MB_ICONSTOP);
+    tonvane::releaseInstance();
+    return 1;
+  }
 
   CoInitialize(nullptr);
   // Makes sure user32 has set up the thread's window state before the

@@ -70,7 +70,8 @@ TEST_F(Translation, TheShippedTableHoldsEveryEntryOfItsSource) {
   EXPECT_EQ(table.sectionEntries(0).entryCount(), 0);
 
   const auto entries = test::japaneseTableSource();
-  ASSERT_EQ(entries.size(), 46u);
+  // The wizard's 46 texts and the damaged-file message of the start-up check.
+  ASSERT_EQ(entries.size(), 47u);
   int window = 0, text = 0;
   for (const auto& entry : entries) {
     const int section = table.findSection(entry.first);
