@@ -24,7 +24,7 @@ CONFIGURE = cmake -S . -B build/$(1) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release \
 # picks it).
 RUN_ARCH = $$(tests/harness/runs-32bit >/dev/null && echo i686 || echo x86_64)
 
-.PHONY: all bootstrap build build-i686 build-x86_64 test bench dist run screenshots clean
+.PHONY: all bootstrap build build-i686 build-x86_64 test bench fuzz dist run screenshots clean
 
 all: build
 
@@ -46,6 +46,16 @@ test: build
 
 bench: build-x86_64
 	@tests/harness/run build/x86_64 -L bench --verbose
+
+# libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer on the pure
+# code, built natively with clang (fuzz/), FUZZ_SECONDS per target; not part
+# of make test. Exits non-zero on a finding.
+FUZZ_SECONDS ?= 60
+fuzz: bootstrap
+	@cmake -S fuzz -B build/fuzz $(GENERATOR) -DCMAKE_BUILD_TYPE= \
+		-DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
+	@cmake --build build/fuzz -j $(JOBS)
+	@fuzz/run build/fuzz $(FUZZ_SECONDS)
 
 # Only the setup itself; the folder is configured as for the tests, so that
 # make test and make dist do not reconfigure it back and forth.
