@@ -45,7 +45,7 @@ bool stepNamesDevice(const std::wstring& step) {
   if (base.size() != 4 || (base.compare(0, 3, L"com") != 0 && base.compare(0, 3, L"lpt") != 0))
     return false;
   const wchar_t digit = base[3];
-  return (digit >= L'1' && digit <= L'9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
+  return (digit >= L'0' && digit <= L'9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
 }
 
 bool stepHasForbiddenCharacter(const std::wstring& step) {

@@ -93,7 +93,7 @@ bool isReservedDeviceName(const std::wstring& step) {
   const std::wstring stem = base.substr(0, 3);
   if (stem != L"com" && stem != L"lpt") return false;
   const wchar_t digit = base[3];
-  return (digit >= L'1' && digit <= L'9') || digit == L'\u00B9' || digit == L'\u00B2' || digit == L'\u00B3';
+  return (digit >= L'0' && digit <= L'9') || digit == L'\u00B9' || digit == L'\u00B2' || digit == L'\u00B3';
 }
 
 bool hasForbiddenNameCharacter(const std::wstring& step) {

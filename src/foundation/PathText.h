@@ -36,7 +36,7 @@ bool hasExtension(const PathParts& parts, const std::wstring& extension);
 bool isContainedRelativePath(const std::wstring& name);
 
 // True for a path step Windows takes for a device whatever folder it is in:
-// CON, PRN, AUX, NUL, COM1 to COM9 and LPT1 to LPT9 (also with a superscript
+// CON, PRN, AUX, NUL, COM0 to COM9 and LPT0 to LPT9 (also with a superscript
 // 1, 2 or 3), in any letter case, also with an extension ("nul.txt") and
 // with trailing dots or blanks, which Windows drops.
 bool isReservedDeviceName(const std::wstring& step);

@@ -28,7 +28,7 @@ bool isAbsoluteFolder(const std::wstring& folder);
 // would drop them, and a trailing backslash stays when one was typed. ""
 // (refused) for a folder that is not absolute, a device or verbatim path
 // ("\?", "\."), a step of dots alone, a device name as a step (CON, NUL,
-// AUX, PRN, COM1-9, LPT1-9, also with an extension) or a character no file
+// AUX, PRN, COM0-9, LPT0-9, also with an extension) or a character no file
 // name may hold.
 std::wstring normalizedInstallFolder(const std::wstring& typed);
 

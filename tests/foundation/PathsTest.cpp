@@ -92,10 +92,10 @@ TEST(ContainedRelativePath, RefusesNamesThatLeaveTheFolder) {
 }
 
 TEST(ReservedDeviceName, DevicesInAnyCaseWithOrWithoutExtensionButNotLongerNames) {
-  for (const wchar_t* step : {L"CON", L"con", L"Nul", L"aux.h", L"prn.txt.bak", L"COM1", L"com9.log",
+  for (const wchar_t* step : {L"CON", L"con", L"Nul", L"aux.h", L"prn.txt.bak", L"COM1", L"com9.log", L"COM0", L"lpt0.txt",
                               L"LPT1", L"lpt9", L"nul ", L"CON.", L"con .txt", L"COM\u00B9", L"lpt\u00B3.x"})
     EXPECT_TRUE(isReservedDeviceName(step)) << step;
-  for (const wchar_t* step : {L"", L"CONSOLE", L"con1", L"COM0", L"COM10", L"LPT", L"nul-free", L"xcon",
+  for (const wchar_t* step : {L"", L"CONSOLE", L"con1", L"COM10", L"LPT", L"nul-free", L"xcon",
                               L"a.con", L".nul", L"COM\u00B4"})
     EXPECT_FALSE(isReservedDeviceName(step)) << step;
 }
