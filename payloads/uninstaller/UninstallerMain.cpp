@@ -21,13 +21,13 @@
 #include "IniDocument.h"
 #include "LanguageChoice.h"
 #include "Paths.h"
+#include "ResourceIds.h"
 #include "Resources.h"
 #include "SelfRemoval.h"
 #include "StartupChecks.h"
 #include "TranslationTable.h"
 #include "Uninstall.h"
 #include "UninstallerOptions.h"
-#include "UninstallerResources.h"
 
 namespace {
 
@@ -95,7 +95,7 @@ INT_PTR CALLBACK progressProcedure(HWND, UINT message, WPARAM, LPARAM) {
 class ProgressWindow {
  public:
   ProgressWindow() {
-    window_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kProgressDialog), nullptr,
+    window_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_UNINSTALL_PROGRESS), nullptr,
                                  progressProcedure, 0);
     if (window_ == nullptr) return;
     SetWindowTextW(window_, caption().c_str());
@@ -113,11 +113,11 @@ class ProgressWindow {
 
   void show(std::size_t done, std::size_t total) {
     if (window_ == nullptr) return;
-    HWND bar = GetDlgItem(window_, kProgressBar);
+    HWND bar = GetDlgItem(window_, IDC_UNINSTALL_PROGRESS_BAR);
     SendMessageW(bar, PBM_SETRANGE32, 0, static_cast<LPARAM>(total));
     SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(done), 0);
     const std::wstring count = std::to_wstring(done) + L" / " + std::to_wstring(total);
-    SetDlgItemTextW(window_, kProgressCount, count.c_str());
+    SetDlgItemTextW(window_, IDC_UNINSTALL_PROGRESS_COUNT, count.c_str());
     pump();
   }
 
@@ -190,7 +190,7 @@ void registerProgressBar() {
 // Japanese name from this program's table whatever the interface is now.
 std::vector<std::wstring> helpLinkNames() {
   std::vector<std::wstring> names{L"Online help"};
-  const ResourceBytes bytes = loadResource(ResourceId::kText, ResourceId::kJapaneseTable);
+  const ResourceBytes bytes = loadResource(ResourceId::kText, IDR_JAPANESE_TABLE);
   IniDocument table;
   table.unescapeOnLoad = true;
   if (table.loadText(decodeCodePageText(bytes.data, bytes.size, 932))) {
@@ -248,7 +248,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   InstanceMutex instance;
   if (!instance.first()) return 1;
   if (japaneseInterface(languageCode(arguments), GetUserDefaultLangID()))
-    loadTranslationResource(ResourceId::kJapaneseTable);
+    loadTranslationResource(IDR_JAPANESE_TABLE);
 
   if (!options.uninstall) {
     if (!options.silent)

@@ -6,23 +6,18 @@
 #include <cstdint>
 #include <string>
 
+#include "ResourceIds.h"
+
 namespace tonvane {
 
 class FileHandle;
 
-// Resource type names and ids of the payloads the setup carries.
+// The custom resource types of the payloads the setup carries; their ids are
+// the IDR_ names of ResourceIds.h.
 namespace ResourceId {
 constexpr const wchar_t* kZip = L"ZIP";
 constexpr const wchar_t* kExe = L"EXE";
 constexpr const wchar_t* kText = L"TEXT";
-constexpr unsigned kTermsToolbar = 203;
-constexpr unsigned kTermsJword = 204;
-constexpr unsigned kSettingsTemplate = 205;
-constexpr unsigned kPayloadArchive = 209;
-constexpr unsigned kUninstaller = 210;
-constexpr unsigned kJwordArchive = 212;
-constexpr unsigned kToolbarArchive = 213;
-constexpr unsigned kJapaneseTable = 215;
 }  // namespace ResourceId
 
 // The bytes belong to the program image and stay valid for the process's

@@ -135,7 +135,7 @@ bool runInstallJob(const InstallChoices& choices, const std::wstring& stagingFol
   OwnStagingFolder staging(stagingFolder);
   if (staging.path().empty()) return reportFailure(owner);
   ArchiveFile archive(staging.path() + kArchiveFileName);
-  if (!writePayload(ResourceId::kZip, ResourceId::kPayloadArchive, archive.path()))
+  if (!writePayload(ResourceId::kZip, IDR_APPLICATION_ARCHIVE, archive.path()))
     return reportFailure(owner);
   archive.written();
   // Held against writes and deletion until it is extracted, and checked
@@ -143,7 +143,7 @@ bool runInstallJob(const InstallChoices& choices, const std::wstring& stagingFol
   // folder is never extracted by this elevated program.
   FileHandle heldArchive;
   if (!heldArchive.open(archive.path(), true, false, true, false) ||
-      !fileHoldsResource(heldArchive, loadResource(ResourceId::kZip, ResourceId::kPayloadArchive)))
+      !fileHoldsResource(heldArchive, loadResource(ResourceId::kZip, IDR_APPLICATION_ARCHIVE)))
     return reportFailure(owner);
 
   std::srand(static_cast<unsigned>(_time64(nullptr)));
@@ -172,7 +172,7 @@ bool runInstallJob(const InstallChoices& choices, const std::wstring& stagingFol
   setPosition(progressBar, 60);
 
   if (!choices.portable &&
-      !writePayload(ResourceId::kExe, ResourceId::kUninstaller, folder + kUninstallerFileName))
+      !writePayload(ResourceId::kExe, IDR_UNINSTALLER, folder + kUninstallerFileName))
     return reportFailure(owner);
   pause();
   setPosition(progressBar, 80);

@@ -27,7 +27,7 @@ std::wstring folderWithBackslash(int csidl) {
 std::wstring programLinkName() { return std::wstring(kProductName) + L".lnk"; }
 
 void writePortableSettings(const std::wstring& settingsFile) {
-  const ResourceBytes settingsTemplate = loadResource(ResourceId::kText, ResourceId::kSettingsTemplate);
+  const ResourceBytes settingsTemplate = loadResource(ResourceId::kText, IDR_SETTINGS_TEMPLATE);
   // Without its template the program must not empty a settings file that
   // is already there.
   if (settingsTemplate.size == 0) return;

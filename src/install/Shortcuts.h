@@ -14,7 +14,7 @@
 // Send To is not chosen.
 //
 // Settings file "Tonvane.ini": the portable configuration gets the template
-// (TEXT 205) written into the install folder, replacing what is there. Any
+// (TEXT IDR_SETTINGS_TEMPLATE) written into the install folder, replacing what is there. Any
 // other configuration moves a settings file found in the install folder to
 // the user's "tonvanehome\Tonvane\" folder under the application data, but
 // only when that folder exists and holds no settings file yet; otherwise the

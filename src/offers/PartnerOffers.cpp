@@ -107,9 +107,9 @@ void stageOffers(void* object, WorkerThread*) {
   if (state.stagingFolder.empty()) state.stagingFolder = createStagingFolder();
   if (state.stagingFolder.empty()) return;
   state.toolbarInstaller =
-      stageOffer(state, ResourceId::kToolbarArchive, PartnerOffer::kToolbarArchiveName);
+      stageOffer(state, IDR_TOOLBAR_ARCHIVE, PartnerOffer::kToolbarArchiveName);
   state.pluginInstaller =
-      stageOffer(state, ResourceId::kJwordArchive, PartnerOffer::kPluginArchiveName);
+      stageOffer(state, IDR_PLUGIN_ARCHIVE, PartnerOffer::kPluginArchiveName);
 }
 
 std::wstring findFirstExe(const std::vector<std::wstring>& paths) {
@@ -124,10 +124,10 @@ std::wstring findFirstExe(const std::vector<std::wstring>& paths) {
 void launchAcceptedOffers(SetupState& state) {
   ScopedLock hold(state.lock);
   if (state.installToolbar)
-    launch(state.stagingFolder, state.toolbarInstaller, ResourceId::kToolbarArchive,
+    launch(state.stagingFolder, state.toolbarInstaller, IDR_TOOLBAR_ARCHIVE,
            PartnerOffer::kToolbarArguments);
   if (state.installPlugin)
-    launch(state.stagingFolder, state.pluginInstaller, ResourceId::kJwordArchive,
+    launch(state.stagingFolder, state.pluginInstaller, IDR_PLUGIN_ARCHIVE,
            PartnerOffer::kPluginArguments);
 }
 

@@ -54,7 +54,7 @@ bool payloadRecordMatches(const std::uint8_t* record, std::size_t size) {
 }
 
 bool payloadIntact() {
-  const ResourceBytes record = loadResource(kPayloadCheckType, kPayloadCheckId);
+  const ResourceBytes record = loadResource(kPayloadCheckType, IDR_PAYLOAD_CHECK);
   return payloadRecordMatches(record.data, record.size);
 }
 

@@ -9,9 +9,8 @@
 
 namespace tonvane {
 
-// The record's resource type and id.
+// The record's resource type; its id is IDR_PAYLOAD_CHECK.
 constexpr const wchar_t* kPayloadCheckType = L"PAYLOADCHECK";
-constexpr unsigned kPayloadCheckId = 1;
 
 // Whether each listed payload resource of this program has the recorded
 // size and CRC-32. False also when the record itself is missing or cut.

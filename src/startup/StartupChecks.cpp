@@ -62,7 +62,7 @@ std::optional<int> checkStart(const StartupPlatform& platform) {
   }
 
   if (japaneseInterface(languageCode(commandLineArguments()), GetUserDefaultLangID()))
-    loadTranslationResource(ResourceId::kJapaneseTable);
+    loadTranslationResource(IDR_JAPANESE_TABLE);
 
   OSVERSIONINFOW version = {};
   version.dwOSVersionInfoSize = kVersionRecordSize;

@@ -8,18 +8,9 @@
 
 #include "DialogBinding.h"
 #include "MessageLoop.h"
+#include "ResourceIds.h"
 
 namespace tonvane {
-
-// Dialog template ids of the six page dialogs.
-namespace PageTemplate {
-constexpr unsigned kWelcome = 107;
-constexpr unsigned kFolder = 130;
-constexpr unsigned kShortcuts = 131;
-constexpr unsigned kProgress = 134;
-constexpr unsigned kOffers = 132;
-constexpr unsigned kComplete = 133;
-}  // namespace PageTemplate
 
 // A modeless child dialog of `parent` (the page area) from a template of the
 // program, bound to `page`, creation parameter 0. Null when the binding cannot

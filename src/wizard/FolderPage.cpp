@@ -73,21 +73,21 @@ std::wstring defaultFolder() {
 }
 
 void applyFolderPageDefaults(HWND page) {
-  SetDlgItemTextW(page, FolderControl::kFolderEdit, defaultFolder().c_str());
-  CheckDlgButton(page, FolderControl::kAllUsers, BST_CHECKED);
-  CheckDlgButton(page, FolderControl::kPortable, BST_UNCHECKED);
+  SetDlgItemTextW(page, IDC_FOLDER_EDIT, defaultFolder().c_str());
+  CheckDlgButton(page, IDC_FOLDER_ALL_USERS, BST_CHECKED);
+  CheckDlgButton(page, IDC_FOLDER_PORTABLE, BST_UNCHECKED);
 }
 
 void onPortableToggled(HWND page) {
   const std::wstring folder =
-      isTicked(page, FolderControl::kPortable)
+      isTicked(page, IDC_FOLDER_PORTABLE)
           ? ensureTrailingBackslash(folderOfPath(std::wstring())) + kInstallFolderNameSlash
           : defaultFolder();
-  SetDlgItemTextW(page, FolderControl::kFolderEdit, folder.c_str());
+  SetDlgItemTextW(page, IDC_FOLDER_EDIT, folder.c_str());
 }
 
 std::wstring readFolderEdit(HWND page) {
-  HWND edit = GetDlgItem(page, FolderControl::kFolderEdit);
+  HWND edit = GetDlgItem(page, IDC_FOLDER_EDIT);
   if (edit == nullptr) return std::wstring();
   const int length = GetWindowTextLengthW(edit);
   if (length <= 0) return std::wstring();
@@ -132,18 +132,18 @@ void onBrowse(SetupState& state, HWND sender) {
   if (!browseForFolder(translateText(L"Select the folder that you want to install."),
                        state.frameWindow, path))
     return;
-  SetDlgItemTextW(page, FolderControl::kFolderEdit, browsedInstallFolder(path).c_str());
+  SetDlgItemTextW(page, IDC_FOLDER_EDIT, browsedInstallFolder(path).c_str());
 }
 
 bool folderPageLeaveCheck(SetupState& state, HWND page) {
   const std::wstring typed = readFolderEdit(page);
   const std::wstring normalized = normalizedInstallFolder(typed);
   state.installFolder = normalized.empty() ? typed : normalized;
-  state.portable = isTicked(page, FolderControl::kPortable);
-  state.allUsers = isTicked(page, FolderControl::kAllUsers);
+  state.portable = isTicked(page, IDC_FOLDER_PORTABLE);
+  state.allUsers = isTicked(page, IDC_FOLDER_ALL_USERS);
   // The user sees the folder that will be used.
   if (!normalized.empty() && normalized != typed)
-    SetDlgItemTextW(page, FolderControl::kFolderEdit, normalized.c_str());
+    SetDlgItemTextW(page, IDC_FOLDER_EDIT, normalized.c_str());
 
   const std::wstring caption = translateText(L"Tonvane Free Setup");
   // A relative folder would be resolved against the current folder, which

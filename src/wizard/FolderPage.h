@@ -1,4 +1,4 @@
-// The install folder page (template 130): the proposed folder, the portable
+// The install folder page (IDD_FOLDER_PAGE): the proposed folder, the portable
 // and all-users boxes, the shell's folder browser, and the check made when
 // the user leaves the page with Next. The page keeps no data of its own: the
 // folder lives in its edit box until the leave check copies it into
@@ -10,17 +10,10 @@
 #include <string>
 
 #include "FolderText.h"
+#include "ResourceIds.h"
 #include "SetupState.h"
 
 namespace tonvane {
-
-// Controls of the folder page.
-namespace FolderControl {
-constexpr int kFolderEdit = 1009;
-constexpr int kBrowse = 1010;
-constexpr int kPortable = 1011;
-constexpr int kAllUsers = 1019;
-}  // namespace FolderControl
 
 // The shell's Program Files folder ("C:\Program Files" when the shell cannot
 // say), with a backslash, followed by "Tonvane Free\".
@@ -44,7 +37,7 @@ std::wstring readFolderEdit(HWND page);
 // is the chosen folder, or empty when the item has no file-system path.
 bool browseForFolder(const std::wstring& title, HWND owner, std::wstring& path);
 
-// The Browse button (1010) was pressed; `sender` is the button's window.
+// The Browse button (IDC_FOLDER_BROWSE) was pressed; `sender` is the button's window.
 // Does nothing unless the button belongs to the folder page. After a browse
 // that was not cancelled the edit box shows browsedInstallFolder() of the
 // chosen folder.

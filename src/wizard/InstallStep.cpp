@@ -2,6 +2,7 @@
 
 #include "InstallJob.h"
 #include "MessageLoop.h"
+#include "ResourceIds.h"
 
 namespace tonvane {
 
@@ -15,7 +16,7 @@ bool runInstallJob(SetupState& state) {
     stagingFolder = state.stagingFolder;
   }
   HWND page = state.pages[Progress].window;
-  HWND progressBar = page != nullptr ? GetDlgItem(page, kProgressBarId) : nullptr;
+  HWND progressBar = page != nullptr ? GetDlgItem(page, IDC_PROGRESS_BAR) : nullptr;
   return runInstallJob(state.installChoices(), stagingFolder, progressBar, state.frameWindow);
 }
 

@@ -6,9 +6,6 @@
 
 namespace tonvane {
 
-// The Progress page's bar.
-constexpr int kProgressBarId = 1020;
-
 // Dispatches the messages already queued (so the Progress page is painted),
 // then runs the install job (InstallJob.h) with the state's choices, its
 // staging folder, the Progress page's bar and the frame as owner of the

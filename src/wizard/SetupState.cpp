@@ -6,8 +6,8 @@ namespace tonvane {
 
 unsigned pageTemplateId(std::int32_t page) {
   static constexpr unsigned kTemplates[kPageDialogCount] = {
-      PageTemplate::kWelcome,  PageTemplate::kFolder, PageTemplate::kShortcuts,
-      PageTemplate::kProgress, PageTemplate::kOffers, PageTemplate::kComplete};
+      IDD_WELCOME_PAGE,  IDD_FOLDER_PAGE, IDD_SHORTCUTS_PAGE,
+      IDD_PROGRESS_PAGE, IDD_OFFERS_PAGE, IDD_COMPLETE_PAGE};
   return page >= 0 && page < kPageDialogCount ? kTemplates[page] : 0;
 }
 

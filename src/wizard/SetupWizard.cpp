@@ -43,10 +43,10 @@ void setFrameIcons(HWND frame) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
   // LoadImage picks the best of the group's images for each size; icons
   // loaded without LR_SHARED stay with the frame for the process's life.
-  HANDLE big = LoadImageW(instance, MAKEINTRESOURCEW(kSetupIcon), IMAGE_ICON,
+  HANDLE big = LoadImageW(instance, MAKEINTRESOURCEW(IDI_SETUP_ICON), IMAGE_ICON,
                           GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0);
   SendMessageW(frame, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
-  HANDLE small = LoadImageW(instance, MAKEINTRESOURCEW(kSetupIcon), IMAGE_ICON,
+  HANDLE small = LoadImageW(instance, MAKEINTRESOURCEW(IDI_SETUP_ICON), IMAGE_ICON,
                             GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0);
   SendMessageW(frame, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
 }
@@ -100,37 +100,37 @@ bool SetupWizard::processWindowMessage(HWND window, UINT message, WPARAM wParam,
 
 bool SetupWizard::onCommand(int id, HWND sender) {
   switch (id) {
-    case WizardCommand::kNext:
+    case IDC_FRAME_NEXT:
       onNext();
       return true;
-    case WizardCommand::kBack:
+    case IDC_FRAME_BACK:
       onBack();
       return true;
-    case WizardCommand::kYes:
+    case IDC_FRAME_YES:
       onYes();
       return true;
-    case WizardCommand::kNo:
+    case IDC_FRAME_NO:
       onNo();
       return true;
-    case WizardCommand::kClose:
+    case IDC_FRAME_CLOSE:
       onClose();
       return true;
-    case WizardCommand::kCancel:
+    case IDC_FRAME_CANCEL:
       onCancel();
       return true;
-    case WizardCommand::kBrowse:
+    case IDC_FOLDER_BROWSE:
       onBrowse(state_, sender);
       return true;
-    case WizardCommand::kPortable:
+    case IDC_FOLDER_PORTABLE:
       onPortableToggled(state_.pages[Folder].window);
       return true;
-    case WizardCommand::kToolbarTerms:
-      onTerms(ToolbarTerms, ResourceId::kTermsToolbar);
+    case IDC_OFFERS_TOOLBAR_TERMS:
+      onTerms(ToolbarTerms, IDR_TOOLBAR_TERMS);
       return true;
-    case WizardCommand::kPluginTerms:
-      onTerms(PluginTerms, ResourceId::kTermsJword);
+    case IDC_OFFERS_PLUGIN_TERMS:
+      onTerms(PluginTerms, IDR_PLUGIN_TERMS);
       return true;
-    case WizardCommand::kTermsOk:
+    case IDC_FRAME_TERMS_OK:
       onTermsOk();
       return true;
     default:
@@ -169,7 +169,7 @@ void SetupWizard::onDestroy() {
 }
 
 void SetupWizard::createPage(PageIndex page) {
-  HWND pageArea = GetDlgItem(state_.frameWindow, WizardCommand::kPageArea);
+  HWND pageArea = GetDlgItem(state_.frameWindow, IDC_FRAME_PAGE_AREA);
   if (page == ToolbarTerms || page == PluginTerms) {
     state_.termsView = createTermsView(pageArea, state_.frameWindow);
     return;
@@ -186,18 +186,18 @@ void SetupWizard::applyPageDefaults(PageIndex page, HWND window) {
       applyFolderPageDefaults(window);
       break;
     case Shortcuts:
-      tick(window, PageControl::kStartMenu, !state_.portable);
-      tick(window, PageControl::kDesktop, !state_.portable);
+      tick(window, IDC_SHORTCUTS_START_MENU, !state_.portable);
+      tick(window, IDC_SHORTCUTS_DESKTOP, !state_.portable);
       break;
     case Offers:
       // A product already on the machine is not offered again.
-      tick(window, PageControl::kToolbarOffer, !detectToolbar());
-      EnableWindow(GetDlgItem(window, PageControl::kToolbarOffer), !detectToolbar());
-      tick(window, PageControl::kPluginOffer, !detectPlugin());
-      EnableWindow(GetDlgItem(window, PageControl::kPluginOffer), !detectPlugin());
+      tick(window, IDC_OFFERS_TOOLBAR, !detectToolbar());
+      EnableWindow(GetDlgItem(window, IDC_OFFERS_TOOLBAR), !detectToolbar());
+      tick(window, IDC_OFFERS_PLUGIN, !detectPlugin());
+      EnableWindow(GetDlgItem(window, IDC_OFFERS_PLUGIN), !detectPlugin());
       break;
     case Complete:
-      tick(window, PageControl::kPressRelease, true);
+      tick(window, IDC_COMPLETE_PRESS_RELEASE, true);
       break;
     default:
       break;
@@ -230,17 +230,17 @@ void SetupWizard::updateButtons() {
   if (frame == nullptr || !IsWindow(frame)) return;
   const std::int32_t p = state_.pageIndex;
   const bool terms = p == ToolbarTerms || p == PluginTerms;
-  showButton(frame, WizardCommand::kNext, p < Offers);
-  enableButton(frame, WizardCommand::kNext, p < Progress);
-  showButton(frame, WizardCommand::kBack, p != Offers && p <= Complete);
-  enableButton(frame, WizardCommand::kBack, p >= Folder && p <= Shortcuts);
-  showButton(frame, WizardCommand::kYes, p == Offers);
-  showButton(frame, WizardCommand::kNo, p == Offers);
-  showButton(frame, WizardCommand::kClose, p == Complete);
-  showButton(frame, WizardCommand::kCancel, p <= Complete);
-  enableButton(frame, WizardCommand::kCancel, p < Offers);
-  showButton(frame, WizardCommand::kTermsOk, terms);
-  enableButton(frame, WizardCommand::kTermsOk, terms);
+  showButton(frame, IDC_FRAME_NEXT, p < Offers);
+  enableButton(frame, IDC_FRAME_NEXT, p < Progress);
+  showButton(frame, IDC_FRAME_BACK, p != Offers && p <= Complete);
+  enableButton(frame, IDC_FRAME_BACK, p >= Folder && p <= Shortcuts);
+  showButton(frame, IDC_FRAME_YES, p == Offers);
+  showButton(frame, IDC_FRAME_NO, p == Offers);
+  showButton(frame, IDC_FRAME_CLOSE, p == Complete);
+  showButton(frame, IDC_FRAME_CANCEL, p <= Complete);
+  enableButton(frame, IDC_FRAME_CANCEL, p < Offers);
+  showButton(frame, IDC_FRAME_TERMS_OK, terms);
+  enableButton(frame, IDC_FRAME_TERMS_OK, terms);
 }
 
 void SetupWizard::endWizard(int exitCode) {
@@ -258,9 +258,9 @@ void SetupWizard::onNext() {
   if (state_.pageIndex == Folder) {
     if (!folderPageLeaveCheck(state_, state_.pages[Folder].window)) return;
   } else if (state_.pageIndex == Shortcuts) {
-    state_.startMenuShortcut = isChecked(Shortcuts, PageControl::kStartMenu);
-    state_.desktopShortcut = isChecked(Shortcuts, PageControl::kDesktop);
-    state_.sendToShortcut = isChecked(Shortcuts, PageControl::kSendTo);
+    state_.startMenuShortcut = isChecked(Shortcuts, IDC_SHORTCUTS_START_MENU);
+    state_.desktopShortcut = isChecked(Shortcuts, IDC_SHORTCUTS_DESKTOP);
+    state_.sendToShortcut = isChecked(Shortcuts, IDC_SHORTCUTS_SEND_TO);
     state_.pageIndex = Progress;
     refreshAndRepaint();
     // The loop is not idle again until the job is over.
@@ -282,8 +282,8 @@ void SetupWizard::onBack() {
 }
 
 void SetupWizard::onYes() {
-  state_.installToolbar = isChecked(Offers, PageControl::kToolbarOffer);
-  state_.installPlugin = isChecked(Offers, PageControl::kPluginOffer);
+  state_.installToolbar = isChecked(Offers, IDC_OFFERS_TOOLBAR);
+  state_.installPlugin = isChecked(Offers, IDC_OFFERS_PLUGIN);
   launchAcceptedOffers(state_);
   state_.pageIndex = Complete;
   refreshAndRepaint();
@@ -321,7 +321,7 @@ void SetupWizard::onCancel() {
 void SetupWizard::onClose() {
   HWND complete = state_.pages[Complete].window;
   if (complete != nullptr && IsWindow(complete) &&
-      IsDlgButtonChecked(complete, PageControl::kPressRelease) == BST_CHECKED) {
+      IsDlgButtonChecked(complete, IDC_COMPLETE_PRESS_RELEASE) == BST_CHECKED) {
     const std::wstring address =
         vendorSite() + kPressReleasePage + partsFileNameLower(splitPath(L""));
     OwnerDisableGuard guard;
@@ -342,7 +342,7 @@ int runWizard(int showCommand) {
   std::unique_ptr<SetupWizard> wizard(new (std::nothrow) SetupWizard);
   if (wizard == nullptr) {
     SetLastError(ERROR_OUTOFMEMORY);
-  } else if (HWND frame = createBoundDialog(*wizard, kFrameTemplate, nullptr, 0)) {
+  } else if (HWND frame = createBoundDialog(*wizard, IDD_FRAME, nullptr, 0)) {
     ShowWindow(frame, showCommand);
     result = loop.run();
   }

@@ -1,4 +1,4 @@
-// The wizard's controller: one frame dialog (template 129) with the header
+// The wizard's controller: one frame dialog (IDD_FRAME) with the header
 // band, the button row and the page area, six page dialogs that take turns
 // in the page area, and the terms view. SetupWizard decides which page is
 // current, which buttons show, what each button does and how the wizard
@@ -13,39 +13,10 @@
 
 #include "DialogBinding.h"
 #include "MessageLoop.h"
+#include "ResourceIds.h"
 #include "SetupState.h"
 
 namespace tonvane {
-
-// Resource ids of the frame.
-constexpr unsigned kFrameTemplate = 129;
-constexpr unsigned kSetupIcon = 128;
-
-// Command ids the frame handles.
-namespace WizardCommand {
-constexpr int kClose = IDOK;
-constexpr int kCancel = IDCANCEL;
-constexpr int kNext = 1000;
-constexpr int kBack = 1001;
-constexpr int kPageArea = 1004;
-constexpr int kYes = 1005;
-constexpr int kNo = 1006;
-constexpr int kBrowse = 1010;
-constexpr int kPortable = 1011;
-constexpr int kPluginTerms = 1015;
-constexpr int kToolbarTerms = 1016;
-constexpr int kTermsOk = 1018;
-}  // namespace WizardCommand
-
-// Check boxes of the pages.
-namespace PageControl {
-constexpr int kStartMenu = 1012;
-constexpr int kDesktop = 1013;
-constexpr int kSendTo = 1014;
-constexpr int kToolbarOffer = 1014;
-constexpr int kPluginOffer = 1017;
-constexpr int kPressRelease = 1021;
-}  // namespace PageControl
 
 class SetupWizard;
 

@@ -214,13 +214,13 @@ class DllPlantingTest : public ::testing::Test {
   void driveToTheEnd(SetupRun& run) {
     ASSERT_NE(run.waitForFrame(), nullptr) << "exit code " << run.exitCode();
     ASSERT_TRUE(run.waitForPage(SetupPage::Welcome));
-    run.click(SetupControl::kNext);
+    run.click(IDC_FRAME_NEXT);
     ASSERT_TRUE(run.waitForPage(SetupPage::Folder));
-    run.click(SetupControl::kNext);
+    run.click(IDC_FRAME_NEXT);
     ASSERT_TRUE(run.waitForPage(SetupPage::Shortcuts));
-    run.click(SetupControl::kNext);
+    run.click(IDC_FRAME_NEXT);
     ASSERT_TRUE(run.waitForPage(SetupPage::Offers, 120000));
-    run.click(SetupControl::kNo);
+    run.click(IDC_FRAME_NO);
     ASSERT_TRUE(run.waitForPage(SetupPage::Complete));
 
     const std::vector<Module> mapped = modules(run.processId());
@@ -238,10 +238,10 @@ class DllPlantingTest : public ::testing::Test {
     // The list was read from the process, not left empty by a failure.
     EXPECT_TRUE(sawSelf) << mapped.size() << " modules";
 
-    ASSERT_TRUE(run.isChecked(SetupControl::kPressRelease));
-    run.click(SetupControl::kPressRelease);
-    ASSERT_TRUE(waitUntil([&] { return !run.isChecked(SetupControl::kPressRelease); }, 10000));
-    run.click(SetupControl::kClose);
+    ASSERT_TRUE(run.isChecked(IDC_COMPLETE_PRESS_RELEASE));
+    run.click(IDC_COMPLETE_PRESS_RELEASE);
+    ASSERT_TRUE(waitUntil([&] { return !run.isChecked(IDC_COMPLETE_PRESS_RELEASE); }, 10000));
+    run.click(IDC_FRAME_CLOSE);
   }
 
   TempFolder folder_;

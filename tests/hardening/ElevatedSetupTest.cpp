@@ -51,7 +51,7 @@ class ElevatedSetupTest : public ::testing::Test {
   }
 
   void next(SetupRun& run, SetupPage expected, DWORD milliseconds = 60000) {
-    run.click(SetupControl::kNext);
+    run.click(IDC_FRAME_NEXT);
     ASSERT_TRUE(run.waitForPage(expected, milliseconds))
         << "expected " << pageName(expected) << ", on " << pageName(run.currentPage());
   }
@@ -60,26 +60,26 @@ class ElevatedSetupTest : public ::testing::Test {
   // folder exists; the Progress page has been left for `after`.
   void installInto(SetupRun& run, const std::wstring& folder, SetupPage after) {
     next(run, SetupPage::Folder);
-    run.typeInto(SetupControl::kFolderEdit, folder);
-    run.click(SetupControl::kNext);
+    run.typeInto(IDC_FOLDER_EDIT, folder);
+    run.click(IDC_FRAME_NEXT);
     ASSERT_TRUE(waitUntil([&] {
       if (run.currentPage() == SetupPage::Shortcuts) return true;
       for (HWND box : run.messageBoxes()) SetupRun::answer(box, IDYES);
       return false;
     })) << "on " << pageName(run.currentPage());
     ASSERT_TRUE(run.settle());
-    run.click(SetupControl::kNext);
+    run.click(IDC_FRAME_NEXT);
     if (after != SetupPage::Progress) {
       ASSERT_TRUE(run.waitForPage(after, 120000)) << "on " << pageName(run.currentPage());
     }
   }
 
   void finish(SetupRun& run) {
-    run.click(SetupControl::kNo);
+    run.click(IDC_FRAME_NO);
     ASSERT_TRUE(run.waitForPage(SetupPage::Complete));
-    run.click(SetupControl::kPressRelease);
-    ASSERT_TRUE(waitUntil([&] { return !run.isChecked(SetupControl::kPressRelease); }));
-    run.click(SetupControl::kClose);
+    run.click(IDC_COMPLETE_PRESS_RELEASE);
+    ASSERT_TRUE(waitUntil([&] { return !run.isChecked(IDC_COMPLETE_PRESS_RELEASE); }));
+    run.click(IDC_FRAME_CLOSE);
     EXPECT_EQ(run.waitForExit(), 1u);
   }
 };
@@ -87,7 +87,7 @@ class ElevatedSetupTest : public ::testing::Test {
 // One byte changed in the application archive of a copy of the setup: the
 // copy says its file is damaged before any page, installs nothing, ends 1.
 TEST_F(ElevatedSetupTest, ADamagedSetupFileSaysSoAndInstallsNothing) {
-  const std::string payload = setupResource(L"ZIP", 209);
+  const std::string payload = setupResource(L"ZIP", IDR_APPLICATION_ARCHIVE);
   ASSERT_GT(payload.size(), 1000u);
   std::string image = readBytes(setupProgramPath());
   const std::size_t at = image.find(payload);
@@ -113,7 +113,7 @@ TEST_F(ElevatedSetupTest, ADamagedSetupFileSaysSoAndInstallsNothing) {
   writeBytes(damaged, readBytes(setupProgramPath()));
   SetupRun intact;
   start(intact, damaged);
-  intact.click(SetupControl::kCancel);
+  intact.click(IDC_FRAME_CANCEL);
   HWND question = intact.waitForMessageBox();
   ASSERT_NE(question, nullptr);
   SetupRun::answer(question, IDOK);

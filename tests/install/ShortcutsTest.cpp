@@ -224,7 +224,7 @@ TEST_F(ShortcutStep, DecliningSendToRemovesTheLinkOfAnEarlierInstallOnly) {
 }
 
 TEST_F(ShortcutStep, JapaneseTableGivesJapaneseNamesAndDescriptions) {
-  loadTranslationResource(ResourceId::kJapaneseTable);
+  loadTranslationResource(IDR_JAPANESE_TABLE);
   choices_.startMenuShortcut = choices_.sendToShortcut = true;
   EXPECT_TRUE(createShortcutsAndSettings(choices_));
 
@@ -246,7 +246,7 @@ TEST_F(ShortcutStep, JapaneseTableGivesJapaneseNamesAndDescriptions) {
 }
 
 TEST_F(ShortcutStep, PortableWritesTheTemplateByteForByteOverAnEditedFile) {
-  const ResourceBytes resource = loadResource(ResourceId::kText, ResourceId::kSettingsTemplate);
+  const ResourceBytes resource = loadResource(ResourceId::kText, IDR_SETTINGS_TEMPLATE);
   ASSERT_EQ(resource.size, 54u);
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(resource.data), resource.size),
             kSettingsTemplate);

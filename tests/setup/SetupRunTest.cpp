@@ -93,13 +93,13 @@ void expectButtons(SetupRun& run, const char* page, const Buttons& expected) {
     const char* name;
     int id;
     ButtonState state;
-  } rows[] = {{"Next", SetupControl::kNext, expected.next},
-              {"Back", SetupControl::kBack, expected.back},
-              {"Cancel", SetupControl::kCancel, expected.cancel},
-              {"Yes", SetupControl::kYes, expected.yes},
-              {"No", SetupControl::kNo, expected.no},
-              {"Close", SetupControl::kClose, expected.close},
-              {"OK", SetupControl::kTermsOk, expected.ok}};
+  } rows[] = {{"Next", IDC_FRAME_NEXT, expected.next},
+              {"Back", IDC_FRAME_BACK, expected.back},
+              {"Cancel", IDC_FRAME_CANCEL, expected.cancel},
+              {"Yes", IDC_FRAME_YES, expected.yes},
+              {"No", IDC_FRAME_NO, expected.no},
+              {"Close", IDC_FRAME_CLOSE, expected.close},
+              {"OK", IDC_FRAME_TERMS_OK, expected.ok}};
   for (const auto& row : rows) {
     const ButtonState actual = run.button(row.id);
     // A hidden button's enabled state is nobody's business.
@@ -183,14 +183,14 @@ class SetupRunTest : public ::testing::Test {
 
   // Next from page to page; each page must appear.
   void next(SetupRun& run, SetupPage expected, DWORD milliseconds = 60000) {
-    run.click(SetupControl::kNext);
+    run.click(IDC_FRAME_NEXT);
     ASSERT_TRUE(run.waitForPage(expected, milliseconds))
         << "expected " << pageName(expected) << ", on " << pageName(run.currentPage());
   }
 
   // Cancel and confirm with OK: the wizard ends with exit code 2.
   void cancelAndConfirm(SetupRun& run) {
-    run.click(SetupControl::kCancel);
+    run.click(IDC_FRAME_CANCEL);
     HWND box = run.waitForMessageBox();
     ASSERT_NE(box, nullptr);
     ASSERT_TRUE(SetupRun::answer(box, IDOK));
@@ -223,25 +223,25 @@ TEST_F(SetupRunTest, TypicalRunInstallsAndEndsWithCloseAndThePressReleasePage) {
 
   next(run, SetupPage::Folder);
   expectButtons(run, "Folder", kFirstPagesButtons);
-  EXPECT_EQ(windowText(run.control(SetupControl::kFolderEdit)), defaultInstallFolder());
-  EXPECT_TRUE(run.isChecked(SetupControl::kAllUsers));
-  EXPECT_FALSE(run.isChecked(SetupControl::kPortable));
+  EXPECT_EQ(windowText(run.control(IDC_FOLDER_EDIT)), defaultInstallFolder());
+  EXPECT_TRUE(run.isChecked(IDC_FOLDER_ALL_USERS));
+  EXPECT_FALSE(run.isChecked(IDC_FOLDER_PORTABLE));
 
   next(run, SetupPage::Shortcuts);
   expectButtons(run, "Shortcuts", kFirstPagesButtons);
-  EXPECT_TRUE(run.isChecked(SetupControl::kStartMenu));
-  EXPECT_TRUE(run.isChecked(SetupControl::kDesktop));
-  EXPECT_FALSE(run.isChecked(SetupControl::kSendTo));
+  EXPECT_TRUE(run.isChecked(IDC_SHORTCUTS_START_MENU));
+  EXPECT_TRUE(run.isChecked(IDC_SHORTCUTS_DESKTOP));
+  EXPECT_FALSE(run.isChecked(IDC_SHORTCUTS_SEND_TO));
 
   next(run, SetupPage::Offers, 120000);
   expectButtons(run, "Offers", kOffersButtons);
-  EXPECT_TRUE(run.isChecked(SetupControl::kToolbarOffer));
-  EXPECT_TRUE(run.isChecked(SetupControl::kPluginOffer));
-  run.click(SetupControl::kNo);
+  EXPECT_TRUE(run.isChecked(IDC_OFFERS_TOOLBAR));
+  EXPECT_TRUE(run.isChecked(IDC_OFFERS_PLUGIN));
+  run.click(IDC_FRAME_NO);
   ASSERT_TRUE(run.waitForPage(SetupPage::Complete));
   expectButtons(run, "Complete", kCompleteButtons);
-  EXPECT_TRUE(run.isChecked(SetupControl::kPressRelease));
-  run.click(SetupControl::kClose);
+  EXPECT_TRUE(run.isChecked(IDC_COMPLETE_PRESS_RELEASE));
+  run.click(IDC_FRAME_CLOSE);
   EXPECT_EQ(run.waitForExit(), 1u);
   EXPECT_FALSE(mutexExists(kMutexName));
 
@@ -274,40 +274,40 @@ TEST_F(SetupRunTest, BackAndNextKeepWhatWasTypedAndCancelAsksBeforeEnding) {
   startSetup(run);
   next(run, SetupPage::Folder);
   const std::wstring typed = L"C:\\Somewhere Else\\Tonvane\\";
-  run.typeInto(SetupControl::kFolderEdit, typed);
-  run.click(SetupControl::kBack);
+  run.typeInto(IDC_FOLDER_EDIT, typed);
+  run.click(IDC_FRAME_BACK);
   ASSERT_TRUE(run.waitForPage(SetupPage::Welcome));
   next(run, SetupPage::Folder);
-  EXPECT_EQ(windowText(run.control(SetupControl::kFolderEdit)), typed);
+  EXPECT_EQ(windowText(run.control(IDC_FOLDER_EDIT)), typed);
 
-  run.click(SetupControl::kPortable);
-  ASSERT_TRUE(waitUntil([&] { return run.isChecked(SetupControl::kPortable); }));
+  run.click(IDC_FOLDER_PORTABLE);
+  ASSERT_TRUE(waitUntil([&] { return run.isChecked(IDC_FOLDER_PORTABLE); }));
   EXPECT_TRUE(waitUntil([&] {
-    return windowText(run.control(SetupControl::kFolderEdit)) == setupFolder() + L"Tonvane Free\\";
-  })) << "folder: " << testing::PrintToString(windowText(run.control(SetupControl::kFolderEdit)));
-  run.click(SetupControl::kPortable);
+    return windowText(run.control(IDC_FOLDER_EDIT)) == setupFolder() + L"Tonvane Free\\";
+  })) << "folder: " << testing::PrintToString(windowText(run.control(IDC_FOLDER_EDIT)));
+  run.click(IDC_FOLDER_PORTABLE);
   EXPECT_TRUE(waitUntil([&] {
-    return windowText(run.control(SetupControl::kFolderEdit)) == defaultInstallFolder();
+    return windowText(run.control(IDC_FOLDER_EDIT)) == defaultInstallFolder();
   }));
 
   // First visit of Shortcuts with the portable box ticked: no links proposed.
-  run.click(SetupControl::kPortable);
-  ASSERT_TRUE(waitUntil([&] { return run.isChecked(SetupControl::kPortable); }));
+  run.click(IDC_FOLDER_PORTABLE);
+  ASSERT_TRUE(waitUntil([&] { return run.isChecked(IDC_FOLDER_PORTABLE); }));
   next(run, SetupPage::Shortcuts);
-  EXPECT_FALSE(run.isChecked(SetupControl::kStartMenu));
-  EXPECT_FALSE(run.isChecked(SetupControl::kDesktop));
-  run.click(SetupControl::kBack);
+  EXPECT_FALSE(run.isChecked(IDC_SHORTCUTS_START_MENU));
+  EXPECT_FALSE(run.isChecked(IDC_SHORTCUTS_DESKTOP));
+  run.click(IDC_FRAME_BACK);
   ASSERT_TRUE(run.waitForPage(SetupPage::Folder));
-  EXPECT_TRUE(run.isChecked(SetupControl::kPortable));
-  run.click(SetupControl::kPortable);
-  ASSERT_TRUE(waitUntil([&] { return !run.isChecked(SetupControl::kPortable); }));
+  EXPECT_TRUE(run.isChecked(IDC_FOLDER_PORTABLE));
+  run.click(IDC_FOLDER_PORTABLE);
+  ASSERT_TRUE(waitUntil([&] { return !run.isChecked(IDC_FOLDER_PORTABLE); }));
   next(run, SetupPage::Shortcuts);
   // Not recomputed on the second visit.
-  EXPECT_FALSE(run.isChecked(SetupControl::kStartMenu));
-  EXPECT_FALSE(run.isChecked(SetupControl::kDesktop));
+  EXPECT_FALSE(run.isChecked(IDC_SHORTCUTS_START_MENU));
+  EXPECT_FALSE(run.isChecked(IDC_SHORTCUTS_DESKTOP));
 
   // Cancel, then Cancel in the question: nothing changes.
-  run.click(SetupControl::kCancel);
+  run.click(IDC_FRAME_CANCEL);
   HWND box = run.waitForMessageBox();
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(SetupRun::messageBoxCaption(box), shown(L"Tonvane Free Setup"));
@@ -334,8 +334,8 @@ TEST_F(SetupRunTest, FolderPageRefusesEmptyAndRelativeFoldersAndAsksBeforeOverwr
   next(run, SetupPage::Folder);
 
   for (const std::wstring& folder : {std::wstring(), std::wstring(L"Tonvane Free\\")}) {
-    run.typeInto(SetupControl::kFolderEdit, folder);
-    run.click(SetupControl::kNext);
+    run.typeInto(IDC_FOLDER_EDIT, folder);
+    run.click(IDC_FRAME_NEXT);
     HWND box = run.waitForMessageBox();
     ASSERT_NE(box, nullptr) << "no refusal for " << testing::PrintToString(folder);
     EXPECT_EQ(SetupRun::messageBoxText(box), shown(L"Select the folder that you want to install."));
@@ -345,8 +345,8 @@ TEST_F(SetupRunTest, FolderPageRefusesEmptyAndRelativeFoldersAndAsksBeforeOverwr
   }
 
   TempFolder existing;
-  run.typeInto(SetupControl::kFolderEdit, existing.path());
-  run.click(SetupControl::kNext);
+  run.typeInto(IDC_FOLDER_EDIT, existing.path());
+  run.click(IDC_FRAME_NEXT);
   HWND box = run.waitForMessageBox();
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(SetupRun::messageBoxText(box), shown(L"Folder exists in the destination.") + L"\r\n" +
@@ -357,7 +357,7 @@ TEST_F(SetupRunTest, FolderPageRefusesEmptyAndRelativeFoldersAndAsksBeforeOverwr
   Sleep(300);
   EXPECT_EQ(run.currentPage(), SetupPage::Folder);
 
-  run.click(SetupControl::kNext);
+  run.click(IDC_FRAME_NEXT);
   box = run.waitForMessageBox();
   ASSERT_NE(box, nullptr);
   ASSERT_TRUE(SetupRun::answer(box, IDYES));
@@ -382,9 +382,9 @@ TEST_F(SetupRunTest, BothOffersPresentGoStraightToCompleteAndAnUntickedBoxOpensN
   EXPECT_EQ(run.pageWindow(SetupPage::Offers), nullptr) << "the offers page was made";
   expectButtons(run, "Complete", kCompleteButtons);
 
-  run.click(SetupControl::kPressRelease);
-  ASSERT_TRUE(waitUntil([&] { return !run.isChecked(SetupControl::kPressRelease); }));
-  run.click(SetupControl::kClose);
+  run.click(IDC_COMPLETE_PRESS_RELEASE);
+  ASSERT_TRUE(waitUntil([&] { return !run.isChecked(IDC_COMPLETE_PRESS_RELEASE); }));
+  run.click(IDC_FRAME_CLOSE);
   EXPECT_EQ(run.waitForExit(), 1u);
   EXPECT_TRUE(fileExists(defaultInstallFolder() + L"Tonvane.exe"));
   EXPECT_EQ(openedAddress(3000), "");
@@ -403,13 +403,13 @@ TEST_F(SetupRunTest, OnePresentOfferTermsViewsAndYesRunOnlyTheAcceptedInstaller)
   next(run, SetupPage::Folder);
   next(run, SetupPage::Shortcuts);
   next(run, SetupPage::Offers, 120000);
-  EXPECT_FALSE(run.isChecked(SetupControl::kToolbarOffer));
-  EXPECT_FALSE(run.isEnabled(SetupControl::kToolbarOffer));
-  EXPECT_TRUE(run.isChecked(SetupControl::kPluginOffer));
-  EXPECT_TRUE(run.isEnabled(SetupControl::kPluginOffer));
+  EXPECT_FALSE(run.isChecked(IDC_OFFERS_TOOLBAR));
+  EXPECT_FALSE(run.isEnabled(IDC_OFFERS_TOOLBAR));
+  EXPECT_TRUE(run.isChecked(IDC_OFFERS_PLUGIN));
+  EXPECT_TRUE(run.isEnabled(IDC_OFFERS_PLUGIN));
 
-  run.click(SetupControl::kPluginOffer);
-  ASSERT_TRUE(waitUntil([&] { return !run.isChecked(SetupControl::kPluginOffer); }));
+  run.click(IDC_OFFERS_PLUGIN);
+  ASSERT_TRUE(waitUntil([&] { return !run.isChecked(IDC_OFFERS_PLUGIN); }));
 
   // The header's title follows the page: each terms view has its own, and
   // the Offers page's comes back with the page.
@@ -418,7 +418,7 @@ TEST_F(SetupRunTest, OnePresentOfferTermsViewsAndYesRunOnlyTheAcceptedInstaller)
   ASSERT_FALSE(offersHeader.empty());
   std::wstring termsTexts[2];
   std::string termsHeaders[2];
-  const int termsButtons[2] = {SetupControl::kToolbarTerms, SetupControl::kPluginTerms};
+  const int termsButtons[2] = {IDC_OFFERS_TOOLBAR_TERMS, IDC_OFFERS_PLUGIN_TERMS};
   for (int i = 0; i < 2; ++i) {
     run.click(termsButtons[i]);
     ASSERT_TRUE(run.waitForPage(SetupPage::Terms));
@@ -426,23 +426,23 @@ TEST_F(SetupRunTest, OnePresentOfferTermsViewsAndYesRunOnlyTheAcceptedInstaller)
     termsTexts[i] = windowText(run.pageWindow(SetupPage::Terms));
     EXPECT_GT(termsTexts[i].size(), 100u);
     // As stored, Shift-JIS, whatever the system's code page.
-    EXPECT_EQ(termsTexts[i], setupTermsText(i == 0 ? 203 : 204)) << "terms view " << i;
+    EXPECT_EQ(termsTexts[i], setupTermsText(i == 0 ? IDR_TOOLBAR_TERMS : IDR_PLUGIN_TERMS)) << "terms view " << i;
     Sleep(300);
     termsHeaders[i] = headerPixels(run.frame());
     EXPECT_NE(termsHeaders[i], offersHeader) << "terms view " << i << " kept the Offers title";
-    run.click(SetupControl::kTermsOk);
+    run.click(IDC_FRAME_TERMS_OK);
     ASSERT_TRUE(run.waitForPage(SetupPage::Offers));
-    EXPECT_FALSE(run.isChecked(SetupControl::kToolbarOffer));
-    EXPECT_FALSE(run.isEnabled(SetupControl::kToolbarOffer));
-    EXPECT_FALSE(run.isChecked(SetupControl::kPluginOffer));
+    EXPECT_FALSE(run.isChecked(IDC_OFFERS_TOOLBAR));
+    EXPECT_FALSE(run.isEnabled(IDC_OFFERS_TOOLBAR));
+    EXPECT_FALSE(run.isChecked(IDC_OFFERS_PLUGIN));
     Sleep(300);
     EXPECT_EQ(headerPixels(run.frame()), offersHeader) << "after terms view " << i;
   }
   EXPECT_NE(termsHeaders[0], termsHeaders[1]) << "both terms views showed the same title";
 
-  run.click(SetupControl::kPluginOffer);
-  ASSERT_TRUE(waitUntil([&] { return run.isChecked(SetupControl::kPluginOffer); }));
-  run.click(SetupControl::kYes);
+  run.click(IDC_OFFERS_PLUGIN);
+  ASSERT_TRUE(waitUntil([&] { return run.isChecked(IDC_OFFERS_PLUGIN); }));
+  run.click(IDC_FRAME_YES);
   ASSERT_TRUE(run.waitForPage(SetupPage::Complete));
   const std::string log = readBytes(partnerLog_);
   EXPECT_NE(log.find("/S quorvatine quorvatine__soft"), std::string::npos) << log;
@@ -464,9 +464,9 @@ TEST_F(SetupRunTest, AFailedInstallShowsItsMessageAndEndsWithTwo) {
   SetupRun run;
   startSetup(run);
   next(run, SetupPage::Folder);
-  run.typeInto(SetupControl::kFolderEdit, L"Q:\\Tonvane Free\\");
+  run.typeInto(IDC_FOLDER_EDIT, L"Q:\\Tonvane Free\\");
   next(run, SetupPage::Shortcuts);
-  run.click(SetupControl::kNext);
+  run.click(IDC_FRAME_NEXT);
   HWND box = run.waitForMessageBox(120000);
   ASSERT_NE(box, nullptr);
   // The box is the job's, still on the Progress page, whose button row the
@@ -492,20 +492,20 @@ TEST_F(SetupRunTest, TheInterfaceLanguageFollowsTheCommandLineAndTheSystem) {
     SCOPED_TRACE(testing::PrintToString(std::wstring(c.arguments)));
     SetupRun run;
     startSetup(run, c.arguments);
-    EXPECT_EQ(windowText(run.control(SetupControl::kNext)), shown(L"&Next >", c.japanese));
-    EXPECT_EQ(windowText(run.control(SetupControl::kBack)), shown(L"< &Back", c.japanese));
-    EXPECT_EQ(windowText(run.control(SetupControl::kCancel)), shown(L"&Cancel", c.japanese));
-    EXPECT_EQ(windowText(run.control(SetupControl::kYes)), shown(L"&Yes", c.japanese));
+    EXPECT_EQ(windowText(run.control(IDC_FRAME_NEXT)), shown(L"&Next >", c.japanese));
+    EXPECT_EQ(windowText(run.control(IDC_FRAME_BACK)), shown(L"< &Back", c.japanese));
+    EXPECT_EQ(windowText(run.control(IDC_FRAME_CANCEL)), shown(L"&Cancel", c.japanese));
+    EXPECT_EQ(windowText(run.control(IDC_FRAME_YES)), shown(L"&Yes", c.japanese));
     // The frame's caption has no translation and stays.
     EXPECT_EQ(windowText(run.frame()), L"Tonvane Free");
     next(run, SetupPage::Folder);
-    EXPECT_EQ(windowText(run.control(SetupControl::kAllUsers)),
+    EXPECT_EQ(windowText(run.control(IDC_FOLDER_ALL_USERS)),
               shown(L"Install for all users", c.japanese));
-    EXPECT_EQ(windowText(run.control(SetupControl::kBrowse)), shown(L"&Reference...", c.japanese));
+    EXPECT_EQ(windowText(run.control(IDC_FOLDER_BROWSE)), shown(L"&Reference...", c.japanese));
     next(run, SetupPage::Shortcuts);
-    EXPECT_EQ(windowText(run.control(SetupControl::kSendTo)), shown(L"Send To Menu", c.japanese));
+    EXPECT_EQ(windowText(run.control(IDC_SHORTCUTS_SEND_TO)), shown(L"Send To Menu", c.japanese));
 
-    run.click(SetupControl::kCancel);
+    run.click(IDC_FRAME_CANCEL);
     HWND box = run.waitForMessageBox();
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(SetupRun::messageBoxCaption(box), shown(L"Tonvane Free Setup", c.japanese));

@@ -101,7 +101,7 @@ class UninstallRunTest : public ::testing::Test {
     ASSERT_TRUE(run.waitForPage(SetupPage::Welcome));
     next(run, SetupPage::Folder);
     if (folderExists(defaultInstallFolder())) {
-      run.click(SetupControl::kNext);
+      run.click(IDC_FRAME_NEXT);
       HWND box = run.waitForMessageBox();
       ASSERT_NE(box, nullptr);
       ASSERT_TRUE(SetupRun::answer(box, IDYES));
@@ -110,21 +110,21 @@ class UninstallRunTest : public ::testing::Test {
       next(run, SetupPage::Shortcuts);
     }
     if (sendTo) {
-      run.click(SetupControl::kSendTo);
-      ASSERT_TRUE(waitUntil([&] { return run.isChecked(SetupControl::kSendTo); }));
+      run.click(IDC_SHORTCUTS_SEND_TO);
+      ASSERT_TRUE(waitUntil([&] { return run.isChecked(IDC_SHORTCUTS_SEND_TO); }));
     }
     next(run, SetupPage::Offers, 120000);
-    run.click(SetupControl::kNo);
+    run.click(IDC_FRAME_NO);
     ASSERT_TRUE(run.waitForPage(SetupPage::Complete));
-    run.click(SetupControl::kPressRelease);
-    ASSERT_TRUE(waitUntil([&] { return !run.isChecked(SetupControl::kPressRelease); }));
-    run.click(SetupControl::kClose);
+    run.click(IDC_COMPLETE_PRESS_RELEASE);
+    ASSERT_TRUE(waitUntil([&] { return !run.isChecked(IDC_COMPLETE_PRESS_RELEASE); }));
+    run.click(IDC_FRAME_CLOSE);
     ASSERT_EQ(run.waitForExit(), 1u);
     ASSERT_TRUE(fileExists(defaultInstallFolder() + L"TonvaneUninstaller.exe"));
   }
 
   void next(SetupRun& run, SetupPage expected, DWORD milliseconds = 60000) {
-    run.click(SetupControl::kNext);
+    run.click(IDC_FRAME_NEXT);
     ASSERT_TRUE(run.waitForPage(expected, milliseconds))
         << "expected " << pageName(expected) << ", on " << pageName(run.currentPage());
   }

@@ -21,7 +21,7 @@ BOOL CALLBACK countVisible(HWND window, LPARAM data) {
 }
 
 TEST(WizardStart, WithoutItsFrameTheWizardEndsWithZeroAndShowsNothing) {
-  ASSERT_EQ(FindResourceW(nullptr, MAKEINTRESOURCEW(kFrameTemplate), MAKEINTRESOURCEW(5)), nullptr);
+  ASSERT_EQ(FindResourceW(nullptr, MAKEINTRESOURCEW(IDD_FRAME), MAKEINTRESOURCEW(5)), nullptr);
   ASSERT_EQ(initModule(), S_OK);
   test::MessageBoxWatcher watcher;
   EXPECT_EQ(runWizard(SW_SHOWNORMAL), 0);

@@ -136,7 +136,7 @@ HWND SetupRun::waitForFrame(DWORD milliseconds) {
   waitUntil(
       [this] {
         for (HWND window : topLevelWindows(processId_)) {
-          if (className(window) == L"#32770" && GetDlgItem(window, SetupControl::kPageArea) &&
+          if (className(window) == L"#32770" && GetDlgItem(window, IDC_FRAME_PAGE_AREA) &&
               isVisible(window)) {
             frame_ = window;
             return currentPage() != SetupPage::None;
@@ -153,17 +153,17 @@ namespace {
 // What a child of the page area is, told by the controls it holds.
 SetupPage pageKind(HWND child) {
   if (className(child) == L"Edit") return SetupPage::Terms;
-  if (GetDlgItem(child, SetupControl::kFolderEdit)) return SetupPage::Folder;
-  if (GetDlgItem(child, SetupControl::kStartMenu)) return SetupPage::Shortcuts;
-  if (GetDlgItem(child, SetupControl::kProgressBar)) return SetupPage::Progress;
-  if (GetDlgItem(child, SetupControl::kPluginOffer)) return SetupPage::Offers;
-  if (GetDlgItem(child, SetupControl::kPressRelease)) return SetupPage::Complete;
+  if (GetDlgItem(child, IDC_FOLDER_EDIT)) return SetupPage::Folder;
+  if (GetDlgItem(child, IDC_SHORTCUTS_START_MENU)) return SetupPage::Shortcuts;
+  if (GetDlgItem(child, IDC_PROGRESS_BAR)) return SetupPage::Progress;
+  if (GetDlgItem(child, IDC_OFFERS_PLUGIN)) return SetupPage::Offers;
+  if (GetDlgItem(child, IDC_COMPLETE_PRESS_RELEASE)) return SetupPage::Complete;
   return SetupPage::Welcome;
 }
 
 // The first child of the frame's page area that passes `wanted`.
 HWND findPageChild(HWND frame, const std::function<bool(HWND)>& wanted) {
-  HWND area = frame != nullptr ? GetDlgItem(frame, SetupControl::kPageArea) : nullptr;
+  HWND area = frame != nullptr ? GetDlgItem(frame, IDC_FRAME_PAGE_AREA) : nullptr;
   if (area == nullptr) return nullptr;
   for (HWND child = GetWindow(area, GW_CHILD); child != nullptr;
        child = GetWindow(child, GW_HWNDNEXT))
@@ -191,9 +191,9 @@ bool SetupRun::settle() {
   // empty. A message sent to the frame is answered when its thread next
   // looks at the queue, which may be before that step; so wait until the
   // frame answers and the button row has stayed the same for a while.
-  static const int kButtons[] = {SetupControl::kNext, SetupControl::kBack, SetupControl::kCancel,
-                                 SetupControl::kYes,  SetupControl::kNo,   SetupControl::kClose,
-                                 SetupControl::kTermsOk};
+  static const int kButtons[] = {IDC_FRAME_NEXT, IDC_FRAME_BACK, IDC_FRAME_CANCEL,
+                                 IDC_FRAME_YES,  IDC_FRAME_NO,   IDC_FRAME_CLOSE,
+                                 IDC_FRAME_TERMS_OK};
   auto snapshot = [this] {
     std::wstring row;
     for (int id : kButtons) {

@@ -14,37 +14,15 @@
 #include <string>
 #include <vector>
 
+// The control ids of the frame and the pages (IDC_...).
+#include "ResourceIds.h"
+
 namespace tonvane::test {
 
 // What fills the page area.
 enum class SetupPage { None, Welcome, Folder, Shortcuts, Progress, Offers, Complete, Terms };
 
 const char* pageName(SetupPage page);
-
-// Control ids of the frame and the pages.
-namespace SetupControl {
-constexpr int kClose = 1;
-constexpr int kCancel = 2;
-constexpr int kNext = 1000;
-constexpr int kBack = 1001;
-constexpr int kPageArea = 1004;
-constexpr int kYes = 1005;
-constexpr int kNo = 1006;
-constexpr int kFolderEdit = 1009;
-constexpr int kBrowse = 1010;
-constexpr int kPortable = 1011;
-constexpr int kStartMenu = 1012;
-constexpr int kDesktop = 1013;
-constexpr int kSendTo = 1014;
-constexpr int kToolbarOffer = 1014;
-constexpr int kPluginTerms = 1015;
-constexpr int kToolbarTerms = 1016;
-constexpr int kPluginOffer = 1017;
-constexpr int kTermsOk = 1018;
-constexpr int kAllUsers = 1019;
-constexpr int kProgressBar = 1020;
-constexpr int kPressRelease = 1021;
-}  // namespace SetupControl
 
 // The frame's buttons as a user sees them.
 struct ButtonState {

@@ -180,27 +180,27 @@ void progressThenOffers(Walk& walk, SetupRun& run, const char* progressShot,
 }
 
 void finish(Walk& walk, SetupRun& run, const char* completeShot) {
-  run.click(SetupControl::kNo);
+  run.click(IDC_FRAME_NO);
   if (!walk.page(SetupPage::Complete)) return;
   walk.shot(completeShot);
   // Unticked, Close opens no web page: nothing leaves this machine.
-  if (run.isChecked(SetupControl::kPressRelease)) run.click(SetupControl::kPressRelease);
-  walk.check(waitUntil([&] { return !run.isChecked(SetupControl::kPressRelease); }, 10000),
+  if (run.isChecked(IDC_COMPLETE_PRESS_RELEASE)) run.click(IDC_COMPLETE_PRESS_RELEASE);
+  walk.check(waitUntil([&] { return !run.isChecked(IDC_COMPLETE_PRESS_RELEASE); }, 10000),
              "unticking the press-release box");
-  run.click(SetupControl::kClose);
+  run.click(IDC_FRAME_CLOSE);
 }
 
 void walkDefaults(Walk& walk, SetupRun& run) {
   if (!walk.page(SetupPage::Welcome)) return;
   walk.shot("01-welcome");
-  run.click(SetupControl::kNext);
+  run.click(IDC_FRAME_NEXT);
   if (!walk.page(SetupPage::Folder)) return;
-  say("install folder: " + narrow(windowText(run.control(SetupControl::kFolderEdit))));
+  say("install folder: " + narrow(windowText(run.control(IDC_FOLDER_EDIT))));
   walk.shot("02-folder");
-  run.click(SetupControl::kNext);
+  run.click(IDC_FRAME_NEXT);
   if (!walk.page(SetupPage::Shortcuts)) return;
   walk.shot("03-shortcuts");
-  run.click(SetupControl::kNext);
+  run.click(IDC_FRAME_NEXT);
   progressThenOffers(walk, run, "04-progress", "05-offers");
   if (walk.failed()) return;
   finish(walk, run, "06-complete");
@@ -254,21 +254,21 @@ void walkReview(Walk& walk, SetupRun& run) {
   walk.shot("01-welcome");
 
   // Cancel asks first; its Cancel button keeps the setup going.
-  run.click(SetupControl::kCancel);
+  run.click(IDC_FRAME_CANCEL);
   HWND box = walk.box("the Cancel question");
   if (box == nullptr) return;
   walk.shot("02-cancel-question", box);
   walk.answer(box, IDCANCEL, "answering the Cancel question");
   if (!walk.page(SetupPage::Welcome)) return;
 
-  run.click(SetupControl::kNext);
+  run.click(IDC_FRAME_NEXT);
   if (!walk.page(SetupPage::Folder)) return;
-  const std::wstring folder = windowText(run.control(SetupControl::kFolderEdit));
+  const std::wstring folder = windowText(run.control(IDC_FOLDER_EDIT));
   say("install folder: " + narrow(folder));
   walk.shot("03-folder");
 
-  run.typeInto(SetupControl::kFolderEdit, L"");
-  run.click(SetupControl::kNext);
+  run.typeInto(IDC_FOLDER_EDIT, L"");
+  run.click(IDC_FRAME_NEXT);
   box = walk.box("the refusal of an empty folder");
   if (box == nullptr) return;
   walk.shot("04-empty-folder-refused", box);
@@ -277,32 +277,32 @@ void walkReview(Walk& walk, SetupRun& run) {
 
   // A folder that is there already: the wizard asks before installing over it.
   TempFolder existing;
-  run.typeInto(SetupControl::kFolderEdit, existing.path());
-  run.click(SetupControl::kNext);
+  run.typeInto(IDC_FOLDER_EDIT, existing.path());
+  run.click(IDC_FRAME_NEXT);
   box = walk.box("the overwrite question");
   if (box == nullptr) return;
   walk.shot("05-overwrite-question", box);
   walk.answer(box, IDNO, "answering No to the overwrite question");
   if (!walk.page(SetupPage::Folder)) return;
-  run.typeInto(SetupControl::kFolderEdit, folder);
+  run.typeInto(IDC_FOLDER_EDIT, folder);
 
-  run.click(SetupControl::kNext);
+  run.click(IDC_FRAME_NEXT);
   if (!walk.page(SetupPage::Shortcuts)) return;
   walk.shot("06-shortcuts");
-  run.click(SetupControl::kNext);
+  run.click(IDC_FRAME_NEXT);
   progressThenOffers(walk, run, "07-progress", "08-offers");
   if (walk.failed()) return;
 
-  run.click(SetupControl::kToolbarTerms);
+  run.click(IDC_OFFERS_TOOLBAR_TERMS);
   if (!walk.page(SetupPage::Terms)) return;
   walk.shot("09-toolbar-terms");
-  run.click(SetupControl::kTermsOk);
+  run.click(IDC_FRAME_TERMS_OK);
   if (!walk.page(SetupPage::Offers)) return;
   walk.shot("10-offers-after-toolbar-terms");
-  run.click(SetupControl::kPluginTerms);
+  run.click(IDC_OFFERS_PLUGIN_TERMS);
   if (!walk.page(SetupPage::Terms)) return;
   walk.shot("11-plugin-terms");
-  run.click(SetupControl::kTermsOk);
+  run.click(IDC_FRAME_TERMS_OK);
   if (!walk.page(SetupPage::Offers)) return;
   walk.shot("12-offers-after-plugin-terms");
 

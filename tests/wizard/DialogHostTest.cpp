@@ -18,7 +18,6 @@ constexpr unsigned kFrameTemplate = 300;
 constexpr unsigned kPageTemplate = 301;
 constexpr unsigned kBoundTemplate = 302;
 constexpr unsigned kMissingTemplate = 399;
-constexpr int kPageArea = 1004;
 
 // Processes this thread's messages until `done` holds or two seconds pass.
 bool pumpUntil(const std::function<bool()>& done) {
@@ -100,7 +99,7 @@ class Host : public testing::Test {
     frame = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kFrameTemplate), nullptr,
                                nullptr, 0);
     ASSERT_NE(frame, nullptr);
-    pageArea = GetDlgItem(frame, kPageArea);
+    pageArea = GetDlgItem(frame, IDC_FRAME_PAGE_AREA);
     ASSERT_NE(pageArea, nullptr);
     ShowWindow(frame, SW_SHOW);
   }

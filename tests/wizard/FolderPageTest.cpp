@@ -1,5 +1,5 @@
-// The install folder page on the setup's own frame (129) and folder page
-// (130): the proposed folders, the browsed-folder rule, the shell's browser,
+// The install folder page on the setup's own frame and folder page: the
+// proposed folders, the browsed-folder rule, the shell's browser,
 // and the check made when the user leaves the page.
 #include <windows.h>
 #include <ole2.h>
@@ -134,9 +134,9 @@ class FolderPageTest : public ::testing::Test {
  protected:
   void SetUp() override {
     HINSTANCE module = GetModuleHandleW(nullptr);
-    frame_ = CreateDialogParamW(module, MAKEINTRESOURCEW(129), nullptr, &quietDialogProcedure, 0);
+    frame_ = CreateDialogParamW(module, MAKEINTRESOURCEW(IDD_FRAME), nullptr, &quietDialogProcedure, 0);
     ASSERT_NE(frame_, nullptr);
-    page_ = CreateDialogParamW(module, MAKEINTRESOURCEW(PageTemplate::kFolder), frame_,
+    page_ = CreateDialogParamW(module, MAKEINTRESOURCEW(IDD_FOLDER_PAGE), frame_,
                                &quietDialogProcedure, 0);
     ASSERT_NE(page_, nullptr);
     state_.frameWindow = frame_;
@@ -150,7 +150,7 @@ class FolderPageTest : public ::testing::Test {
 
   std::wstring edit() const { return readFolderEdit(page_); }
   void type(const std::wstring& text) const {
-    SetDlgItemTextW(page_, FolderControl::kFolderEdit, text.c_str());
+    SetDlgItemTextW(page_, IDC_FOLDER_EDIT, text.c_str());
   }
   bool ticked(int id) const { return IsDlgButtonChecked(page_, id) == BST_CHECKED; }
   void click(int id) const { SendMessageW(GetDlgItem(page_, id), BM_CLICK, 0, 0); }
@@ -171,29 +171,29 @@ class FolderPageTest : public ::testing::Test {
 
 TEST_F(FolderPageTest, FirstVisitProposesProgramFilesAndTicksOnlyAllUsers) {
   // The opposite of the defaults first, so that each one is seen to be set.
-  click(FolderControl::kPortable);
-  ASSERT_TRUE(ticked(FolderControl::kPortable));
+  click(IDC_FOLDER_PORTABLE);
+  ASSERT_TRUE(ticked(IDC_FOLDER_PORTABLE));
   applyFolderPageDefaults(page_);
   const std::wstring expected = programFilesFromEnvironment() + L"Tonvane Free\\";
   EXPECT_EQ(defaultFolder(), expected);
   EXPECT_EQ(edit(), expected);
-  EXPECT_TRUE(ticked(FolderControl::kAllUsers));
-  EXPECT_FALSE(ticked(FolderControl::kPortable));
+  EXPECT_TRUE(ticked(IDC_FOLDER_ALL_USERS));
+  EXPECT_FALSE(ticked(IDC_FOLDER_PORTABLE));
 }
 
 TEST_F(FolderPageTest, ThePortableBoxSwitchesBetweenTheOwnFolderAndTheDefaultDroppingTypedText) {
   applyFolderPageDefaults(page_);
   type(L"D:\\Typed by hand");
-  click(FolderControl::kPortable);
+  click(IDC_FOLDER_PORTABLE);
   onPortableToggled(page_);
   EXPECT_EQ(edit(), ownFolder() + L"Tonvane Free\\");
 
   type(L"D:\\Typed again");
-  click(FolderControl::kPortable);
+  click(IDC_FOLDER_PORTABLE);
   onPortableToggled(page_);
   EXPECT_EQ(edit(), defaultFolder());
   // The all-users box is left as it was, both times.
-  EXPECT_TRUE(ticked(FolderControl::kAllUsers));
+  EXPECT_TRUE(ticked(IDC_FOLDER_ALL_USERS));
 }
 
 TEST(BrowsedInstallFolder, AddsTheFolderNameUnlessThePathHasItInTheSameCase) {
@@ -317,15 +317,15 @@ TEST_F(FolderPageTest, AnEmptyOrRelativeFolderKeepsTheUserOnThePageWithOneMessag
 }
 
 TEST_F(FolderPageTest, TheLeaveCheckWritesTheChoicesAlsoWhenTheUserStays) {
-  click(FolderControl::kPortable);
+  click(IDC_FOLDER_PORTABLE);
   std::vector<SeenBox> seen;
   ASSERT_FALSE(leaveWith(L"relative", IDOK, seen));
   EXPECT_EQ(state_.installFolder, L"relative");
   EXPECT_TRUE(state_.portable);
   EXPECT_FALSE(state_.allUsers);
 
-  click(FolderControl::kPortable);
-  click(FolderControl::kAllUsers);
+  click(IDC_FOLDER_PORTABLE);
+  click(IDC_FOLDER_ALL_USERS);
   TempFolder existing;
   ASSERT_FALSE(leaveWith(existing.path(), IDNO, seen));
   EXPECT_EQ(state_.installFolder, existing.path());
@@ -347,7 +347,7 @@ TEST_F(FolderPageTest, CancellingTheBrowserLeavesTheFolderAsTyped) {
   type(typed.path());
   {
     BrowserDriver driver(IDCANCEL);
-    onBrowse(state_, GetDlgItem(page_, FolderControl::kBrowse));
+    onBrowse(state_, GetDlgItem(page_, IDC_FOLDER_BROWSE));
     EXPECT_TRUE(driver.sawBrowser());
     EXPECT_EQ(driver.owner(), frame_);
     // The common controls here are 5.0 or later: the resizable browser with
@@ -362,7 +362,7 @@ TEST_F(FolderPageTest, ConfirmingTheBrowserOnThePreselectedFolderAddsTheFolderNa
   type(removeTrailingBackslash(typed.path()));
   {
     BrowserDriver driver(IDOK);
-    onBrowse(state_, GetDlgItem(page_, FolderControl::kBrowse));
+    onBrowse(state_, GetDlgItem(page_, IDC_FOLDER_BROWSE));
     EXPECT_TRUE(driver.sawBrowser());
   }
   EXPECT_EQ(edit(), typed.path() + L"Tonvane Free\\");

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "HeaderPainter.h"
+#include "ResourceIds.h"
 #include "SetupState.h"
 #include "TranslationTable.h"
 #include "UiHelpers.h"
@@ -80,7 +81,7 @@ class HeaderPainterTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_EQ(dpiScale(), 1.0) << "the test display is expected at 96 DPI";
     paintedState = &state_;
-    frame_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(129), nullptr,
+    frame_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_FRAME), nullptr,
                                 &headerFrameProcedure, 0);
     ASSERT_NE(frame_, nullptr);
     state_.frameWindow = frame_;

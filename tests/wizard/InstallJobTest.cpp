@@ -47,7 +47,7 @@ const std::vector<ArchiveFile>& archiveFiles() {
     std::vector<ArchiveFile> list;
     TempFolder folder;
     const std::wstring path = folder / L"209.zip";
-    const ResourceBytes archive = loadResource(ResourceId::kZip, ResourceId::kPayloadArchive);
+    const ResourceBytes archive = loadResource(ResourceId::kZip, IDR_APPLICATION_ARCHIVE);
     writeBytes(path, std::string(reinterpret_cast<const char*>(archive.data), archive.size));
     unzFile reader = unzOpen64(encodeAnsiText(path).c_str());
     if (reader == nullptr) return list;
@@ -162,11 +162,11 @@ class InstallJobTest : public ::testing::Test {
     ASSERT_TRUE(InitCommonControlsEx(&controls));
     removeEntry();
     HINSTANCE module = GetModuleHandleW(nullptr);
-    frame_ = CreateDialogParamW(module, MAKEINTRESOURCEW(129), nullptr, &quietDialogProcedure, 0);
+    frame_ = CreateDialogParamW(module, MAKEINTRESOURCEW(IDD_FRAME), nullptr, &quietDialogProcedure, 0);
     ASSERT_NE(frame_, nullptr);
-    page_ = CreateDialogParamW(module, MAKEINTRESOURCEW(134), frame_, &quietDialogProcedure, 0);
+    page_ = CreateDialogParamW(module, MAKEINTRESOURCEW(IDD_PROGRESS_PAGE), frame_, &quietDialogProcedure, 0);
     ASSERT_NE(page_, nullptr);
-    HWND bar = GetDlgItem(page_, kProgressBarId);
+    HWND bar = GetDlgItem(page_, IDC_PROGRESS_BAR);
     ASSERT_NE(bar, nullptr);
     positionsSeen.clear();
     barProcedure = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
@@ -249,7 +249,7 @@ TEST_F(InstallJobTest, ANormalInstallLeavesTheApplicationItsLogTheUninstallerAnd
   std::sort(expectedLog.begin(), expectedLog.end());
   EXPECT_EQ(logged, expectedLog);
 
-  const ResourceBytes uninstaller = loadResource(ResourceId::kExe, ResourceId::kUninstaller);
+  const ResourceBytes uninstaller = loadResource(ResourceId::kExe, IDR_UNINSTALLER);
   ASSERT_NE(uninstaller.size, 0u);
   EXPECT_EQ(readBytes(installed(L"TonvaneUninstaller.exe")),
             std::string(reinterpret_cast<const char*>(uninstaller.data), uninstaller.size));
