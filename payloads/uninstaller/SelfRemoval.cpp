@@ -12,6 +12,7 @@
 #include "PathText.h"
 #include "Paths.h"
 #include "PrivateAccess.h"
+#include "ScopedHandles.h"
 #include "Shortcuts.h"
 
 namespace tonvane {
@@ -26,21 +27,6 @@ constexpr DWORD kOriginalWait = 60000;
 // signalled.
 constexpr int kDeleteTries = 50;
 constexpr DWORD kDeleteRetryDelay = 100;
-
-class Handle {
- public:
-  explicit Handle(HANDLE handle = nullptr) : handle_(handle == INVALID_HANDLE_VALUE ? nullptr : handle) {}
-  ~Handle() {
-    if (handle_ != nullptr) CloseHandle(handle_);
-  }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  HANDLE get() const { return handle_; }
-  explicit operator bool() const { return handle_ != nullptr; }
-
- private:
-  HANDLE handle_;
-};
 
 std::vector<char> ownImage() {
   std::vector<char> bytes;
@@ -73,18 +59,15 @@ std::wstring writeCopy(PrivateAccess& access) {
     wchar_t name[40];
     std::swprintf(name, 40, L"TonvaneUninstall-%08x.exe", value);
     const std::wstring path = std::wstring(temp) + name;
-    // CREATE_NEW: a name someone prepared is never taken over.
+    // A name someone prepared is never taken over.
     bool whole = false;
     {
-      Handle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, access.get(), CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
-      if (!file) {
+      FileHandle file;
+      if (!file.createNew(path, access.get())) {
         if (GetLastError() == ERROR_FILE_EXISTS) continue;
         return std::wstring();
       }
-      DWORD written = 0;
-      whole = WriteFile(file.get(), image.data(), static_cast<DWORD>(image.size()), &written, nullptr) &&
-              written == image.size();
+      whole = file.writeAll(image.data(), image.size());
     }
     if (whole) return path;
     DeleteFileW(path.c_str());
@@ -117,20 +100,21 @@ bool startSelfRemoval(const std::wstring& installFolder) {
   // inherited one. The loader shares reading and deletion, so the copy can
   // still be started while this handle is open.
   SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
-  Handle deleteOnClose(CreateFileW(copy.c_str(), DELETE | GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                   &inherited, OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  const KernelHandle deleteOnClose(CreateFileW(copy.c_str(), DELETE | GENERIC_READ,
+                                               FILE_SHARE_READ | FILE_SHARE_DELETE, &inherited, OPEN_EXISTING,
+                                               FILE_FLAG_DELETE_ON_CLOSE, nullptr));
   if (!deleteOnClose) {
     DeleteFileW(copy.c_str());
     return false;
   }
-  HANDLE self = nullptr;
-  if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self, SYNCHRONIZE,
-                       TRUE, 0))
+  KernelHandle self;
+  if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), self.receive(),
+                       SYNCHRONIZE, TRUE, 0))
     return false;
-  Handle selfOwner(self);
 
   wchar_t number[32];
-  std::swprintf(number, 32, L"%llu", static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(self)));
+  std::swprintf(number, 32, L"%llu",
+                static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(self.get())));
   std::wstring commandLine = quoted(copy) + L" " + kFinishOption + L" " + number + L" " + quoted(installFolder);
 
   // Neither the install folder nor the copy's folder may be the copy's
@@ -143,15 +127,15 @@ bool startSelfRemoval(const std::wstring& installFolder) {
   if (!CreateProcessW(copy.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, system, &startup,
                       &process))
     return false;
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  const KernelHandle thread(process.hThread);
+  const KernelHandle child(process.hProcess);
   return true;
 }
 
-int finishSelfRemoval(HANDLE original, const std::wstring& installFolder) {
-  if (original != nullptr) {
-    WaitForSingleObject(original, kOriginalWait);
-    CloseHandle(original);
+int finishSelfRemoval(HANDLE originalProcess, const std::wstring& installFolder) {
+  {
+    const KernelHandle original(originalProcess);
+    if (original) WaitForSingleObject(original.get(), kOriginalWait);
   }
   const std::wstring folder = ensureTrailingBackslash(installFolder);
   if (folder.size() < 4 || lowerCase(folder) == lowerCase(folderOfPath(L""))) return 2;

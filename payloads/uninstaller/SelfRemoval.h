@@ -24,10 +24,11 @@ constexpr const wchar_t* kFinishOption = L"/Finish";
 // the folder then stay, and nothing else is lost).
 bool startSelfRemoval(const std::wstring& installFolder);
 
-// The copy's part: waits (a bounded time) for `original`, then deletes the
-// uninstaller in `installFolder` and the folder when it is empty. Only a
-// file named like the uninstaller is deleted, and never the folder the copy
-// itself runs from. Returns 0 when both are gone, 2 otherwise.
+// The copy's part: waits (a bounded time) for `original` and closes that
+// handle (the copy's own, inherited), then deletes the uninstaller in
+// `installFolder` and the folder when it is empty. Only a file named like
+// the uninstaller is deleted, and never the folder the copy itself runs
+// from. Returns 0 when both are gone, 2 otherwise.
 int finishSelfRemoval(HANDLE original, const std::wstring& installFolder);
 
 }  // namespace tonvane

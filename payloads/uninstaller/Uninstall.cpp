@@ -11,6 +11,7 @@
 #include "InstallLog.h"
 #include "PathText.h"
 #include "Paths.h"
+#include "ScopedHandles.h"
 #include "ShellLink.h"
 #include "UninstallRegistration.h"
 
@@ -30,20 +31,6 @@ Procedure kernelProcedure(const char* name) {
   return reinterpret_cast<Procedure>(reinterpret_cast<void*>(GetProcAddress(kernel, name)));
 }
 
-class OpenedFile {
- public:
-  explicit OpenedFile(HANDLE handle) : handle_(handle) {}
-  ~OpenedFile() {
-    if (valid()) CloseHandle(handle_);
-  }
-  OpenedFile(const OpenedFile&) = delete;
-  OpenedFile& operator=(const OpenedFile&) = delete;
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-  HANDLE get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
 
 // The path as the file system resolves it, through junctions and links
 // ("\\?\C:\..."); "" where the system cannot say.
@@ -65,9 +52,9 @@ std::wstring finalPath(HANDLE handle) {
 }
 
 std::wstring finalFolderPath(const std::wstring& folder) {
-  OpenedFile handle(CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  const KernelHandle handle(CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   return handle.valid() ? finalPath(handle.get()) : std::wstring();
 }
 
@@ -128,10 +115,10 @@ Removal removeListedFile(const std::wstring& path, const std::wstring& folderFin
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
     return Removal::Folder;
 
-  OpenedFile file(CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
-                              nullptr));
+  const KernelHandle file(CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                     OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
+                                     nullptr));
   if (!file.valid()) return isMissing(GetLastError()) ? Removal::Missing : Removal::LeftInPlace;
 
   if (!folderFinal.empty()) {
@@ -192,13 +179,10 @@ void removeLinkInto(const std::wstring& linkFolder, const std::wstring& folder) 
 
 std::vector<std::wstring> linksIn(const std::wstring& group) {
   std::vector<std::wstring> links;
-  WIN32_FIND_DATAW found = {};
-  HANDLE search = FindFirstFileW((group + L"*.lnk").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return links;
-  do {
+  for (FolderSearch search(group + L"*.lnk"); search.found(); search.next()) {
+    const WIN32_FIND_DATAW& found = search.entry();
     if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) links.push_back(group + found.cFileName);
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
+  }
   return links;
 }
 

@@ -23,6 +23,7 @@
 #include "Paths.h"
 #include "ResourceIds.h"
 #include "Resources.h"
+#include "ScopedHandles.h"
 #include "SelfRemoval.h"
 #include "StartupChecks.h"
 #include "TranslationTable.h"
@@ -37,53 +38,11 @@ constexpr wchar_t kMutexName[] = L"TonvaneUninstaller";
 // Names listed in the summary before the rest is only counted.
 constexpr std::size_t kListedNames = 12;
 
-std::vector<std::wstring> commandLineArguments() {
-  std::vector<std::wstring> arguments;
-  int count = 0;
-  wchar_t** list = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (list == nullptr) return arguments;
-  for (int i = 0; i < count; ++i) arguments.emplace_back(list[i]);
-  LocalFree(list);
-  return arguments;
-}
-
 std::wstring caption() { return translateText(L"Tonvane Free Uninstall"); }
 
 int showMessage(HWND owner, const std::wstring& text, UINT flags) {
   return MessageBoxW(owner, text.c_str(), caption().c_str(), flags);
 }
-
-class InstanceMutex {
- public:
-  InstanceMutex() : handle_(CreateMutexW(nullptr, TRUE, kMutexName)) {
-    first_ = handle_ != nullptr && GetLastError() != ERROR_ALREADY_EXISTS;
-  }
-  ~InstanceMutex() {
-    if (handle_ == nullptr) return;
-    if (first_) ReleaseMutex(handle_);
-    CloseHandle(handle_);
-  }
-  InstanceMutex(const InstanceMutex&) = delete;
-  InstanceMutex& operator=(const InstanceMutex&) = delete;
-  bool first() const { return first_; }
-
- private:
-  HANDLE handle_;
-  bool first_ = false;
-};
-
-class ComSession {
- public:
-  ComSession() : initialized_(SUCCEEDED(CoInitialize(nullptr))) {}
-  ~ComSession() {
-    if (initialized_) CoUninitialize();
-  }
-  ComSession(const ComSession&) = delete;
-  ComSession& operator=(const ComSession&) = delete;
-
- private:
-  bool initialized_;
-};
 
 INT_PTR CALLBACK progressProcedure(HWND, UINT message, WPARAM, LPARAM) {
   // Nothing to answer: the removal cannot be stopped halfway, so the window
@@ -173,19 +132,6 @@ std::wstring summary(const UninstallOutcome& outcome) {
   return text;
 }
 
-// The common controls were loaded by hardenDllSearch; the progress bar's
-// class is registered through them, not through an import.
-void registerProgressBar() {
-  using Procedure = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-  HMODULE controls = GetModuleHandleW(L"comctl32.dll");
-  if (controls == nullptr) return;
-  const auto initialize =
-      reinterpret_cast<Procedure>(reinterpret_cast<void*>(GetProcAddress(controls, "InitCommonControlsEx")));
-  if (initialize == nullptr) return;
-  INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_PROGRESS_CLASS};
-  initialize(&classes);
-}
-
 // "Online help" as the setup names the link in either language; the
 // Japanese name from this program's table whatever the interface is now.
 std::vector<std::wstring> helpLinkNames() {
@@ -193,7 +139,7 @@ std::vector<std::wstring> helpLinkNames() {
   const ResourceBytes bytes = loadResource(ResourceId::kText, IDR_JAPANESE_TABLE);
   IniDocument table;
   table.unescapeOnLoad = true;
-  if (table.loadText(decodeCodePageText(bytes.data, bytes.size, 932))) {
+  if (table.loadText(decodeShiftJisText(bytes.data, bytes.size))) {
     const int section = table.findSection(L"Text");
     if (section >= 0) {
       if (const std::wstring* japanese = table.sectionEntries(section).lookup(L"Online help"))
@@ -214,7 +160,7 @@ int uninstall(const UninstallerOptions& options) {
                   MB_YESNO | MB_ICONQUESTION) != IDYES)
     return 1;
 
-  ComSession com;
+  const ComInitialization com;
   const std::wstring folder = folderOfPath(L"");
   LinkFolders links = systemLinkFolders();
   links.helpLinkNames = helpLinkNames();
@@ -222,7 +168,7 @@ int uninstall(const UninstallerOptions& options) {
   if (options.silent) {
     outcome = removeInstallation(folder, links);
   } else {
-    registerProgressBar();
+    registerCommonControls(ICC_PROGRESS_CLASS);
     ProgressWindow window;
     outcome = removeInstallation(folder, links,
                                  [&window](std::size_t done, std::size_t total) { window.show(done, total); });
@@ -246,7 +192,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   }
 
   InstanceMutex instance;
-  if (!instance.first()) return 1;
+  if (!instance.take(kMutexName)) return 1;
   if (japaneseInterface(languageCode(arguments), GetUserDefaultLangID()))
     loadTranslationResource(IDR_JAPANESE_TABLE);
 

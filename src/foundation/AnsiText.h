@@ -13,6 +13,14 @@ namespace tonvane {
 // Exactly `count` bytes in the given code page; an empty run gives "".
 std::wstring decodeCodePageText(const void* bytes, std::size_t count, unsigned codePage);
 
+// Shift-JIS, the code page of the texts the setup carries (the translation
+// tables, the partners' terms): read as such on every system, since the
+// thread's own code page would make mojibake of them anywhere but in Japan.
+constexpr unsigned kShiftJisCodePage = 932;
+inline std::wstring decodeShiftJisText(const void* bytes, std::size_t count) {
+  return decodeCodePageText(bytes, count, kShiftJisCodePage);
+}
+
 // Exactly `count` bytes in the calling thread's ANSI code page.
 std::wstring decodeAnsiText(const void* bytes, std::size_t count);
 

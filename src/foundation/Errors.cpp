@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "FaultTranslator.h"
+#include "ScopedHandles.h"
 
 namespace tonvane {
 
@@ -29,13 +30,12 @@ std::wstring errorMessage(std::int32_t value) {
 
 std::wstring systemErrorText() {
   std::wstring text;
-  wchar_t* message = nullptr;
+  LocalMemory<wchar_t*> message;
   const DWORD length = FormatMessageW(
       FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
       nullptr, GetLastError(), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-      reinterpret_cast<wchar_t*>(&message), 0, nullptr);
-  if (length != 0 && message != nullptr) text.assign(message, length);
-  if (message != nullptr) LocalFree(message);
+      reinterpret_cast<wchar_t*>(message.receive()), 0, nullptr);
+  if (length != 0 && message) text.assign(message.get(), length);
 
   if (lastFault.recorded) {
     wchar_t line[160];

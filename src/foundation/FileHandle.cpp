@@ -1,6 +1,7 @@
 #include "FileHandle.h"
 
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "AnsiText.h"
@@ -18,26 +19,36 @@ bool FileHandle::open(const std::wstring& path, bool read, bool write, bool shar
   if (shareWrite) share |= FILE_SHARE_WRITE;
   const DWORD disposition = read ? OPEN_EXISTING : (write ? CREATE_ALWAYS : OPEN_EXISTING);
 
-  HANDLE handle = CreateFileW(path.c_str(), access, share, nullptr, disposition,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return false;
+  return hold(KernelHandle(CreateFileW(path.c_str(), access, share, nullptr, disposition,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr)),
+              path);
+}
+
+bool FileHandle::createNew(const std::wstring& path, SECURITY_ATTRIBUTES* security) {
+  return hold(KernelHandle(CreateFileW(path.c_str(), GENERIC_WRITE, 0, security, CREATE_NEW,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr)),
+              path);
+}
+
+bool FileHandle::hold(KernelHandle opened, const std::wstring& path) {
+  if (!opened) return false;
   close();
-  handle_ = handle;
+  handle_ = std::move(opened);
   path_ = path;
   return true;
 }
 
 std::uint32_t FileHandle::read(void* buffer, std::uint32_t length) {
-  if (handle_ == nullptr) return 0;
+  if (!isOpen()) return 0;
   DWORD count = 0;
-  if (!ReadFile(handle_, buffer, length, &count, nullptr)) return 0;
+  if (!ReadFile(handle_.get(), buffer, length, &count, nullptr)) return 0;
   return count;
 }
 
 std::uint32_t FileHandle::write(const void* bytes, std::uint32_t length) {
-  if (handle_ == nullptr) return 0;
+  if (!isOpen()) return 0;
   DWORD count = 0;
-  if (!WriteFile(handle_, bytes, length, &count, nullptr)) return 0;
+  if (!WriteFile(handle_.get(), bytes, length, &count, nullptr)) return 0;
   return count;
 }
 
@@ -55,22 +66,21 @@ bool FileHandle::writeAll(const void* bytes, std::size_t length) {
 }
 
 std::uint64_t FileHandle::size() const {
-  if (handle_ == nullptr) return 0;
+  if (!isOpen()) return 0;
   DWORD high = 0;
   SetLastError(NO_ERROR);
-  const DWORD low = GetFileSize(handle_, &high);
+  const DWORD low = GetFileSize(handle_.get(), &high);
   if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return 0;
   return (static_cast<std::uint64_t>(high) << 32) | low;
 }
 
 void FileHandle::close() {
-  if (handle_ != nullptr) CloseHandle(handle_);
-  handle_ = nullptr;
+  handle_.close();
   path_.clear();
 }
 
 bool FileHandle::readAllText(std::int32_t chunkSize, std::wstring& text) {
-  if (handle_ == nullptr || chunkSize <= 0) return false;
+  if (!isOpen() || chunkSize <= 0) return false;
   text.clear();
 
   std::vector<char> chunk;
@@ -98,7 +108,7 @@ bool FileHandle::readAllText(std::int32_t chunkSize, std::wstring& text) {
 }
 
 bool FileHandle::writeText(const std::wstring& text) {
-  if (handle_ == nullptr || text.empty()) return false;
+  if (!isOpen() || text.empty()) return false;
   const std::string bytes = encodeAnsiText(text);
   return write(bytes.data(), static_cast<std::uint32_t>(bytes.size())) != 0;
 }

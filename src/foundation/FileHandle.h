@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "ScopedHandles.h"
+
 namespace tonvane {
 
 class FileHandle {
@@ -17,13 +19,19 @@ class FileHandle {
   FileHandle& operator=(const FileHandle&) = delete;
 
   // CreateFileW: access from `read`/`write`; OPEN_EXISTING whenever `read` is
-  // set, otherwise CREATE_ALWAYS for `write`.
+  // set, otherwise CREATE_ALWAYS for `write`. On failure the file held
+  // before stays open and the last error is CreateFileW's.
   bool open(const std::wstring& path, bool read, bool write, bool shareRead, bool shareWrite);
 
   // The two modes in use: a text file read while others may read and write
   // it, and a file created (or emptied) for writing with no sharing.
   bool openForReadingText(const std::wstring& path) { return open(path, true, false, true, true); }
   bool openForCreating(const std::wstring& path) { return open(path, false, true, false, false); }
+
+  // A file that must not exist yet (CREATE_NEW), for writing, not shared,
+  // with `security` (null: what the folder hands down). A name someone else
+  // prepared is never taken over: false, last error ERROR_FILE_EXISTS.
+  bool createNew(const std::wstring& path, SECURITY_ATTRIBUTES* security);
 
   // One ReadFile / WriteFile; 0 when closed, at end of file or on failure.
   std::uint32_t read(void* buffer, std::uint32_t length);
@@ -48,11 +56,14 @@ class FileHandle {
   // text, a closed file, or when nothing was written.
   bool writeText(const std::wstring& text);
 
-  bool isOpen() const { return handle_ != nullptr; }
+  bool isOpen() const { return handle_.valid(); }
   const std::wstring& path() const { return path_; }
 
  private:
-  HANDLE handle_ = nullptr;
+  // Takes an opened handle in place of the one held; false for none.
+  bool hold(KernelHandle opened, const std::wstring& path);
+
+  KernelHandle handle_;
   std::wstring path_;
 };
 

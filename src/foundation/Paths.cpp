@@ -26,20 +26,40 @@ std::wstring folderOfPath(const std::wstring& path) {
 }
 
 namespace {
-bool isFolder(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
+// INVALID_FILE_ATTRIBUTES for a path that is missing or cannot be asked about.
+DWORD attributesOf(const std::wstring& path) { return GetFileAttributesW(path.c_str()); }
 }  // namespace
 
+bool isExistingPath(const std::wstring& path) { return attributesOf(path) != INVALID_FILE_ATTRIBUTES; }
+
+bool pathHasAttributes(const std::wstring& path, std::uint32_t attributes) {
+  const DWORD found = attributesOf(path);
+  return found != INVALID_FILE_ATTRIBUTES && (found & attributes) == attributes;
+}
+
+bool isExistingFolder(const std::wstring& path) { return pathHasAttributes(path, FILE_ATTRIBUTE_DIRECTORY); }
+
+bool isExistingFile(const std::wstring& path) {
+  const DWORD found = attributesOf(path);
+  return found != INVALID_FILE_ATTRIBUTES && (found & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool FileDeletedOnExit::remove() {
+  if (removed_) return true;
+  removed_ = true;
+  if (DeleteFileW(path_.c_str())) return true;
+  const DWORD error = GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
 bool ensureFolder(const std::wstring& path) {
-  if (isFolder(path)) return true;
+  if (isExistingFolder(path)) return true;
   if (path.empty()) return true;
   const std::size_t slash = path.rfind(L'\\');
   if (slash == std::wstring::npos) return false;
   if (!ensureFolder(path.substr(0, slash))) return false;
   CreateDirectoryW(path.c_str(), nullptr);
-  return isFolder(path);
+  return isExistingFolder(path);
 }
 
 }  // namespace tonvane

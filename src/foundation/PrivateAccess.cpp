@@ -2,49 +2,46 @@
 
 #include <sddl.h>
 
+#include "Paths.h"
+
 namespace tonvane {
 
 PrivateAccess::PrivateAccess() {
   if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kPrivateAccessList, SDDL_REVISION_1,
-                                                            &descriptor_, nullptr))
-    descriptor_ = nullptr;
-}
-
-PrivateAccess::~PrivateAccess() {
-  if (descriptor_ != nullptr) LocalFree(descriptor_);
+                                                            descriptor_.receive(), nullptr))
+    descriptor_.release();  // whatever the failed call left there is not ours
 }
 
 SECURITY_ATTRIBUTES* PrivateAccess::get(bool inheritableHandle) {
-  if (descriptor_ == nullptr) return nullptr;
+  if (!descriptor_) return nullptr;
   attributes_.nLength = sizeof attributes_;
-  attributes_.lpSecurityDescriptor = descriptor_;
+  attributes_.lpSecurityDescriptor = descriptor_.get();
   attributes_.bInheritHandle = inheritableHandle ? TRUE : FALSE;
   return &attributes_;
 }
 
 bool processIsElevated() {
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
   TOKEN_ELEVATION elevation = {};
-  DWORD size = 0;
-  const BOOL answered = GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size);
-  CloseHandle(token);
-  if (answered) return elevation.TokenIsElevated != 0;
+  {
+    KernelHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.receive())) return false;
+    DWORD size = 0;
+    if (GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size))
+      return elevation.TokenIsElevated != 0;
+  }
   // Before elevation existed, an administrator always had full rights.
   BOOL member = FALSE;
   SID_IDENTIFIER_AUTHORITY authority = SECURITY_NT_AUTHORITY;
-  PSID administrators = nullptr;
+  AllocatedSid administrators;
   if (!AllocateAndInitializeSid(&authority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0,
-                                0, 0, 0, 0, &administrators))
+                                0, 0, 0, 0, administrators.receive()))
     return false;
-  if (!CheckTokenMembership(nullptr, administrators, &member)) member = FALSE;
-  FreeSid(administrators);
+  if (!CheckTokenMembership(nullptr, administrators.get(), &member)) member = FALSE;
   return member != FALSE;
 }
 
 bool isReparsePoint(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  return pathHasAttributes(path, FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 }  // namespace tonvane

@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "ScopedHandles.h"
+
 namespace tonvane {
 
 // Security attributes carrying that access list, for CreateFileW and
@@ -17,7 +19,6 @@ namespace tonvane {
 class PrivateAccess {
  public:
   PrivateAccess();
-  ~PrivateAccess();
   PrivateAccess(const PrivateAccess&) = delete;
   PrivateAccess& operator=(const PrivateAccess&) = delete;
 
@@ -25,10 +26,10 @@ class PrivateAccess {
   SECURITY_ATTRIBUTES* get(bool inheritableHandle = false);
 
   // The descriptor itself (null when it could not be built).
-  PSECURITY_DESCRIPTOR descriptor() const { return descriptor_; }
+  PSECURITY_DESCRIPTOR descriptor() const { return descriptor_.get(); }
 
  private:
-  PSECURITY_DESCRIPTOR descriptor_ = nullptr;
+  LocalMemory<PSECURITY_DESCRIPTOR> descriptor_;
   SECURITY_ATTRIBUTES attributes_ = {};
 };
 

@@ -19,6 +19,13 @@ HMODULE loadSystemLibrary(const wchar_t* fileName) {
   return LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
+BOOL querySystemVersion(OSVERSIONINFOW* info) {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  return GetVersionExW(info);
+#pragma GCC diagnostic pop
+}
+
 FARPROC systemProcedure(const wchar_t* fileName, const char* procedure) {
   // Not GetModuleHandleW: a bare name would match a same-named DLL from
   // anywhere that happens to be loaded already.

@@ -20,4 +20,10 @@ HMODULE loadSystemLibrary(const wchar_t* fileName);
 // The export of a system DLL, or null.
 FARPROC systemProcedure(const wchar_t* fileName, const char* procedure);
 
+// GetVersionExW. Deprecated, and lied to by the compatibility layer about
+// versions after 8, but truthful about the platform id and about Vista,
+// which is all the program asks of it. The caller sets
+// dwOSVersionInfoSize.
+BOOL querySystemVersion(OSVERSIONINFOW* info);
+
 }  // namespace tonvane

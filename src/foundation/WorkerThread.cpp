@@ -70,7 +70,7 @@ WorkerThread* start(WorkerThread* record, void* owner, WorkerThread::Procedure p
   record->owner = owner;
   record->procedure = procedure;
   record->ownerOffset = ownerOffset;
-  record->handle = nullptr;
+  record->handle.close();
   record->stopRequested = 0;
   record->reserved = 0;
   record->startFailed = 0;
@@ -78,11 +78,11 @@ WorkerThread* start(WorkerThread* record, void* owner, WorkerThread::Procedure p
   // Held until the handle is settled, so the new thread cannot clear it
   // before this function is done with it.
   ScopedLock hold(record->lock);
-  record->handle = CreateThread(nullptr, 0, threadMain, record, CREATE_SUSPENDED, nullptr);
+  record->handle.reset(CreateThread(nullptr, 0, threadMain, record, CREATE_SUSPENDED, nullptr));
   bool resumed = false;
-  if (record->handle != nullptr) {
-    SetThreadPriority(record->handle, THREAD_PRIORITY_IDLE);
-    resumed = ResumeThread(record->handle) != static_cast<DWORD>(-1);
+  if (record->handle.valid()) {
+    SetThreadPriority(record->handle.get(), THREAD_PRIORITY_IDLE);
+    resumed = ResumeThread(record->handle.get()) != static_cast<DWORD>(-1);
   }
   if (!resumed) {
     record->startFailed = 1;
@@ -93,29 +93,25 @@ WorkerThread* start(WorkerThread* record, void* owner, WorkerThread::Procedure p
 
 bool isRunning(WorkerThread* record) {
   ScopedLock hold(record->lock);
-  return record->handle != nullptr;
+  return record->handle.valid();
 }
 
 void terminate(WorkerThread* record) {
   ScopedLock hold(record->lock);
-  if (record->handle == nullptr) return;
+  if (!record->handle.valid()) return;
   DWORD exitCode = 0;
-  GetExitCodeThread(record->handle, &exitCode);
-  TerminateThread(record->handle, exitCode);
-  CloseHandle(record->handle);
-  record->handle = nullptr;
+  GetExitCodeThread(record->handle.get(), &exitCode);
+  TerminateThread(record->handle.get(), exitCode);
+  record->handle.close();
 }
 
 DWORD WINAPI threadMain(void* parameter) {
   auto* record = static_cast<WorkerThread*>(parameter);
   runGuarded(record);
-  // The thread's last use of the record: once the handle is null the owner
-  // may delete it.
+  // The thread's last use of the record: once the handle is closed the
+  // owner may delete it.
   ScopedLock hold(record->lock);
-  if (record->handle != nullptr) {
-    CloseHandle(record->handle);
-    record->handle = nullptr;
-  }
+  record->handle.close();
   return 0;
 }
 

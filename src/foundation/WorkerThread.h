@@ -3,20 +3,22 @@
 // box ("Exception") instead of ending the process. The owner polls whether it
 // still runs, and at teardown waits for its end without a time-out.
 //
-//   void stage(void* state, WorkerThread* record);  // a plain function
-//   WorkerThread* worker = start(new WorkerThread, &setupState, &stage, 0);
+//   void stage(void* offers, WorkerThread* record);  // a plain function
+//   OwnedWorker worker(start(new WorkerThread, &offers, &stage, 0));
 //   ...
-//   shutdown(worker);  // waits, then deletes the record
+//   worker.reset();  // or its end: waits, then deletes the record
 #pragma once
 
 #include <windows.h>
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "CriticalSection.h"
 #include "Errors.h"
+#include "ScopedHandles.h"
 
 namespace tonvane {
 
@@ -25,9 +27,9 @@ struct WorkerThread {
   using Procedure = void (*)(void* object, WorkerThread* record);
 
   void* owner = nullptr;
-  // From a successful start until the thread itself ends; null means the
+  // From a successful start until the thread itself ends; empty means the
   // thread does not run. Guarded by `lock`.
-  HANDLE handle = nullptr;
+  KernelHandle handle;
   Procedure procedure = nullptr;
   std::int32_t ownerOffset = 0;
   CriticalSection lock;  // guards `handle` only
@@ -57,6 +59,13 @@ DWORD WINAPI threadMain(void* record);
 // for as long as it takes, an open report box included) until the thread
 // has ended, then deletes the record. A null record is ignored.
 void shutdown(WorkerThread* record);
+
+// The owner of a started worker: its end (or reset) stops and joins the
+// thread and frees the record, as shutdown does.
+struct WorkerShutdown {
+  void operator()(WorkerThread* record) const { shutdown(record); }
+};
+using OwnedWorker = std::unique_ptr<WorkerThread, WorkerShutdown>;
 
 // The guard's two warning boxes, on the calling thread, owned by the desktop
 // so the wizard's windows keep working while one is open. Both block until

@@ -7,7 +7,6 @@ namespace tonvane {
 
 namespace {
 
-constexpr unsigned kShiftJis = 932;
 constexpr int kWindowTextCapacity = 1024;
 
 bool translateTree(HWND window, const EntryTable& table, bool withSiblings) {
@@ -59,7 +58,7 @@ bool translateWindow(HWND window) {
 
 void loadTranslationResource(unsigned resourceId) {
   const ResourceBytes bytes = loadResource(ResourceId::kText, resourceId);
-  const std::wstring text = decodeCodePageText(bytes.data, bytes.size, kShiftJis);
+  const std::wstring text = decodeShiftJisText(bytes.data, bytes.size);
   TranslationTable& table = TranslationTable::instance();
   ScopedLock hold(table.lock());
   table.loadText(text);

@@ -45,27 +45,6 @@ bool writePayload(const wchar_t* type, unsigned id, const std::wstring& path) {
   return writeResourceToFile(payload, path);
 }
 
-// Deletes the archive on every way out once it was written, so that a
-// failed run leaves no copy of it in the staging folder either.
-class ArchiveFile {
- public:
-  explicit ArchiveFile(std::wstring path) : path_(std::move(path)) {}
-  ~ArchiveFile() { remove(); }
-  ArchiveFile(const ArchiveFile&) = delete;
-  ArchiveFile& operator=(const ArchiveFile&) = delete;
-
-  const std::wstring& path() const { return path_; }
-  void written() { written_ = true; }
-  void remove() {
-    if (written_) DeleteFileW(path_.c_str());
-    written_ = false;
-  }
-
- private:
-  std::wstring path_;
-  bool written_ = false;
-};
-
 // A staging folder the job made for itself goes with the job; one it was
 // given belongs to the caller.
 class OwnStagingFolder {
@@ -134,10 +113,10 @@ bool runInstallJob(const InstallChoices& choices, const std::wstring& stagingFol
   // Declared before the archive, so the archive is deleted before its folder.
   OwnStagingFolder staging(stagingFolder);
   if (staging.path().empty()) return reportFailure(owner);
-  ArchiveFile archive(staging.path() + kArchiveFileName);
+  // A failed run leaves no copy of the archive in the staging folder either.
+  FileDeletedOnExit archive(staging.path() + kArchiveFileName);
   if (!writePayload(ResourceId::kZip, IDR_APPLICATION_ARCHIVE, archive.path()))
     return reportFailure(owner);
-  archive.written();
   // Held against writes and deletion until it is extracted, and checked
   // against the bytes the setup carries: an archive swapped in the temporary
   // folder is never extracted by this elevated program.

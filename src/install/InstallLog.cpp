@@ -17,10 +17,6 @@ std::wstring comparedForm(const std::wstring& longForm) {
   return removeTrailingBackslash(lowerCase(longForm));
 }
 
-bool exists(const std::wstring& path) {
-  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 }  // namespace
 
 bool samePath(const std::wstring& a, const std::wstring& b) {
@@ -28,7 +24,7 @@ bool samePath(const std::wstring& a, const std::wstring& b) {
 }
 
 bool PathList::addExistingPath(const std::wstring& path) {
-  if (!exists(path)) return false;
+  if (!isExistingPath(path)) return false;
   if (!comparedForms_.insert(comparedForm(longNames_.longForm(path))).second) return false;
   paths_.push_back(path);
   return true;
@@ -59,8 +55,7 @@ bool loadInstallLog(const std::wstring& logPath, PathList& list) {
 
 bool saveInstallLog(const PathList& list, const std::wstring& logPath) {
   // Windows refuses to replace a read-only file, and so do we, everywhere.
-  const DWORD attributes = GetFileAttributesW(logPath.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return false;
+  if (pathHasAttributes(logPath, FILE_ATTRIBUTE_READONLY)) return false;
 
   const std::string bytes = encodeAnsiText(installLogText(list.paths()));
 

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "ScopedHandles.h"
+
 namespace tonvane {
 
 namespace {
@@ -62,16 +64,12 @@ const LongNames::Listing& LongNames::listing(const std::wstring& folder, bool re
   if (found != folders_.end() && !refresh) return found->second;
 
   Listing entries;
-  WIN32_FIND_DATAW data;
-  HANDLE search = FindFirstFileW((folder + L"*").c_str(), &data);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = data.cFileName;
-      if (name == L"." || name == L"..") continue;
-      entries[upper(name)] = name;
-      if (data.cAlternateFileName[0] != L'\0') entries.emplace(upper(data.cAlternateFileName), name);
-    } while (FindNextFileW(search, &data));
-    FindClose(search);
+  for (FolderSearch search(folder + L"*"); search.found(); search.next()) {
+    const WIN32_FIND_DATAW& data = search.entry();
+    const std::wstring name = data.cFileName;
+    if (name == L"." || name == L"..") continue;
+    entries[upper(name)] = name;
+    if (data.cAlternateFileName[0] != L'\0') entries.emplace(upper(data.cAlternateFileName), name);
   }
   return folders_[key] = std::move(entries);
 }

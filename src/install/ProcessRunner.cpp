@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "ScopedHandles.h"
 #include "SystemLibrary.h"
 
 namespace tonvane {
@@ -41,11 +42,11 @@ std::uint32_t runAndWait(const std::wstring& program, const std::wstring& argume
                       workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup,
                       &process))
     return 0;
-  CloseHandle(process.hThread);
-  WaitForSingleObject(process.hProcess, INFINITE);
+  const KernelHandle thread(process.hThread);
+  const KernelHandle child(process.hProcess);
+  WaitForSingleObject(child.get(), INFINITE);
   DWORD code = 0;
-  if (!GetExitCodeProcess(process.hProcess, &code)) code = 0;
-  CloseHandle(process.hProcess);
+  if (!GetExitCodeProcess(child.get(), &code)) code = 0;
   return code;
 }
 

@@ -4,6 +4,9 @@
 #include <shlobj.h>
 #include <shellapi.h>
 
+#include "Paths.h"
+#include "ScopedHandles.h"
+
 namespace tonvane {
 
 std::wstring specialFolderPath(int csidl) {
@@ -47,9 +50,7 @@ bool deleteFileOrShellDelete(const std::wstring& path) {
   // The shell would take wildcards as a pattern and a folder with its whole
   // tree; this removes one file, nothing more.
   if (path.empty() || path.find_first_of(L"*?") != std::wstring::npos) return false;
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-    return false;
+  if (isExistingFolder(path)) return false;
 
   std::wstring from = path;
   from.push_back(L'\0');  // the list ends with a second zero

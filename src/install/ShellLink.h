@@ -8,34 +8,6 @@
 
 namespace tonvane {
 
-// Owns one COM interface pointer and releases it once.
-template <typename Interface>
-class ComPointer {
- public:
-  ComPointer() = default;
-  ~ComPointer() { reset(); }
-  ComPointer(const ComPointer&) = delete;
-  ComPointer& operator=(const ComPointer&) = delete;
-
-  Interface* get() const { return pointer_; }
-  Interface* operator->() const { return pointer_; }
-  explicit operator bool() const { return pointer_ != nullptr; }
-
-  // For an out-parameter: releases what is held and hands out the slot.
-  void** receive() {
-    reset();
-    return reinterpret_cast<void**>(&pointer_);
-  }
-
-  void reset() {
-    if (pointer_ != nullptr) pointer_->Release();
-    pointer_ = nullptr;
-  }
-
- private:
-  Interface* pointer_ = nullptr;
-};
-
 // SHGetSpecialFolderPathW of a CSIDL number, the shell creating the folder
 // when it is missing; without a trailing backslash. "" on failure.
 std::wstring specialFolderPath(int csidl);

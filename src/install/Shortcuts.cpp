@@ -15,11 +15,6 @@ namespace tonvane {
 
 namespace {
 
-bool isExistingFile(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
 std::wstring folderWithBackslash(int csidl) {
   return ensureTrailingBackslash(specialFolderPath(csidl));
 }

@@ -38,25 +38,12 @@ bool hasDefaultValue(const wchar_t* subkey) {
   return SHGetValueW(HKEY_CLASSES_ROOT, subkey, nullptr, &type, value, &bytes) == ERROR_SUCCESS;
 }
 
-// The archive is written only to be extracted; it goes again on every way
-// out, a fault inside the extraction included, since it is never listed
-// for the teardown.
-class StagedArchive {
- public:
-  explicit StagedArchive(std::wstring path) : path_(std::move(path)) {}
-  ~StagedArchive() { DeleteFileW(path_.c_str()); }
-  StagedArchive(const StagedArchive&) = delete;
-  StagedArchive& operator=(const StagedArchive&) = delete;
-  const std::wstring& path() const { return path_; }
-
- private:
-  std::wstring path_;
-};
-
 // Writes one offer's archive into the staging folder, extracts it there,
 // lists what came out for the teardown and returns its installer.
 std::wstring stageOffer(SetupState& state, unsigned resourceId, const wchar_t* archiveName) {
-  StagedArchive archive(state.stagingFolder + archiveName);
+  // Written only to be extracted, and never listed for the teardown: it
+  // goes again on every way out, a fault inside the extraction included.
+  const FileDeletedOnExit archive(state.stagingFolder + archiveName);
   const ResourceBytes payload = loadResource(ResourceId::kZip, resourceId);
   if (!writeResourceToFile(payload, archive.path())) return std::wstring();
   // Held and checked until extracted, as the application archive is.

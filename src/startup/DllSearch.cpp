@@ -1,5 +1,7 @@
 #include "DllSearch.h"
 
+#include <commctrl.h>
+
 #include "SystemLibrary.h"
 
 namespace tonvane {
@@ -29,11 +31,7 @@ FARPROC kernelProcedure(const char* name) {
 OSVERSIONINFOW systemVersion() {
   OSVERSIONINFOW version = {};
   version.dwOSVersionInfoSize = sizeof version;
-  // Deprecated, but it answers Vista truthfully, which is all asked here.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-  if (!GetVersionExW(&version)) version = {};
-#pragma GCC diagnostic pop
+  if (!querySystemVersion(&version)) version = {};
   return version;
 }
 
@@ -63,6 +61,21 @@ void hardenDllSearch() {
   // name on purpose: the manifest binds that name to the side-by-side
   // version 6, which a full path into the system folder would bypass.
   LoadLibraryW(L"comctl32.dll");
+}
+
+void registerCommonControls(DWORD classes) {
+  using InitCommonControlsExProcedure = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  // Another reference to the module loaded above, the version 6 the manifest
+  // binds the name to; it stays for the process's life, like the first.
+  HMODULE controls = LoadLibraryW(L"comctl32.dll");
+  if (controls == nullptr) return;
+  auto initialize = reinterpret_cast<InitCommonControlsExProcedure>(
+      reinterpret_cast<void*>(GetProcAddress(controls, "InitCommonControlsEx")));
+  if (initialize == nullptr) return;
+  INITCOMMONCONTROLSEX record = {};
+  record.dwSize = sizeof record;
+  record.dwICC = classes;
+  initialize(&record);
 }
 
 }  // namespace tonvane

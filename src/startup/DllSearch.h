@@ -25,4 +25,9 @@ bool mayRestrictDllSearch(const OSVERSIONINFOW& version, bool loaderHasDefaultDi
 // does not import at load time.
 void hardenDllSearch();
 
+// Registers the window classes of the common controls named by `classes`
+// (ICC_ flags) through InitCommonControlsEx of the module hardenDllSearch
+// loaded; nothing happens when it cannot be found.
+void registerCommonControls(DWORD classes);
+
 }  // namespace tonvane

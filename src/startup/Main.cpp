@@ -10,31 +10,11 @@
 #include "DllSearch.h"
 #include "MessageLoop.h"
 #include "PayloadCheck.h"
+#include "ScopedHandles.h"
 #include "SetupWizard.h"
 #include "StartupChecks.h"
 #include "TranslationTable.h"
 #include "WorkerThread.h"
-
-namespace {
-
-using InitCommonControlsExProcedure = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-
-// The common controls are loaded by hardenDllSearch, after the search is
-// restricted, not imported (see there); this takes another reference to the
-// same module, the version 6 the manifest binds the name to.
-void initCommonControls() {
-  HMODULE controls = LoadLibraryW(L"comctl32.dll");
-  if (controls == nullptr) return;
-  auto initialize = reinterpret_cast<InitCommonControlsExProcedure>(
-      reinterpret_cast<void*>(GetProcAddress(controls, "InitCommonControlsEx")));
-  if (initialize == nullptr) return;
-  INITCOMMONCONTROLSEX classes = {};
-  classes.dwSize = sizeof classes;
-  classes.dwICC = ICC_BAR_CLASSES;
-  initialize(&classes);
-}
-
-}  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
   // First of all, before any DLL is loaded by name.
@@ -50,17 +30,17 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
     return 1;
   }
 
-  CoInitialize(nullptr);
-  // Makes sure user32 has set up the thread's window state before the
-  // common controls register their classes.
-  DefWindowProcW(nullptr, WM_NULL, 0, 0);
-  initCommonControls();
-  tonvane::initModule();
-
-  const int exitCode = tonvane::runWizard(showCommand);
-
-  tonvane::termModule();
-  CoUninitialize();
+  int exitCode = 0;
+  {
+    const tonvane::ComInitialization com;
+    // Makes sure user32 has set up the thread's window state before the
+    // common controls register their classes.
+    DefWindowProcW(nullptr, WM_NULL, 0, 0);
+    tonvane::registerCommonControls(ICC_BAR_CLASSES);
+    tonvane::initModule();
+    exitCode = tonvane::runWizard(showCommand);
+    tonvane::termModule();
+  }
   tonvane::releaseInstance();
   return exitCode;
 }

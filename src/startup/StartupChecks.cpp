@@ -18,31 +18,13 @@ constexpr wchar_t kMutexName[] = L"TonvaneSetup";
 constexpr DWORD kVersionRecordSize = 276;  // sizeof(OSVERSIONINFOW)
 constexpr unsigned kIsUserAnAdminOrdinal = 680;
 
-HANDLE instanceMutex = nullptr;
-
-std::vector<std::wstring> commandLineArguments() {
-  std::vector<std::wstring> arguments;
-  int count = 0;
-  wchar_t** list = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (list == nullptr) return arguments;
-  for (int i = 0; i < count; ++i) arguments.emplace_back(list[i]);
-  LocalFree(list);
-  return arguments;
-}
+InstanceMutex instanceMutex;
 
 BOOL platformIsUserAnAdmin() {
   using Proc = BOOL(WINAPI*)();
   const auto proc = reinterpret_cast<Proc>(reinterpret_cast<void*>(systemProcedure(
       L"shell32.dll", reinterpret_cast<const char*>(static_cast<ULONG_PTR>(kIsUserAnAdminOrdinal)))));
   return proc != nullptr && proc();
-}
-
-BOOL platformGetVersion(OSVERSIONINFOW* info) {
-  // Deprecated for version numbers, still right for the platform id.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-  return GetVersionExW(info);
-#pragma GCC diagnostic pop
 }
 
 void showRefusal(const wchar_t* message) {
@@ -52,11 +34,32 @@ void showRefusal(const wchar_t* message) {
 
 }  // namespace
 
-StartupPlatform systemStartupPlatform() { return {platformGetVersion, platformIsUserAnAdmin}; }
+bool InstanceMutex::take(const wchar_t* name) {
+  release();
+  handle_.reset(CreateMutexW(nullptr, TRUE, name));
+  first_ = handle_.valid() && GetLastError() != ERROR_ALREADY_EXISTS;
+  return first_;
+}
+
+void InstanceMutex::release() {
+  if (first_) ReleaseMutex(handle_.get());
+  first_ = false;
+  handle_.close();
+}
+
+std::vector<std::wstring> commandLineArguments() {
+  std::vector<std::wstring> arguments;
+  int count = 0;
+  const LocalMemory<wchar_t**> list(CommandLineToArgvW(GetCommandLineW(), &count));
+  if (!list) return arguments;
+  for (int i = 0; i < count; ++i) arguments.emplace_back(list.get()[i]);
+  return arguments;
+}
+
+StartupPlatform systemStartupPlatform() { return {querySystemVersion, platformIsUserAnAdmin}; }
 
 std::optional<int> checkStart(const StartupPlatform& platform) {
-  instanceMutex = CreateMutexW(nullptr, TRUE, kMutexName);
-  if (instanceMutex == nullptr || GetLastError() == ERROR_ALREADY_EXISTS) {
+  if (!instanceMutex.take(kMutexName)) {
     releaseInstance();
     return 1;
   }
@@ -79,11 +82,6 @@ std::optional<int> checkStart(const StartupPlatform& platform) {
   return std::nullopt;
 }
 
-void releaseInstance() {
-  if (instanceMutex == nullptr) return;
-  ReleaseMutex(instanceMutex);
-  CloseHandle(instanceMutex);
-  instanceMutex = nullptr;
-}
+void releaseInstance() { instanceMutex.release(); }
 
 }  // namespace tonvane

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "Paths.h"
+#include "ScopedHandles.h"
+#include "ShellLink.h"
 #include "SystemLibrary.h"
 #include "TranslationTable.h"
 
@@ -32,19 +34,15 @@ using DllGetVersionProcedure = HRESULT(CALLBACK*)(VersionRecord*);
 
 // Major * 65536 + minor of the common controls, 0 when unknown.
 DWORD commonControlsVersion() {
-  HMODULE library = loadSystemLibrary(L"comctl32.dll");
-  if (library == nullptr) return 0;
-  DWORD version = 0;
+  const LibraryReference library(loadSystemLibrary(L"comctl32.dll"));
+  if (!library) return 0;
   auto procedure = reinterpret_cast<DllGetVersionProcedure>(
-      reinterpret_cast<void*>(GetProcAddress(library, "DllGetVersion")));
-  if (procedure != nullptr) {
-    VersionRecord record = {};
-    record.size = sizeof record;
-    if (SUCCEEDED(procedure(&record)))
-      version = ((record.major & 0xFFFF) << 16) | (record.minor & 0xFFFF);
-  }
-  FreeLibrary(library);
-  return version;
+      reinterpret_cast<void*>(GetProcAddress(library.get(), "DllGetVersion")));
+  if (procedure == nullptr) return 0;
+  VersionRecord record = {};
+  record.size = sizeof record;
+  if (FAILED(procedure(&record))) return 0;
+  return ((record.major & 0xFFFF) << 16) | (record.minor & 0xFFFF);
 }
 
 int CALLBACK browseCallback(HWND window, UINT message, LPARAM, LPARAM data) {
@@ -57,17 +55,10 @@ int CALLBACK browseCallback(HWND window, UINT message, LPARAM, LPARAM data) {
 
 bool isTicked(HWND page, int id) { return IsDlgButtonChecked(page, id) == BST_CHECKED; }
 
-bool isExistingDirectory(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
 }  // namespace
 
 std::wstring defaultFolder() {
-  wchar_t buffer[MAX_PATH] = {};
-  std::wstring folder;
-  if (SHGetSpecialFolderPathW(nullptr, buffer, CSIDL_PROGRAM_FILES, TRUE)) folder = buffer;
+  std::wstring folder = specialFolderPath(CSIDL_PROGRAM_FILES);
   if (folder.empty()) folder = kFallbackProgramFiles;
   return ensureTrailingBackslash(folder) + kInstallFolderNameSlash;
 }
@@ -112,17 +103,12 @@ bool browseForFolder(const std::wstring& title, HWND owner, std::wstring& path) 
 
   // The new dialog style hosts OLE objects and needs OLE on this thread;
   // a thread that already runs it in another mode keeps that mode.
-  const HRESULT ole = OleInitialize(nullptr);
-  PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&browse);
-  bool chosen = false;
-  if (item != nullptr) {
-    wchar_t folder[MAX_PATH + 1] = {};
-    path = SHGetPathFromIDListW(item, folder) ? folder : L"";
-    CoTaskMemFree(item);
-    chosen = true;
-  }
-  if (SUCCEEDED(ole)) OleUninitialize();
-  return chosen;
+  const OleInitialization ole;
+  const TaskMemory<PIDLIST_ABSOLUTE> item(SHBrowseForFolderW(&browse));
+  if (!item) return false;
+  wchar_t folder[MAX_PATH + 1] = {};
+  path = SHGetPathFromIDListW(item.get(), folder) ? folder : L"";
+  return true;
 }
 
 void onBrowse(SetupState& state, HWND sender) {
@@ -154,7 +140,7 @@ bool folderPageLeaveCheck(SetupState& state, HWND page) {
     MessageBoxW(state.frameWindow, text.c_str(), caption.c_str(), MB_OK);
     return false;
   }
-  if (isExistingDirectory(state.installFolder)) {
+  if (isExistingFolder(state.installFolder)) {
     const std::wstring text = translateText(L"Folder exists in the destination.") + L"\r\n" +
                               translateText(L"Do you want to overwrite install?");
     return MessageBoxW(state.frameWindow, text.c_str(), caption.c_str(), MB_YESNO) != IDNO;

@@ -3,6 +3,7 @@
 #include <cwchar>
 #include <string>
 
+#include "ScopedHandles.h"
 #include "TranslationTable.h"
 #include "UiHelpers.h"
 
@@ -42,31 +43,26 @@ const wchar_t* pageTitle(std::int32_t page) { return isPageIndex(page) ? kPageTi
 int headerBandHeight(double scale) { return static_cast<int>(kBandHeightAt96Dpi * scale); }
 
 void paintHeader(HWND frame, const SetupState& state) {
-  PAINTSTRUCT paint;
-  HDC context = BeginPaint(frame, &paint);
+  const PaintContext paint(frame);
+  HDC context = paint.get();
   if (context == nullptr) return;
   // Read once: the frame was laid out for the DPI the process started with.
   static const double scale = dpiScale();
 
-  const RECT band = {paint.rcPaint.left, 0, paint.rcPaint.right, headerBandHeight(scale)};
+  const RECT band = {paint.paint().rcPaint.left, 0, paint.paint().rcPaint.right, headerBandHeight(scale)};
   const COLORREF previousBackground = SetBkColor(context, kWhite);
   ExtTextOutW(context, 0, 0, ETO_OPAQUE, &band, L"", 0, nullptr);
   SetBkColor(context, previousBackground);
 
   SetBkMode(context, TRANSPARENT);
   // Without the title font the title still appears, in the context's font.
-  HFONT font = createTitleFont(context);
-  HGDIOBJ previousFont = font != nullptr ? SelectObject(context, font) : nullptr;
+  const GdiObject<HFONT> font(createTitleFont(context));
+  const GdiSelection selected(context, font.get());
   if (const wchar_t* title = pageTitle(state.pageIndex)) {
     const std::wstring text = translateText(title);
     RECT area = kTitleRectangle;
     DrawTextW(context, text.c_str(), static_cast<int>(text.size()), &area, DT_WORDBREAK);
   }
-  if (font != nullptr) {
-    SelectObject(context, previousFont);
-    DeleteObject(font);
-  }
-  EndPaint(frame, &paint);
 }
 
 }  // namespace tonvane

@@ -103,26 +103,35 @@ bool MessageLoop::isIdleMessage(const MSG& message) {
   }
 }
 
+bool MessageLoop::idleWhileQueueEmpty(PumpState& state) {
+  while (state.idle) {
+    if (messageWaiting(state.message)) return true;
+    if (!onIdle(state.idleCount++)) state.idle = false;
+  }
+  return false;
+}
+
+void MessageLoop::process(PumpState& state, bool dispatch) {
+  if (dispatch && !preTranslateMessage(state.message)) {
+    TranslateMessage(&state.message);
+    DispatchMessageW(&state.message);
+  }
+  if (isIdleMessage(state.message)) {
+    state.idle = true;
+    state.idleCount = 0;
+  }
+}
+
 int MessageLoop::run() {
-  bool idle = true;
-  int idleCount = 0;
+  running_ = PumpState();
   for (;;) {
-    while (idle && !messageWaiting(message_)) {
-      if (!onIdle(idleCount++)) idle = false;
-    }
-    const BOOL got = GetMessageW(&message_, nullptr, 0, 0);
+    idleWhileQueueEmpty(running_);
+    const BOOL got = GetMessageW(&running_.message, nullptr, 0, 0);
     if (got == -1) continue;
     if (got == 0) break;
-    if (!preTranslateMessage(message_)) {
-      TranslateMessage(&message_);
-      DispatchMessageW(&message_);
-    }
-    if (isIdleMessage(message_)) {
-      idle = true;
-      idleCount = 0;
-    }
+    process(running_, true);
   }
-  return static_cast<int>(message_.wParam);
+  return static_cast<int>(running_.message.wParam);
 }
 
 bool LoopRegistry::add(DWORD threadId, MessageLoop* loop) {
@@ -183,13 +192,7 @@ bool pumpPendingMessages(PumpState& state) {
   MessageLoop* loop = currentMessageLoop();
   if (loop == nullptr) return false;
   for (;;) {
-    bool waiting = false;
-    while (state.idle) {
-      waiting = messageWaiting(state.message);
-      if (waiting) break;
-      ++state.idleCount;
-      if (!loop->onIdle(state.idleCount - 1)) state.idle = false;
-    }
+    const bool waiting = loop->idleWhileQueueEmpty(state);
     // Only what is queued is pumped: waiting here for the next message would
     // stall the caller's long work until the user happened to move the mouse.
     if (!waiting && !messageWaiting(state.message)) return true;
@@ -200,16 +203,7 @@ bool pumpPendingMessages(PumpState& state) {
       PostQuitMessage(static_cast<int>(state.message.wParam));
       return false;
     }
-    if (got != -1 && state.message.message != kKickIdle) {
-      if (!loop->preTranslateMessage(state.message)) {
-        TranslateMessage(&state.message);
-        DispatchMessageW(&state.message);
-      }
-    }
-    if (MessageLoop::isIdleMessage(state.message)) {
-      state.idle = true;
-      state.idleCount = 0;
-    }
+    loop->process(state, got != -1 && state.message.message != kKickIdle);
     if (!messageWaiting(state.message)) return true;
   }
 }

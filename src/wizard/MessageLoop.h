@@ -30,6 +30,14 @@ class IdleHandler {
   virtual void onIdle() = 0;
 };
 
+// Where a loop stands: whether idle processing is armed, the rounds run
+// since it was armed, and the message last taken or peeked at.
+struct PumpState {
+  bool idle = true;
+  int idleCount = 0;
+  MSG message = {};
+};
+
 class MessageLoop {
  public:
   MessageLoop() = default;
@@ -63,8 +71,18 @@ class MessageLoop {
   // continuously and would otherwise make the idle handlers run all the time.
   static bool isIdleMessage(const MSG& message);
 
+  // The body of run(), shared with pumpPendingMessages. Idle rounds while
+  // they are armed and the queue is empty; true when they ended because a
+  // message waits (peeked into state.message).
+  bool idleWhileQueueEmpty(PumpState& state);
+  // The message taken into state.message: offered to the filters, then
+  // translated and dispatched unless one consumed it (nothing of it when
+  // `dispatch` is false); it re-arms idle processing when it counts as
+  // activity.
+  void process(PumpState& state, bool dispatch);
+
   // The message last taken from the queue by run().
-  const MSG& currentMessage() const { return message_; }
+  const MSG& currentMessage() const { return running_.message; }
 
  private:
   template <typename T>
@@ -79,7 +97,7 @@ class MessageLoop {
   // removal leaves a null entry (skipped) instead of shifting the list.
   int calling_ = 0;
   bool holesLeft_ = false;
-  MSG message_ = {};
+  PumpState running_;
 };
 
 // Thread id -> loop, for the process. Guarded by its own lock, which is never
@@ -122,13 +140,6 @@ HRESULT initModule();
 
 // Frees the registry. Safe without a registry.
 void termModule();
-
-// What pumpPendingMessages starts from.
-struct PumpState {
-  bool idle = true;
-  int idleCount = 0;
-  MSG message = {};
-};
 
 // Processes the messages already queued for the calling thread through its
 // registered loop (idle handlers when the queue is empty at the start, then

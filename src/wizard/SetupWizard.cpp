@@ -24,8 +24,6 @@ namespace tonvane {
 namespace {
 
 constexpr const wchar_t* kPressReleasePage = L"press_release.php?file_name=";
-// Shift-JIS.
-constexpr unsigned kTermsCodePage = 932;
 
 void showButton(HWND frame, int id, bool visible) {
   ShowWindow(GetDlgItem(frame, id), visible ? SW_SHOWNORMAL : SW_HIDE);
@@ -297,11 +295,9 @@ void SetupWizard::onNo() {
 void SetupWizard::onTerms(PageIndex page, unsigned textResource) {
   state_.pageIndex = page;
   refreshPages();
-  // The partners' own texts, never translated. They are Shift-JIS as
-  // supplied, so they are read as such on every system: the thread's own
-  // code page would turn them into mojibake anywhere but in Japan.
+  // The partners' own texts, never translated, Shift-JIS as supplied.
   const ResourceBytes bytes = loadResource(ResourceId::kText, textResource);
-  const std::wstring text = decodeCodePageText(bytes.data, bytes.size, kTermsCodePage);
+  const std::wstring text = decodeShiftJisText(bytes.data, bytes.size);
   if (state_.termsView != nullptr) SetWindowTextW(state_.termsView, text.c_str());
   InvalidateRect(state_.frameWindow, nullptr, TRUE);
 }

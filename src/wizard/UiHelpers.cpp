@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+#include "ScopedHandles.h"
+
 namespace tonvane {
 
 namespace {
@@ -60,16 +62,17 @@ bool openUrl(const std::wstring& address, const OwnerDisableGuard& guard) {
 }
 
 HFONT createPointFont(const LOGFONTW& description, HDC deviceContext) {
-  HDC context = deviceContext != nullptr ? deviceContext : GetDC(nullptr);
-  if (context == nullptr) return nullptr;
+  if (deviceContext == nullptr) {
+    const ScreenContext screen;
+    return screen.get() != nullptr ? createPointFont(description, screen.get()) : nullptr;
+  }
   LOGFONTW font = description;
-  POINT height = {0, MulDiv(GetDeviceCaps(context, LOGPIXELSY), description.lfHeight, 720)};
+  POINT height = {0, MulDiv(GetDeviceCaps(deviceContext, LOGPIXELSY), description.lfHeight, 720)};
   POINT origin = {0, 0};
-  DPtoLP(context, &height, 1);
-  DPtoLP(context, &origin, 1);
+  DPtoLP(deviceContext, &height, 1);
+  DPtoLP(deviceContext, &origin, 1);
   // Negative: a character height, not a cell height.
   font.lfHeight = -std::abs(height.y - origin.y);
-  if (deviceContext == nullptr) ReleaseDC(nullptr, context);
   return CreateFontIndirectW(&font);
 }
 
@@ -98,11 +101,9 @@ void centerOnWorkArea(HWND window) {
 }
 
 double dpiScale() {
-  HDC screen = GetDC(nullptr);
-  if (screen == nullptr) return 1.0;
-  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
-  return dpi / 96.0;
+  const ScreenContext screen;
+  if (screen.get() == nullptr) return 1.0;
+  return GetDeviceCaps(screen.get(), LOGPIXELSY) / 96.0;
 }
 
 }  // namespace tonvane
