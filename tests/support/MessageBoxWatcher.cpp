@@ -24,10 +24,15 @@ BOOL CALLBACK collectBoxes(HWND window, LPARAM data) {
   return TRUE;
 }
 
+// A box is read once, the moment it shows, which can be before its thread
+// has entered the box's message loop. Wine counts a thread that has not
+// asked for a message for five seconds as hung (a test's main thread, busy
+// with its own checks, easily), and SMTO_ABORTIFHUNG then gave up at once
+// with no text; so the read waits for the answer, with only a far bound.
 std::wstring textOf(HWND window) {
   wchar_t buffer[4096] = {};
-  SendMessageTimeoutW(window, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG,
-                      2000, nullptr);
+  SendMessageTimeoutW(window, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer), SMTO_NORMAL,
+                      60000, nullptr);
   return buffer;
 }
 }  // namespace
