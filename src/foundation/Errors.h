@@ -1,10 +1,29 @@
-// The error model shared by every layer.
+// How each layer says "it failed". One way per layer; a header that differs
+// says so where its caller reads it.
 //
-// Work on a guarded worker thread reports processor faults and failed
-// allocations as values of Exception::ExceptionProcessor2Error, thrown by
-// value. File and conversion wrappers report platform failures as HRESULTs
-// (0 for success). The string and container layer never throws: it ends in
-// raiseFailure, a non-continuable platform exception.
+// foundation  Wrappers of one platform object answer what the platform
+//             answers: RegistryKey the registry's status (LONG,
+//             ERROR_SUCCESS for success); FileHandle, the owners of
+//             ScopedHandles.h and the path helpers a bool (a byte count for
+//             one read or write, 0 for none), leaving the platform's last
+//             error as the failed call set it. Text and container code
+//             never throws: it ends in raiseFailure, a non-continuable
+//             platform exception. Work on a guarded worker thread sees
+//             processor faults and failed allocations as values of
+//             Exception::ExceptionProcessor2Error, thrown by value, which
+//             the worker's guard turns into its warning box.
+// i18n        bool: loaded or not; a text without a translation stays
+//             English. Nothing is shown.
+// install     bool: true when the step is done, false when it is not, and
+//             nothing is shown; a result that may be missing is optional
+//             (a program's exit code). Failures a step can live with are
+//             silent, as each header lists.
+// offers      As install; an offer that cannot be staged is no offer.
+// wizard      Shows the user the one message that matters (the setup's
+//             message box) and decides the page or the exit code; the
+//             module set-up answers an HRESULT, as the module frameworks it
+//             mirrors do.
+// startup     Exit codes: an empty optional means "go on".
 #pragma once
 
 #include <windows.h>

@@ -110,7 +110,7 @@ bool FileHandle::readAllText(std::int32_t chunkSize, std::wstring& text) {
 bool FileHandle::writeText(const std::wstring& text) {
   if (!isOpen() || text.empty()) return false;
   const std::string bytes = encodeAnsiText(text);
-  return write(bytes.data(), static_cast<std::uint32_t>(bytes.size())) != 0;
+  return writeAll(bytes.data(), bytes.size());
 }
 
 }  // namespace tonvane

@@ -1,5 +1,6 @@
-// One open file. Results report failure (false, a count of 0); nothing is
-// shown and nothing throws. Callers create a fresh object per open.
+// One open file. Results report failure (false, a count of 0), the last
+// error left as the failed call set it; nothing is shown and nothing
+// throws. Callers create a fresh object per open.
 #pragma once
 
 #include <windows.h>
@@ -52,8 +53,9 @@ class FileHandle {
   // output when nothing was read or it decodes to nothing.
   bool readAllText(std::int32_t chunkSize, std::wstring& text);
 
-  // The text in the ANSI code page without terminator; false for an empty
-  // text, a closed file, or when nothing was written.
+  // The text in the ANSI code page without terminator, all of it
+  // (writeAll); false for an empty text, a closed file, or when not every
+  // byte was written.
   bool writeText(const std::wstring& text);
 
   bool isOpen() const { return handle_.valid(); }

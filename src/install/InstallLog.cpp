@@ -67,7 +67,7 @@ bool saveInstallLog(const PathList& list, const std::wstring& logPath) {
     DeleteFileW(temporary);
     return false;
   }
-  const bool complete = file.write(bytes.data(), static_cast<std::uint32_t>(bytes.size())) == bytes.size();
+  const bool complete = file.writeAll(bytes.data(), bytes.size());
   file.close();
   if (!complete || !MoveFileExW(temporary, logPath.c_str(),
                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {

@@ -21,8 +21,8 @@ std::wstring systemProgramPath(const std::wstring& name) {
 
 }  // namespace
 
-std::uint32_t runAndWait(const std::wstring& program, const std::wstring& arguments,
-                         const std::wstring& workingFolder) {
+std::optional<std::uint32_t> runProgram(const std::wstring& program, const std::wstring& arguments,
+                                        const std::wstring& workingFolder) {
   std::wstring commandLine = L"\"" + program + L"\"";
   if (!arguments.empty()) commandLine += L" " + arguments;
 
@@ -31,7 +31,7 @@ std::uint32_t runAndWait(const std::wstring& program, const std::wstring& argume
   std::wstring applicationName;
   if (!namesAFolder(program)) {
     applicationName = systemProgramPath(program);
-    if (applicationName.empty()) return 0;
+    if (applicationName.empty()) return std::nullopt;
   }
 
   STARTUPINFOW startup = {};
@@ -41,12 +41,12 @@ std::uint32_t runAndWait(const std::wstring& program, const std::wstring& argume
                       nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
                       workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup,
                       &process))
-    return 0;
+    return std::nullopt;
   const KernelHandle thread(process.hThread);
   const KernelHandle child(process.hProcess);
   WaitForSingleObject(child.get(), INFINITE);
   DWORD code = 0;
-  if (!GetExitCodeProcess(child.get(), &code)) code = 0;
+  if (!GetExitCodeProcess(child.get(), &code)) return std::nullopt;
   return code;
 }
 

@@ -3,14 +3,15 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace tonvane {
 
 // Runs `program` with the command line `"program"` followed, unless
 // `arguments` is empty, by a blank and `arguments`; waits without a time
-// limit and returns the exit code (0 when the program cannot be started or
-// its code cannot be read).
+// limit and returns the exit code; nothing when the program cannot be
+// started or its exit code cannot be read.
 //
 // A bare name without a folder ("msiexec") is started from the system
 // folder, with ".exe" added when it has no extension: the setup usually
@@ -20,7 +21,14 @@ namespace tonvane {
 //
 // `workingFolder`, unless empty, is the program's current folder; otherwise
 // it inherits the setup's.
-std::uint32_t runAndWait(const std::wstring& program, const std::wstring& arguments,
-                         const std::wstring& workingFolder = std::wstring());
+std::optional<std::uint32_t> runProgram(const std::wstring& program, const std::wstring& arguments,
+                                        const std::wstring& workingFolder = std::wstring());
+
+// runProgram for callers that do not tell the two apart: 0 both for a
+// program that ended with 0 and for one that could not be started.
+inline std::uint32_t runAndWait(const std::wstring& program, const std::wstring& arguments,
+                                const std::wstring& workingFolder = std::wstring()) {
+  return runProgram(program, arguments, workingFolder).value_or(0);
+}
 
 }  // namespace tonvane

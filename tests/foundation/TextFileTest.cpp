@@ -159,4 +159,29 @@ TEST(FileHandle, OpenModesAndSharing) {
   EXPECT_EQ(reader.read(buffer, sizeof buffer), 0u);  // end of file
 }
 
+// A disk that fills up half-way through the text: not every byte arrived,
+// and that is a failure, not a text written.
+TEST(TextFile, ATextThatDoesNotFitOnTheDiskIsNotWritten) {
+  // A small disk of its own, mounted by the test harness where it may.
+  const std::string small = test::environment("TONVANE_SMALL_DISK");
+  if (small.empty()) GTEST_SKIP() << "no small disk (the harness mounts one when run as root)";
+  const std::wstring disk = test::winePathOfUnixPath(small) + L"\\";
+  DeleteFileW((disk + L"filler").c_str());
+  DeleteFileW((disk + L"text.txt").c_str());
+  ULARGE_INTEGER free = {};
+  ASSERT_TRUE(GetDiskFreeSpaceExW(disk.c_str(), &free, nullptr, nullptr));
+  ASSERT_GT(free.QuadPart, 16384u);
+  test::writeBytes(disk + L"filler", std::string(static_cast<std::size_t>(free.QuadPart) - 8192, 'f'));
+
+  {
+    FileHandle writer;
+    ASSERT_TRUE(writer.openForCreating(disk + L"text.txt"));
+    EXPECT_FALSE(writer.writeText(std::wstring(64 * 1024, L'a')));
+    EXPECT_FALSE(writer.writeAll(std::string(64 * 1024, 'b').data(), 64 * 1024));
+  }
+  EXPECT_LT(test::readBytes(disk + L"text.txt").size(), 64u * 1024);
+  DeleteFileW((disk + L"text.txt").c_str());
+  DeleteFileW((disk + L"filler").c_str());
+}
+
 }  // namespace

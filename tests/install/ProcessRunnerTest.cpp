@@ -89,6 +89,14 @@ TEST(RunAndWait, ReturnsTheProgramsExitCode) {
   EXPECT_EQ(runAndWait(L"tonvane-missing-program", L"/c exit 7"), 0u);
 }
 
+TEST(RunProgram, TellsAProgramThatEndedWithZeroFromOneThatNeverStarted) {
+  EXPECT_EQ(runProgram(systemFolder() + L"\\cmd.exe", L"/c exit 0"), std::optional<std::uint32_t>(0));
+  EXPECT_EQ(runProgram(L"cmd", L"/c exit 300"), std::optional<std::uint32_t>(300));
+  EXPECT_EQ(runProgram(probePath(), L""), std::optional<std::uint32_t>(42));
+  EXPECT_EQ(runProgram(L"C:\\nowhere\\missing.exe", L""), std::nullopt);
+  EXPECT_EQ(runProgram(L"tonvane-missing-program", L"/c exit 0"), std::nullopt);
+}
+
 TEST(RunAndWait, TheCommandLineIsTheQuotedProgramThenTheArguments) {
   TempFolder temp;
   const std::wstring output = temp / L"command-line.bin";
