@@ -25,6 +25,7 @@
 #include "Resources.h"
 #include "ScopedHandles.h"
 #include "SelfRemoval.h"
+#include "SetupMessage.h"
 #include "StartupChecks.h"
 #include "TranslationTable.h"
 #include "Uninstall.h"
@@ -38,10 +39,10 @@ constexpr wchar_t kMutexName[] = L"TonvaneUninstaller";
 // Names listed in the summary before the rest is only counted.
 constexpr std::size_t kListedNames = 12;
 
-std::wstring caption() { return translateText(L"Tonvane Free Uninstall"); }
+constexpr const wchar_t* kCaption = L"Tonvane Free Uninstall";
 
 int showMessage(HWND owner, const std::wstring& text, UINT flags) {
-  return MessageBoxW(owner, text.c_str(), caption().c_str(), flags);
+  return showTranslatedMessage(owner, text, kCaption, flags);
 }
 
 INT_PTR CALLBACK progressProcedure(HWND, UINT message, WPARAM, LPARAM) {
@@ -57,7 +58,7 @@ class ProgressWindow {
     window_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_UNINSTALL_PROGRESS), nullptr,
                                  progressProcedure, 0);
     if (window_ == nullptr) return;
-    SetWindowTextW(window_, caption().c_str());
+    SetWindowTextW(window_, translateText(kCaption).c_str());
     translateWindow(window_);
     centre();
     ShowWindow(window_, SW_SHOW);

@@ -12,6 +12,7 @@
 #include "InstallLog.h"
 #include "Paths.h"
 #include "Resources.h"
+#include "SetupMessage.h"
 #include "Shortcuts.h"
 #include "StagingFolder.h"
 #include "TranslationTable.h"
@@ -31,8 +32,7 @@ void setPosition(HWND progressBar, int position) {
 void pause() { Sleep(30 + static_cast<DWORD>(std::rand() % 30)); }
 
 bool reportFailure(HWND owner) {
-  MessageBoxW(owner, translateText(L"Failed to install.").c_str(),
-              translateText(L"Tonvane Free Setup").c_str(), MB_OK);
+  showSetupMessage(owner, translateText(L"Failed to install."), MB_OK);
   return false;
 }
 

@@ -11,6 +11,7 @@
 #include "MessageLoop.h"
 #include "PayloadCheck.h"
 #include "ScopedHandles.h"
+#include "SetupMessage.h"
 #include "SetupWizard.h"
 #include "StartupChecks.h"
 #include "TranslationTable.h"
@@ -23,9 +24,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
   tonvane::setReportTranslator(&tonvane::translateText);
   if (const auto refused = tonvane::checkStart()) return *refused;
   if (!tonvane::payloadIntact()) {
-    MessageBoxW(GetDesktopWindow(),
-                tonvane::translateText(L"The setup file is damaged. Please download it again.").c_str(),
-                tonvane::translateText(L"Tonvane Free Setup").c_str(), MB_OK | MB_ICONSTOP);
+    tonvane::showSetupMessage(GetDesktopWindow(),
+                              tonvane::translateText(L"The setup file is damaged. Please download it again."),
+                              MB_OK | MB_ICONSTOP);
     tonvane::releaseInstance();
     return 1;
   }

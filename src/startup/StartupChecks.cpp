@@ -7,6 +7,7 @@
 
 #include "LanguageChoice.h"
 #include "Resources.h"
+#include "SetupMessage.h"
 #include "SystemLibrary.h"
 #include "TranslationTable.h"
 
@@ -28,8 +29,7 @@ BOOL platformIsUserAnAdmin() {
 }
 
 void showRefusal(const wchar_t* message) {
-  MessageBoxW(GetDesktopWindow(), translateText(message).c_str(),
-              translateText(L"Tonvane Free Setup").c_str(), MB_OK);
+  showSetupMessage(GetDesktopWindow(), translateText(message), MB_OK);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "Paths.h"
 #include "ScopedHandles.h"
+#include "SetupMessage.h"
 #include "ShellLink.h"
 #include "SystemLibrary.h"
 #include "TranslationTable.h"
@@ -131,19 +132,17 @@ bool folderPageLeaveCheck(SetupState& state, HWND page) {
   if (!normalized.empty() && normalized != typed)
     SetDlgItemTextW(page, IDC_FOLDER_EDIT, normalized.c_str());
 
-  const std::wstring caption = translateText(L"Tonvane Free Setup");
   // A relative folder would be resolved against the current folder, which
   // for an elevated setup can be the system folder; a device path or name
   // is no folder at all.
   if (normalized.empty()) {
-    const std::wstring text = translateText(L"Select the folder that you want to install.");
-    MessageBoxW(state.frameWindow, text.c_str(), caption.c_str(), MB_OK);
+    showSetupMessage(state.frameWindow, translateText(L"Select the folder that you want to install."), MB_OK);
     return false;
   }
   if (isExistingFolder(state.installFolder)) {
     const std::wstring text = translateText(L"Folder exists in the destination.") + L"\r\n" +
                               translateText(L"Do you want to overwrite install?");
-    return MessageBoxW(state.frameWindow, text.c_str(), caption.c_str(), MB_YESNO) != IDNO;
+    return showSetupMessage(state.frameWindow, text, MB_YESNO) != IDNO;
   }
   return true;
 }

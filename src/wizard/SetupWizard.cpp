@@ -13,6 +13,7 @@
 #include "PartnerOffers.h"
 #include "Paths.h"
 #include "Resources.h"
+#include "SetupMessage.h"
 #include "Shortcuts.h"
 #include "TranslationTable.h"
 #include "UiHelpers.h"
@@ -308,9 +309,8 @@ void SetupWizard::onTermsOk() {
 }
 
 void SetupWizard::onCancel() {
-  const std::wstring caption = translateText(L"Tonvane Free Setup");
-  const std::wstring text = translateText(L"Are you sure you want to exit the setup?");
-  if (MessageBoxW(state_.frameWindow, text.c_str(), caption.c_str(), MB_OKCANCEL) == IDOK)
+  if (showSetupMessage(state_.frameWindow, translateText(L"Are you sure you want to exit the setup?"),
+                       MB_OKCANCEL) == IDOK)
     endWizard(2);
 }
 

@@ -53,7 +53,7 @@ TEST_F(Translation, WithoutATableEverythingStaysEnglish) {
 }
 
 TEST_F(Translation, TheShippedTableHoldsEveryEntryOfItsSource) {
-  const ResourceBytes resource = loadResource(L"TEXT", 215);
+  const ResourceBytes resource = loadResource(ResourceId::kText, IDR_JAPANESE_TABLE);
   ASSERT_GT(resource.size, 4u);
   const std::string bytes(reinterpret_cast<const char*>(resource.data), resource.size);
   EXPECT_NE(bytes.substr(0, 3), "\xEF\xBB\xBF");
