@@ -1,8 +1,5 @@
 #include "InstallJob.h"
 
-#include <commctrl.h>
-
-#include <cstdlib>
 #include <ctime>
 #include <utility>
 #include <vector>
@@ -12,10 +9,8 @@
 #include "InstallLog.h"
 #include "Paths.h"
 #include "Resources.h"
-#include "SetupMessage.h"
 #include "Shortcuts.h"
 #include "StagingFolder.h"
-#include "TranslationTable.h"
 #include "UninstallRegistration.h"
 #include "VendorSite.h"
 #include "VersionInfo.h"
@@ -23,18 +18,6 @@
 namespace tonvane {
 
 namespace {
-
-void setPosition(HWND progressBar, int position) {
-  if (progressBar != nullptr) SendMessageW(progressBar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
-}
-
-// The pauses let the user see the bar move even when a step is quick.
-void pause() { Sleep(30 + static_cast<DWORD>(std::rand() % 30)); }
-
-bool reportFailure(HWND owner) {
-  showSetupMessage(owner, translateText(L"Failed to install."), MB_OK);
-  return false;
-}
 
 // A payload resource written to a file. A missing resource counts as a
 // failure here: writeResourceToFile would leave an empty file and succeed,
@@ -107,27 +90,26 @@ void registerProduct(const InstallChoices& choices, const std::wstring& folder,
 }  // namespace
 
 bool runInstallJob(const InstallChoices& choices, const std::wstring& stagingFolder,
-                   HWND progressBar, HWND owner) {
-  setPosition(progressBar, 0);
+                   const InstallProgress& progress) {
+  const auto reached = [&progress](int position) {
+    if (progress) progress(position);
+  };
+  reached(0);
 
   // Declared before the archive, so the archive is deleted before its folder.
   OwnStagingFolder staging(stagingFolder);
-  if (staging.path().empty()) return reportFailure(owner);
+  if (staging.path().empty()) return false;
   // A failed run leaves no copy of the archive in the staging folder either.
   FileDeletedOnExit archive(staging.path() + kArchiveFileName);
-  if (!writePayload(ResourceId::kZip, IDR_APPLICATION_ARCHIVE, archive.path()))
-    return reportFailure(owner);
+  if (!writePayload(ResourceId::kZip, IDR_APPLICATION_ARCHIVE, archive.path())) return false;
   // Held against writes and deletion until it is extracted, and checked
   // against the bytes the setup carries: an archive swapped in the temporary
   // folder is never extracted by this elevated program.
   FileHandle heldArchive;
   if (!heldArchive.open(archive.path(), true, false, true, false) ||
       !fileHoldsResource(heldArchive, loadResource(ResourceId::kZip, IDR_APPLICATION_ARCHIVE)))
-    return reportFailure(owner);
-
-  std::srand(static_cast<unsigned>(_time64(nullptr)));
-  pause();
-  setPosition(progressBar, 20);
+    return false;
+  reached(20);
 
   const std::wstring folder = ensureTrailingBackslash(choices.installFolder);
   const std::wstring logPath = folder + kInstallLogFileName;
@@ -138,28 +120,23 @@ bool runInstallJob(const InstallChoices& choices, const std::wstring& stagingFol
   const bool extracted = extractArchive(archive.path(), choices.installFolder, written);
   for (const std::wstring& path : written) addExistingPath(installed, path);
   saveInstallLog(installed, logPath);
-  pause();
-  setPosition(progressBar, 40);
+  reached(40);
 
   heldArchive.close();
   archive.remove();
   // Nothing of the application arrived (an archive that cannot be read, a
   // folder that takes no files): without this the portable configuration,
   // which writes no uninstaller, would report an empty install as done.
-  if (!extracted || written.empty()) return reportFailure(owner);
-  pause();
-  setPosition(progressBar, 60);
+  if (!extracted || written.empty()) return false;
+  reached(60);
 
   if (!choices.portable &&
       !writePayload(ResourceId::kExe, IDR_UNINSTALLER, folder + kUninstallerFileName))
-    return reportFailure(owner);
-  pause();
-  setPosition(progressBar, 80);
+    return false;
+  reached(80);
 
   if (!choices.portable) registerProduct(choices, folder, installed.paths());
-  pause();
-  setPosition(progressBar, 100);
-  pause();
+  reached(100);
   return true;
 }
 

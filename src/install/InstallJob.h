@@ -1,7 +1,8 @@
 // The install itself: the application archive unpacked into the chosen
 // folder, "install.log" beside it, the uninstaller, and the product's entry
-// in the system's list of installed programs, in that order, with a
-// progress bar moved 0, 20, 40, 60, 80, 100 between the steps.
+// in the system's list of installed programs, in that order. The job shows
+// nothing: it tells its caller how far it is (0, 20, 40, 60, 80, 100) and
+// whether it went through, and the caller shows what the user sees.
 //
 // Left behind by a run: the application's files, "install.log" (the files
 // of this run after the still-existing ones of an earlier log), and, unless
@@ -10,8 +11,7 @@
 // extracted.
 #pragma once
 
-#include <windows.h>
-
+#include <functional>
 #include <string>
 
 #include "InstallChoices.h"
@@ -26,18 +26,28 @@ constexpr const wchar_t* kInstallLogFileName = L"install.log";
 // The publisher named in the uninstall entry.
 constexpr const wchar_t* kPublisher = L"Marrowfen";
 
+// Called with each position as the job reaches it: 0 before anything is
+// done; 20 once the archive is written to the staging folder and checked;
+// 40 once it is extracted and the log saved; 60 once the archive is gone
+// and the application's files are known to have arrived; 80 once the
+// uninstaller is written (or, portable, would have been); 100 once the
+// product is registered. A failed run stops reporting at its last position.
+using InstallProgress = std::function<void(int position)>;
+
 // Runs the whole install on the calling thread; no message is dispatched
-// until it returns. `stagingFolder` is where the archive is written before
-// it is extracted; when it is empty the job makes a private staging folder
-// of its own and removes it again at its end. `progressBar` may be null.
+// until it returns, and nothing is shown. `stagingFolder` is where the
+// archive is written before it is extracted; when it is empty the job makes
+// a private staging folder of its own and removes it again at its end.
+// `progress` may be empty.
 //
-// False after a message box owned by `owner` ("Failed to install.", OK
-// only) has been closed: when the archive cannot be written to the staging
-// folder (nothing is installed then), when no file of the archive reached
-// the install folder, or when the uninstaller cannot be written (the files
-// and the log stay; nothing is rolled back). A log that cannot be saved or
-// an uninstall entry that cannot be registered is not reported.
+// False, with the archive deleted and an own staging folder removed, when
+// the archive cannot be written to the staging folder or does not hold the
+// bytes the setup carries (nothing is installed then), when no file of the
+// archive reached the install folder, or when the uninstaller cannot be
+// written (the files and the log stay; nothing is rolled back). A log that
+// cannot be saved or an uninstall entry that cannot be registered is not
+// reported.
 bool runInstallJob(const InstallChoices& choices, const std::wstring& stagingFolder,
-                   HWND progressBar, HWND owner);
+                   const InstallProgress& progress);
 
 }  // namespace tonvane

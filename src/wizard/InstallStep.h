@@ -1,5 +1,6 @@
 // The wizard's side of the install job: what the job needs, taken from the
-// setup state.
+// setup state, and what the user sees of it: the Progress page's bar and the
+// failure message.
 #pragma once
 
 #include "SetupState.h"
@@ -7,9 +8,12 @@
 namespace tonvane {
 
 // Dispatches the messages already queued (so the Progress page is painted),
-// then runs the install job (InstallJob.h) with the state's choices, its
-// staging folder, the Progress page's bar and the frame as owner of the
-// failure message. True when the install went through.
+// then runs the install job (InstallJob.h) with the state's choices and its
+// staging folder. The Progress page's bar shows each position the job
+// reaches, after a short pause (30 to 60 ms) for every position but 0 and
+// one more after 100, so that the user sees it move. True when the install
+// went through; false after the message "Failed to install." (OK only),
+// owned by the frame, has been closed.
 //
 // The staging folder is read under the state's lock: an offer worker that
 // has begun staging holds it until it is done, so the job never sees a
