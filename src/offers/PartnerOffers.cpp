@@ -3,7 +3,9 @@
 #include <windows.h>
 #include <shlwapi.h>
 
-#include "CriticalSection.h"
+#include <new>
+#include <utility>
+
 #include "Extraction.h"
 #include "FileHandle.h"
 #include "Paths.h"
@@ -40,10 +42,10 @@ bool hasDefaultValue(const wchar_t* subkey) {
 
 // Writes one offer's archive into the staging folder, extracts it there,
 // lists what came out for the teardown and returns its installer.
-std::wstring stageOffer(SetupState& state, unsigned resourceId, const wchar_t* archiveName) {
+std::wstring stageOffer(StagedOffers& offers, unsigned resourceId, const wchar_t* archiveName) {
   // Written only to be extracted, and never listed for the teardown: it
   // goes again on every way out, a fault inside the extraction included.
-  const FileDeletedOnExit archive(state.stagingFolder + archiveName);
+  const FileDeletedOnExit archive(offers.stagingFolder + archiveName);
   const ResourceBytes payload = loadResource(ResourceId::kZip, resourceId);
   if (!writeResourceToFile(payload, archive.path())) return std::wstring();
   // Held and checked until extracted, as the application archive is.
@@ -51,8 +53,8 @@ std::wstring stageOffer(SetupState& state, unsigned resourceId, const wchar_t* a
   if (!held.open(archive.path(), true, false, true, false) || !fileHoldsResource(held, payload))
     return std::wstring();
   std::vector<std::wstring> written;
-  extractArchive(archive.path(), state.stagingFolder, written);
-  state.tempFiles.insert(state.tempFiles.end(), written.begin(), written.end());
+  extractArchive(archive.path(), offers.stagingFolder, written);
+  offers.tempFiles.insert(offers.tempFiles.end(), written.begin(), written.end());
   return findFirstExe(written);
 }
 
@@ -82,21 +84,34 @@ void launch(const std::wstring& stagingFolder, std::wstring& installer, unsigned
 
 }  // namespace
 
+StagedOffers::~StagedOffers() {
+  offerWorker.reset();
+  ScopedLock hold(lock);
+  for (const std::wstring& path : tempFiles) DeleteFileW(path.c_str());
+  // Succeeds only once the folder is empty; anything else left there stays.
+  if (!stagingFolder.empty()) RemoveDirectoryW(stagingFolder.c_str());
+}
+
+void StagedOffers::startStaging() {
+  OwnedWorker worker(new (std::nothrow) WorkerThread);
+  if (!worker) return;
+  start(worker.get(), this, &stageOffers, 0);
+  offerWorker = std::move(worker);
+}
+
 bool detectToolbar() { return keyOpens(kToolbarKey) || keyOpens(kToolbarKeyJ); }
 
 bool detectPlugin() { return hasDefaultValue(kPluginClass) || hasDefaultValue(kPluginClassOld); }
 
 void stageOffers(void* object, WorkerThread*) {
-  auto& state = *static_cast<SetupState*>(object);
-  ScopedLock hold(state.lock);
+  auto& offers = *static_cast<StagedOffers*>(object);
+  ScopedLock hold(offers.lock);
   // A folder set before is one this run created; a new one is made
   // privately, never taken over from whoever made a folder of that name.
-  if (state.stagingFolder.empty()) state.stagingFolder = createStagingFolder();
-  if (state.stagingFolder.empty()) return;
-  state.toolbarInstaller =
-      stageOffer(state, IDR_TOOLBAR_ARCHIVE, PartnerOffer::kToolbarArchiveName);
-  state.pluginInstaller =
-      stageOffer(state, IDR_PLUGIN_ARCHIVE, PartnerOffer::kPluginArchiveName);
+  if (offers.stagingFolder.empty()) offers.stagingFolder = createStagingFolder();
+  if (offers.stagingFolder.empty()) return;
+  offers.toolbarInstaller = stageOffer(offers, IDR_TOOLBAR_ARCHIVE, PartnerOffer::kToolbarArchiveName);
+  offers.pluginInstaller = stageOffer(offers, IDR_PLUGIN_ARCHIVE, PartnerOffer::kPluginArchiveName);
 }
 
 std::wstring findFirstExe(const std::vector<std::wstring>& paths) {
@@ -108,14 +123,12 @@ std::wstring findFirstExe(const std::vector<std::wstring>& paths) {
   return std::wstring();
 }
 
-void launchAcceptedOffers(SetupState& state) {
-  ScopedLock hold(state.lock);
-  if (state.installToolbar)
-    launch(state.stagingFolder, state.toolbarInstaller, IDR_TOOLBAR_ARCHIVE,
-           PartnerOffer::kToolbarArguments);
-  if (state.installPlugin)
-    launch(state.stagingFolder, state.pluginInstaller, IDR_PLUGIN_ARCHIVE,
-           PartnerOffer::kPluginArguments);
+void launchAcceptedOffers(StagedOffers& offers, bool installToolbar, bool installPlugin) {
+  ScopedLock hold(offers.lock);
+  if (installToolbar)
+    launch(offers.stagingFolder, offers.toolbarInstaller, IDR_TOOLBAR_ARCHIVE, PartnerOffer::kToolbarArguments);
+  if (installPlugin)
+    launch(offers.stagingFolder, offers.pluginInstaller, IDR_PLUGIN_ARCHIVE, PartnerOffer::kPluginArguments);
 }
 
 }  // namespace tonvane

@@ -1,21 +1,22 @@
 // The two optional partner offers: whether each product is already present,
 // staging their installers on the offer worker while the user goes through
-// the wizard, and starting the accepted ones silently.
+// the wizard, starting the accepted ones silently, and removing what was
+// staged when the run ends. The wizard's setup state holds one StagedOffers;
+// nothing here knows the wizard.
 //
-//   state.offerWorker = start(new WorkerThread, &state, &stageOffers, 0);
+//   StagedOffers offers;
+//   offers.startStaging();
 //   ...
 //   if (!(detectToolbar() && detectPlugin())) -> offers page
-//   Yes: state.installToolbar = ...; state.installPlugin = ...;
-//        launchAcceptedOffers(state);
-//
-// Teardown is SetupState's own: it waits for the worker, then deletes every
-// file listed in tempFiles and the emptied staging folder.
+//   Yes: launchAcceptedOffers(offers, toolbarTicked, pluginTicked);
+//   ...
+//   (end of offers: waits for the worker, deletes what it staged)
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "SetupState.h"
+#include "CriticalSection.h"
 #include "WorkerThread.h"
 
 namespace tonvane {
@@ -29,6 +30,37 @@ constexpr const wchar_t* kToolbarArguments = L"/S";
 constexpr const wchar_t* kPluginArguments = L"/S quorvatine quorvatine__soft";
 }  // namespace PartnerOffer
 
+// What the offers keep for a setup run: the worker, what it shares with the
+// main thread under `lock`, and the teardown of what it staged.
+struct StagedOffers {
+  // Nothing staged, no worker.
+  StagedOffers() = default;
+  // Teardown: stops and joins the worker, then deletes the files listed in
+  // tempFiles and removes an empty stagingFolder, under `lock`. The worker
+  // goes first: one that had not yet started staging would otherwise stage
+  // its files after the deletion and leave them behind.
+  ~StagedOffers();
+  StagedOffers(const StagedOffers&) = delete;
+  StagedOffers& operator=(const StagedOffers&) = delete;
+
+  // Starts the offer worker on stageOffers for this object. Never reports
+  // failure: without memory for the worker's record, or when the thread
+  // cannot start, nothing is staged and the offers have no installers.
+  void startStaging();
+
+  // Guards tempFiles, stagingFolder, toolbarInstaller and pluginInstaller.
+  // No other lock is taken while it is held.
+  CriticalSection lock;
+  // Empty while no worker was started.
+  OwnedWorker offerWorker;
+  // Full paths of staged files that teardown deletes.
+  std::vector<std::wstring> tempFiles;
+  std::wstring toolbarInstaller;
+  std::wstring pluginInstaller;
+  // Ends with a backslash once set.
+  std::wstring stagingFolder;
+};
+
 // True when either of the toolbar's uninstall keys under HKEY_LOCAL_MACHINE
 // opens for reading.
 bool detectToolbar();
@@ -37,21 +69,21 @@ bool detectToolbar();
 // readable default value; a key without one counts as absent.
 bool detectPlugin();
 
-// The offer worker's procedure; `object` is the SetupState. Holds the
-// state's lock from start to end, so accepting the offers or closing the
-// wizard waits until staging is complete. Uses the staging folder already
-// set on the state, or creates a new private one. Each offer's archive is
-// written there, extracted, and deleted again; the extracted files are
-// appended to tempFiles and the first program among them becomes
-// toolbarInstaller or pluginInstaller (empty when none could be staged).
+// The offer worker's procedure; `object` is the StagedOffers. Holds their
+// lock from start to end, so accepting the offers or closing the wizard
+// waits until staging is complete. Uses the staging folder already set, or
+// creates a new private one. Each offer's archive is written there,
+// extracted, and deleted again; the extracted files are appended to
+// tempFiles and the first program among them becomes toolbarInstaller or
+// pluginInstaller (empty when none could be staged).
 void stageOffers(void* object, WorkerThread* record);
 
 // The first path whose extension is ".exe" in any letter case; "" for none.
 std::wstring findFirstExe(const std::vector<std::wstring>& paths);
 
-// Under the state's lock: runs each accepted installer that was staged
+// Under the offers' lock: runs each accepted installer that was staged
 // (toolbar first), waits for it, deletes it and forgets its path. An offer
 // without a staged installer starts nothing. Exit codes are not looked at.
-void launchAcceptedOffers(SetupState& state);
+void launchAcceptedOffers(StagedOffers& offers, bool installToolbar, bool installPlugin);
 
 }  // namespace tonvane

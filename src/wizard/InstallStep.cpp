@@ -26,8 +26,8 @@ bool runInstallJob(SetupState& state) {
 
   std::wstring stagingFolder;
   {
-    ScopedLock hold(state.lock);
-    stagingFolder = state.stagingFolder;
+    ScopedLock hold(state.offers.lock);
+    stagingFolder = state.offers.stagingFolder;
   }
   HWND page = state.pages[Progress].window;
   HWND progressBar = page != nullptr ? GetDlgItem(page, IDC_PROGRESS_BAR) : nullptr;

@@ -15,7 +15,7 @@ namespace tonvane {
 // went through; false after the message "Failed to install." (OK only),
 // owned by the frame, has been closed.
 //
-// The staging folder is read under the state's lock: an offer worker that
+// The staging folder is read under the offers' lock: an offer worker that
 // has begun staging holds it until it is done, so the job never sees a
 // half-set value and its archive does not share the folder with a staging
 // run that is still writing.

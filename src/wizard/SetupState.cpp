@@ -11,17 +11,6 @@ unsigned pageTemplateId(std::int32_t page) {
   return page >= 0 && page < kPageDialogCount ? kTemplates[page] : 0;
 }
 
-SetupState::~SetupState() {
-  if (offerWorker != nullptr) {
-    shutdown(offerWorker);
-    offerWorker = nullptr;
-  }
-  ScopedLock hold(lock);
-  for (const std::wstring& path : tempFiles) DeleteFileW(path.c_str());
-  // Succeeds only once the folder is empty; anything else left there stays.
-  if (!stagingFolder.empty()) RemoveDirectoryW(stagingFolder.c_str());
-}
-
 InstallChoices SetupState::installChoices() const {
   InstallChoices choices;
   choices.installFolder = installFolder;

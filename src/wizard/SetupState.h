@@ -1,6 +1,5 @@
 // The one record of a setup run: the wizard's windows, the current page, the
-// user's choices, and what the partner-offer worker shares with the main
-// thread under `lock`.
+// user's choices, and the partner offers staged for the run.
 #pragma once
 
 #include <windows.h>
@@ -8,12 +7,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
-#include "CriticalSection.h"
 #include "DialogBinding.h"
 #include "InstallChoices.h"
-#include "WorkerThread.h"
+#include "PartnerOffers.h"
 
 namespace tonvane {
 
@@ -49,11 +46,6 @@ struct PageSlot {
 struct SetupState {
   // Every field at its initial value; no window is created.
   SetupState() = default;
-  // Teardown: waits for the offer worker to end and frees it, then deletes
-  // the files listed in tempFiles and removes an empty stagingFolder, under
-  // `lock`. The worker goes first: one that had not yet started staging
-  // would otherwise stage its files after the deletion and leave them behind.
-  ~SetupState();
   SetupState(const SetupState&) = delete;
   SetupState& operator=(const SetupState&) = delete;
 
@@ -61,17 +53,6 @@ struct SetupState {
   InstallChoices installChoices() const;
 
   HWND frameWindow = nullptr;
-  // Guards tempFiles, stagingFolder, toolbarInstaller and pluginInstaller.
-  // No other lock is taken while it is held.
-  CriticalSection lock;
-  // Owned; null while no worker was started. Freed by shutdown().
-  WorkerThread* offerWorker = nullptr;
-  // Full paths of staged files that teardown deletes.
-  std::vector<std::wstring> tempFiles;
-  std::wstring toolbarInstaller;
-  std::wstring pluginInstaller;
-  // Ends with a backslash once set.
-  std::wstring stagingFolder;
   PageSlot pages[kPageDialogCount];
   HWND termsView = nullptr;
   std::int32_t pageIndex = Welcome;
@@ -85,6 +66,11 @@ struct SetupState {
   bool allUsers = false;
   bool installToolbar = false;
   bool installPlugin = false;
+
+  // Last, so that it goes first at teardown (see ~StagedOffers): the worker
+  // is waited for and what it staged deleted before anything else of the
+  // run is freed.
+  StagedOffers offers;
 };
 
 }  // namespace tonvane

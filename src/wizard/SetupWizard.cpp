@@ -151,8 +151,7 @@ BOOL SetupWizard::onInitDialog() {
     loop->addIdleHandler(this);
   }
   refreshPages();
-  if (auto* record = new (std::nothrow) WorkerThread)
-    state_.offerWorker = start(record, &state_, &stageOffers, 0);
+  state_.offers.startStaging();
   // The frame is still hidden: the user sees nothing until the older
   // releases are gone.
   uninstallPreviousVersions();
@@ -283,7 +282,7 @@ void SetupWizard::onBack() {
 void SetupWizard::onYes() {
   state_.installToolbar = isChecked(Offers, IDC_OFFERS_TOOLBAR);
   state_.installPlugin = isChecked(Offers, IDC_OFFERS_PLUGIN);
-  launchAcceptedOffers(state_);
+  launchAcceptedOffers(state_.offers, state_.installToolbar, state_.installPlugin);
   state_.pageIndex = Complete;
   refreshAndRepaint();
 }

@@ -6,9 +6,11 @@
 
 #include "Paths.h"
 #include "ProcessRunner.h"
+#include "ScopedEnvironment.h"
 #include "TestFiles.h"
 
 using namespace tonvane;
+using tonvane::test::ScopedEnvironment;
 using tonvane::test::TempFolder;
 
 namespace {
@@ -29,21 +31,6 @@ std::wstring probeCommandLine(const std::wstring& outputFile) {
   const std::string bytes = test::readBytes(outputFile);
   return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
 }
-
-// Sets an environment variable of this process (and so of the programs it
-// starts) for one scope.
-class ScopedEnvironment {
- public:
-  ScopedEnvironment(const wchar_t* name, const std::wstring& value) : name_(name) {
-    SetEnvironmentVariableW(name_, value.c_str());
-  }
-  ~ScopedEnvironment() { SetEnvironmentVariableW(name_, nullptr); }
-  ScopedEnvironment(const ScopedEnvironment&) = delete;
-  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
- private:
-  const wchar_t* name_;
-};
 
 class ScopedCurrentFolder {
  public:

@@ -8,9 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "OfferTestSupport.h"
 #include "PartnerOffers.h"
-#include "SetupState.h"
+#include "ScopedEnvironment.h"
 #include "TestFiles.h"
 #include "WorkerThread.h"
 
@@ -155,11 +154,12 @@ TEST_F(OfferStaging, StagesBothInstallersInANewPrivateFolderAndListsEveryFile) {
   ASSERT_TRUE(test::listFolder(temp_.path()).empty());
   std::wstring staging;
   {
-    SetupState state;
-    state.offerWorker = start(new WorkerThread, &state, &stageOffers, 0);
+    StagedOffers state;
+    state.startStaging();
+    ASSERT_NE(state.offerWorker, nullptr);
     ASSERT_EQ(state.offerWorker->startFailed, 0);
-    for (int i = 0; i < 10000 && isRunning(state.offerWorker); ++i) Sleep(1);
-    ASSERT_FALSE(isRunning(state.offerWorker));
+    for (int i = 0; i < 10000 && isRunning(state.offerWorker.get()); ++i) Sleep(1);
+    ASSERT_FALSE(isRunning(state.offerWorker.get()));
 
     ScopedLock hold(state.lock);
     staging = state.stagingFolder;
@@ -185,7 +185,7 @@ TEST_F(OfferStaging, StagesBothInstallersInANewPrivateFolderAndListsEveryFile) {
 TEST_F(OfferStaging, AStagingFolderAlreadySetForThisRunIsUsed) {
   const std::wstring ours = temp_ / L"run\\";
   ASSERT_TRUE(CreateDirectoryW(ours.c_str(), nullptr));
-  SetupState state;
+  StagedOffers state;
   state.stagingFolder = ours;
   stageOffers(&state, nullptr);
   EXPECT_EQ(state.stagingFolder, ours);
@@ -206,16 +206,18 @@ class OfferLaunch : public OfferStaging {
   std::string log() const { return test::readBytes(log_); }
   std::wstring staging() const { return state_.stagingFolder; }
 
+  // What the user ticked on the offers page before Yes.
+  void launchTicked(bool toolbar, bool plugin) { launchAcceptedOffers(state_, toolbar, plugin); }
+
   std::wstring log_ = temp_ / L"partners.log";
   test::ScopedEnvironment logSetting_{L"TONVANE_PARTNER_LOG", log_};
-  SetupState state_;
+  StagedOffers state_;
 };
 
 TEST_F(OfferLaunch, YesWithOnlyTheToolbarTickedRunsOnlyTheToolbarSilentlyAndDeletesIt) {
   const std::wstring toolbar = state_.toolbarInstaller;
   const std::wstring plugin = state_.pluginInstaller;
-  state_.installToolbar = true;
-  launchAcceptedOffers(state_);
+  launchTicked(true, false);
   EXPECT_EQ(log(), "\"" + ascii(toolbar) + "\" /S\r\n");
   EXPECT_FALSE(test::fileExists(toolbar));
   EXPECT_TRUE(test::fileExists(plugin));
@@ -226,8 +228,7 @@ TEST_F(OfferLaunch, YesWithOnlyTheToolbarTickedRunsOnlyTheToolbarSilentlyAndDele
 TEST_F(OfferLaunch, YesWithOnlyThePlugInTickedPassesThePartnerArguments) {
   const std::wstring toolbar = state_.toolbarInstaller;
   const std::wstring plugin = state_.pluginInstaller;
-  state_.installPlugin = true;
-  launchAcceptedOffers(state_);
+  launchTicked(false, true);
   EXPECT_EQ(log(), "\"" + ascii(plugin) + "\" /S quorvatine quorvatine__soft\r\n");
   EXPECT_FALSE(test::fileExists(plugin));
   EXPECT_TRUE(test::fileExists(toolbar));
@@ -236,16 +237,14 @@ TEST_F(OfferLaunch, YesWithOnlyThePlugInTickedPassesThePartnerArguments) {
 TEST_F(OfferLaunch, BothTickedRunTheToolbarFirstAndNeitherRunsTwice) {
   const std::wstring toolbar = state_.toolbarInstaller;
   const std::wstring plugin = state_.pluginInstaller;
-  state_.installToolbar = true;
-  state_.installPlugin = true;
-  launchAcceptedOffers(state_);
+  launchTicked(true, true);
   const std::string expected = "\"" + ascii(toolbar) + "\" /S\r\n\"" + ascii(plugin) +
                                "\" /S quorvatine quorvatine__soft\r\n";
   EXPECT_EQ(log(), expected);
   EXPECT_FALSE(test::fileExists(toolbar));
   EXPECT_FALSE(test::fileExists(plugin));
   // A second Yes finds nothing left to start.
-  launchAcceptedOffers(state_);
+  launchTicked(true, true);
   EXPECT_EQ(log(), expected);
 }
 
@@ -257,9 +256,7 @@ TEST_F(OfferLaunch, AnInstallerSwappedAfterStagingIsNeverStarted) {
   // The two stand-ins are one program under two names; a byte at the end
   // makes another file that still runs.
   test::writeBytes(toolbar, test::readBytes(standin(kPluginProgram)) + "x");
-  state_.installToolbar = true;
-  state_.installPlugin = true;
-  launchAcceptedOffers(state_);
+  launchTicked(true, true);
   // Only the untouched plug-in ran.
   EXPECT_EQ(log(), "\"" + ascii(staging() + kPluginProgram) + "\" /S quorvatine quorvatine__soft\r\n");
   EXPECT_FALSE(test::fileExists(toolbar));
@@ -269,22 +266,20 @@ TEST_F(OfferLaunch, AnInstallerSwappedAfterStagingIsNeverStarted) {
   const std::string bytes = test::readBytes(state_.toolbarInstaller);
   test::writeBytes(state_.toolbarInstaller, bytes.substr(0, bytes.size() / 2));
   const std::string before = log();
-  state_.installPlugin = false;
-  launchAcceptedOffers(state_);
+  launchTicked(true, false);
   EXPECT_EQ(log(), before);
 }
 
 TEST_F(OfferLaunch, NothingTickedOrNothingStagedStartsNothing) {
   const std::wstring toolbar = state_.toolbarInstaller;
-  launchAcceptedOffers(state_);
+  launchTicked(false, false);
   EXPECT_FALSE(test::fileExists(log_));
   EXPECT_TRUE(test::fileExists(toolbar));
   EXPECT_TRUE(test::fileExists(state_.pluginInstaller));
 
   // An offer whose staging failed has no installer: ticking it starts nothing.
   state_.toolbarInstaller.clear();
-  state_.installToolbar = true;
-  launchAcceptedOffers(state_);
+  launchTicked(true, false);
   EXPECT_FALSE(test::fileExists(log_));
   EXPECT_TRUE(test::fileExists(toolbar));
 }
@@ -301,7 +296,7 @@ StagingRecord staged;
 
 void stageAndRecord(void* object, WorkerThread* record) {
   stageOffers(object, record);
-  auto* state = static_cast<SetupState*>(object);
+  auto* state = static_cast<StagedOffers*>(object);
   ScopedLock hold(state->lock);
   staged.files = state->tempFiles;
   staged.folder = state->stagingFolder;
@@ -309,17 +304,17 @@ void stageAndRecord(void* object, WorkerThread* record) {
 }
 
 DWORD WINAPI destroyState(void* state) {
-  delete static_cast<SetupState*>(state);
+  delete static_cast<StagedOffers*>(state);
   return 0;
 }
 
 TEST_F(OfferStaging, ClosingWhileStagingWaitsForItThenRemovesEverythingStaged) {
   staged = StagingRecord();
-  auto* state = new SetupState;
+  auto* state = new StagedOffers;
   // Staging cannot begin while this test holds the lock.
   state->lock.enter();
   WorkerThread* worker = start(new WorkerThread, state, &stageAndRecord, 0);
-  state->offerWorker = worker;
+  state->offerWorker.reset(worker);
   ASSERT_EQ(worker->startFailed, 0);
 
   HANDLE closing = CreateThread(nullptr, 0, &destroyState, state, 0, nullptr);

@@ -175,7 +175,7 @@ class InstallJobTest : public ::testing::Test {
 
     state_.frameWindow = frame_;
     state_.pages[Progress].window = page_;
-    state_.stagingFolder = staging_.path();
+    state_.offers.stagingFolder = staging_.path();
     state_.installFolder = target_ / L"Tonvane Free";
   }
 
@@ -355,7 +355,7 @@ TEST_F(InstallJobTest, AStagingFolderThatCannotTakeTheArchiveFailsBeforeAnything
   for (const std::wstring& staging : {staging_ / L"missing\\", staging_ / L"a file\\"}) {
     SCOPED_TRACE(std::string(staging.begin(), staging.end()));
     const std::size_t before = boxes_.seen().size();
-    state_.stagingFolder = staging;
+    state_.offers.stagingFolder = staging;
     positionsSeen.clear();
     EXPECT_FALSE(runInstallJob(state_));
     const std::vector<SeenBox> seen = boxes_.seen();
@@ -367,7 +367,7 @@ TEST_F(InstallJobTest, AStagingFolderThatCannotTakeTheArchiveFailsBeforeAnything
     EXPECT_TRUE(entryValues().empty());
   }
   EXPECT_EQ(listFolder(staging_.path()), std::vector<std::wstring>{L"a file"});
-  state_.stagingFolder = staging_.path();
+  state_.offers.stagingFolder = staging_.path();
 }
 
 // Nothing reaches a folder below a file. Outside the portable configuration
@@ -418,7 +418,7 @@ TEST_F(InstallJobTest, WithoutAStagingFolderTheJobUsesAndRemovesAPrivateOne) {
     for (const std::wstring& name : stagingFolders) archivesThere = listFolder(temp / name);
     inCurrentFolder = listFolder(current.path());
   };
-  state_.stagingFolder.clear();
+  state_.offers.stagingFolder.clear();
   const bool done = runInstallJob(state_);
 
   SetCurrentDirectoryW(savedCurrent);

@@ -1,5 +1,6 @@
-// The record of a setup run: its fresh state, the choices handed to the
-// install engine, and the teardown of what the offer worker staged.
+// The record of a setup run: its fresh state and the choices handed to the
+// install engine. The teardown of what the offer worker staged belongs to
+// the offers (tests/offers/StagedOffersTest.cpp).
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -24,11 +25,11 @@ TEST(SetupStateTest, AFreshRecordIsOnTheWelcomePageWithNothingChosenOrCreated) {
     EXPECT_EQ(page.window, nullptr);
     EXPECT_EQ(page.binding, nullptr);
   }
-  EXPECT_EQ(state.offerWorker, nullptr);
-  EXPECT_TRUE(state.tempFiles.empty());
-  EXPECT_TRUE(state.toolbarInstaller.empty());
-  EXPECT_TRUE(state.pluginInstaller.empty());
-  EXPECT_TRUE(state.stagingFolder.empty());
+  EXPECT_EQ(state.offers.offerWorker, nullptr);
+  EXPECT_TRUE(state.offers.tempFiles.empty());
+  EXPECT_TRUE(state.offers.toolbarInstaller.empty());
+  EXPECT_TRUE(state.offers.pluginInstaller.empty());
+  EXPECT_TRUE(state.offers.stagingFolder.empty());
   EXPECT_TRUE(state.installFolder.empty());
   const bool flags[] = {state.portable,       state.startMenuShortcut, state.desktopShortcut,
                         state.sendToShortcut, state.allUsers,          state.installToolbar,
@@ -43,7 +44,7 @@ TEST(SetupStateTest, AFreshRecordIsOnTheWelcomePageWithNothingChosenOrCreated) {
                placed->sendToShortcut || placed->allUsers || placed->installToolbar ||
                placed->installPlugin);
   EXPECT_EQ(placed->pageIndex, 0);
-  EXPECT_EQ(placed->offerWorker, nullptr);
+  EXPECT_EQ(placed->offers.offerWorker, nullptr);
   placed->~SetupState();
 }
 
@@ -74,52 +75,28 @@ TEST(SetupStateTest, TheInstallChoicesAreTheUsersOwn) {
   EXPECT_TRUE(choices.sendToShortcut);
 }
 
-
-// Where stageLate stages; set before its worker starts.
-std::wstring lateStagingFolder;
-
-// Stages like the offer worker, but late: it takes the lock only after the
-// record's owner may already have started to tear it down.
-void stageLate(void* object, WorkerThread*) {
-  auto* state = static_cast<SetupState*>(object);
+// The record holds the run's offers: its end is theirs, worker and staged
+// files included.
+void stageOneFile(void* object, WorkerThread*) {
+  auto* offers = static_cast<StagedOffers*>(object);
   Sleep(300);
-  ScopedLock hold(state->lock);
-  const std::wstring folder = lateStagingFolder;
-  CreateDirectoryW(folder.c_str(), nullptr);
-  state->stagingFolder = folder;
-  const std::wstring file = folder + L"offer.exe";
-  test::writeBytes(file, "MZ");
-  state->tempFiles.push_back(file);
+  ScopedLock hold(offers->lock);
+  test::writeBytes(offers->stagingFolder + L"offer.exe", "MZ");
+  offers->tempFiles.push_back(offers->stagingFolder + L"offer.exe");
 }
 
-TEST(SetupStateTest, TeardownWaitsForTheWorkerThenDeletesWhatItStaged) {
-  test::TempFolder temp;
-  const std::wstring staging = temp / L"staging\\";
-  {
-    lateStagingFolder = staging;
-    SetupState state;
-    state.offerWorker = start(new WorkerThread, &state, &stageLate, 0);
-    ASSERT_EQ(state.offerWorker->startFailed, 0);
-    EXPECT_FALSE(test::folderExists(staging));  // not staged yet
-  }
-  EXPECT_FALSE(test::fileExists(staging + L"offer.exe"));
-  EXPECT_FALSE(test::folderExists(staging));
-}
-
-TEST(SetupStateTest, TeardownKeepsAStagingFolderThatStillHoldsUnlistedFiles) {
+TEST(SetupStateTest, TheEndOfTheRecordWaitsForItsOffersAndRemovesWhatTheyStaged) {
   test::TempFolder temp;
   const std::wstring staging = temp / L"staging\\";
   ASSERT_TRUE(CreateDirectoryW(staging.c_str(), nullptr));
-  test::writeBytes(staging + L"listed.exe", "MZ");
-  test::writeBytes(staging + L"other.txt", "x");
   {
     SetupState state;
-    state.stagingFolder = staging;
-    state.tempFiles.push_back(staging + L"listed.exe");
+    state.offers.stagingFolder = staging;
+    state.offers.offerWorker.reset(start(new WorkerThread, &state.offers, &stageOneFile, 0));
+    ASSERT_EQ(state.offers.offerWorker->startFailed, 0);
   }
-  EXPECT_FALSE(test::fileExists(staging + L"listed.exe"));
-  EXPECT_TRUE(test::fileExists(staging + L"other.txt"));
-  EXPECT_TRUE(test::folderExists(staging));
+  EXPECT_FALSE(test::fileExists(staging + L"offer.exe"));
+  EXPECT_FALSE(test::folderExists(staging));
 }
 
 }  // namespace

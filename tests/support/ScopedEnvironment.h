@@ -1,5 +1,6 @@
-// Scoped changes of this process's environment for the offer tests: where
-// the temporary folder is, and where the partner stand-ins log.
+// Scoped changes of this process's environment (and so of the programs it
+// starts) for tests: where the temporary folder is, where the partner
+// stand-ins and the probes write.
 #pragma once
 
 #include <windows.h>

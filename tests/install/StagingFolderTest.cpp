@@ -12,8 +12,8 @@
 #include <aclapi.h>
 #include <sddl.h>
 
-#include "OfferTestSupport.h"
 #include "PrivateAccess.h"
+#include "ScopedEnvironment.h"
 #include "StagingFolder.h"
 #include "TestFiles.h"
 
