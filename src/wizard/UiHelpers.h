@@ -45,7 +45,8 @@ bool openUrl(const std::wstring& address, const OwnerDisableGuard& guard);
 // A font from a description whose lfHeight is in tenths of a point, for the
 // given device context or (null) the screen's: the height becomes the
 // character height in that context's logical units (120 at 96 DPI: -16).
-// Null when the font cannot be created.
+// Null when the font cannot be created; the caller owns the font (a
+// GdiObject<HFONT> deletes it).
 HFONT createPointFont(const LOGFONTW& description, HDC deviceContext = nullptr);
 
 // Moves a window without resizing it: a child to the centre of its parent's
