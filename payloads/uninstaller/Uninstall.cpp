@@ -13,6 +13,7 @@
 #include "Paths.h"
 #include "ScopedHandles.h"
 #include "ShellLink.h"
+#include "SystemLibrary.h"
 #include "UninstallRegistration.h"
 
 namespace tonvane {
@@ -23,14 +24,6 @@ namespace {
 // still starts on older systems (which then get the checks by name alone).
 using FinalPathProcedure = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
 using SetInformationProcedure = BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
-
-template <typename Procedure>
-Procedure kernelProcedure(const char* name) {
-  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-  if (kernel == nullptr) return nullptr;
-  return reinterpret_cast<Procedure>(reinterpret_cast<void*>(GetProcAddress(kernel, name)));
-}
-
 
 // The path as the file system resolves it, through junctions and links
 // ("\\?\C:\..."); "" where the system cannot say.

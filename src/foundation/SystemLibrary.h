@@ -20,6 +20,16 @@ HMODULE loadSystemLibrary(const wchar_t* fileName);
 // The export of a system DLL, or null.
 FARPROC systemProcedure(const wchar_t* fileName, const char* procedure);
 
+// An export of kernel32 as the function type the caller names; null where
+// this system's kernel32 lacks it (a call newer than the system). kernel32
+// is always mapped and a known DLL, so it is looked up without any search.
+template <typename Procedure>
+Procedure kernelProcedure(const char* name) {
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  if (kernel == nullptr) return nullptr;
+  return reinterpret_cast<Procedure>(reinterpret_cast<void*>(GetProcAddress(kernel, name)));
+}
+
 // GetVersionExW. Deprecated, and lied to by the compatibility layer about
 // versions after 8, but truthful about the platform id and about Vista,
 // which is all the program asks of it. The caller sets

@@ -21,13 +21,6 @@ namespace {
 using SetDefaultDllDirectoriesProcedure = BOOL(WINAPI*)(DWORD);
 using SetDllDirectoryProcedure = BOOL(WINAPI*)(const wchar_t*);
 
-// kernel32 is always mapped and a known DLL; its exports can be looked up by
-// name without any search.
-FARPROC kernelProcedure(const char* name) {
-  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-  return kernel != nullptr ? GetProcAddress(kernel, name) : nullptr;
-}
-
 OSVERSIONINFOW systemVersion() {
   OSVERSIONINFOW version = {};
   version.dwOSVersionInfoSize = sizeof version;
@@ -43,14 +36,12 @@ bool mayRestrictDllSearch(const OSVERSIONINFOW& version, bool loaderHasDefaultDi
 }
 
 void hardenDllSearch() {
-  auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesProcedure>(
-      reinterpret_cast<void*>(kernelProcedure("SetDefaultDllDirectories")));
+  const auto setDefault = kernelProcedure<SetDefaultDllDirectoriesProcedure>("SetDefaultDllDirectories");
   if (mayRestrictDllSearch(systemVersion(), setDefault != nullptr))
     setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
   // Takes the current folder out of the search on systems without the
   // restriction (and on Vista).
-  auto setDirectory = reinterpret_cast<SetDllDirectoryProcedure>(
-      reinterpret_cast<void*>(kernelProcedure("SetDllDirectoryW")));
+  const auto setDirectory = kernelProcedure<SetDllDirectoryProcedure>("SetDllDirectoryW");
   if (setDirectory != nullptr) setDirectory(L"");
   for (int index = 0; index < kPreloadedLibraryCount; ++index)
     loadSystemLibrary(kPreloadedLibraries[index]);
