@@ -4,7 +4,9 @@
 #             into build/screenshots/
 # make test   install what is missing, build, run every test under Wine
 # make dist   the one file a user downloads: dist/TonvaneSetup.exe
-# make bench  build and run the benchmarks under Wine
+# make bench  the setup against an NSIS installer of the same payload, under
+#             Wine: sizes, start-up, install times, responsiveness, memory;
+#             one table, also in build/bench/bench-table.md
 #
 # The shipped setup is a 32-bit (i686) program. Both builds, build/i686 and
 # build/x86_64, are made with their tests, and `make test` runs the tests of
@@ -44,8 +46,9 @@ build: build-x86_64 build-i686
 test: build
 	@tests/harness/run-all build/x86_64 build/i686 -j $(JOBS) -LE bench
 
-bench: build-x86_64
-	@tests/harness/run build/x86_64 -L bench --verbose
+# Builds what it needs itself (benchmarks/run-bench).
+bench: bootstrap
+	@benchmarks/run-bench
 
 # libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer on the pure
 # code, built natively with clang (fuzz/), FUZZ_SECONDS per target; not part
@@ -64,7 +67,9 @@ dist: bootstrap
 	@cmake --build build/i686 -j $(JOBS) --target TonvaneSetup
 	@mkdir -p dist
 	@cp build/i686/src/startup/TonvaneSetup.exe dist/TonvaneSetup.exe
-	@echo "dist/TonvaneSetup.exe"
+	@if i686-w64-mingw32-objdump -h dist/TonvaneSetup.exe | grep -q ' \.debug_'; then \
+		echo "dist: dist/TonvaneSetup.exe carries debug sections" >&2; exit 1; fi
+	@echo "dist/TonvaneSetup.exe ($$(stat -c %s dist/TonvaneSetup.exe) bytes)"
 
 run: dist
 	@$(MAKE) --no-print-directory build-$(RUN_ARCH)
