@@ -55,6 +55,33 @@ TEST(Resources, AMissingResourceIsZeroBytesAndAnEmptyFile) {
   EXPECT_FALSE(writeResourceToFile(missing, folder / L"no\\such\\folder\\x.bin"));
 }
 
+// The uninstaller and the settings file are written this way: a disk that
+// fills up part-way is a failure, and the file that was there stays whole,
+// with no part-written file beside it.
+TEST(Resources, AWriteThatRunsOutOfDiskFailsAndKeepsTheOldFile) {
+  const std::string small = test::environment("TONVANE_SMALL_DISK");
+  if (small.empty()) GTEST_SKIP() << "no small disk (the harness mounts one when run as root)";
+  const std::wstring folder = test::winePathOfUnixPath(small) + L"\\resource-write\\";
+  test::removeTree(folder);
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  test::writeBytes(folder + L"TonvaneUninstaller.exe", "the earlier uninstaller");
+  const std::string bytes(96 * 1024, 'u');
+  ULARGE_INTEGER free = {};
+  ASSERT_TRUE(GetDiskFreeSpaceExW(folder.c_str(), &free, nullptr, nullptr));
+  ASSERT_GT(free.QuadPart, 40u * 1024);
+  test::writeBytes(folder + L"filler", std::string(static_cast<std::size_t>(free.QuadPart) - 32 * 1024, 'f'));
+
+  EXPECT_FALSE(writeFileReplacing(folder + L"TonvaneUninstaller.exe", bytes.data(), bytes.size()));
+  EXPECT_EQ(test::readBytes(folder + L"TonvaneUninstaller.exe"), "the earlier uninstaller");
+  EXPECT_EQ(test::listFolder(folder), (std::vector<std::wstring>{L"TonvaneUninstaller.exe", L"filler"}));
+
+  // With room again, the same write goes through whole.
+  DeleteFileW((folder + L"filler").c_str());
+  EXPECT_TRUE(writeFileReplacing(folder + L"TonvaneUninstaller.exe", bytes.data(), bytes.size()));
+  EXPECT_EQ(test::readBytes(folder + L"TonvaneUninstaller.exe"), bytes);
+  test::removeTree(folder);
+}
+
 TEST(VersionInfo, ReadsTheProductVersionOfTheRunningProgram) {
   VersionInfo& info = VersionInfo::shared();
   EXPECT_EQ(&info, &VersionInfo::shared());
