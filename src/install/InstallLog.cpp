@@ -43,12 +43,12 @@ bool loadInstallLog(const std::wstring& logPath, PathList& list) {
   if (section < 0) return false;
 
   list.clear();
-  const std::wstring folder = systemLongForm(folderOfPath(logPath));
+  const std::wstring folder = list.longForm(folderOfPath(logPath));
   const EntryTable& entries = log.sectionEntries(section);
   std::wstring key, value;
   for (int i = 0; i < entries.entryCount(); ++i) {
     if (!entries.entryAt(i, key, value) || !isPlainDrivePath(value)) continue;
-    if (isPathInsideFolder(systemLongForm(value), folder)) list.addExistingPath(value);
+    if (isPathInsideFolder(list.longForm(value), folder)) list.addExistingPath(value);
   }
   return true;
 }

@@ -26,6 +26,10 @@ class PathList {
 
   void clear();
 
+  // The long form of a path from the list's own cache of folder listings,
+  // so that checking a log's paths costs no more than adding them.
+  std::wstring longForm(const std::wstring& path) { return longNames_.longForm(path); }
+
  private:
   std::vector<std::wstring> paths_;
   // The compared form of every listed path: a merge of two large logs asks
