@@ -310,8 +310,16 @@ int installMode(const std::wstring& program, const std::wstring& folder, const s
   }
 
   HWND frame = run.waitForFrame(120000);
-  if (frame == nullptr || !run.waitForPage(SetupPage::Welcome)) {
-    note("the wizard did not show its Welcome page");
+  if (frame == nullptr) {
+    note("the wizard's frame did not appear");
+    return 1;
+  }
+  // Settling asks the frame with SMTO_ABORTIFHUNG; on a busy machine a
+  // frame still busy with its first page can count as hung for a moment.
+  bool welcome = false;
+  for (int attempt = 0; attempt < 3 && !welcome; ++attempt) welcome = run.waitForPage(SetupPage::Welcome);
+  if (!welcome) {
+    note(std::string("the wizard did not settle on its Welcome page (page now: ") + pageName(run.currentPage()) + ")");
     return 1;
   }
   if (!loadProbe(run.process(), probe) || block->hooked == 0) {
