@@ -42,18 +42,6 @@ std::wstring setupFolder() {
   return program.substr(0, program.rfind(L'\\') + 1);
 }
 
-std::wstring entryValue(const wchar_t* name) {
-  RegistryKey key;
-  std::wstring value;
-  if (key.open(HKEY_LOCAL_MACHINE, uninstallEntryPath().c_str(), KEY_READ) == ERROR_SUCCESS)
-    queryStringGrowing(key, name, value);
-  return value;
-}
-
-bool entryExists() {
-  RegistryKey key;
-  return key.open(HKEY_LOCAL_MACHINE, uninstallEntryPath().c_str(), KEY_READ) == ERROR_SUCCESS;
-}
 
 // A partner product made present for one test.
 class PresentProduct {

@@ -29,26 +29,6 @@ std::wstring shown(const std::wstring& english) {
   return japaneseSystem() ? uninstallerJapaneseFor(english) : english;
 }
 
-std::wstring entryValue(const wchar_t* name) {
-  RegistryKey key;
-  std::wstring value;
-  if (key.open(HKEY_LOCAL_MACHINE, uninstallEntryPath().c_str(), KEY_READ) == ERROR_SUCCESS)
-    queryStringGrowing(key, name, value);
-  return value;
-}
-
-DWORD entryNumber(const wchar_t* name) {
-  RegistryKey key;
-  DWORD value = 0xFFFFFFFF;
-  if (key.open(HKEY_LOCAL_MACHINE, uninstallEntryPath().c_str(), KEY_READ) == ERROR_SUCCESS)
-    key.queryDword(name, value);
-  return value;
-}
-
-bool entryExists() {
-  RegistryKey key;
-  return key.open(HKEY_LOCAL_MACHINE, uninstallEntryPath().c_str(), KEY_READ) == ERROR_SUCCESS;
-}
 
 std::wstring temporaryFolder() {
   wchar_t temp[MAX_PATH + 1] = {};

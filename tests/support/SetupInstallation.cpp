@@ -4,6 +4,7 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include "RegistryKey.h"
 #include "TestFiles.h"
 
 namespace tonvane::test {
@@ -20,6 +21,27 @@ std::wstring defaultInstallFolder() { return shellFolder(CSIDL_PROGRAM_FILES) + 
 
 std::wstring uninstallEntryPath() {
   return L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tonvane Free";
+}
+
+std::wstring entryValue(const wchar_t* name) {
+  RegistryKey key;
+  std::wstring value;
+  if (key.open(HKEY_LOCAL_MACHINE, uninstallEntryPath(), KEY_READ) == ERROR_SUCCESS)
+    queryStringGrowing(key, name, value);
+  return value;
+}
+
+unsigned long entryNumber(const wchar_t* name) {
+  RegistryKey key;
+  DWORD value = 0xFFFFFFFF;
+  if (key.open(HKEY_LOCAL_MACHINE, uninstallEntryPath(), KEY_READ) == ERROR_SUCCESS)
+    key.queryDword(name, value);
+  return value;
+}
+
+bool entryExists() {
+  RegistryKey key;
+  return key.open(HKEY_LOCAL_MACHINE, uninstallEntryPath(), KEY_READ) == ERROR_SUCCESS;
 }
 
 LinkFields readLink(const std::wstring& linkPath) {

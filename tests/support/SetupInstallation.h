@@ -18,6 +18,12 @@ std::wstring defaultInstallFolder();
 // The product's key under HKEY_LOCAL_MACHINE.
 std::wstring uninstallEntryPath();
 
+// A text value of the product's uninstall entry, "" when absent; a number
+// value, 0xFFFFFFFF when absent; whether the entry exists.
+std::wstring entryValue(const wchar_t* name);
+unsigned long entryNumber(const wchar_t* name);
+bool entryExists();
+
 // What a shell link holds, read through the shell's own link object (COM
 // must be initialised on the calling thread).
 struct LinkFields {
