@@ -1,7 +1,8 @@
 // Loaded into a running setup by setup_bench (CreateRemoteThread on
 // LoadLibraryW) to time the install job's mandatory pauses: it points the
 // program's import of Sleep at a wrapper that adds the time each call takes
-// on one thread, the wizard's, to a block shared with the benchmark. The
+// on any of the setup's threads (the install job runs on a thread of its own)
+// to a block shared with the benchmark. The
 // install job moves its progress bar between Sleep calls; what it does
 // between them is the work being measured.
 #include <windows.h>
@@ -19,8 +20,7 @@ PauseProbeBlock* block = nullptr;
 
 VOID WINAPI timedSleep(DWORD milliseconds) {
   PauseProbeBlock* shared = block;
-  const bool counted = shared != nullptr && shared->armed != 0 &&
-                       GetCurrentThreadId() == static_cast<DWORD>(shared->threadId);
+  const bool counted = shared != nullptr && shared->armed != 0;
   LARGE_INTEGER before, after;
   if (counted) QueryPerformanceCounter(&before);
   realSleep(milliseconds);
@@ -36,13 +36,12 @@ VOID WINAPI timedSleep(DWORD milliseconds) {
 }
 
 // Adds the time from construction to destruction to one function's count
-// when the call is on the wizard's thread while the benchmark counts.
+// while the benchmark counts.
 class Timed {
  public:
   explicit Timed(int function) : function_(function) {
     PauseProbeBlock* shared = block;
-    counted_ = shared != nullptr && shared->armed != 0 &&
-               GetCurrentThreadId() == static_cast<DWORD>(shared->threadId);
+    counted_ = shared != nullptr && shared->armed != 0;
     if (counted_) QueryPerformanceCounter(&before_);
   }
   ~Timed() {

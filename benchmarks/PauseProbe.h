@@ -1,6 +1,6 @@
 // The block that pause_probe.dll (loaded into the setup) and setup_bench
 // share: a named file mapping per setup process. Besides the pauses, the
-// probe adds up the time the wizard's thread spends in the file functions
+// probe adds up the time the setup's threads spend in the file functions
 // the install calls, a profile of where the install's time goes.
 #pragma once
 
@@ -11,7 +11,6 @@
 struct PauseProbeBlock {
   volatile LONG hooked;      // set by the probe once Sleep is redirected
   volatile LONG armed;       // set by the benchmark: count from now on
-  volatile LONG64 threadId;  // the thread whose pauses count (the wizard's)
   volatile LONG64 ticks;     // QueryPerformanceCounter ticks spent in Sleep
   volatile LONG64 requestedMilliseconds;
   volatile LONG calls;

@@ -12,7 +12,7 @@
 //       Walks the setup to its Shortcuts page with FOLDER as the install
 //       folder, and times from the Next click there until the Offers (or
 //       Complete) page is shown. PROBE_DLL (pause_probe.dll), loaded into
-//       the setup, times the Sleep calls of the wizard's thread in that
+//       the setup, times the Sleep calls of the setup's threads in that
 //       span: the job's mandatory pauses, subtracted for the job's own
 //       time. Meanwhile one thread sends WM_NULL to the frame every 50 ms
 //       and records the longest wait for an answer, another polls the
@@ -326,7 +326,6 @@ int installMode(const std::wstring& program, const std::wstring& folder, const s
     note("the pause probe could not be loaded into the setup");
     return 1;
   }
-  block->threadId = GetWindowThreadProcessId(frame, nullptr);
 
   run.click(control::kNext);
   if (!run.waitForPage(SetupPage::Folder)) return note("no Folder page"), 1;

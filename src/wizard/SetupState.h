@@ -66,6 +66,9 @@ struct SetupState {
   bool allUsers = false;
   bool installToolbar = false;
   bool installPlugin = false;
+  // While the install job runs on its own thread: the wizard keeps answering
+  // messages, but nothing may end it or move it to another page meanwhile.
+  bool installing = false;
 
   // Last, so that it goes first at teardown (see ~StagedOffers): the worker
   // is waited for and what it staged deleted before anything else of the

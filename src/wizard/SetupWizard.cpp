@@ -98,6 +98,9 @@ bool SetupWizard::processWindowMessage(HWND window, UINT message, WPARAM wParam,
 }
 
 bool SetupWizard::onCommand(int id, HWND sender) {
+  // The job runs on its own thread while this one answers messages: a click
+  // queued before the buttons were disabled must not move or end the wizard.
+  if (state_.installing) return true;
   switch (id) {
     case IDC_FRAME_NEXT:
       onNext();
@@ -236,7 +239,8 @@ void SetupWizard::updateButtons() {
   showButton(frame, IDC_FRAME_NO, p == Offers);
   showButton(frame, IDC_FRAME_CLOSE, p == Complete);
   showButton(frame, IDC_FRAME_CANCEL, p <= Complete);
-  enableButton(frame, IDC_FRAME_CANCEL, p < Offers);
+  // The job cannot be stopped halfway; what it has done stays either way.
+  enableButton(frame, IDC_FRAME_CANCEL, p < Offers && !state_.installing);
   showButton(frame, IDC_FRAME_TERMS_OK, terms);
   enableButton(frame, IDC_FRAME_TERMS_OK, terms);
 }
@@ -260,8 +264,8 @@ void SetupWizard::onNext() {
     state_.desktopShortcut = isChecked(Shortcuts, IDC_SHORTCUTS_DESKTOP);
     state_.sendToShortcut = isChecked(Shortcuts, IDC_SHORTCUTS_SEND_TO);
     state_.pageIndex = Progress;
+    state_.installing = true;
     refreshAndRepaint();
-    // The loop is not idle again until the job is over.
     updateButtons();
     if (!runInstallJob(state_)) {
       endWizard(2);
@@ -308,6 +312,9 @@ void SetupWizard::onTermsOk() {
 }
 
 void SetupWizard::onCancel() {
+  // The button is disabled meanwhile, but the system menu's Close and a
+  // click queued before it was disabled still arrive here.
+  if (state_.installing) return;
   if (showSetupMessage(state_.frameWindow, translateText(L"Are you sure you want to exit the setup?"),
                        MB_OKCANCEL) == IDOK)
     endWizard(2);

@@ -21,6 +21,7 @@
 #include "InstallLog.h"
 #include "InstallStep.h"
 #include "MessageBoxWatcher.h"
+#include "MessageLoop.h"
 #include "Paths.h"
 #include "Resources.h"
 #include "TestFiles.h"
@@ -277,6 +278,34 @@ TEST_F(InstallJobTest, ANormalInstallLeavesTheApplicationItsLogTheUninstallerAnd
       {L"Publisher", L"Marrowfen"},
       {L"InstallLocation", state_.installFolder}};
   EXPECT_EQ(entryValues(), expected);
+}
+
+// The wizard's thread keeps handling its messages while the job runs: the
+// positions arrive as messages sent from the job's own thread, and a message
+// posted to the window in the middle of the install is dispatched before
+// the job is over, not after it.
+TEST_F(InstallJobTest, TheWindowKeepsHandlingMessagesWhileTheJobRuns) {
+  ASSERT_EQ(initModule(), S_OK);
+  MessageLoop loop;
+  ASSERT_TRUE(loopRegistry()->add(GetCurrentThreadId(), &loop));
+  std::vector<bool> sentFromElsewhere;
+  HWND bar = GetDlgItem(page_, IDC_PROGRESS_BAR);
+  constexpr WPARAM kPostedMark = 7;
+  onPosition = [&](WPARAM position) {
+    if (position == kPostedMark) return;
+    sentFromElsewhere.push_back(InSendMessage() != FALSE);
+    if (position == 20) PostMessageW(bar, PBM_SETPOS, kPostedMark, 0);
+  };
+  const bool installed = runInstallJob(state_);
+  loopRegistry()->remove(GetCurrentThreadId());
+  termModule();
+  ASSERT_TRUE(installed);
+  EXPECT_EQ(sentFromElsewhere, std::vector<bool>(kFullProgress.size(), true));
+  const auto mark = std::find(positionsSeen.begin(), positionsSeen.end(), kPostedMark);
+  ASSERT_NE(mark, positionsSeen.end()) << "the posted message was never dispatched";
+  EXPECT_LT(mark - positionsSeen.begin(), std::find(positionsSeen.begin(), positionsSeen.end(), WPARAM{100}) -
+                                              positionsSeen.begin());
+  expectApplicationFiles();
 }
 
 TEST_F(InstallJobTest, ATrailingBackslashInTheTypedFolderChangesOnlyTheInstallLocation) {
