@@ -6,6 +6,7 @@
 #include <unzip.h>
 #include <iowin32.h>
 
+#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -55,26 +56,59 @@ std::wstring decodeEntryName(const std::string& raw) {
   return text;
 }
 
-// The entry into a new file beside its destination, moved into place once
-// it is whole.
-bool writeEntry(ArchiveWalk& walk, std::vector<char>& buffer, const std::wstring& fullPath) {
-  wchar_t temporary[MAX_PATH] = {};
-  if (!GetTempFileNameW(folderOfPath(fullPath).c_str(), L"tvn", 0, temporary)) return false;
-  EntryData result = EntryData::Refused;
-  {
-    FileHandle file;
-    if (file.openForCreating(temporary)) {
-      result = walk.copyData(buffer, [&file](const char* bytes, std::size_t count) {
-        return file.writeAll(bytes, count);
-      });
-    }
+// The entry's bytes into a file that this call has just created.
+bool writeInto(FileHandle& file, ArchiveWalk& walk, std::vector<char>& buffer) {
+  const EntryData result = walk.copyData(buffer, [&file](const char* bytes, std::size_t count) {
+    return file.writeAll(bytes, count);
+  });
+  file.close();
+  return result == EntryData::Complete;
+}
+
+// A name beside `fullPath` that this process has not used before; whether
+// it is free is for CREATE_NEW to find out.
+std::wstring freshNameBeside(const std::wstring& fullPath) {
+  static LONG counter = 0;
+  wchar_t name[48];
+  std::swprintf(name, sizeof name / sizeof name[0], L"~tvn%lx-%lx.tmp",
+                static_cast<unsigned long>(GetCurrentProcessId()),
+                static_cast<unsigned long>(InterlockedIncrement(&counter)));
+  return folderOfPath(fullPath) + name;
+}
+
+// An entry whose name is taken already: written to a new file beside it and
+// moved over it only once it is whole, so the file there stays as it was
+// until then.
+bool replaceWithEntry(ArchiveWalk& walk, std::vector<char>& buffer, const std::wstring& fullPath) {
+  FileHandle file;
+  std::wstring temporary;
+  for (int attempt = 0; attempt < 8 && !file.isOpen(); ++attempt) {
+    temporary = freshNameBeside(fullPath);
+    if (!file.createNew(temporary, nullptr) && GetLastError() != ERROR_FILE_EXISTS) return false;
   }
-  if (result != EntryData::Complete ||
-      !MoveFileExW(temporary, fullPath.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-    DeleteFileW(temporary);
+  if (!file.isOpen()) return false;
+  if (!writeInto(file, walk, buffer) ||
+      !MoveFileExW(temporary.c_str(), fullPath.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    DeleteFileW(temporary.c_str());
     return false;
   }
   return true;
+}
+
+// A name that is free (a fresh install: nearly every entry) is written in
+// place: there is nothing there to keep, and a failed entry's file is
+// deleted again. Creating it with CREATE_NEW never opens what another
+// program put there, a link included; such a name takes the replacing way.
+bool writeEntry(ArchiveWalk& walk, std::vector<char>& buffer, const std::wstring& fullPath) {
+  FileHandle file;
+  if (!file.createNew(fullPath, nullptr)) {
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return false;
+    return replaceWithEntry(walk, buffer, fullPath);
+  }
+  if (writeInto(file, walk, buffer)) return true;
+  DeleteFileW(fullPath.c_str());
+  return false;
 }
 
 bool extractEntries(unzFile archive, const std::wstring& destination, std::vector<std::wstring>& written) {

@@ -18,9 +18,10 @@ namespace tonvane {
 // stream colon, a leading backslash, a name too long to read whole), that
 // name a device or hold characters no file name may hold are skipped.
 //
-// Every entry is written to a new file beside its destination and moved
-// over it only when it is whole: every write arrived, the data was not
-// damaged, no longer or shorter than declared, and its CRC matched. An
+// An entry counts only when it is whole: every write arrived, the data was
+// not damaged, no longer or shorter than declared, and its CRC matched. A
+// free name is created and written in place; over an existing file the
+// entry is written to a new file beside it and moved over it once whole. An
 // entry that fails leaves no part-written file, an existing file of its
 // name as it was, and is not listed.
 //

@@ -105,9 +105,10 @@ bool runInstallJob(const InstallChoices& choices, const std::wstring& stagingFol
   // Held against writes and deletion until it is extracted, and checked
   // against the bytes the setup carries: an archive swapped in the temporary
   // folder is never extracted by this elevated program.
+  const ResourceBytes carried = loadResource(ResourceId::kZip, IDR_APPLICATION_ARCHIVE);
   FileHandle heldArchive;
   if (!heldArchive.open(archive.path(), true, false, true, false) ||
-      !fileHoldsResource(heldArchive, loadResource(ResourceId::kZip, IDR_APPLICATION_ARCHIVE)))
+      !fileHoldsResource(heldArchive, carried))
     return false;
   reached(20);
 
@@ -117,7 +118,12 @@ bool runInstallJob(const InstallChoices& choices, const std::wstring& stagingFol
   // An earlier install's files that still exist stay listed, first.
   loadInstallLog(logPath, installed);
   std::vector<std::wstring> written;
-  const bool extracted = extractArchive(archive.path(), choices.installFolder, written);
+  // The staged file holds exactly the carried bytes (checked above, and held
+  // since), so those are what is read: from the setup's own mapped image,
+  // not a file read back through the system in the small pieces the
+  // archive reader asks for.
+  const bool extracted =
+      extractArchiveFromMemory(carried.data, carried.size, choices.installFolder, written);
   for (const std::wstring& path : written) addExistingPath(installed, path);
   saveInstallLog(installed, logPath);
   reached(40);

@@ -164,7 +164,8 @@ TEST(ExtractArchive, AFlippedByteOrAnUnderstatedSizeFailsTheEntry) {
 }
 
 // A disk that fills up in the middle of an entry: the entry fails, the file
-// it would have replaced stays whole, nothing half-written is left.
+// it would have replaced stays whole, nothing half-written is left, whether
+// the entry replaces a file or has a name of its own.
 TEST(ExtractArchive, AFullDiskKeepsTheOldFileWhole) {
   const std::string small = test::environment("TONVANE_SMALL_DISK");
   if (small.empty()) GTEST_SKIP() << "no small disk (the harness mounts one when run as root)";
@@ -180,7 +181,10 @@ TEST(ExtractArchive, AFullDiskKeepsTheOldFileWhole) {
   unsigned value = 12345;
   for (char& c : noise) c = static_cast<char>((value = value * 1103515245u + 12345u) >> 24);
   TempFolder temp;
-  ZipBuilder(temp / L"a.zip").add("small.txt", "fits").add("big.bin", noise, Method::Stored);
+  ZipBuilder(temp / L"a.zip")
+      .add("small.txt", "fits")
+      .add("big.bin", noise, Method::Stored)
+      .add("new.bin", noise, Method::Stored);
 
   List written;
   EXPECT_FALSE(extractArchive(temp / L"a.zip", folder, written));
