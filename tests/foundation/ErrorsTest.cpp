@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
+#include <string>
+#include <vector>
+
 #include "ChildProcess.h"
 #include "Errors.h"
 
@@ -81,3 +85,26 @@ TEST(RaiseFailure, RaisesNonContinuablePlatformExceptions) {
 }
 
 }  // namespace
+
+// The standard library's misuse errors are thrown by the program's own small
+// type in place of the runtime's: they still unwind to a catch of
+// std::exception, with the library's own message.
+TEST(LibraryFaults, MisuseStillThrowsWhatACatchOfStdExceptionTakes) {
+  const auto thrown = [](void (*call)()) -> std::string {
+    try {
+      call();
+    } catch (const std::bad_alloc&) {
+      return "bad_alloc";
+    } catch (const std::exception& error) {
+      return error.what();
+    }
+    return "nothing thrown";
+  };
+  EXPECT_NE(thrown([] { static_cast<void>(std::wstring(L"ab").at(5)); }).find("basic_string::at"),
+            std::string::npos);
+  EXPECT_NE(thrown([] {
+              std::vector<int> list;
+              list.reserve(list.max_size() + 1);
+            }).find("vector::reserve"),
+            std::string::npos);
+}
