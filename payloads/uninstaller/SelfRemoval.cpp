@@ -8,6 +8,7 @@
 #include <cwchar>
 #include <vector>
 
+#include "NumberText.h"
 #include "FileHandle.h"
 #include "PathText.h"
 #include "Paths.h"
@@ -56,9 +57,7 @@ std::wstring writeCopy(PrivateAccess& access) {
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     unsigned int value = 0;
     if (rand_s(&value) != 0) return std::wstring();
-    wchar_t name[40];
-    std::swprintf(name, 40, L"TonvaneUninstall-%08x.exe", value);
-    const std::wstring path = std::wstring(temp) + name;
+    const std::wstring path = std::wstring(temp) + L"TonvaneUninstall-" + hexText(value, 8) + L".exe";
     // A name someone prepared is never taken over.
     bool whole = false;
     {
@@ -112,9 +111,7 @@ bool startSelfRemoval(const std::wstring& installFolder) {
                        SYNCHRONIZE, TRUE, 0))
     return false;
 
-  wchar_t number[32];
-  std::swprintf(number, 32, L"%llu",
-                static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(self.get())));
+  const std::wstring number = decimalText(reinterpret_cast<ULONG_PTR>(self.get()));
   std::wstring commandLine = quoted(copy) + L" " + kFinishOption + L" " + number + L" " + quoted(installFolder);
 
   // Neither the install folder nor the copy's folder may be the copy's

@@ -18,6 +18,7 @@
 
 #include "AnsiText.h"
 #include "DllSearch.h"
+#include "NumberText.h"
 #include "IniDocument.h"
 #include "LanguageChoice.h"
 #include "Paths.h"
@@ -76,7 +77,7 @@ class ProgressWindow {
     HWND bar = GetDlgItem(window_, IDC_UNINSTALL_PROGRESS_BAR);
     SendMessageW(bar, PBM_SETRANGE32, 0, static_cast<LPARAM>(total));
     SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(done), 0);
-    const std::wstring count = std::to_wstring(done) + L" / " + std::to_wstring(total);
+    const std::wstring count = decimalText(done) + L" / " + decimalText(total);
     SetDlgItemTextW(window_, IDC_UNINSTALL_PROGRESS_COUNT, count.c_str());
     pump();
   }
@@ -110,7 +111,7 @@ std::wstring nameList(const std::vector<std::wstring>& names) {
   std::wstring list;
   for (std::size_t i = 0; i < names.size() && i < kListedNames; ++i) list += L"\r\n" + names[i];
   if (names.size() > kListedNames)
-    list += L"\r\n(" + std::to_wstring(names.size() - kListedNames) + L" " + translateText(L"more") + L")";
+    list += L"\r\n(" + decimalText(names.size() - kListedNames) + L" " + translateText(L"more") + L")";
   return list;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "NumberText.h"
 #include "FaultTranslator.h"
 #include "ScopedHandles.h"
 
@@ -38,14 +39,12 @@ std::wstring systemErrorText() {
   if (length != 0 && message) text.assign(message.get(), length);
 
   if (lastFault.recorded) {
-    wchar_t line[160];
-    swprintf(line, sizeof line / sizeof line[0],
-             L"\nExceptionCode: %08lX, ExceptionFlags: %08lX, ExceptionAddress: %08lX, "
-             L"NumberParameters: %08lX\n",
-             static_cast<unsigned long>(lastFault.code), static_cast<unsigned long>(lastFault.flags),
-             static_cast<unsigned long>(lastFault.address),
-             static_cast<unsigned long>(lastFault.parameterCount));
-    text += line;
+    // Eight digits each, the address cut to its low 32 bits on x86_64 as
+    // the report has always shown it.
+    const auto field = [](unsigned long long value) { return hexText(value & 0xFFFFFFFFu, 8, true); };
+    text += L"\nExceptionCode: " + field(lastFault.code) + L", ExceptionFlags: " + field(lastFault.flags) +
+            L", ExceptionAddress: " + field(lastFault.address) +
+            L", NumberParameters: " + field(lastFault.parameterCount) + L"\n";
   }
   return text;
 }

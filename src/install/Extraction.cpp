@@ -6,10 +6,10 @@
 #include <unzip.h>
 #include <iowin32.h>
 
-#include <cstdio>
 #include <cstring>
 #include <new>
 
+#include "NumberText.h"
 #include "ArchiveWalk.h"
 #include "Errors.h"
 #include "FileHandle.h"
@@ -69,11 +69,8 @@ bool writeInto(FileHandle& file, ArchiveWalk& walk, std::vector<char>& buffer) {
 // it is free is for CREATE_NEW to find out.
 std::wstring freshNameBeside(const std::wstring& fullPath) {
   static LONG counter = 0;
-  wchar_t name[48];
-  std::swprintf(name, sizeof name / sizeof name[0], L"~tvn%lx-%lx.tmp",
-                static_cast<unsigned long>(GetCurrentProcessId()),
-                static_cast<unsigned long>(InterlockedIncrement(&counter)));
-  return folderOfPath(fullPath) + name;
+  return folderOfPath(fullPath) + L"~tvn" + hexText(GetCurrentProcessId()) + L"-" +
+         hexText(static_cast<unsigned long>(InterlockedIncrement(&counter))) + L".tmp";
 }
 
 // An entry whose name is taken already: written to a new file beside it and

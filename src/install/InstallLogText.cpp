@@ -1,5 +1,7 @@
 #include "InstallLogText.h"
 
+#include "NumberText.h"
+
 namespace tonvane {
 
 std::wstring installLogText(const std::vector<std::wstring>& paths) {
@@ -7,7 +9,7 @@ std::wstring installLogText(const std::vector<std::wstring>& paths) {
   std::size_t number = 0;
   for (const std::wstring& path : paths) {
     text += L"\r\nPath";
-    text += std::to_wstring(++number);
+    text += decimalText(++number);
     text += L'=';
     text += path;
   }

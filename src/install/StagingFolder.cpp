@@ -9,6 +9,7 @@
 
 #include <cwchar>
 
+#include "NumberText.h"
 #include "PrivateAccess.h"
 
 namespace tonvane {
@@ -32,9 +33,7 @@ std::wstring createStagingFolder() {
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     unsigned int value = 0;
     if (rand_s(&value) != 0) return std::wstring();
-    wchar_t name[16];
-    swprintf(name, 16, L"%08u\\", value % 100000000u);
-    const std::wstring folder = std::wstring(temp) + name;
+    const std::wstring folder = std::wstring(temp) + decimalText(value % 100000000u, 8) + L"\\";
     // CreateDirectoryW fails on an existing name, so a folder someone else
     // made is never taken over; draw again. Elevated, the folder is made
     // private in the same call: the user's temporary folder lets the user's

@@ -5,6 +5,7 @@
 #include <cwchar>
 #include <cwctype>
 
+#include "NumberText.h"
 #include "ProcessRunner.h"
 #include "RegistryKey.h"
 
@@ -82,9 +83,9 @@ void stampInstallDate(UninstallEntry& entry, __time64_t when) {
     entry.installDate.clear();
     return;
   }
-  wchar_t date[16] = {};
-  std::swprintf(date, 16, L"%04d%02d%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
-  entry.installDate = date;
+  entry.installDate = decimalText(static_cast<unsigned>(local.tm_year + 1900), 4) +
+                      decimalText(static_cast<unsigned>(local.tm_mon + 1), 2) +
+                      decimalText(static_cast<unsigned>(local.tm_mday), 2);
 }
 
 bool writeUninstallEntry(UninstallEntry& entry) {
