@@ -14,6 +14,7 @@
 #include "FileHandle.h"
 #include "PathText.h"
 #include "Paths.h"
+#include "SetupLog.h"
 
 namespace tonvane {
 
@@ -55,11 +56,18 @@ std::wstring decodeEntryName(const std::string& raw) {
   return text;
 }
 
+// An entry that is not extracted, for the setup log; false.
+bool skipped(const std::wstring& entry, const char* reason) {
+  setupLog(L"Skipped " + entry + L": " + std::wstring(reason, reason + std::strlen(reason)));
+  return false;
+}
+
 // The entry into a new file beside its destination, moved into place once
 // it is whole.
 bool writeEntry(ArchiveWalk& walk, std::vector<char>& buffer, const std::wstring& fullPath) {
   wchar_t temporary[MAX_PATH] = {};
-  if (!GetTempFileNameW(folderOfPath(fullPath).c_str(), L"tvn", 0, temporary)) return false;
+  if (!GetTempFileNameW(folderOfPath(fullPath).c_str(), L"tvn", 0, temporary))
+    return skipped(fullPath, "no file can be made in its folder");
   EntryData result = EntryData::Refused;
   {
     FileHandle file;
@@ -72,7 +80,8 @@ bool writeEntry(ArchiveWalk& walk, std::vector<char>& buffer, const std::wstring
   if (result != EntryData::Complete ||
       !MoveFileExW(temporary, fullPath.c_str(), MOVEFILE_REPLACE_EXISTING)) {
     DeleteFileW(temporary);
-    return false;
+    return skipped(fullPath, result != EntryData::Complete ? entryDataName(result)
+                                                           : "the file there cannot be replaced");
   }
   return true;
 }
@@ -84,8 +93,12 @@ bool extractEntries(unzFile archive, const std::wstring& destination, std::vecto
   ArchiveWalk walk(archive);
   ArchiveEntry entry;
   while (walk.next(entry)) {
-    const std::wstring relative = safeEntryPath(decodeEntryName(entry.rawName));
-    if (relative.empty()) continue;
+    const std::wstring name = decodeEntryName(entry.rawName);
+    const std::wstring relative = safeEntryPath(name);
+    if (relative.empty()) {
+      skipped(L"entry \"" + name + L"\"", "its name leaves the folder, is too long or names no file");
+      continue;
+    }
     const std::wstring fullPath = folder + relative;
     if (relative.back() == L'\\') {
       ensureFolder(fullPath);
