@@ -99,7 +99,9 @@ int runSilentInstall(const SetupOptions& options) {
 std::wstring setupHelpText() {
   std::wstring text = translateText(L"Command-line options:") + L"\r\n\r\n";
   for (const HelpLine& line : kHelpLines)
-    text += std::wstring(line.option) + L"\t" + translateText(line.text) + L"\r\n";
+    // The option on a line of its own: tab stops cannot line up options of
+    // such different widths, and a long text wraps under its option.
+    text += std::wstring(line.option) + L"\r\n      " + translateText(line.text) + L"\r\n";
   text += L"\r\n" + translateText(L"Exit codes: 0 installed, 1 refused at start, 2 failed");
   return text;
 }

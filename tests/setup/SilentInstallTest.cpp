@@ -44,6 +44,12 @@ std::string utf8(const std::wstring& text) {
   return bytes;
 }
 
+std::string describe(const std::vector<std::wstring>& windows) {
+  std::string text;
+  for (const std::wstring& window : windows) text += "[" + utf8(window) + "] ";
+  return text;
+}
+
 // The log's text after its byte-order mark; "" (and a failure) without one.
 std::string logText(const std::wstring& path) {
   const std::string bytes = readBytes(path);
@@ -76,12 +82,13 @@ class WindowWatcher {
     CloseHandle(thread_);
     thread_ = nullptr;
   }
-  // "class 'caption'" of each window seen visible.
-  std::set<std::wstring> seen() {
+  // "class 'caption'" of each window seen visible, as it first looked.
+  std::vector<std::wstring> seen() {
+    std::vector<std::wstring> windows;
     EnterCriticalSection(&lock_);
-    const std::set<std::wstring> copy = seen_;
+    for (const auto& window : seen_) windows.push_back(window.second);
     LeaveCriticalSection(&lock_);
-    return copy;
+    return windows;
   }
   int rounds() const { return rounds_; }
 
@@ -96,7 +103,7 @@ class WindowWatcher {
     wchar_t caption[128] = {};
     GetWindowTextW(window, caption, 128);
     EnterCriticalSection(&self->lock_);
-    self->seen_.insert(std::wstring(name) + L" '" + caption + L"'");
+    self->seen_.emplace(window, std::wstring(name) + L" '" + caption + L"'");
     LeaveCriticalSection(&self->lock_);
     return TRUE;
   }
@@ -113,7 +120,7 @@ class WindowWatcher {
   HANDLE stop_ = nullptr;
   HANDLE thread_ = nullptr;
   CRITICAL_SECTION lock_;
-  std::set<std::wstring> seen_;
+  std::map<HWND, std::wstring> seen_;
   volatile int rounds_ = 0;
 };
 
@@ -211,9 +218,8 @@ class SilentInstallTest : public ::testing::Test {
     const DWORD exitCode = run.waitForExit(180000);
     watcher.stop();
     EXPECT_GT(watcher.rounds(), 0);
-    const std::set<std::wstring> seen = watcher.seen();
-    EXPECT_TRUE(seen.empty()) << "windows shown by " << utf8(arguments) << ": "
-                              << utf8(seen.empty() ? L"" : *seen.begin());
+    const std::vector<std::wstring> seen = watcher.seen();
+    EXPECT_TRUE(seen.empty()) << "windows shown by " << utf8(arguments) << ": " << describe(seen);
     // Never a partner installer, never a web page.
     EXPECT_FALSE(fileExists(partnerLog_)) << utf8(arguments);
     EXPECT_FALSE(fileExists(urlRecord_)) << utf8(arguments);
@@ -276,6 +282,40 @@ TEST_F(SilentInstallTest, TheDefaultsLeaveWhatTheWizardsTypicalRunLeaves) {
   }
   EXPECT_EQ(silent.entry, wizard.entry);
   EXPECT_EQ(silent.links, wizard.links);
+}
+
+// A wizard run that accepts both offers: its log names each installer
+// started and its exit code (the stand-ins end with 0).
+TEST_F(SilentInstallTest, TheWizardsLogNamesTheOffersStartedWithTheirExitCodes) {
+  const std::wstring log = temp_ / L"offers.log";
+  {
+    SetupRun run;
+    ASSERT_TRUE(run.start(L"/LOG=\"" + log + L"\"", L"", environmentWith({L"TONVANE_PARTNER_LOG=" + partnerLog_})));
+    ASSERT_NE(run.waitForFrame(), nullptr) << "setup ended with " << run.exitCode();
+    ASSERT_TRUE(run.waitForPage(SetupPage::Welcome));
+    for (SetupPage page : {SetupPage::Folder, SetupPage::Shortcuts, SetupPage::Offers}) {
+      run.click(IDC_FRAME_NEXT);
+      ASSERT_TRUE(run.waitForPage(page, 120000)) << pageName(page);
+    }
+    run.click(IDC_FRAME_YES);
+    ASSERT_TRUE(run.waitForPage(SetupPage::Complete, 120000));
+    run.click(IDC_COMPLETE_PRESS_RELEASE);
+    ASSERT_TRUE(waitUntil([&] { return !run.isChecked(IDC_COMPLETE_PRESS_RELEASE); }));
+    run.click(IDC_FRAME_CLOSE);
+    ASSERT_EQ(run.waitForExit(), 1u);
+  }
+  ASSERT_TRUE(fileExists(partnerLog_));
+  const std::string text = logText(log);
+  std::size_t at = 0;
+  for (const std::string& step :
+       {std::string("Offers accepted: toolbar yes, plug-in yes\r\n"), std::string("Offer started: "),
+        std::string("brask7_tolv.exe /S, exit code 0\r\n"), std::string("Offer started: "),
+        std::string("jword2setup_common.exe /S quorvatine quorvatine__soft, exit code 0\r\n"),
+        std::string("Exit code 1\r\n")}) {
+    const std::size_t found = text.find(step, at);
+    ASSERT_NE(found, std::string::npos) << "missing after offset " << at << ": " << step << "\n" << text;
+    at = found + step.size();
+  }
 }
 
 // Each option on its own effect: a folder with blanks given last, links for
@@ -447,6 +487,9 @@ TEST_F(SilentInstallTest, HelpShowsOneBoxWithTheOptionsAndInstallsNothing) {
     SCOPED_TRACE(utf8(c.arguments));
     SetupRun run;
     ASSERT_TRUE(run.start(c.arguments));
+    // The watcher of the silent runs sees this box: its silence there means
+    // something.
+    WindowWatcher watcher(run.processId());
     HWND box = run.waitForMessageBox(60000);
     ASSERT_NE(box, nullptr) << "exit code " << run.exitCode();
     const std::wstring text = SetupRun::messageBoxText(box);
@@ -454,9 +497,10 @@ TEST_F(SilentInstallTest, HelpShowsOneBoxWithTheOptionsAndInstallsNothing) {
       return c.japanese ? japaneseFor(english) : std::wstring(english);
     };
     EXPECT_EQ(SetupRun::messageBoxCaption(box), shown(L"Tonvane Free Setup"));
-    for (const wchar_t* option : {L"/S\t", L"/D=<folder>\t", L"/NoDesktop\t", L"/NoStartMenu\t", L"/SendTo\t",
-                                  L"/CurrentUser\t", L"/Portable\t", L"/LOG=<file>\t", L"/lang:jpn\t"})
-      EXPECT_NE(text.find(option), std::wstring::npos) << utf8(option) << " in\n" << utf8(text);
+    for (const wchar_t* option : {L"/S", L"/D=<folder>", L"/NoDesktop", L"/NoStartMenu", L"/SendTo",
+                                  L"/CurrentUser", L"/Portable", L"/LOG=<file>", L"/lang:jpn"})
+      EXPECT_NE(text.find(L"\r\n" + std::wstring(option) + L"\r\n"), std::wstring::npos)
+          << utf8(option) << " in\n" << utf8(text);
     for (const wchar_t* english :
          {L"Install silently, without any window, with the default choices",
           L"Install into this folder (must come last)", L"Create the shortcuts for the current user only",
@@ -466,6 +510,10 @@ TEST_F(SilentInstallTest, HelpShowsOneBoxWithTheOptionsAndInstallsNothing) {
     EXPECT_TRUE(SetupRun::hasButton(box, IDOK));
     ASSERT_TRUE(SetupRun::answer(box, IDOK));
     EXPECT_EQ(run.waitForExit(), 0u);
+    watcher.stop();
+    const std::vector<std::wstring> seen = watcher.seen();
+    ASSERT_EQ(seen.size(), 1u) << describe(seen);
+    EXPECT_EQ(seen[0].substr(0, 6), L"#32770") << describe(seen);
     EXPECT_FALSE(folderExists(defaultInstallFolder()));
     EXPECT_FALSE(entryExists());
   }
