@@ -337,8 +337,16 @@ TEST_F(SilentInstallTest, TheOptionsChangeTheFolderAndTheLinks) {
   EXPECT_EQ(names.size(), 4u) << "no desktop link, nothing for all users";
   EXPECT_EQ(links[sendTo].substr(0, folder.size() + 14), folder + L"\\Tonvane.exe |");
 
+  // A log name planted as a second name of another file is not written
+  // through, and a log that cannot be written does not stop the install.
   removeInstallation();
-  EXPECT_EQ(runSilently(L"/S /NoStartMenu"), 0u);
+  const std::wstring precious = temp_ / L"precious.dat";
+  writeBytes(precious, "keep me");
+  const std::wstring planted = temp_ / L"planted.log";
+  ASSERT_TRUE(CreateHardLinkW(planted.c_str(), precious.c_str(), nullptr));
+  EXPECT_EQ(runSilently(L"/S /NoStartMenu /LOG=\"" + planted + L"\""), 0u);
+  EXPECT_EQ(readBytes(precious), "keep me");
+  EXPECT_TRUE(fileExists(defaultInstallFolder() + L"Tonvane.exe"));
   links = productLinks();
   ASSERT_EQ(links.size(), 1u);
   EXPECT_EQ(links.begin()->first, shellFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"Tonvane Free.lnk");
