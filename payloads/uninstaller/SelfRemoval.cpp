@@ -8,8 +8,8 @@
 #include <cwchar>
 #include <vector>
 
-#include "NumberText.h"
 #include "FileHandle.h"
+#include "NumberText.h"
 #include "PathText.h"
 #include "Paths.h"
 #include "PrivateAccess.h"

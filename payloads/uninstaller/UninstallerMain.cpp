@@ -18,9 +18,9 @@
 
 #include "AnsiText.h"
 #include "DllSearch.h"
-#include "NumberText.h"
 #include "IniDocument.h"
 #include "LanguageChoice.h"
+#include "NumberText.h"
 #include "Paths.h"
 #include "ResourceIds.h"
 #include "Resources.h"

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "NumberText.h"
 #include "FaultTranslator.h"
+#include "NumberText.h"
 #include "ScopedHandles.h"
 
 namespace tonvane {

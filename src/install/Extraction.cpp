@@ -9,12 +9,13 @@
 #include <cstring>
 #include <new>
 
-#include "NumberText.h"
 #include "ArchiveWalk.h"
 #include "Errors.h"
 #include "FileHandle.h"
+#include "NumberText.h"
 #include "PathText.h"
 #include "Paths.h"
+#include "SetupLog.h"
 
 namespace tonvane {
 
@@ -56,13 +57,19 @@ std::wstring decodeEntryName(const std::string& raw) {
   return text;
 }
 
+// An entry that is not extracted, for the setup log; false.
+bool skipped(const std::wstring& entry, const char* reason) {
+  setupLog(L"Skipped " + entry + L": " + std::wstring(reason, reason + std::strlen(reason)));
+  return false;
+}
+
 // The entry's bytes into a file that this call has just created.
-bool writeInto(FileHandle& file, ArchiveWalk& walk, std::vector<char>& buffer) {
+EntryData writeInto(FileHandle& file, ArchiveWalk& walk, std::vector<char>& buffer) {
   const EntryData result = walk.copyData(buffer, [&file](const char* bytes, std::size_t count) {
     return file.writeAll(bytes, count);
   });
   file.close();
-  return result == EntryData::Complete;
+  return result;
 }
 
 // A name beside `fullPath` that this process has not used before; whether
@@ -81,13 +88,15 @@ bool replaceWithEntry(ArchiveWalk& walk, std::vector<char>& buffer, const std::w
   std::wstring temporary;
   for (int attempt = 0; attempt < 8 && !file.isOpen(); ++attempt) {
     temporary = freshNameBeside(fullPath);
-    if (!file.createNew(temporary, nullptr) && GetLastError() != ERROR_FILE_EXISTS) return false;
+    if (!file.createNew(temporary, nullptr) && GetLastError() != ERROR_FILE_EXISTS) break;
   }
-  if (!file.isOpen()) return false;
-  if (!writeInto(file, walk, buffer) ||
+  if (!file.isOpen()) return skipped(fullPath, "no file can be made in its folder");
+  const EntryData result = writeInto(file, walk, buffer);
+  if (result != EntryData::Complete ||
       !MoveFileExW(temporary.c_str(), fullPath.c_str(), MOVEFILE_REPLACE_EXISTING)) {
     DeleteFileW(temporary.c_str());
-    return false;
+    return skipped(fullPath, result != EntryData::Complete ? entryDataName(result)
+                                                           : "the file there cannot be replaced");
   }
   return true;
 }
@@ -100,12 +109,14 @@ bool writeEntry(ArchiveWalk& walk, std::vector<char>& buffer, const std::wstring
   FileHandle file;
   if (!file.createNew(fullPath, nullptr)) {
     const DWORD error = GetLastError();
-    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return false;
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
+      return skipped(fullPath, "no file can be made in its folder");
     return replaceWithEntry(walk, buffer, fullPath);
   }
-  if (writeInto(file, walk, buffer)) return true;
+  const EntryData result = writeInto(file, walk, buffer);
+  if (result == EntryData::Complete) return true;
   DeleteFileW(fullPath.c_str());
-  return false;
+  return skipped(fullPath, entryDataName(result));
 }
 
 bool extractEntries(unzFile archive, const std::wstring& destination, std::vector<std::wstring>& written) {
@@ -115,8 +126,12 @@ bool extractEntries(unzFile archive, const std::wstring& destination, std::vecto
   ArchiveWalk walk(archive);
   ArchiveEntry entry;
   while (walk.next(entry)) {
-    const std::wstring relative = safeEntryPath(decodeEntryName(entry.rawName));
-    if (relative.empty()) continue;
+    const std::wstring name = decodeEntryName(entry.rawName);
+    const std::wstring relative = safeEntryPath(name);
+    if (relative.empty()) {
+      skipped(L"entry \"" + name + L"\"", "its name leaves the folder, is too long or names no file");
+      continue;
+    }
     const std::wstring fullPath = folder + relative;
     if (relative.back() == L'\\') {
       ensureFolder(fullPath);

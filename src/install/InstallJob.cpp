@@ -9,6 +9,7 @@
 #include "InstallLog.h"
 #include "Paths.h"
 #include "Resources.h"
+#include "SetupLog.h"
 #include "Shortcuts.h"
 #include "StagingFolder.h"
 #include "UninstallRegistration.h"
@@ -62,6 +63,26 @@ std::uint32_t installedKilobytes(const std::vector<std::wstring>& paths) {
   return kilobytes > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<std::uint32_t>(kilobytes);
 }
 
+// The step the install stopped at, for the setup log; the job's result.
+bool failed(const wchar_t* step) {
+  setupLog(std::wstring(L"Install failed: ") + step);
+  return false;
+}
+
+void logChoices(const InstallChoices& choices) {
+  std::wstring links;
+  const auto add = [&links](bool chosen, const wchar_t* name) {
+    if (chosen) links += (links.empty() ? L"" : L", ") + std::wstring(name);
+  };
+  add(choices.startMenuShortcut, L"Start menu");
+  add(choices.desktopShortcut, L"desktop");
+  add(choices.sendToShortcut, L"Send To");
+  setupLog(L"Install folder: " + choices.installFolder +
+           (choices.portable ? L" (portable" : L" (with uninstaller") +
+           (choices.allUsers ? L", links for all users)" : L", links for the current user)") +
+           L"; links: " + (links.empty() ? L"none" : links));
+}
+
 void registerProduct(const InstallChoices& choices, const std::wstring& folder,
                      std::vector<std::wstring> installedFiles) {
   VersionInfo& version = VersionInfo::shared();
@@ -84,7 +105,11 @@ void registerProduct(const InstallChoices& choices, const std::wstring& folder,
   entry.installSource = folderOfPath(L"");
   entry.publisher = kPublisher;
   entry.urlInfoAbout = vendorSite();
-  writeUninstallEntry(entry);
+  if (writeUninstallEntry(entry))
+    setupLog(L"Uninstall entry HKEY_LOCAL_MACHINE\\" + std::wstring(kUninstallRoot) + entry.keyName +
+             L" written, version " + entry.displayVersion);
+  else
+    setupLog(L"Uninstall entry " + entry.keyName + L" could not be written");
 }
 
 }  // namespace
@@ -95,13 +120,15 @@ bool runInstallJob(const InstallChoices& choices, const std::wstring& stagingFol
     if (progress) progress(position);
   };
   reached(0);
+  logChoices(choices);
 
   // Declared before the archive, so the archive is deleted before its folder.
   OwnStagingFolder staging(stagingFolder);
-  if (staging.path().empty()) return false;
+  if (staging.path().empty()) return failed(L"no staging folder could be made");
   // A failed run leaves no copy of the archive in the staging folder either.
   FileDeletedOnExit archive(staging.path() + kArchiveFileName);
-  if (!writePayload(ResourceId::kZip, IDR_APPLICATION_ARCHIVE, archive.path())) return false;
+  if (!writePayload(ResourceId::kZip, IDR_APPLICATION_ARCHIVE, archive.path()))
+    return failed(L"the archive could not be written to the staging folder");
   // Held against writes and deletion until it is extracted, and checked
   // against the bytes the setup carries: an archive swapped in the temporary
   // folder is never extracted by this elevated program.
@@ -109,7 +136,7 @@ bool runInstallJob(const InstallChoices& choices, const std::wstring& stagingFol
   FileHandle heldArchive;
   if (!heldArchive.open(archive.path(), true, false, true, false) ||
       !fileHoldsResource(heldArchive, carried))
-    return false;
+    return failed(L"the staged archive does not hold the setup's bytes");
   reached(20);
 
   const std::wstring folder = ensureTrailingBackslash(choices.installFolder);
@@ -117,6 +144,7 @@ bool runInstallJob(const InstallChoices& choices, const std::wstring& stagingFol
   PathList installed;
   // An earlier install's files that still exist stay listed, first.
   loadInstallLog(logPath, installed);
+  const std::size_t earlier = installed.size();
   std::vector<std::wstring> written;
   // The staged file holds exactly the carried bytes (checked above, and held
   // since), so those are what is read: from the setup's own mapped image,
@@ -125,7 +153,12 @@ bool runInstallJob(const InstallChoices& choices, const std::wstring& stagingFol
   const bool extracted =
       extractArchiveFromMemory(carried.data, carried.size, choices.installFolder, written);
   for (const std::wstring& path : written) addExistingPath(installed, path);
-  saveInstallLog(installed, logPath);
+  setupLog(L"Extracted " + logNumber(written.size()) + L" files" +
+           (extracted ? L"" : L"; not every entry could be extracted"));
+  const bool saved = saveInstallLog(installed, logPath);
+  setupLog(L"install.log: " + logNumber(earlier) + L" paths kept from the earlier log, " +
+           logNumber(installed.size() - earlier) + L" added, " + logNumber(installed.size()) +
+           (saved ? L" saved" : L" listed but the file could not be saved"));
   reached(40);
 
   heldArchive.close();
@@ -133,12 +166,12 @@ bool runInstallJob(const InstallChoices& choices, const std::wstring& stagingFol
   // Nothing of the application arrived (an archive that cannot be read, a
   // folder that takes no files): without this the portable configuration,
   // which writes no uninstaller, would report an empty install as done.
-  if (!extracted || written.empty()) return false;
+  if (!extracted || written.empty()) return failed(L"the application's files did not arrive");
   reached(60);
 
   if (!choices.portable &&
       !writePayload(ResourceId::kExe, IDR_UNINSTALLER, folder + kUninstallerFileName))
-    return false;
+    return failed(L"the uninstaller could not be written");
   reached(80);
 
   if (!choices.portable) registerProduct(choices, folder, installed.paths());

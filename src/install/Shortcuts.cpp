@@ -6,6 +6,7 @@
 #include "Paths.h"
 #include "PathText.h"
 #include "Resources.h"
+#include "SetupLog.h"
 #include "ShellLink.h"
 #include "TranslationTable.h"
 #include "UninstallRegistration.h"
@@ -19,6 +20,14 @@ std::wstring folderWithBackslash(int csidl) {
   return ensureTrailingBackslash(specialFolderPath(csidl));
 }
 
+// createShortcut, told to the setup log.
+void makeLink(const std::wstring& target, const std::wstring& linkPath,
+              const std::wstring& description, const std::wstring& arguments) {
+  const bool made = createShortcut(target, linkPath, description, arguments);
+  setupLog((made ? L"Link made: " : L"Link could not be made: ") + linkPath + L" -> " + target +
+           (arguments.empty() ? L"" : L" " + arguments));
+}
+
 std::wstring programLinkName() { return std::wstring(kProductName) + L".lnk"; }
 
 void writePortableSettings(const std::wstring& settingsFile) {
@@ -26,15 +35,18 @@ void writePortableSettings(const std::wstring& settingsFile) {
   // Without its template the program must not empty a settings file that
   // is already there.
   if (settingsTemplate.size == 0) return;
-  writeResourceToFile(settingsTemplate, settingsFile);
+  setupLog((writeResourceToFile(settingsTemplate, settingsFile) ? L"Settings written: "
+                                                                : L"Settings could not be written: ") +
+           settingsFile);
 }
 
 void moveSettingsToUserFolder(const std::wstring& settingsFile, const std::wstring& applicationData) {
   if (applicationData.empty() || !isExistingFile(settingsFile)) return;
   // Neither the folder is made nor a file there replaced: without both the
   // move fails and the application keeps its settings where they are.
-  MoveFileW(settingsFile.c_str(),
-            (applicationData + kUserSettingsFolder + kSettingsFileName).c_str());
+  const std::wstring moved = applicationData + kUserSettingsFolder + kSettingsFileName;
+  if (MoveFileW(settingsFile.c_str(), moved.c_str()))
+    setupLog(L"Settings moved: " + settingsFile + L" -> " + moved);
 }
 
 }  // namespace
@@ -61,26 +73,28 @@ bool createShortcutsAndSettings(const InstallChoices& choices, const ShellFolder
   if (choices.startMenuShortcut && !folders.programs.empty()) {
     const std::wstring group = folders.programs + kProductName + L"\\";
     ensureFolder(group);
-    createShortcut(program, group + programLinkName(), description, L"");
-    createShortcut(helpAddress(), group + translateText(L"Online help") + L".lnk", L"", L"");
+    makeLink(program, group + programLinkName(), description, L"");
+    makeLink(helpAddress(), group + translateText(L"Online help") + L".lnk", L"", L"");
     // The portable configuration has no uninstaller.
     if (!choices.portable)
-      createShortcut(uninstaller, group + translateText(L"Uninstall") + L".lnk", L"",
+      makeLink(uninstaller, group + translateText(L"Uninstall") + L".lnk", L"",
                      L"/Uninstall");
   }
 
   if (choices.desktopShortcut && !folders.desktop.empty()) {
     ensureFolder(folders.desktop);
-    createShortcut(program, folders.desktop + programLinkName(), description, L"");
+    makeLink(program, folders.desktop + programLinkName(), description, L"");
   }
 
   if (!folders.sendTo.empty()) {
     if (choices.sendToShortcut) {
       ensureFolder(folders.sendTo);
-      createShortcut(program, folders.sendTo + programLinkName(), description, L"");
+      makeLink(program, folders.sendTo + programLinkName(), description, L"");
     } else {
       // A Send To link of an earlier install goes when it is declined now.
-      deleteFileOrShellDelete(folders.sendTo + programLinkName());
+      const std::wstring stale = folders.sendTo + programLinkName();
+      const bool existed = isExistingPath(stale);
+      if (deleteFileOrShellDelete(stale) && existed) setupLog(L"Link removed: " + stale);
     }
   }
 

@@ -8,6 +8,7 @@
 #include "NumberText.h"
 #include "ProcessRunner.h"
 #include "RegistryKey.h"
+#include "SetupLog.h"
 
 namespace tonvane {
 
@@ -146,15 +147,24 @@ std::wstring findUninstallKeyByDisplayName(std::uint32_t& position, const std::w
   }
 }
 
-void uninstallPreviousVersions() {
+void uninstallPreviousVersions(bool quiet) {
   std::uint32_t position = 0;
+  bool ranAny = false;
   for (;;) {
     const std::wstring keyName = findUninstallKeyByDisplayName(position, kProductName);
-    if (keyName.empty()) return;
+    if (keyName.empty()) {
+      if (!ranAny) setupLog(L"Older releases: none registered by the Windows Installer");
+      return;
+    }
     if (keyName != kProductName && isProductCode(keyName)) {
       // No restart without asking: an older release whose files are in use
       // would otherwise restart the machine while the user works.
-      runAndWait(L"msiexec", L"/x" + keyName + L" /passive /norestart");
+      const std::wstring arguments =
+          L"/x" + keyName + (quiet ? L" /qn /norestart" : L" /passive /norestart");
+      const auto exitCode = runProgram(L"msiexec", arguments);
+      ranAny = true;
+      setupLog(L"Older release " + keyName + L": msiexec " + arguments +
+               (exitCode ? L" ended with exit code " + logNumber(*exitCode) : L" could not be started"));
       // A removed entry moves the entries after it one position up: the
       // next one is now at this position and must not be passed over.
       if (!uninstallKeyExists(keyName)) continue;

@@ -67,9 +67,11 @@ std::wstring findUninstallKeyByDisplayName(std::uint32_t& position, const std::w
 
 // Removes, one after the other and waiting for each, the older releases
 // registered under a product code with the display name kProductName, by
-// running the Windows Installer's passive uninstall without a restart. The entry named
-// kProductName (this setup's own) is left alone. Failures are silent.
-void uninstallPreviousVersions();
+// running the Windows Installer's passive uninstall (its progress bar only;
+// `quiet`: no window at all) without a restart. The entry named
+// kProductName (this setup's own) is left alone. Failures are not shown;
+// each run and its exit code go to the setup log.
+void uninstallPreviousVersions(bool quiet = false);
 
 // Deletes the entry's key (it holds values only). False when it cannot be
 // deleted; an absent key counts as deleted.

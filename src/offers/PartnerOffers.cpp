@@ -12,6 +12,7 @@
 #include "ProcessRunner.h"
 #include "RegistryKey.h"
 #include "Resources.h"
+#include "SetupLog.h"
 #include "StagingFolder.h"
 
 namespace tonvane {
@@ -55,7 +56,10 @@ std::wstring stageOffer(StagedOffers& offers, unsigned resourceId, const wchar_t
   std::vector<std::wstring> written;
   extractArchive(archive.path(), offers.stagingFolder, written);
   offers.tempFiles.insert(offers.tempFiles.end(), written.begin(), written.end());
-  return findFirstExe(written);
+  const std::wstring installer = findFirstExe(written);
+  setupLog(std::wstring(L"Offer ") + archiveName +
+           (installer.empty() ? L": no installer could be staged" : L" staged: " + installer));
+  return installer;
 }
 
 // The staged installer is started only while it is held against writes and
@@ -74,8 +78,13 @@ void launch(const std::wstring& stagingFolder, std::wstring& installer, unsigned
     const PathParts parts = splitPath(installer);
     const std::wstring entryName = std::wstring(parts.fileName) + parts.extension;
     if (held.open(installer, true, false, true, false) &&
-        fileMatchesArchiveEntry(installer, archive.data, archive.size, entryName))
-      runAndWait(installer, arguments, stagingFolder);
+        fileMatchesArchiveEntry(installer, archive.data, archive.size, entryName)) {
+      const auto exitCode = runProgram(installer, arguments, stagingFolder);
+      setupLog(L"Offer started: " + installer + L" " + arguments +
+               (exitCode ? L", exit code " + logNumber(*exitCode) : L", could not be started"));
+    } else {
+      setupLog(L"Offer not started: " + installer + L" is not the file that was staged");
+    }
   }
   DeleteFileW(installer.c_str());
   // Whatever may appear at that path later is not the installer we staged.
@@ -125,6 +134,8 @@ std::wstring findFirstExe(const std::vector<std::wstring>& paths) {
 
 void launchAcceptedOffers(StagedOffers& offers, bool installToolbar, bool installPlugin) {
   ScopedLock hold(offers.lock);
+  setupLog(std::wstring(L"Offers accepted: toolbar ") + (installToolbar ? L"yes" : L"no") +
+           L", plug-in " + (installPlugin ? L"yes" : L"no"));
   if (installToolbar)
     launch(offers.stagingFolder, offers.toolbarInstaller, IDR_TOOLBAR_ARCHIVE, PartnerOffer::kToolbarArguments);
   if (installPlugin)

@@ -2,7 +2,8 @@
 // controls, then the wizard; its result is the exit code (1 after Close, 2
 // after a confirmed Cancel or a failed install, 0 when the wizard's frame
 // cannot be created, 1 when a start-up check refuses or the setup file is
-// damaged).
+// damaged). "/S" installs without the wizard and "/?" shows the options
+// instead (SilentInstall.h); "/LOG=" keeps a setup log of either run.
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
@@ -11,22 +12,29 @@
 #include "MessageLoop.h"
 #include "PayloadCheck.h"
 #include "ScopedHandles.h"
+#include "SetupLog.h"
 #include "SetupMessage.h"
+#include "SetupOptions.h"
 #include "SetupWizard.h"
+#include "SilentInstall.h"
 #include "StartupChecks.h"
 #include "TranslationTable.h"
 #include "WorkerThread.h"
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
-  // First of all, before any DLL is loaded by name.
-  tonvane::hardenDllSearch();
-  // The worker guard's reports speak through the program's translator.
-  tonvane::setReportTranslator(&tonvane::translateText);
-  if (const auto refused = tonvane::checkStart()) return *refused;
+namespace {
+
+int runSetup(const tonvane::SetupOptions& options, int showCommand) {
+  // Nothing but the help box may show itself in a silent run.
+  const bool silent = options.silent && !options.help;
+  if (silent && !tonvane::silentOptionsKnown(options)) return tonvane::kSilentFailed;
+  if (const auto refused = tonvane::checkStart(tonvane::systemStartupPlatform(), !silent))
+    return *refused;
   if (!tonvane::payloadIntact()) {
-    tonvane::showSetupMessage(GetDesktopWindow(),
-                              tonvane::translateText(L"The setup file is damaged. Please download it again."),
-                              MB_OK | MB_ICONSTOP);
+    tonvane::setupLog(L"Refused at start-up: the setup file is damaged");
+    if (!silent)
+      tonvane::showSetupMessage(GetDesktopWindow(),
+                                tonvane::translateText(L"The setup file is damaged. Please download it again."),
+                                MB_OK | MB_ICONSTOP);
     tonvane::releaseInstance();
     return 1;
   }
@@ -34,14 +42,37 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
   int exitCode = 0;
   {
     const tonvane::ComInitialization com;
-    // Makes sure user32 has set up the thread's window state before the
-    // common controls register their classes.
-    DefWindowProcW(nullptr, WM_NULL, 0, 0);
-    tonvane::registerCommonControls(ICC_BAR_CLASSES);
-    tonvane::initModule();
-    exitCode = tonvane::runWizard(showCommand);
-    tonvane::termModule();
+    if (options.help) {
+      tonvane::showSetupHelp();
+    } else if (silent) {
+      exitCode = tonvane::runSilentInstall(options);
+    } else {
+      // Makes sure user32 has set up the thread's window state before the
+      // common controls register their classes.
+      DefWindowProcW(nullptr, WM_NULL, 0, 0);
+      tonvane::registerCommonControls(ICC_BAR_CLASSES);
+      tonvane::initModule();
+      exitCode = tonvane::runWizard(showCommand);
+      tonvane::termModule();
+    }
   }
   tonvane::releaseInstance();
+  return exitCode;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
+  // First of all, before any DLL is loaded by name.
+  tonvane::hardenDllSearch();
+  // The worker guard's reports speak through the program's translator.
+  tonvane::setReportTranslator(&tonvane::translateText);
+  const tonvane::SetupOptions options = tonvane::parseSetupOptions(GetCommandLineW());
+  // Before the start-up checks, so that a refusal is logged too.
+  if (!options.logFile.empty() && tonvane::openSetupLog(options.logFile))
+    tonvane::logSetupStart(options);
+  const int exitCode = runSetup(options, showCommand);
+  tonvane::setupLog(L"Exit code " + tonvane::logNumber(static_cast<unsigned>(exitCode)));
+  tonvane::closeSetupLog();
   return exitCode;
 }

@@ -7,6 +7,7 @@
 
 #include "LanguageChoice.h"
 #include "Resources.h"
+#include "SetupLog.h"
 #include "SetupMessage.h"
 #include "SystemLibrary.h"
 #include "TranslationTable.h"
@@ -28,8 +29,9 @@ BOOL platformIsUserAnAdmin() {
   return proc != nullptr && proc();
 }
 
-void showRefusal(const wchar_t* message) {
-  showSetupMessage(GetDesktopWindow(), translateText(message), MB_OK);
+void refuse(const wchar_t* message, bool show) {
+  setupLog(std::wstring(L"Refused at start-up: ") + message);
+  if (show) showSetupMessage(GetDesktopWindow(), translateText(message), MB_OK);
 }
 
 }  // namespace
@@ -58,8 +60,9 @@ std::vector<std::wstring> commandLineArguments() {
 
 StartupPlatform systemStartupPlatform() { return {querySystemVersion, platformIsUserAnAdmin}; }
 
-std::optional<int> checkStart(const StartupPlatform& platform) {
+std::optional<int> checkStart(const StartupPlatform& platform, bool showRefusals) {
   if (!instanceMutex.take(kMutexName)) {
+    setupLog(L"Refused at start-up: another copy of the setup is running");
     releaseInstance();
     return 1;
   }
@@ -70,12 +73,12 @@ std::optional<int> checkStart(const StartupPlatform& platform) {
   OSVERSIONINFOW version = {};
   version.dwOSVersionInfoSize = kVersionRecordSize;
   if (!platform.getVersion(&version) || version.dwPlatformId != VER_PLATFORM_WIN32_NT) {
-    showRefusal(L"You can install Windows 2000, XP, Vista, 7 and 8.");
+    refuse(L"You can install Windows 2000, XP, Vista, 7 and 8.", showRefusals);
     releaseInstance();
     return 1;
   }
   if (!platform.isUserAnAdmin()) {
-    showRefusal(L"Please start with administrator privileges.");
+    refuse(L"Please start with administrator privileges.", showRefusals);
     releaseInstance();
     return 1;
   }

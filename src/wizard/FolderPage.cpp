@@ -17,7 +17,6 @@ namespace tonvane {
 
 namespace {
 
-constexpr const wchar_t* kFallbackProgramFiles = L"C:\\Program Files";
 // "テストのダイアログ": the browser's caption, in both interface languages.
 constexpr const wchar_t* kBrowserCaption =
     L"\u30C6\u30B9\u30C8\u306E\u30C0\u30A4\u30A2\u30ED\u30B0";
@@ -58,12 +57,6 @@ bool isTicked(HWND page, int id) { return IsDlgButtonChecked(page, id) == BST_CH
 
 }  // namespace
 
-std::wstring defaultFolder() {
-  std::wstring folder = specialFolderPath(CSIDL_PROGRAM_FILES);
-  if (folder.empty()) folder = kFallbackProgramFiles;
-  return ensureTrailingBackslash(folder) + kInstallFolderNameSlash;
-}
-
 void applyFolderPageDefaults(HWND page) {
   SetDlgItemTextW(page, IDC_FOLDER_EDIT, defaultFolder().c_str());
   CheckDlgButton(page, IDC_FOLDER_ALL_USERS, BST_CHECKED);
@@ -72,9 +65,7 @@ void applyFolderPageDefaults(HWND page) {
 
 void onPortableToggled(HWND page) {
   const std::wstring folder =
-      isTicked(page, IDC_FOLDER_PORTABLE)
-          ? ensureTrailingBackslash(folderOfPath(std::wstring())) + kInstallFolderNameSlash
-          : defaultFolder();
+      isTicked(page, IDC_FOLDER_PORTABLE) ? portableDefaultFolder() : defaultFolder();
   SetDlgItemTextW(page, IDC_FOLDER_EDIT, folder.c_str());
 }
 

@@ -9,23 +9,19 @@
 
 #include <string>
 
-#include "FolderText.h"
+#include "InstallFolder.h"
 #include "ResourceIds.h"
 #include "SetupState.h"
 
 namespace tonvane {
 
-// The shell's Program Files folder ("C:\Program Files" when the shell cannot
-// say), with a backslash, followed by "Tonvane Free\".
-std::wstring defaultFolder();
-
 // First visit: the edit box shows defaultFolder(), "Install for all users" is
 // ticked and the portable box is not.
 void applyFolderPageDefaults(HWND page);
 
-// After the portable box changed: the edit box shows this program's own
-// folder followed by "Tonvane Free\" when the box is ticked, otherwise
-// defaultFolder(). What the user had typed is replaced either way.
+// After the portable box changed: the edit box shows portableDefaultFolder()
+// when the box is ticked, otherwise defaultFolder(). What the user had
+// typed is replaced either way.
 void onPortableToggled(HWND page);
 
 // The whole text of the page's edit box; empty when the page has none.

@@ -7,6 +7,7 @@
 
 #include "ChildProcess.h"
 #include "MessageBoxWatcher.h"
+#include "SetupLog.h"
 #include "StartupChecks.h"
 #include "TestFiles.h"
 #include "TranslationTable.h"
@@ -49,12 +50,12 @@ bool instanceMutexFree() {
 
 // The copy's report: one line per message box (caption, tab, text), then
 // "japanese=0|1", "mutexFree=0|1", "recordSize=N".
-int startAndReport(const StartupPlatform& platform) {
+int startAndReport(const StartupPlatform& platform, bool showRefusals = true) {
   std::optional<int> result;
   std::vector<test::SeenBox> boxes;
   {
     test::MessageBoxWatcher watcher(IDOK);
-    result = checkStart(platform);
+    result = checkStart(platform, showRefusals);
     Sleep(200);  // a box that would come late is still seen
     boxes = watcher.seen();
   }
@@ -72,11 +73,25 @@ int startAndReport(const StartupPlatform& platform) {
   return japaneseLoaded() ? kWentOnJapanese : kWentOnEnglish;
 }
 
+// checkStart as a silent install calls it, with the setup log at the path
+// the test gives.
+int quietly(const StartupPlatform& platform) {
+  wchar_t logPath[MAX_PATH] = {};
+  GetEnvironmentVariableW(L"TONVANE_CHILD_LOG", logPath, MAX_PATH);
+  openSetupLog(logPath);
+  const int result = startAndReport(platform, false);
+  closeSetupLog();
+  return result;
+}
+
 const bool kRegistered =
     test::registerChildScenario(L"start", [] { return startAndReport({ntSystem, administrator}); }) &&
     test::registerChildScenario(L"windows98", [] { return startAndReport({windows98, administrator}); }) &&
     test::registerChildScenario(L"no-version", [] { return startAndReport({failingQuery, administrator}); }) &&
-    test::registerChildScenario(L"not-admin", [] { return startAndReport({ntSystem, ordinaryUser}); });
+    test::registerChildScenario(L"not-admin", [] { return startAndReport({ntSystem, ordinaryUser}); }) &&
+    // A silent install: the refusal goes to the setup log only.
+    test::registerChildScenario(L"quiet-windows98", [] { return quietly({windows98, administrator}); }) &&
+    test::registerChildScenario(L"quiet-not-admin", [] { return quietly({ntSystem, ordinaryUser}); });
 
 struct ChildRun {
   unsigned long exitCode;
@@ -180,6 +195,26 @@ TEST_F(StartupChecks, RefusalsShowOneTranslatedMessageAndFreeTheMutex) {
     EXPECT_EQ(run.report.rfind(c.box + L"\njapanese=", 0), 0u)
         << c.scenario << " " << c.arguments << ": " << testing::PrintToString(run.report);
     EXPECT_NE(run.report.find(L"mutexFree=1\n"), std::wstring::npos) << c.scenario;
+  }
+}
+
+TEST_F(StartupChecks, ASilentRunsRefusalsShowNothingAndGoToTheLog) {
+  const struct {
+    const wchar_t* scenario;
+    const char* logged;
+  } cases[] = {
+      {L"quiet-windows98", "Refused at start-up: You can install Windows 2000, XP, Vista, 7 and 8.\r\n"},
+      {L"quiet-not-admin", "Refused at start-up: Please start with administrator privileges.\r\n"},
+  };
+  for (const auto& c : cases) {
+    const std::wstring log = folder_ / (std::wstring(c.scenario) + L".log");
+    SetEnvironmentVariableW(L"TONVANE_CHILD_LOG", log.c_str());
+    const ChildRun run = start(c.scenario, L"/lang:jpn");
+    EXPECT_EQ(run.exitCode, 1u) << c.scenario;
+    EXPECT_EQ(run.report.find(L'\t'), std::wstring::npos) << testing::PrintToString(run.report);
+    EXPECT_NE(run.report.find(L"mutexFree=1\n"), std::wstring::npos) << c.scenario;
+    const std::string text = test::readBytes(log);
+    EXPECT_NE(text.find(c.logged), std::string::npos) << text;
   }
 }
 

@@ -1,0 +1,135 @@
+#include "SilentInstall.h"
+
+#include <windows.h>
+
+#include <cwchar>
+#include <vector>
+
+#include "InstallFolder.h"
+#include "InstallJob.h"
+#include "NumberText.h"
+#include "Paths.h"
+#include "SetupLog.h"
+#include "SetupMessage.h"
+#include "Shortcuts.h"
+#include "TranslationTable.h"
+#include "UninstallRegistration.h"
+#include "VersionInfo.h"
+
+namespace tonvane {
+
+namespace {
+
+struct HelpLine {
+  const wchar_t* option;
+  const wchar_t* text;  // translation key
+};
+
+const HelpLine kHelpLines[] = {
+    {L"/S", L"Install silently, without any window, with the default choices"},
+    {L"/D=<folder>", L"Install into this folder (must come last)"},
+    {L"/NoDesktop", L"Do not create the desktop shortcut"},
+    {L"/NoStartMenu", L"Do not create the Start menu shortcuts"},
+    {L"/SendTo", L"Create a shortcut in the Send To menu"},
+    {L"/CurrentUser", L"Create the shortcuts for the current user only"},
+    {L"/Portable", L"Install the portable configuration"},
+    {L"/LOG=<file>", L"Write a setup log to this file"},
+    {L"/lang:jpn", L"Use the Japanese interface"},
+    {L"/?, /help", L"Show this message"},
+};
+
+std::wstring joined(const std::vector<std::wstring>& arguments) {
+  std::wstring text;
+  for (const std::wstring& argument : arguments) text += (text.empty() ? L"" : L" ") + argument;
+  return text;
+}
+
+std::wstring startTime() {
+  SYSTEMTIME now = {};
+  GetLocalTime(&now);
+  return decimalText(now.wYear, 4) + L"-" + decimalText(now.wMonth, 2) + L"-" + decimalText(now.wDay, 2) +
+         L" " + decimalText(now.wHour, 2) + L":" + decimalText(now.wMinute, 2) + L":" +
+         decimalText(now.wSecond, 2);
+}
+
+}  // namespace
+
+bool silentOptionsKnown(const SetupOptions& options) {
+  for (const std::wstring& argument : options.unknown) setupLog(L"Unknown option: " + argument);
+  return options.unknown.empty();
+}
+
+InstallChoices silentInstallChoices(const SetupOptions& options) {
+  InstallChoices choices;
+  choices.portable = options.portable;
+  if (options.folderGiven)
+    choices.installFolder = options.folder;
+  else
+    choices.installFolder = options.portable ? portableDefaultFolder() : defaultFolder();
+  choices.allUsers = !options.currentUser;
+  choices.startMenuShortcut = !options.portable && !options.noStartMenu;
+  choices.desktopShortcut = !options.portable && !options.noDesktop;
+  choices.sendToShortcut = options.sendTo;
+  return choices;
+}
+
+int runSilentInstall(const SetupOptions& options) {
+  uninstallPreviousVersions(true);
+
+  InstallChoices choices = silentInstallChoices(options);
+  // The folder page's own rule: a folder it would refuse is a failure here,
+  // never a folder quietly chosen instead.
+  const std::wstring normalized = normalizedInstallFolder(choices.installFolder);
+  if (normalized.empty()) {
+    setupLog(L"Install folder refused: \"" + choices.installFolder + L"\"");
+    return kSilentFailed;
+  }
+  choices.installFolder = normalized;
+  if (isExistingFolder(normalized)) setupLog(L"The install folder exists; installing over it");
+
+  if (!runInstallJob(choices, std::wstring(), InstallProgress())) {
+    setupLog(L"Failed to install.");
+    return kSilentFailed;
+  }
+  createShortcutsAndSettings(choices);
+  setupLog(L"Installed");
+  return kSilentInstalled;
+}
+
+std::wstring setupHelpText() {
+  std::wstring text = translateText(L"Command-line options:") + L"\r\n\r\n";
+  for (const HelpLine& line : kHelpLines)
+    // The option on a line of its own: tab stops cannot line up options of
+    // such different widths, and a long text wraps under its option.
+    text += std::wstring(line.option) + L"\r\n      " + translateText(line.text) + L"\r\n";
+  text += L"\r\n" + translateText(L"Exit codes: 0 installed, 1 refused at start, 2 failed");
+  return text;
+}
+
+void showSetupHelp() {
+  showSetupMessage(GetDesktopWindow(), setupHelpText(), MB_OK | MB_ICONINFORMATION);
+}
+
+void logSetupStart(const SetupOptions& options) {
+  VersionInfo& version = VersionInfo::shared();
+  version.load(L"");
+  version.translationKey = L"000004b0";
+  setupLog(std::wstring(kSetupCaption) + L" " + version.productVersion() + L", started " +
+           startTime());
+  setupLog(std::wstring(L"Command line: ") + GetCommandLineW());
+  setupLog(L"System language " + logHex(GetSystemDefaultLangID()) + L", user language " +
+           logHex(GetUserDefaultLangID()) + L", user interface language " +
+           logHex(GetUserDefaultUILanguage()) + L", ANSI code page " + logNumber(GetACP()) +
+           L", OEM code page " + logNumber(GetOEMCP()));
+  if (options.help) {
+    setupLog(L"Run: the options' help");
+  } else if (options.silent) {
+    setupLog(L"Run: silent install");
+  } else {
+    setupLog(L"Run: wizard");
+    if (!options.silentOnly.empty()) setupLog(L"Ignored without /S: " + joined(options.silentOnly));
+    if (!options.unknown.empty()) setupLog(L"Ignored: " + joined(options.unknown));
+  }
+}
+
+}  // namespace tonvane

@@ -1,0 +1,530 @@
+// The setup as an administrator runs it from a script: "/S" with its options,
+// the exit codes, the setup log and the options' help box. The setup runs
+// as its own process; a watcher thread looks at its top-level windows for
+// the whole run, and what it left is read back through the system's APIs.
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "RegistryKey.h"
+#include "SetupDriver.h"
+#include "SetupInstallation.h"
+#include "TestFiles.h"
+#include "TranslationSource.h"
+#include "UrlRecorder.h"
+
+using namespace tonvane;
+using namespace tonvane::test;
+
+namespace {
+
+constexpr const wchar_t* kMutexName = L"TonvaneSetup";
+// The first of the older releases tests/data/OlderRelease.wxs makes.
+constexpr const wchar_t* kOlderReleaseCode = L"{1D0A5E00-7A3C-4E21-9B3F-000000000001}";
+const std::wstring kOlderReleaseKey =
+    std::wstring(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + kOlderReleaseCode;
+
+bool japaneseSystem() { return environment("TONVANE_EXPECT_ACP") == "932"; }
+
+std::string utf8(const std::wstring& text) {
+  if (text.empty()) return std::string();
+  const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                         0, nullptr, nullptr);
+  std::string bytes(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0], length, nullptr,
+                      nullptr);
+  return bytes;
+}
+
+std::string describe(const std::vector<std::wstring>& windows) {
+  std::string text;
+  for (const std::wstring& window : windows) text += "[" + utf8(window) + "] ";
+  return text;
+}
+
+// The log's text after its byte-order mark; "" (and a failure) without one.
+std::string logText(const std::wstring& path) {
+  const std::string bytes = readBytes(path);
+  EXPECT_EQ(bytes.substr(0, 3), "\xEF\xBB\xBF") << "no UTF-8 log at " << utf8(path);
+  return bytes.size() >= 3 ? bytes.substr(3) : std::string();
+}
+
+// Every visible top-level window the process shows while it runs, seen
+// from a thread of the test that enumerates them over and over.
+class WindowWatcher {
+ public:
+  explicit WindowWatcher(DWORD processId) : processId_(processId) {
+    InitializeCriticalSection(&lock_);
+    stop_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    thread_ = CreateThread(nullptr, 0, &watch, this, 0, nullptr);
+  }
+  ~WindowWatcher() {
+    stop();
+    CloseHandle(stop_);
+    DeleteCriticalSection(&lock_);
+  }
+  WindowWatcher(const WindowWatcher&) = delete;
+  WindowWatcher& operator=(const WindowWatcher&) = delete;
+
+  bool running() const { return thread_ != nullptr; }
+  void stop() {
+    if (thread_ == nullptr) return;
+    SetEvent(stop_);
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+    thread_ = nullptr;
+  }
+  // "class 'caption'" of each window seen visible, as it first looked.
+  std::vector<std::wstring> seen() {
+    std::vector<std::wstring> windows;
+    EnterCriticalSection(&lock_);
+    for (const auto& window : seen_) windows.push_back(window.second);
+    LeaveCriticalSection(&lock_);
+    return windows;
+  }
+  int rounds() const { return rounds_; }
+
+ private:
+  static BOOL CALLBACK look(HWND window, LPARAM data) {
+    auto* self = reinterpret_cast<WindowWatcher*>(data);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != self->processId_ || !IsWindowVisible(window)) return TRUE;
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    wchar_t caption[128] = {};
+    GetWindowTextW(window, caption, 128);
+    EnterCriticalSection(&self->lock_);
+    self->seen_.emplace(window, std::wstring(name) + L" '" + caption + L"'");
+    LeaveCriticalSection(&self->lock_);
+    return TRUE;
+  }
+  static DWORD WINAPI watch(void* data) {
+    auto* self = static_cast<WindowWatcher*>(data);
+    do {
+      EnumWindows(&look, reinterpret_cast<LPARAM>(self));
+      ++self->rounds_;
+    } while (WaitForSingleObject(self->stop_, 5) == WAIT_TIMEOUT);
+    return 0;
+  }
+
+  DWORD processId_;
+  HANDLE stop_ = nullptr;
+  HANDLE thread_ = nullptr;
+  CRITICAL_SECTION lock_;
+  std::map<HWND, std::wstring> seen_;
+  volatile int rounds_ = 0;
+};
+
+// What an install leaves: the files of the folder (names and sizes), its
+// install.log, the values of the uninstall entry, and every link of the
+// product in the shell folders of both scopes.
+struct InstallSnapshot {
+  std::map<std::wstring, std::string> files;  // relative name -> bytes
+  std::map<std::wstring, std::wstring> entry;
+  std::map<std::wstring, std::wstring> links;  // link path -> target | arguments | description
+};
+
+void addFiles(InstallSnapshot& snapshot, const std::wstring& folder, const std::wstring& prefix) {
+  for (const std::wstring& name : listFolder(folder)) {
+    const std::wstring path = folder + name;
+    if (folderExists(path))
+      addFiles(snapshot, path + L"\\", prefix + name + L"\\");
+    else
+      snapshot.files[prefix + name] = readBytes(path);
+  }
+}
+
+std::map<std::wstring, std::wstring> entryValues() {
+  std::map<std::wstring, std::wstring> values;
+  RegistryKey key;
+  if (key.open(HKEY_LOCAL_MACHINE, uninstallEntryPath(), KEY_READ) != ERROR_SUCCESS) return values;
+  for (DWORD index = 0;; ++index) {
+    wchar_t name[256] = {};
+    DWORD nameLength = 256;
+    BYTE data[4096] = {};
+    DWORD size = sizeof data - 2;
+    DWORD type = 0;
+    if (RegEnumValueW(key.handle(), index, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS)
+      break;
+    values[name] = type == REG_DWORD ? std::to_wstring(*reinterpret_cast<DWORD*>(data))
+                                     : std::wstring(reinterpret_cast<wchar_t*>(data));
+  }
+  return values;
+}
+
+const int kLinkFolders[] = {CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS, CSIDL_COMMON_DESKTOPDIRECTORY,
+                            CSIDL_DESKTOPDIRECTORY, CSIDL_SENDTO};
+
+std::map<std::wstring, std::wstring> productLinks() {
+  std::map<std::wstring, std::wstring> links;
+  const HRESULT com = CoInitialize(nullptr);
+  for (int csidl : kLinkFolders) {
+    const std::wstring folder = shellFolder(csidl);
+    std::vector<std::wstring> paths = {folder + L"Tonvane Free.lnk"};
+    for (const std::wstring& name : listFolder(folder + L"Tonvane Free\\"))
+      paths.push_back(folder + L"Tonvane Free\\" + name);
+    for (const std::wstring& path : paths) {
+      if (!fileExists(path)) continue;
+      const LinkFields link = readLink(path);
+      links[path] = link.path + L" | " + link.arguments + L" | " + link.description;
+    }
+  }
+  if (SUCCEEDED(com)) CoUninitialize();
+  return links;
+}
+
+InstallSnapshot snapshot(const std::wstring& folder) {
+  InstallSnapshot result;
+  addFiles(result, folder, L"");
+  result.entry = entryValues();
+  result.links = productLinks();
+  return result;
+}
+
+class SilentInstallTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    removeInstallation();
+    ASSERT_EQ(urlHandler_.status(), ERROR_SUCCESS);
+  }
+  void TearDown() override {
+    removeInstallation();
+    // The older release of the log's test, if the setup left it.
+    RegistryKey older;
+    if (older.open(HKEY_LOCAL_MACHINE, kOlderReleaseKey, KEY_READ) == ERROR_SUCCESS) {
+      older.close();
+      SetupRun msi;
+      if (msi.start(L"/x" + std::wstring(kOlderReleaseCode) + L" /qn", shellFolder(CSIDL_SYSTEM) + L"msiexec.exe"))
+        msi.waitForExit(120000);
+    }
+  }
+
+  // Runs the setup with `arguments` to its end, watching its windows; its
+  // exit code. `program` is the build's setup unless named.
+  DWORD runSilently(const std::wstring& arguments, const std::wstring& program = L"") {
+    SetupRun run;
+    EXPECT_TRUE(run.start(arguments, program, environmentWith({L"TONVANE_PARTNER_LOG=" + partnerLog_})));
+    WindowWatcher watcher(run.processId());
+    EXPECT_TRUE(watcher.running());
+    const DWORD exitCode = run.waitForExit(180000);
+    watcher.stop();
+    EXPECT_GT(watcher.rounds(), 0);
+    const std::vector<std::wstring> seen = watcher.seen();
+    EXPECT_TRUE(seen.empty()) << "windows shown by " << utf8(arguments) << ": " << describe(seen);
+    // Never a partner installer, never a web page.
+    EXPECT_FALSE(fileExists(partnerLog_)) << utf8(arguments);
+    EXPECT_FALSE(fileExists(urlRecord_)) << utf8(arguments);
+    return exitCode;
+  }
+
+  TempFolder temp_;
+  std::wstring partnerLog_ = temp_ / L"partners.log";
+  std::wstring urlRecord_ = temp_ / L"opened.txt";
+  HttpHandlerSwap urlHandler_{urlRecorderCommand(urlRecord_)};
+};
+
+// The wizard's typical run (defaults, No to the offers, Close) and "/S"
+// leave the very same folder, install.log, uninstall entry and links.
+TEST_F(SilentInstallTest, TheDefaultsLeaveWhatTheWizardsTypicalRunLeaves) {
+  const std::wstring wizardLog = temp_ / L"wizard.log";
+  {
+    SetupRun run;
+    ASSERT_TRUE(run.start(L"/LOG=\"" + wizardLog + L"\""));
+    ASSERT_NE(run.waitForFrame(), nullptr) << "setup ended with " << run.exitCode();
+    ASSERT_TRUE(run.waitForPage(SetupPage::Welcome));
+    run.click(IDC_FRAME_NEXT);
+    ASSERT_TRUE(run.waitForPage(SetupPage::Folder));
+    run.click(IDC_FRAME_NEXT);
+    ASSERT_TRUE(run.waitForPage(SetupPage::Shortcuts));
+    run.click(IDC_FRAME_NEXT);
+    ASSERT_TRUE(run.waitForPage(SetupPage::Offers, 120000));
+    run.click(IDC_FRAME_NO);
+    ASSERT_TRUE(run.waitForPage(SetupPage::Complete));
+    run.click(IDC_COMPLETE_PRESS_RELEASE);
+    ASSERT_TRUE(waitUntil([&] { return !run.isChecked(IDC_COMPLETE_PRESS_RELEASE); }));
+    run.click(IDC_FRAME_CLOSE);
+    ASSERT_EQ(run.waitForExit(), 1u);
+  }
+  const InstallSnapshot wizard = snapshot(defaultInstallFolder());
+  ASSERT_TRUE(wizard.files.count(L"Tonvane.exe"));
+  ASSERT_TRUE(wizard.files.count(L"install.log"));
+  ASSERT_FALSE(wizard.entry.empty());
+  ASSERT_EQ(wizard.links.size(), 4u);
+
+  // The wizard's log: its own steps, offers staged, no offer started.
+  const std::string wizardText = logText(wizardLog);
+  for (const char* expected : {"Run: wizard", "Install folder: ", "Extracted ", "install.log: ",
+                               "Uninstall entry ", "Link made: ", "Offer brask7_tolv.zip staged: ",
+                               "Offer jword2setup_common.zip staged: ", "Exit code 1\r\n"})
+    EXPECT_NE(wizardText.find(expected), std::string::npos) << expected << " in\n" << wizardText;
+  EXPECT_EQ(wizardText.find("Offer started"), std::string::npos) << wizardText;
+
+  removeInstallation();
+  ASSERT_FALSE(folderExists(defaultInstallFolder()));
+  EXPECT_EQ(runSilently(L"/S"), 0u);
+  EXPECT_FALSE(mutexExists(kMutexName));
+  const InstallSnapshot silent = snapshot(defaultInstallFolder());
+
+  EXPECT_EQ(silent.files.size(), wizard.files.size());
+  for (const auto& file : wizard.files) {
+    const auto found = silent.files.find(file.first);
+    ASSERT_NE(found, silent.files.end()) << utf8(file.first);
+    EXPECT_TRUE(found->second == file.second) << utf8(file.first) << " differs";
+  }
+  EXPECT_EQ(silent.entry, wizard.entry);
+  EXPECT_EQ(silent.links, wizard.links);
+}
+
+// A wizard run that accepts both offers: its log names each installer
+// started and its exit code (the stand-ins end with 0).
+TEST_F(SilentInstallTest, TheWizardsLogNamesTheOffersStartedWithTheirExitCodes) {
+  const std::wstring log = temp_ / L"offers.log";
+  {
+    SetupRun run;
+    ASSERT_TRUE(run.start(L"/LOG=\"" + log + L"\"", L"", environmentWith({L"TONVANE_PARTNER_LOG=" + partnerLog_})));
+    ASSERT_NE(run.waitForFrame(), nullptr) << "setup ended with " << run.exitCode();
+    ASSERT_TRUE(run.waitForPage(SetupPage::Welcome));
+    for (SetupPage page : {SetupPage::Folder, SetupPage::Shortcuts, SetupPage::Offers}) {
+      run.click(IDC_FRAME_NEXT);
+      ASSERT_TRUE(run.waitForPage(page, 120000)) << pageName(page);
+    }
+    run.click(IDC_FRAME_YES);
+    ASSERT_TRUE(run.waitForPage(SetupPage::Complete, 120000));
+    run.click(IDC_COMPLETE_PRESS_RELEASE);
+    ASSERT_TRUE(waitUntil([&] { return !run.isChecked(IDC_COMPLETE_PRESS_RELEASE); }));
+    run.click(IDC_FRAME_CLOSE);
+    ASSERT_EQ(run.waitForExit(), 1u);
+  }
+  ASSERT_TRUE(fileExists(partnerLog_));
+  const std::string text = logText(log);
+  std::size_t at = 0;
+  for (const std::string& step :
+       {std::string("Offers accepted: toolbar yes, plug-in yes\r\n"), std::string("Offer started: "),
+        std::string("brask7_tolv.exe /S, exit code 0\r\n"), std::string("Offer started: "),
+        std::string("jword2setup_common.exe /S quorvatine quorvatine__soft, exit code 0\r\n"),
+        std::string("Exit code 1\r\n")}) {
+    const std::size_t found = text.find(step, at);
+    ASSERT_NE(found, std::string::npos) << "missing after offset " << at << ": " << step << "\n" << text;
+    at = found + step.size();
+  }
+}
+
+// Each option on its own effect: a folder with blanks given last, links for
+// the current user only, Send To, no desktop or Start menu links.
+TEST_F(SilentInstallTest, TheOptionsChangeTheFolderAndTheLinks) {
+  const std::wstring folder = temp_ / L"Tools  and More\\Tonvane Free";
+  EXPECT_EQ(runSilently(L"/sendto /s /CURRENTUSER /NoDesktop /D=" + folder), 0u);
+  EXPECT_TRUE(fileExists(folder + L"\\Tonvane.exe"));
+  EXPECT_TRUE(fileExists(folder + L"\\TonvaneUninstaller.exe"));
+  EXPECT_EQ(entryValue(L"InstallLocation"), folder);
+  EXPECT_FALSE(folderExists(defaultInstallFolder()));
+  std::map<std::wstring, std::wstring> links = productLinks();
+  std::set<std::wstring> names;
+  for (const auto& link : links) names.insert(link.first);
+  const std::wstring group = shellFolder(CSIDL_PROGRAMS) + L"Tonvane Free\\";
+  const std::wstring sendTo = shellFolder(CSIDL_SENDTO) + L"Tonvane Free.lnk";
+  EXPECT_TRUE(names.count(group + L"Tonvane Free.lnk"));
+  EXPECT_TRUE(names.count(sendTo));
+  EXPECT_EQ(names.size(), 4u) << "no desktop link, nothing for all users";
+  EXPECT_EQ(links[sendTo].substr(0, folder.size() + 14), folder + L"\\Tonvane.exe |");
+
+  // A log name planted as a second name of another file is not written
+  // through, and a log that cannot be written does not stop the install.
+  removeInstallation();
+  const std::wstring precious = temp_ / L"precious.dat";
+  writeBytes(precious, "keep me");
+  const std::wstring planted = temp_ / L"planted.log";
+  ASSERT_TRUE(CreateHardLinkW(planted.c_str(), precious.c_str(), nullptr));
+  EXPECT_EQ(runSilently(L"/S /NoStartMenu /LOG=\"" + planted + L"\""), 0u);
+  EXPECT_EQ(readBytes(precious), "keep me");
+  EXPECT_TRUE(fileExists(defaultInstallFolder() + L"Tonvane.exe"));
+  links = productLinks();
+  ASSERT_EQ(links.size(), 1u);
+  EXPECT_EQ(links.begin()->first, shellFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"Tonvane Free.lnk");
+}
+
+// "/Portable": the settings file, no uninstaller, no entry, no links; by
+// default beside the setup, as the folder page proposes it.
+TEST_F(SilentInstallTest, PortableGoesBesideTheSetupOrIntoTheGivenFolder) {
+  const std::wstring copyFolder = temp_ / L"stick\\";
+  ASSERT_TRUE(CreateDirectoryW(copyFolder.c_str(), nullptr));
+  const std::wstring copy = copyFolder + L"TonvaneSetup.exe";
+  ASSERT_TRUE(CopyFileW(setupProgramPath().c_str(), copy.c_str(), FALSE));
+
+  EXPECT_EQ(runSilently(L"/S /PORTABLE", copy), 0u);
+  const std::wstring portable = copyFolder + L"Tonvane Free\\";
+  EXPECT_TRUE(fileExists(portable + L"Tonvane.exe"));
+  EXPECT_TRUE(fileExists(portable + L"Tonvane.ini"));
+  EXPECT_TRUE(fileExists(portable + L"install.log"));
+  EXPECT_FALSE(fileExists(portable + L"TonvaneUninstaller.exe"));
+  EXPECT_FALSE(entryExists());
+  EXPECT_TRUE(productLinks().empty());
+  EXPECT_FALSE(folderExists(defaultInstallFolder()));
+
+  const std::wstring given = temp_ / L"given portable\\";
+  EXPECT_EQ(runSilently(L"/Portable /SendTo /S /D=" + given), 0u);
+  EXPECT_TRUE(fileExists(given + L"Tonvane.ini"));
+  EXPECT_FALSE(entryExists());
+  const auto links = productLinks();
+  ASSERT_EQ(links.size(), 1u);
+  EXPECT_EQ(links.begin()->first, shellFolder(CSIDL_SENDTO) + L"Tonvane Free.lnk");
+}
+
+// Failures end with 2, install nothing and say why in the log: a folder
+// the folder page refuses, a folder nothing can be written to, an option
+// the setup does not know.
+TEST_F(SilentInstallTest, ARefusedFolderAnUnwritableFolderAndAnUnknownOptionExitWithTwo) {
+  ASSERT_EQ(GetDriveTypeW(L"Q:\\"), static_cast<UINT>(DRIVE_NO_ROOT_DIR));
+  struct Case {
+    std::wstring arguments;
+    const char* logged;
+  } cases[] = {
+      {L"/S /D=Tonvane Free\\", "Install folder refused: \"Tonvane Free\\\""},
+      {L"/S /D=C:\\Program Files\\NUL\\Tonvane", "Install folder refused: "},
+      {L"/S /D=Q:\\Tonvane Free\\", "Install failed: the application's files did not arrive"},
+      {L"/S /NoDesktops", "Unknown option: /NoDesktops"},
+      {L"/S /D", "Unknown option: /D"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(utf8(c.arguments));
+    const std::wstring log = temp_ / L"failed.log";
+    DeleteFileW(log.c_str());
+    // The log option first: the folder takes the rest of the line.
+    EXPECT_EQ(runSilently(L"/LOG=\"" + log + L"\" " + c.arguments), 2u);
+    const std::string text = logText(log);
+    EXPECT_NE(text.find(c.logged), std::string::npos) << text;
+    EXPECT_NE(text.find("Exit code 2\r\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("Link made"), std::string::npos) << text;
+    EXPECT_FALSE(entryExists());
+    EXPECT_FALSE(folderExists(defaultInstallFolder()));
+    EXPECT_FALSE(mutexExists(kMutexName));
+  }
+}
+
+// Another copy holds the instance mutex: refused at start-up with 1,
+// silently, and said so in its own log.
+TEST_F(SilentInstallTest, ASecondCopyIsRefusedWithOne) {
+  HANDLE mutex = CreateMutexW(nullptr, TRUE, kMutexName);
+  ASSERT_NE(mutex, nullptr);
+  ASSERT_NE(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+  const std::wstring log = temp_ / L"second.log";
+  EXPECT_EQ(runSilently(L"/S /LOG=\"" + log + L"\""), 1u);
+  ReleaseMutex(mutex);
+  CloseHandle(mutex);
+  const std::string text = logText(log);
+  EXPECT_NE(text.find("Refused at start-up: another copy of the setup is running"), std::string::npos)
+      << text;
+  EXPECT_NE(text.find("Exit code 1\r\n"), std::string::npos) << text;
+  EXPECT_FALSE(folderExists(defaultInstallFolder()));
+  EXPECT_FALSE(entryExists());
+}
+
+// "/S /lang:jpn /LOG=..." with an older release installed by the Windows
+// Installer: a log, in a file of a Japanese name, naming every step.
+TEST_F(SilentInstallTest, TheLogNamesEveryStepOfAJapaneseSilentInstall) {
+  const std::wstring package = winePathOfUnixPath(TONVANE_OLDER_RELEASES_DIR) + L"\\release1.msi";
+  const std::wstring olderCode = kOlderReleaseCode;
+  SetupRun msi;
+  ASSERT_TRUE(msi.start(L"/i \"" + package + L"\" /qn", shellFolder(CSIDL_SYSTEM) + L"msiexec.exe"));
+  ASSERT_EQ(msi.waitForExit(120000), 0u);
+  RegistryKey older;
+  ASSERT_EQ(older.open(HKEY_LOCAL_MACHINE, kOlderReleaseKey, KEY_READ), ERROR_SUCCESS);
+  older.close();
+
+  // "セットアップ.log"
+  const std::wstring log = temp_ / L"\u30BB\u30C3\u30C8\u30A2\u30C3\u30D7.log";
+  EXPECT_EQ(runSilently(L"/S /lang:jpn /LOG=\"" + log + L"\""), 0u);
+  const std::string text = logText(log);
+  const std::string folder = utf8(defaultInstallFolder());
+  const std::string japaneseHelp = utf8(japaneseFor(L"Online help"));
+  ASSERT_NE(japaneseHelp, "Online help");
+  const std::string codePage = japaneseSystem() ? "ANSI code page 932" : "ANSI code page 1252";
+  // In this order.
+  const std::string steps[] = {
+      "Tonvane Free Setup 5.2.1.1, started ",
+      "Command line: \"" + utf8(setupProgramPath()) + "\" /S /lang:jpn /LOG=",
+      codePage,
+      "Run: silent install",
+      "Older release " + utf8(olderCode) + ": msiexec /x" + utf8(olderCode) +
+          " /qn /norestart ended with exit code 0",
+      "Install folder: " + folder + " (with uninstaller, links for all users); links: Start menu, desktop\r\n",
+      "Extracted ",
+      "install.log: 0 paths kept from the earlier log, ",
+      "Uninstall entry HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+      "Tonvane Free written, version 5.2.1.1",
+      "Link made: " + utf8(shellFolder(CSIDL_COMMON_PROGRAMS)) + "Tonvane Free\\Tonvane Free.lnk -> " +
+          folder + "Tonvane.exe",
+      "Link made: " + utf8(shellFolder(CSIDL_COMMON_PROGRAMS)) + "Tonvane Free\\" + japaneseHelp + ".lnk",
+      "Link made: " + utf8(shellFolder(CSIDL_COMMON_PROGRAMS)) + "Tonvane Free\\" +
+          utf8(japaneseFor(L"Uninstall")) + ".lnk -> " + folder + "TonvaneUninstaller.exe /Uninstall",
+      "Link made: " + utf8(shellFolder(CSIDL_COMMON_DESKTOPDIRECTORY)) + "Tonvane Free.lnk",
+      "Installed\r\n",
+      "Exit code 0\r\n",
+  };
+  std::size_t at = 0;
+  for (const std::string& step : steps) {
+    const std::size_t found = text.find(step, at);
+    ASSERT_NE(found, std::string::npos) << "missing after offset " << at << ": " << step << "\n" << text;
+    at = found + step.size();
+  }
+  EXPECT_EQ(text.find("Skipped"), std::string::npos) << text;
+  EXPECT_EQ(text.find("Offer"), std::string::npos) << text;
+  EXPECT_EQ(older.open(HKEY_LOCAL_MACHINE, kOlderReleaseKey, KEY_READ), ERROR_FILE_NOT_FOUND);
+  // The links carry the Japanese names the log gave.
+  EXPECT_TRUE(fileExists(shellFolder(CSIDL_COMMON_PROGRAMS) + L"Tonvane Free\\" + japaneseFor(L"Online help") +
+                         L".lnk"));
+}
+
+// "/?" shows one box listing the options, in the interface's language, and
+// installs nothing.
+TEST_F(SilentInstallTest, HelpShowsOneBoxWithTheOptionsAndInstallsNothing) {
+  struct Case {
+    const wchar_t* arguments;
+    bool japanese;
+  } cases[] = {{L"/?", japaneseSystem()}, {L"/S /help /lang:jpn", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(utf8(c.arguments));
+    SetupRun run;
+    ASSERT_TRUE(run.start(c.arguments));
+    // The watcher of the silent runs sees this box: its silence there means
+    // something.
+    WindowWatcher watcher(run.processId());
+    HWND box = run.waitForMessageBox(60000);
+    ASSERT_NE(box, nullptr) << "exit code " << run.exitCode();
+    const std::wstring text = SetupRun::messageBoxText(box);
+    const auto shown = [&](const wchar_t* english) {
+      return c.japanese ? japaneseFor(english) : std::wstring(english);
+    };
+    EXPECT_EQ(SetupRun::messageBoxCaption(box), shown(L"Tonvane Free Setup"));
+    for (const wchar_t* option : {L"/S", L"/D=<folder>", L"/NoDesktop", L"/NoStartMenu", L"/SendTo",
+                                  L"/CurrentUser", L"/Portable", L"/LOG=<file>", L"/lang:jpn"})
+      EXPECT_NE(text.find(L"\r\n" + std::wstring(option) + L"\r\n"), std::wstring::npos)
+          << utf8(option) << " in\n" << utf8(text);
+    for (const wchar_t* english :
+         {L"Install silently, without any window, with the default choices",
+          L"Install into this folder (must come last)", L"Create the shortcuts for the current user only",
+          L"Exit codes: 0 installed, 1 refused at start, 2 failed"})
+      EXPECT_NE(text.find(shown(english)), std::wstring::npos) << utf8(shown(english)) << " in\n" << utf8(text);
+    EXPECT_EQ(run.messageBoxes().size(), 1u);
+    EXPECT_TRUE(SetupRun::hasButton(box, IDOK));
+    ASSERT_TRUE(SetupRun::answer(box, IDOK));
+    EXPECT_EQ(run.waitForExit(), 0u);
+    watcher.stop();
+    const std::vector<std::wstring> seen = watcher.seen();
+    ASSERT_EQ(seen.size(), 1u) << describe(seen);
+    EXPECT_EQ(seen[0].substr(0, 6), L"#32770") << describe(seen);
+    EXPECT_FALSE(folderExists(defaultInstallFolder()));
+    EXPECT_FALSE(entryExists());
+  }
+}
+
+}  // namespace
