@@ -174,6 +174,24 @@ class ScreenContext {
   HDC context_;
 };
 
+// A window's client-area device context (GetDC), released at the end.
+class WindowContext {
+ public:
+  explicit WindowContext(HWND window) : window_(window), context_(GetDC(window)) {}
+  ~WindowContext() {
+    if (context_ != nullptr) ReleaseDC(window_, context_);
+  }
+  WindowContext(const WindowContext&) = delete;
+  WindowContext& operator=(const WindowContext&) = delete;
+
+  // Null when the window's context cannot be had.
+  HDC get() const { return context_; }
+
+ private:
+  HWND window_;
+  HDC context_;
+};
+
 // WM_PAINT's device context: BeginPaint here, EndPaint at the end, so the
 // update region is validated on every way out.
 class PaintContext {
