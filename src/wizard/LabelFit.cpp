@@ -1,5 +1,6 @@
 #include "LabelFit.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -63,13 +64,15 @@ LayoutBox boxOf(HWND control, HWND dialog) {
 }
 
 // Pixels a control's text may not use: a check box's box and the gap after
-// it; a push button's edges and the focus rectangle inside them.
-int chromeOf(LabelKind kind) {
+// it; a push button's edges and the focus rectangle inside them. The box
+// grows with the resolution faster than the system's menu check mark does.
+int chromeOf(LabelKind kind, HDC context) {
+  const int dpi = GetDeviceCaps(context, LOGPIXELSY);
   switch (kind) {
     case LabelKind::Box:
-      return GetSystemMetrics(SM_CXMENUCHECK) + 2 * GetSystemMetrics(SM_CXEDGE) + 2;
+      return std::max(GetSystemMetrics(SM_CXMENUCHECK) + 2 * GetSystemMetrics(SM_CXEDGE), MulDiv(17, dpi, 96)) + 2;
     case LabelKind::PushButton:
-      return 4 * GetSystemMetrics(SM_CXEDGE) + 4;
+      return MulDiv(12, dpi, 96);
     default:
       return 0;
   }
@@ -99,7 +102,7 @@ void fitLabel(HWND dialog, const Label& label, const std::vector<HWND>& children
   };
 
   LabelText text;
-  text.chrome = chromeOf(label.kind);
+  text.chrome = chromeOf(label.kind, dc);
   text.singleLineWidth = measure(0, false).right;
   if (label.kind == LabelKind::Static) {
     text.wrapsNow = staticWraps(style);

@@ -159,6 +159,7 @@ BOOL SetupWizard::onInitDialog() {
   uninstallPreviousVersions();
   translateWindow(frame);
   fitLabelsToText(frame);
+  scaleHeaderPicture(frame, dpiScale());
   return TRUE;
 }
 
