@@ -1,6 +1,5 @@
 #include "HeaderPainter.h"
 
-#include <algorithm>
 #include <cwchar>
 #include <string>
 
@@ -30,23 +29,6 @@ constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr RECT kTitleRectangle = {10, 12, 400, 50};
 
 int scaled(LONG pixels, double scale) { return static_cast<int>(pixels * scale); }
-
-// The etched line that ends the header: the highest of the frame's etched
-// lines. The dialog manager places it from the font's size, which does not
-// grow exactly with the DPI, so the band reaches down to it.
-int headerLineTop(HWND frame) {
-  int top = 0;
-  bool found = false;
-  for (HWND child = GetWindow(frame, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-    if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) != SS_ETCHEDHORZ) continue;
-    RECT rect = {};
-    GetWindowRect(child, &rect);
-    MapWindowPoints(nullptr, frame, reinterpret_cast<POINT*>(&rect), 2);
-    if (!found || rect.top < top) top = rect.top;
-    found = true;
-  }
-  return top;
-}
 
 HWND headerPicture(HWND frame) {
   for (HWND child = GetWindow(frame, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
@@ -81,8 +63,7 @@ void paintHeader(HWND frame, const SetupState& state) {
   // Read once: the frame was laid out for the DPI the process started with.
   static const double scale = dpiScale();
 
-  const int bandHeight = std::max(headerBandHeight(scale), headerLineTop(frame));
-  const RECT band = {paint.paint().rcPaint.left, 0, paint.paint().rcPaint.right, bandHeight};
+  const RECT band = {paint.paint().rcPaint.left, 0, paint.paint().rcPaint.right, headerBandHeight(scale)};
   const COLORREF previousBackground = SetBkColor(context, kWhite);
   ExtTextOutW(context, 0, 0, ETO_OPAQUE, &band, L"", 0, nullptr);
   SetBkColor(context, previousBackground);

@@ -22,9 +22,9 @@ int headerBandHeight(double scale);
 // the band over the repainted area with white and draws the translated title
 // of state.pageIndex in bold 12 pt "MS UI Gothic" into 10, 12, 400, 50
 // (device pixels at 96 DPI, scaled with the DPI; wrapped at word breaks, cut
-// off below). The band reaches at least down to the header's etched line. No title for a
-// pageIndex outside 0 to 7. The screen's DPI scale is read on the first
-// paint of the process and kept for the rest of the run.
+// off below). No title for a pageIndex outside 0 to 7. The screen's DPI
+// scale is read on the first paint of the process and kept for the rest of
+// the run.
 void paintHeader(HWND frame, const SetupState& state);
 
 // Stretches the frame's header picture by the DPI scale and keeps it at the
