@@ -1,7 +1,8 @@
 # make run    install what is missing, build, start the setup under Wine
 #             (headless: walk it through its pages, see scripts/run-setup)
 # make screenshots  every page and message box in English and Japanese,
-#             into build/screenshots/
+#             also at 120 and 144 DPI, into build/screenshots/; the
+#             README's gallery into docs/gallery/
 # make test   install what is missing, build, run every test under Wine
 # make dist   the one file a user downloads: dist/TonvaneSetup.exe
 # make bench  the setup against an NSIS installer of the same payload, under

@@ -138,6 +138,15 @@ struct GdiObjectTraits {
 template <typename Object>
 using GdiObject = ScopedResource<GdiObjectTraits<Object>>;
 
+// A memory device context the program created (CreateCompatibleDC).
+struct MemoryContextTraits {
+  using Handle = HDC;
+  static HDC none() { return nullptr; }
+  static bool isNone(HDC context) { return context == nullptr; }
+  static bool close(HDC context) { return DeleteDC(context) != FALSE; }
+};
+using MemoryContext = ScopedResource<MemoryContextTraits>;
+
 // An object selected into a device context for the owner's life; the object
 // selected before comes back at its end. A null object selects nothing. The
 // selection must end before the object is deleted: declare the owner of the
@@ -171,6 +180,24 @@ class ScreenContext {
   HDC get() const { return context_; }
 
  private:
+  HDC context_;
+};
+
+// A window's client-area device context (GetDC), released at the end.
+class WindowContext {
+ public:
+  explicit WindowContext(HWND window) : window_(window), context_(GetDC(window)) {}
+  ~WindowContext() {
+    if (context_ != nullptr) ReleaseDC(window_, context_);
+  }
+  WindowContext(const WindowContext&) = delete;
+  WindowContext& operator=(const WindowContext&) = delete;
+
+  // Null when the window's context cannot be had.
+  HDC get() const { return context_; }
+
+ private:
+  HWND window_;
   HDC context_;
 };
 

@@ -24,8 +24,22 @@ const wchar_t* const kPageTitles[kPageIndexCount] = {
 
 constexpr int kBandHeightAt96Dpi = 69;
 constexpr COLORREF kWhite = RGB(255, 255, 255);
-// Device pixels, deliberately not scaled: the title keeps its place at any DPI.
+// Device pixels at 96 DPI; at other resolutions they grow with the title's
+// font, or a title of two lines would lose its second.
 constexpr RECT kTitleRectangle = {10, 12, 400, 50};
+
+int scaled(LONG pixels, double scale) { return static_cast<int>(pixels * scale); }
+
+HWND headerPicture(HWND frame) {
+  for (HWND child = GetWindow(frame, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    wchar_t className[16] = {};
+    GetClassNameW(child, className, 16);
+    if (lstrcmpiW(className, L"Static") == 0 &&
+        (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP)
+      return child;
+  }
+  return nullptr;
+}
 
 HFONT createTitleFont(HDC context) {
   LOGFONTW description = {};
@@ -60,9 +74,43 @@ void paintHeader(HWND frame, const SetupState& state) {
   const GdiSelection selected(context, font.get());
   if (const wchar_t* title = pageTitle(state.pageIndex)) {
     const std::wstring text = translateText(title);
-    RECT area = kTitleRectangle;
+    RECT area = {scaled(kTitleRectangle.left, scale), scaled(kTitleRectangle.top, scale),
+                 scaled(kTitleRectangle.right, scale), scaled(kTitleRectangle.bottom, scale)};
     DrawTextW(context, text.c_str(), static_cast<int>(text.size()), &area, DT_WORDBREAK);
   }
+}
+
+void scaleHeaderPicture(HWND frame, double scale) {
+  // The one frame of the process keeps its picture until the process ends.
+  static GdiObject<HBITMAP> scaledPicture;
+  HWND picture = headerPicture(frame);
+  if (picture == nullptr) return;
+  HBITMAP original = reinterpret_cast<HBITMAP>(SendMessageW(picture, STM_GETIMAGE, IMAGE_BITMAP, 0));
+  BITMAP size = {};
+  if (original == nullptr || GetObjectW(original, sizeof size, &size) == 0) return;
+  const int width = scaled(size.bmWidth, scale);
+  const int height = scaled(size.bmHeight, scale);
+  if (width == size.bmWidth && height == size.bmHeight) return;
+
+  const ScreenContext screen;
+  if (screen.get() == nullptr) return;
+  GdiObject<HBITMAP> copy(CreateCompatibleBitmap(screen.get(), width, height));
+  const MemoryContext from(CreateCompatibleDC(screen.get()));
+  const MemoryContext to(CreateCompatibleDC(screen.get()));
+  if (copy.get() == nullptr || from.get() == nullptr || to.get() == nullptr) return;
+  {
+    const GdiSelection source(from.get(), original);
+    const GdiSelection target(to.get(), copy.get());
+    SetStretchBltMode(to.get(), HALFTONE);
+    SetBrushOrgEx(to.get(), 0, 0, nullptr);
+    StretchBlt(to.get(), 0, 0, width, height, from.get(), 0, 0, size.bmWidth, size.bmHeight, SRCCOPY);
+  }
+  SendMessageW(picture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(copy.get()));
+  scaledPicture = std::move(copy);
+  // At the frame's top right corner, as at 96 DPI.
+  RECT client = {};
+  GetClientRect(frame, &client);
+  SetWindowPos(picture, nullptr, client.right - width, 0, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 }  // namespace tonvane

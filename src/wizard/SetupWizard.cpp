@@ -10,6 +10,7 @@
 #include "FolderPage.h"
 #include "HeaderPainter.h"
 #include "InstallStep.h"
+#include "LabelFit.h"
 #include "PartnerOffers.h"
 #include "Paths.h"
 #include "Resources.h"
@@ -60,6 +61,7 @@ bool WizardPage::processWindowMessage(HWND window, UINT message, WPARAM wParam, 
       // Translated before the controller sets its defaults, so that the
       // defaults land on translated controls.
       translateWindow(window);
+      fitLabelsToText(window);
       result = TRUE;
       return true;
     case WM_COMMAND:
@@ -159,6 +161,8 @@ BOOL SetupWizard::onInitDialog() {
   // releases are gone.
   uninstallPreviousVersions();
   translateWindow(frame);
+  fitLabelsToText(frame);
+  scaleHeaderPicture(frame, dpiScale());
   return TRUE;
 }
 

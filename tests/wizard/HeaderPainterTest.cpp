@@ -220,4 +220,35 @@ TEST(HeaderBand, HeightIsTruncatedFromTheDpiScale) {
   EXPECT_EQ(headerBandHeight(2.0), 138);
 }
 
+TEST_F(HeaderPainterTest, ThePictureGrowsWithTheScaleAndStaysInTheTopRightCorner) {
+  HWND picture = nullptr;
+  for (HWND child = GetWindow(frame_, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT))
+    if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP) picture = child;
+  ASSERT_NE(picture, nullptr);
+  const auto rectOf = [&] {
+    RECT rect = {};
+    GetWindowRect(picture, &rect);
+    MapWindowPoints(nullptr, frame_, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+  };
+  const RECT before = rectOf();
+  scaleHeaderPicture(frame_, 1.0);
+  const RECT unscaled = rectOf();
+  EXPECT_TRUE(EqualRect(&before, &unscaled)) << "at scale 1 the picture moved";
+
+  scaleHeaderPicture(frame_, 1.5);
+  const RECT grown = rectOf();
+  RECT client = {};
+  GetClientRect(frame_, &client);
+  EXPECT_EQ(grown.right - grown.left, 103);  // 69 x 1.5, truncated
+  EXPECT_EQ(grown.bottom - grown.top, 103);
+  EXPECT_EQ(grown.right, client.right);
+  EXPECT_EQ(grown.top, 0);
+  BITMAP shown = {};
+  HGDIOBJ image = reinterpret_cast<HGDIOBJ>(SendMessageW(picture, STM_GETIMAGE, IMAGE_BITMAP, 0));
+  ASSERT_NE(GetObjectW(image, sizeof shown, &shown), 0);
+  EXPECT_EQ(shown.bmWidth, 103);
+  EXPECT_EQ(shown.bmHeight, 103);
+}
+
 }  // namespace
