@@ -275,12 +275,12 @@ void SetupWizard::settleKeyboard() {
   if (pageChanged) {
     SendMessageW(frame, DM_SETDEFID, static_cast<WPARAM>(defaultId), 0);
     if (isPageIndex(p) && p < kPageDialogCount) clearPageButtonDefaults(state_.pages[p].window);
-    focusPending_ = true;
   }
 
   // Not while a message box or the folder browser has the frame disabled,
   // nor while the user is in another window: focusing a control activates
-  // its frame.
+  // its frame. A page shown meanwhile gets the focus the frame restores on
+  // its activation, moved only when that is a window no longer shown.
   if (!IsWindowEnabled(frame) || GetActiveWindow() != frame) return;
   HWND pageArea = GetDlgItem(frame, IDC_FRAME_PAGE_AREA);
   HWND focus = GetFocus();
@@ -288,7 +288,7 @@ void SetupWizard::settleKeyboard() {
   // button takes the focus from it.
   const bool misplaced = focus == nullptr || focus == frame || focus == pageArea ||
                          !IsChild(frame, focus) || !canHoldFocus(focus);
-  if (!focusPending_ && !misplaced) return;
+  if (!pageChanged && !misplaced) return;
 
   HWND defaultButton = GetDlgItem(frame, defaultId);
   HWND target = nullptr;
@@ -299,7 +299,6 @@ void SetupWizard::settleKeyboard() {
   }
   if (target == nullptr || !canHoldFocus(target)) return;
   moveDialogFocus(frame, target);
-  focusPending_ = false;
 }
 
 void SetupWizard::endWizard(int exitCode) {

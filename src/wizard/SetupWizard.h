@@ -86,9 +86,6 @@ class SetupWizard : public DialogBinding, public MessageFilter, public IdleHandl
   SetupState state_;
   // The page whose default button and focus settleKeyboard last set.
   std::int32_t keyboardPage_ = -1;
-  // A page was shown while the frame was not active: its focus is placed
-  // once the frame is active again.
-  bool focusPending_ = false;
 };
 
 // Runs the whole wizard on the calling thread, between initModule and
