@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "SetupDriver.h"
 #include "SetupInstallation.h"
@@ -52,6 +53,24 @@ std::string describe(HWND window) {
 
 bool usable(HWND window) {
   return window != nullptr && IsWindowVisible(window) && IsWindowEnabled(window);
+}
+
+// The visible push buttons drawn as the default one (BS_DEFPUSHBUTTON), in
+// the frame's button row and on the page shown.
+std::vector<HWND> defaultLookingButtons(SetupRun& run) {
+  std::vector<HWND> found;
+  for (HWND parent : {run.frame(), run.pageWindow(run.currentPage())}) {
+    if (parent == nullptr) continue;
+    for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+      wchar_t name[16] = {};
+      GetClassNameW(child, name, 16);
+      if (lstrcmpiW(name, L"Button") == 0 && IsWindowVisible(child) &&
+          (GetWindowLongW(child, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
+        found.push_back(child);
+    }
+  }
+  return found;
 }
 
 HWND browserWindow(SetupRun& run) {
@@ -110,6 +129,15 @@ class KeyboardTest : public ::testing::Test {
         << describe(expected);
   }
 
+  // The button Enter presses is drawn as the default, and no other is.
+  void expectDefaultLook(SetupRun& run, int id, const char* where) {
+    const std::vector<HWND> expected{GetDlgItem(run.frame(), id)};
+    std::vector<HWND> looking;
+    EXPECT_TRUE(waitUntil([&] { return (looking = defaultLookingButtons(run)) == expected; }, 10000))
+        << where << ": " << looking.size() << " buttons drawn as the default, the first "
+        << describe(looking.empty() ? nullptr : looking.front()) << "; expected " << describe(expected.front());
+  }
+
   // Right after a page appears: the focus is on a visible, enabled control
   // of that page or on the frame's default button for it.
   void expectFocusOnPage(SetupRun& run, int defaultButton) {
@@ -145,6 +173,7 @@ TEST_F(KeyboardTest, KeyboardAloneInstallsFromWelcomeToClose) {
   ASSERT_NO_FATAL_FAILURE(pressFor(run, "Return", SetupPage::Folder));
   expectFocusOnPage(run, IDC_FRAME_NEXT);
   expectFocus(run, IDC_FOLDER_EDIT, "Folder");
+  expectDefaultLook(run, IDC_FRAME_NEXT, "Folder");
   const std::wstring folder = windowText(run.control(IDC_FOLDER_EDIT));
   EXPECT_EQ(folder, defaultInstallFolder());
 
@@ -218,6 +247,7 @@ TEST_F(KeyboardTest, KeyboardAloneInstallsFromWelcomeToClose) {
   EXPECT_FALSE(windowText(run.pageWindow(SetupPage::Terms)).empty());
   ASSERT_NO_FATAL_FAILURE(pressFor(run, "Return", SetupPage::Offers));
   expectFocus(run, IDC_OFFERS_TOOLBAR, "Offers after the terms");
+  expectDefaultLook(run, IDC_FRAME_YES, "Offers after the terms");
   EXPECT_TRUE(run.isChecked(IDC_OFFERS_TOOLBAR));
   EXPECT_TRUE(run.isChecked(IDC_OFFERS_PLUGIN));
 
@@ -231,6 +261,7 @@ TEST_F(KeyboardTest, KeyboardAloneInstallsFromWelcomeToClose) {
   ASSERT_NO_FATAL_FAILURE(pressFor(run, "alt+y", SetupPage::Complete));
   expectFocusOnPage(run, IDC_FRAME_CLOSE);
   expectFocus(run, IDC_COMPLETE_PRESS_RELEASE, "Complete");
+  expectDefaultLook(run, IDC_FRAME_CLOSE, "Complete");
 
   // Space unticks the press-release box; Enter is Close.
   ASSERT_NO_FATAL_FAILURE(press("space"));
