@@ -84,6 +84,8 @@ class KeyboardTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(keys_.available())
         << "TONVANE_KEYBOARD_DISPLAY is not set: run the tests through tests/harness/run";
+    ASSERT_TRUE(fileExists(winePathOfUnixPath("/usr/bin/xdotool")))
+        << "xdotool is missing: run scripts/bootstrap";
     ASSERT_EQ(environment("DISPLAY"), keys_.display())
         << "not on the keyboard display (TONVANE_ON_KEYBOARD_DISPLAY, tests/harness/wine-exec)";
     removeInstallation();
