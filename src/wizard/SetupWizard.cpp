@@ -7,6 +7,7 @@
 
 #include "AnsiText.h"
 #include "DialogHost.h"
+#include "DialogKeys.h"
 #include "FolderPage.h"
 #include "HeaderPainter.h"
 #include "InstallStep.h"
@@ -144,7 +145,18 @@ bool SetupWizard::onCommand(int id, HWND sender) {
 
 bool SetupWizard::preTranslateMessage(MSG& message) {
   HWND frame = window();
-  return frame != nullptr && IsDialogMessageW(frame, &message) != FALSE;
+  if (frame == nullptr) return false;
+  if (message.message == WM_KEYDOWN && message.hwnd != nullptr &&
+      message.hwnd == state_.termsView &&
+      (message.wParam == VK_RETURN || message.wParam == VK_ESCAPE || message.wParam == VK_TAB)) {
+    // The terms view is a multi-line edit control whose parent is the page
+    // area, not a dialog: it would hand Enter, Escape and Tab to that static
+    // control, which drops them. They are the frame's keys, as anywhere else.
+    MSG forFrame = message;
+    forFrame.hwnd = frame;
+    return IsDialogMessageW(frame, &forFrame) != FALSE;
+  }
+  return IsDialogMessageW(frame, &message) != FALSE;
 }
 
 BOOL SetupWizard::onInitDialog() {
@@ -155,6 +167,7 @@ BOOL SetupWizard::onInitDialog() {
     loop->addMessageFilter(this);
     loop->addIdleHandler(this);
   }
+  openPageAreaToKeyboard(GetDlgItem(frame, IDC_FRAME_PAGE_AREA));
   refreshPages();
   state_.offers.startStaging();
   // The frame is still hidden: the user sees nothing until the older
@@ -177,12 +190,19 @@ void SetupWizard::createPage(PageIndex page) {
   HWND pageArea = GetDlgItem(state_.frameWindow, IDC_FRAME_PAGE_AREA);
   if (page == ToolbarTerms || page == PluginTerms) {
     state_.termsView = createTermsView(pageArea, state_.frameWindow);
+    // Reached by Tab from the OK button, so that the text can be scrolled
+    // with the keyboard after the focus has left it.
+    if (state_.termsView != nullptr)
+      SetWindowLongPtrW(state_.termsView, GWL_STYLE,
+                        GetWindowLongPtrW(state_.termsView, GWL_STYLE) | WS_TABSTOP);
     return;
   }
   PageSlot& slot = state_.pages[page];
   slot.window = createPageDialog(*slot.binding, pageTemplateId(page), pageArea);
   // A page that could not be made stays empty; the next visit tries again.
-  if (slot.window != nullptr) applyPageDefaults(page, slot.window);
+  if (slot.window == nullptr) return;
+  applyPageDefaults(page, slot.window);
+  if (page == Offers) orderOffersPageForTab(slot.window);
 }
 
 void SetupWizard::applyPageDefaults(PageIndex page, HWND window) {
@@ -247,6 +267,46 @@ void SetupWizard::updateButtons() {
   enableButton(frame, IDC_FRAME_CANCEL, p < Offers && !state_.installing);
   showButton(frame, IDC_FRAME_TERMS_OK, terms);
   enableButton(frame, IDC_FRAME_TERMS_OK, terms);
+}
+
+void SetupWizard::settleKeyboard() {
+  HWND frame = state_.frameWindow;
+  if (frame == nullptr || !IsWindow(frame)) return;
+  const std::int32_t p = state_.pageIndex;
+  const bool pageChanged = p != keyboardPage_;
+  keyboardPage_ = p;
+  // The template has four default push buttons, of which the dialog manager
+  // remembers the last one created (OK, disabled outside the terms view):
+  // Enter did nothing. Set only on a page change, since a push button that
+  // has the focus is the one Enter presses until the focus leaves it.
+  const int defaultId = defaultButtonFor(p);
+  if (pageChanged) {
+    SendMessageW(frame, DM_SETDEFID, static_cast<WPARAM>(defaultId), 0);
+    if (isPageIndex(p) && p < kPageDialogCount) clearPageButtonDefaults(state_.pages[p].window);
+  }
+
+  // Not while a message box or the folder browser has the frame disabled,
+  // nor while the user is in another window: focusing a control activates
+  // its frame. A page shown meanwhile gets the focus the frame restores on
+  // its activation, moved only when that is a window no longer shown.
+  if (!IsWindowEnabled(frame) || GetActiveWindow() != frame) return;
+  HWND pageArea = GetDlgItem(frame, IDC_FRAME_PAGE_AREA);
+  HWND focus = GetFocus();
+  // Hiding a page hands its focus to its parent, the page area; disabling a
+  // button takes the focus from it.
+  const bool misplaced = focus == nullptr || focus == frame || focus == pageArea ||
+                         !IsChild(frame, focus) || !canHoldFocus(focus);
+  if (!pageChanged && !misplaced) return;
+
+  HWND defaultButton = GetDlgItem(frame, defaultId);
+  HWND target = nullptr;
+  if (p == ToolbarTerms || p == PluginTerms) {
+    target = canHoldFocus(state_.termsView) ? state_.termsView : defaultButton;
+  } else if (isPageIndex(p)) {
+    target = focusTargetFor(state_.pages[p].window, defaultButton);
+  }
+  if (target == nullptr || !canHoldFocus(target)) return;
+  moveDialogFocus(frame, target);
 }
 
 void SetupWizard::endWizard(int exitCode) {

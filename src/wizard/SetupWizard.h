@@ -45,8 +45,12 @@ class SetupWizard : public DialogBinding, public MessageFilter, public IdleHandl
                             LRESULT& result, DWORD mapId) override;
   // The dialog keyboard interface of the frame.
   bool preTranslateMessage(MSG& message) override;
-  // After every burst of messages: the buttons of the current page.
-  void onIdle() override { updateButtons(); }
+  // After every burst of messages: the buttons of the current page, then
+  // the button Enter presses and the keyboard focus.
+  void onIdle() override {
+    updateButtons();
+    settleKeyboard();
+  }
 
   // Creates the current page on its first visit (with its defaults) and
   // shows it alone in the page area.
@@ -74,8 +78,14 @@ class SetupWizard : public DialogBinding, public MessageFilter, public IdleHandl
   // refreshPages, then the whole frame repainted with its header.
   void refreshAndRepaint();
   bool isChecked(PageIndex page, int control) const;
+  // Once a page is shown: Enter presses its default button, and the focus
+  // is on one of its controls or that button, never on a window that is
+  // hidden or disabled.
+  void settleKeyboard();
 
   SetupState state_;
+  // The page whose default button and focus settleKeyboard last set.
+  std::int32_t keyboardPage_ = -1;
 };
 
 // Runs the whole wizard on the calling thread, between initModule and
