@@ -310,11 +310,25 @@ TEST_F(LayoutTest, EveryPageShowsItsTextsWholeWithoutOverlaps) {
   EXPECT_EQ(run.waitForExit(), 1u);
 }
 
-std::vector<RECT> childRects(HWND dialog) {
-  std::vector<RECT> rects;
+// A dialog's controls with their rectangles, in an order that does not
+// depend on the windows' stacking (the wizard reorders a page's controls for
+// the Tab key): by control id, then by top and left edge, which the layout
+// never moves.
+struct PlacedControl {
+  HWND window;
+  RECT rect;
+};
+std::vector<PlacedControl> placedControls(HWND dialog) {
+  std::vector<PlacedControl> controls;
   for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT))
-    rects.push_back(rectIn(child, dialog));
-  return rects;
+    controls.push_back({child, rectIn(child, dialog)});
+  std::sort(controls.begin(), controls.end(), [](const PlacedControl& a, const PlacedControl& b) {
+    const int idA = GetDlgCtrlID(a.window), idB = GetDlgCtrlID(b.window);
+    if (idA != idB) return idA < idB;
+    if (a.rect.top != b.rect.top) return a.rect.top < b.rect.top;
+    return a.rect.left < b.rect.left;
+  });
+  return controls;
 }
 
 // English controls keep the templates' rectangles; a Japanese control may
@@ -333,23 +347,24 @@ TEST_F(LayoutTest, EnglishKeepsTheTemplatesAndOnlyCutLabelsGrow) {
   const auto compare = [&](HWND shown, int templateId, bool child, const char* where) {
     HWND copy = templates.make(templateId, child);
     ASSERT_NE(copy, nullptr) << where;
-    const std::vector<RECT> expected = childRects(copy);
-    std::vector<HWND> controls;
-    for (HWND c = GetWindow(shown, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) controls.push_back(c);
+    const std::vector<PlacedControl> expected = placedControls(copy);
+    const std::vector<PlacedControl> controls = placedControls(shown);
     ASSERT_EQ(controls.size(), expected.size()) << where;
     for (std::size_t i = 0; i < controls.size(); ++i) {
-      const RECT actual = rectIn(controls[i], shown);
-      const std::string name = std::string(where) + " \"" + narrow(windowText(controls[i])) + "\"";
+      const RECT& actual = controls[i].rect;
+      const RECT& planned = expected[i].rect;
+      const std::string name = std::string(where) + " \"" + narrow(windowText(controls[i].window)) + "\"";
+      EXPECT_EQ(GetDlgCtrlID(controls[i].window), GetDlgCtrlID(expected[i].window)) << name;
       if (!japaneseSystem()) {
-        EXPECT_TRUE(EqualRect(&actual, &expected[i]))
-            << name << " is at " << describe(actual) << ", its template at " << describe(expected[i]);
+        EXPECT_TRUE(EqualRect(&actual, &planned))
+            << name << " is at " << describe(actual) << ", its template at " << describe(planned);
         continue;
       }
-      EXPECT_EQ(actual.left, expected[i].left) << name;
-      EXPECT_EQ(actual.top, expected[i].top) << name;
-      EXPECT_EQ(actual.bottom, expected[i].bottom) << name;
-      EXPECT_GE(actual.right, expected[i].right) << name;
-      if (actual.right > expected[i].right) grown.push_back(windowText(controls[i]));
+      EXPECT_EQ(actual.left, planned.left) << name;
+      EXPECT_EQ(actual.top, planned.top) << name;
+      EXPECT_EQ(actual.bottom, planned.bottom) << name;
+      EXPECT_GE(actual.right, planned.right) << name;
+      if (actual.right > planned.right) grown.push_back(windowText(controls[i].window));
     }
   };
 
