@@ -5,6 +5,7 @@
 
 #include "ChildProcess.h"
 #include "Paths.h"
+#include "ScopedHandles.h"
 #include "TestFiles.h"
 
 namespace tonvane::test {
@@ -15,18 +16,17 @@ std::wstring openerFile(const std::wstring& recordFile) { return recordFile + L"
 
 // "pid name" of this process's parent, from the system's process list.
 std::string parentRecord() {
-  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return std::string();
+  const KernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return std::string();
   PROCESSENTRY32W entry = {};
   entry.dwSize = sizeof entry;
   DWORD parent = 0;
-  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry))
     if (entry.th32ProcessID == GetCurrentProcessId()) parent = entry.th32ParentProcessID;
   std::wstring name;
   entry.dwSize = sizeof entry;
-  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry))
     if (entry.th32ProcessID == parent) name = entry.szExeFile;
-  CloseHandle(snapshot);
   return std::to_string(parent) + " " + std::string(name.begin(), name.end());
 }
 
