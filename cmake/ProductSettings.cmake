@@ -101,14 +101,15 @@ if(NOT TONVANE_SIGNING_CERTIFICATE STREQUAL "")
     message(FATAL_ERROR "TONVANE_SIGNING_TIMESTAMP_URL is \"${TONVANE_SIGNING_TIMESTAMP_URL}\": "
                         "it must be an http:// or https:// address")
   endif()
-  find_program(TONVANE_OSSLSIGNCODE NAMES osslsigncode HINTS /usr/bin
+  find_program(TONVANE_OSSLSIGNCODE NAMES osslsigncode
                DOC "osslsigncode, which signs the setup and the uninstaller")
   if(NOT TONVANE_OSSLSIGNCODE)
     message(FATAL_ERROR "Signing needs osslsigncode: run scripts/bootstrap")
   endif()
   # The command, up to the input and output files' names and the
   # description, that signs a program; tools/sign-program.
-  set(TONVANE_SIGN_PROGRAM ${CMAKE_SOURCE_DIR}/tools/sign-program)
+  set(TONVANE_SIGN_PROGRAM ${CMAKE_COMMAND} -E env OSSLSIGNCODE=${TONVANE_OSSLSIGNCODE}
+      ${CMAKE_SOURCE_DIR}/tools/sign-program)
   set(TONVANE_SIGN_OPTIONS --certificate ${TONVANE_SIGNING_CERTIFICATE} --url ${TONVANE_VENDOR_SITE})
   if(NOT TONVANE_SIGNING_KEY STREQUAL "")
     list(APPEND TONVANE_SIGN_OPTIONS --key ${TONVANE_SIGNING_KEY})
