@@ -4,7 +4,8 @@
 #             also at 120 and 144 DPI, into build/screenshots/; the
 #             README's gallery into docs/gallery/
 # make test   install what is missing, build, run every test under Wine
-# make dist   the one file a user downloads: dist/TonvaneSetup.exe
+# make dist   the one file a user downloads: dist/TonvaneSetup.exe (signed
+#             with the signing settings given, README.md "Signing the setup")
 # make bench  the setup against an NSIS installer of the same payload, under
 #             Wine: sizes, start-up, install times, responsiveness, memory;
 #             one table, also in build/bench/bench-table.md
@@ -62,12 +63,27 @@ fuzz: bootstrap
 	@fuzz/run build/fuzz $(FUZZ_SECONDS)
 
 # Only the setup itself; the folder is configured as for the tests, so that
-# make test and make dist do not reconfigure it back and forth.
+# make test and make dist do not reconfigure it back and forth. Given the
+# signing settings (README.md, "Signing the setup"), as make variables or
+# in the environment, the setup is built and signed in a folder of its own
+# without the tests: the tests and the reproducibility check keep to
+# unsigned builds, and the signing settings stay out of their cache.
+SIGNING_VARIABLES := TONVANE_SIGNING_CERTIFICATE TONVANE_SIGNING_KEY \
+	TONVANE_SIGNING_PASSWORD_FILE TONVANE_SIGNING_TIMESTAMP_URL
+SIGNING_SETTINGS = $(foreach v,$(SIGNING_VARIABLES),\
+	$(if $(filter command line environment,$(origin $(v))),"-D$(v)=$($(v))"))
+DIST_BUILD = $(if $(TONVANE_SIGNING_CERTIFICATE),build/i686-signed,build/i686)
 dist: bootstrap
+ifneq ($(TONVANE_SIGNING_CERTIFICATE),)
+	@cmake -S . -B $(DIST_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release \
+		-DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw.cmake -DTONVANE_ARCH=i686 \
+		-DTONVANE_BUILD_TESTS=OFF $(SIGNING_SETTINGS) >/dev/null
+else
 	@$(call CONFIGURE,i686) >/dev/null
-	@cmake --build build/i686 -j $(JOBS) --target TonvaneSetup
+endif
+	@cmake --build $(DIST_BUILD) -j $(JOBS) --target TonvaneSetup
 	@mkdir -p dist
-	@cp build/i686/src/startup/TonvaneSetup.exe dist/TonvaneSetup.exe
+	@cp $(DIST_BUILD)/src/startup/TonvaneSetup.exe dist/TonvaneSetup.exe
 	@if i686-w64-mingw32-objdump -h dist/TonvaneSetup.exe | grep -q ' \.debug_'; then \
 		echo "dist: dist/TonvaneSetup.exe carries debug sections" >&2; exit 1; fi
 	@echo "dist/TonvaneSetup.exe ($$(stat -c %s dist/TonvaneSetup.exe) bytes)"

@@ -17,6 +17,18 @@ set(TONVANE_PLUGIN_INSTALLER "" CACHE FILEPATH
 set(TONVANE_PLUGIN_TERMS_TEXT "${CMAKE_SOURCE_DIR}/resources/offers/plugin-terms.txt" CACHE FILEPATH
     "The plug-in partner's terms of use, UTF-8 text (shipped as Shift-JIS, TEXT 204)")
 
+# Signing (README.md, "Signing the setup"): with a certificate named, the
+# uninstaller is signed before the setup embeds it, and the setup after it
+# is linked, both with Authenticode SHA-256.
+set(TONVANE_SIGNING_CERTIFICATE "" CACHE FILEPATH
+    "Code-signing certificate: a PKCS#12 file (.p12, .pfx) with its key, or a PEM certificate with TONVANE_SIGNING_KEY; empty for an unsigned setup")
+set(TONVANE_SIGNING_KEY "" CACHE FILEPATH
+    "PEM private key of a PEM TONVANE_SIGNING_CERTIFICATE; empty when the certificate is a PKCS#12 file")
+set(TONVANE_SIGNING_PASSWORD_FILE "" CACHE FILEPATH
+    "File whose first line is the password of the key or PKCS#12 file; empty when it has none")
+set(TONVANE_SIGNING_TIMESTAMP_URL "" CACHE STRING
+    "RFC 3161 time-stamp server (http:// or https://); empty for signatures without a time stamp")
+
 # Four numbers without leading zeros: the version resource holds each in 16
 # bits, and the text form must read as the numbers do.
 set(number "(0|[1-9][0-9]?[0-9]?[0-9]?[0-9]?)")
@@ -58,6 +70,67 @@ foreach(setting ${files})
     message(FATAL_ERROR "${setting} is \"${${setting}}\": it must name an existing file by its full path")
   endif()
 endforeach()
+
+# The signing settings, all checked before anything is built: a signing
+# that fails at the end of a long build for a mistyped path helps nobody.
+set(TONVANE_SIGN_PROGRAM "")
+if(NOT TONVANE_SIGNING_CERTIFICATE STREQUAL "")
+  set(files TONVANE_SIGNING_CERTIFICATE)
+  foreach(setting TONVANE_SIGNING_KEY TONVANE_SIGNING_PASSWORD_FILE)
+    if(NOT "${${setting}}" STREQUAL "")
+      list(APPEND files ${setting})
+    endif()
+  endforeach()
+  foreach(setting ${files})
+    if(NOT IS_ABSOLUTE "${${setting}}" OR NOT EXISTS "${${setting}}" OR IS_DIRECTORY "${${setting}}")
+      message(FATAL_ERROR "${setting} is \"${${setting}}\": it must name an existing file by its full path")
+    endif()
+  endforeach()
+  # osslsigncode takes a PEM certificate only with its key beside it, and a
+  # PKCS#12 file only without one; told apart by the PEM armour.
+  file(STRINGS "${TONVANE_SIGNING_CERTIFICATE}" pem_armour LIMIT_COUNT 1 REGEX "^-----BEGIN ")
+  if(pem_armour AND TONVANE_SIGNING_KEY STREQUAL "")
+    message(FATAL_ERROR "TONVANE_SIGNING_CERTIFICATE \"${TONVANE_SIGNING_CERTIFICATE}\" is a PEM "
+                        "certificate: TONVANE_SIGNING_KEY must name its PEM private key")
+  elseif(NOT pem_armour AND NOT TONVANE_SIGNING_KEY STREQUAL "")
+    message(FATAL_ERROR "TONVANE_SIGNING_CERTIFICATE \"${TONVANE_SIGNING_CERTIFICATE}\" is not a PEM "
+                        "certificate; a PKCS#12 file holds its own key: leave TONVANE_SIGNING_KEY empty")
+  endif()
+  if(NOT TONVANE_SIGNING_TIMESTAMP_URL STREQUAL "" AND
+     NOT TONVANE_SIGNING_TIMESTAMP_URL MATCHES "^https?://[^\" ]+$")
+    message(FATAL_ERROR "TONVANE_SIGNING_TIMESTAMP_URL is \"${TONVANE_SIGNING_TIMESTAMP_URL}\": "
+                        "it must be an http:// or https:// address")
+  endif()
+  find_program(TONVANE_OSSLSIGNCODE NAMES osslsigncode
+               DOC "osslsigncode, which signs the setup and the uninstaller")
+  if(NOT TONVANE_OSSLSIGNCODE)
+    message(FATAL_ERROR "Signing needs osslsigncode: run scripts/bootstrap")
+  endif()
+  # The command, up to the input and output files' names and the
+  # description, that signs a program; tools/sign-program.
+  set(TONVANE_SIGN_PROGRAM ${CMAKE_COMMAND} -E env OSSLSIGNCODE=${TONVANE_OSSLSIGNCODE}
+      ${CMAKE_SOURCE_DIR}/tools/sign-program)
+  set(TONVANE_SIGN_OPTIONS --certificate ${TONVANE_SIGNING_CERTIFICATE} --url ${TONVANE_VENDOR_SITE})
+  if(NOT TONVANE_SIGNING_KEY STREQUAL "")
+    list(APPEND TONVANE_SIGN_OPTIONS --key ${TONVANE_SIGNING_KEY})
+  endif()
+  if(NOT TONVANE_SIGNING_PASSWORD_FILE STREQUAL "")
+    list(APPEND TONVANE_SIGN_OPTIONS --password-file ${TONVANE_SIGNING_PASSWORD_FILE})
+  endif()
+  if(NOT TONVANE_SIGNING_TIMESTAMP_URL STREQUAL "")
+    list(APPEND TONVANE_SIGN_OPTIONS --timestamp ${TONVANE_SIGNING_TIMESTAMP_URL})
+  endif()
+  # What the signing reads, so that a new certificate signs again.
+  set(TONVANE_SIGN_DEPENDS ${CMAKE_SOURCE_DIR}/tools/sign-program)
+  foreach(setting ${files})
+    list(APPEND TONVANE_SIGN_DEPENDS ${${setting}})
+  endforeach()
+  unset(pem_armour)
+elseif(NOT TONVANE_SIGNING_KEY STREQUAL "" OR NOT TONVANE_SIGNING_PASSWORD_FILE STREQUAL "" OR
+       NOT TONVANE_SIGNING_TIMESTAMP_URL STREQUAL "")
+  message(FATAL_ERROR "TONVANE_SIGNING_KEY, TONVANE_SIGNING_PASSWORD_FILE and TONVANE_SIGNING_TIMESTAMP_URL "
+                      "are used only with TONVANE_SIGNING_CERTIFICATE, which is empty")
+endif()
 
 # The build's own tools (tools/pack-archive, the sample tree) are Python 3
 # scripts; Debian's python3 comes first when the path offers another one.

@@ -1,7 +1,7 @@
 // Small owners of one platform object each: a kernel handle, a find handle,
 // a GDI object and its selection into a device context, device contexts,
-// memory the system allocated for us, a loaded library, COM on a thread and
-// a COM interface pointer.
+// memory the system allocated for us, a loaded library, COM on a thread, a
+// COM interface pointer and an Automation text.
 //
 // Every instruction of ours may throw (processor faults become C++ throws
 // on a guarded thread, FaultTranslator.h; failed allocations throw
@@ -328,6 +328,25 @@ class ComPointer {
 
  private:
   Interface* pointer_ = nullptr;
+};
+
+// A text the system allocated for Automation (a BSTR), freed once. The
+// user links oleaut32.
+class SystemString {
+ public:
+  SystemString() = default;
+  explicit SystemString(const std::wstring& text)
+      : text_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
+  ~SystemString() { SysFreeString(text_); }
+  SystemString(const SystemString&) = delete;
+  SystemString& operator=(const SystemString&) = delete;
+
+  // Null when the allocation failed (or for an empty owner).
+  BSTR get() const { return text_; }
+  explicit operator bool() const { return text_ != nullptr; }
+
+ private:
+  BSTR text_ = nullptr;
 };
 
 }  // namespace tonvane

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "DesktopShell.h"
 #include "ScopedHandles.h"
 
 namespace tonvane {
@@ -56,6 +57,10 @@ bool openUrl(const std::wstring& address, const OwnerDisableGuard& guard) {
   if (owner == nullptr || !IsWindow(owner)) return false;
   std::wstring escaped = address;
   escapeAmpersands(escaped);
+  // The page opens as the desktop's user (DesktopShell.h); this process's
+  // own shell call is the way when the desktop's shell cannot be asked, as
+  // on a thread without COM or a desktop run by another shell.
+  if (SUCCEEDED(openAsDesktopUser(escaped))) return true;
   const HINSTANCE result =
       ShellExecuteW(owner, L"open", escaped.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
   return reinterpret_cast<INT_PTR>(result) > 32;

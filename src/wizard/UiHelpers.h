@@ -37,9 +37,11 @@ class OwnerDisableGuard {
 // not scanned again), and returns how many were replaced.
 int escapeAmpersands(std::wstring& text);
 
-// Opens a web address with the shell's "open" verb, owned by the guard's
-// window, after escaping its ampersands. Nothing happens while the guard holds
-// no valid window. True when the shell accepted the request.
+// Opens a web address with the shell's "open" verb after escaping its
+// ampersands: through the desktop's shell, as the user who runs the desktop
+// (DesktopShell.h), or when that shell cannot be asked, with this process's
+// own ShellExecute owned by the guard's window. Nothing happens while the
+// guard holds no valid window. True when a shell accepted the request.
 bool openUrl(const std::wstring& address, const OwnerDisableGuard& guard);
 
 // A font from a description whose lfHeight is in tenths of a point, for the

@@ -253,6 +253,10 @@ TEST_F(SetupRunTest, TypicalRunInstallsAndEndsWithCloseAndThePressReleasePage) {
 
   const std::wstring expected = vendorSite() + L"press_release.php?file_name=tonvanesetup.exe";
   EXPECT_EQ(openedAddress(30000), std::string(expected.begin(), expected.end()));
+  // Opened by the desktop's shell, as the desktop's user, not by the setup.
+  const Opener opener = openerOf(urlRecord_);
+  EXPECT_NE(opener.processId, 0u);
+  EXPECT_NE(opener.processId, run.processId());
 }
 
 // Typed text survives Back and Next; the portable box rewrites the folder;

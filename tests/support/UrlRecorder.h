@@ -47,6 +47,15 @@ std::wstring currentHttpCommand();
 // the browser: it writes the address it was given into `recordFile`, UTF-8.
 std::wstring urlRecorderCommand(const std::wstring& recordFile);
 
+// The process that started the recorder which wrote `recordFile`: whoever
+// ran the http command, the shell's process or the caller's. Zero and ""
+// when nothing was recorded.
+struct Opener {
+  DWORD processId = 0;
+  std::wstring name;
+};
+Opener openerOf(const std::wstring& recordFile);
+
 // The file's bytes once it exists and has been written, "" when it does not
 // appear within the time.
 std::string waitForFile(const std::wstring& path, DWORD milliseconds);

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "ChildProcess.h"
+#include "DesktopShell.h"
 #include "UrlRecorder.h"
 #include "Paths.h"
 #include "RegistryKey.h"
@@ -196,9 +197,75 @@ TEST(OpenUrl, RunsTheHttpCommandWithTheAddressEscapedAndNothingWithoutAnOwner) {
     EXPECT_TRUE(openUrl(L"http://marrowfen.example/press_release.php?file_name=a&b.exe", guard));
     EXPECT_EQ(test::waitForFile(record, 20000),
               "http://marrowfen.example/press_release.php?file_name=a%26b.exe");
+    // With COM on this thread and a desktop shell running, the page was
+    // opened by the desktop's process, not by this one.
+    const test::Opener opener = test::openerOf(record);
+    EXPECT_NE(opener.processId, 0u);
+    EXPECT_NE(opener.processId, GetCurrentProcessId()) << "opened by this process itself";
   }
   EXPECT_EQ(test::currentHttpCommand(), before);
   if (SUCCEEDED(com)) CoUninitialize();
+}
+
+// The desktop's shell starts the browser in its own process, the one that
+// runs the desktop: as the desktop's user, whatever rights the caller has.
+TEST(OpenAsDesktopUser, StartsTheAddressFromTheDesktopShellsProcess) {
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  // A window of this process makes sure the desktop's shell runs, as the
+  // setup's frame does.
+  HWND window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  test::TempFolder folder;
+  const std::wstring record = folder / L"opened.txt";
+  {
+    test::HttpHandlerSwap swap(test::urlRecorderCommand(record));
+    ASSERT_EQ(swap.status(), ERROR_SUCCESS);
+    EXPECT_EQ(openAsDesktopUser(L"http://marrowfen.example/desktop?a=1%262"), S_OK);
+    EXPECT_EQ(test::waitForFile(record, 20000), "http://marrowfen.example/desktop?a=1%262");
+    const test::Opener opener = test::openerOf(record);
+    EXPECT_NE(opener.processId, 0u);
+    EXPECT_NE(opener.processId, GetCurrentProcessId());
+    EXPECT_EQ(CompareStringOrdinal(opener.name.c_str(), -1, L"explorer.exe", -1, TRUE), CSTR_EQUAL)
+        << "opened by " << std::string(opener.name.begin(), opener.name.end());
+  }
+  DestroyWindow(window);
+  if (SUCCEEDED(com)) CoUninitialize();
+}
+
+struct FallbackRun {
+  std::wstring address;
+  HRESULT desktop = S_OK;
+  bool opened = false;
+};
+
+// A thread that never initialises COM: the desktop's shell cannot be asked
+// from it.
+DWORD WINAPI openWithoutCom(void* parameter) {
+  auto* run = static_cast<FallbackRun*>(parameter);
+  run->desktop = openAsDesktopUser(run->address);
+  OwnerDisableGuard guard;
+  guard.begin(GetDesktopWindow());
+  run->opened = openUrl(run->address, guard);
+  return 0;
+}
+
+// Where the desktop's shell cannot be asked, openUrl still opens the page,
+// with this process's own shell call.
+TEST(OpenUrl, FallsBackToItsOwnShellCallWhereTheDesktopShellCannotBeAsked) {
+  test::TempFolder folder;
+  const std::wstring record = folder / L"opened.txt";
+  test::HttpHandlerSwap swap(test::urlRecorderCommand(record));
+  ASSERT_EQ(swap.status(), ERROR_SUCCESS);
+  FallbackRun run;
+  run.address = L"http://marrowfen.example/fallback?x=1&y=2";
+  HANDLE thread = CreateThread(nullptr, 0, openWithoutCom, &run, 0, nullptr);
+  ASSERT_NE(thread, nullptr);
+  ASSERT_EQ(WaitForSingleObject(thread, 60000), WAIT_OBJECT_0);
+  CloseHandle(thread);
+  EXPECT_TRUE(FAILED(run.desktop)) << std::hex << run.desktop;
+  EXPECT_TRUE(run.opened);
+  EXPECT_EQ(test::waitForFile(record, 20000), "http://marrowfen.example/fallback?x=1%26y=2");
+  // Started by this process's own ShellExecute.
+  EXPECT_EQ(test::openerOf(record).processId, GetCurrentProcessId());
 }
 
 }  // namespace
