@@ -15,6 +15,7 @@
 #include "SetupInstallation.h"
 #include "TestFiles.h"
 #include "TranslationSource.h"
+#include "WizardSteps.h"
 
 using namespace tonvane::test;
 
@@ -51,9 +52,7 @@ class ElevatedSetupTest : public ::testing::Test {
   }
 
   void next(SetupRun& run, SetupPage expected, DWORD milliseconds = 60000) {
-    run.click(IDC_FRAME_NEXT);
-    ASSERT_TRUE(run.waitForPage(expected, milliseconds))
-        << "expected " << pageName(expected) << ", on " << pageName(run.currentPage());
+    ASSERT_TRUE(nextTo(run, expected, milliseconds));
   }
 
   // From Welcome to the install with `folder` typed, answering Yes when the

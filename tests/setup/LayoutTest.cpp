@@ -18,6 +18,7 @@
 #include "SetupInstallation.h"
 #include "TestFiles.h"
 #include "TranslationSource.h"
+#include "WizardSteps.h"
 
 using namespace tonvane;
 using namespace tonvane::test;
@@ -264,9 +265,7 @@ class LayoutTest : public ::testing::Test {
   void TearDown() override { removeInstallation(); }
 
   void next(SetupRun& run, SetupPage expected, DWORD milliseconds = 60000) {
-    run.click(IDC_FRAME_NEXT);
-    ASSERT_TRUE(run.waitForPage(expected, milliseconds))
-        << "expected " << pageName(expected) << ", on " << pageName(run.currentPage());
+    ASSERT_TRUE(nextTo(run, expected, milliseconds));
   }
 };
 

@@ -18,6 +18,7 @@
 #include "TranslationSource.h"
 #include "UrlRecorder.h"
 #include "VendorSite.h"
+#include "WizardSteps.h"
 
 using namespace tonvane;
 using namespace tonvane::test;
@@ -171,9 +172,7 @@ class SetupRunTest : public ::testing::Test {
 
   // Next from page to page; each page must appear.
   void next(SetupRun& run, SetupPage expected, DWORD milliseconds = 60000) {
-    run.click(IDC_FRAME_NEXT);
-    ASSERT_TRUE(run.waitForPage(expected, milliseconds))
-        << "expected " << pageName(expected) << ", on " << pageName(run.currentPage());
+    ASSERT_TRUE(nextTo(run, expected, milliseconds));
   }
 
   // Cancel and confirm with OK: the wizard ends with exit code 2.

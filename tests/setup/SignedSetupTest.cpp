@@ -12,6 +12,7 @@
 #include "SetupDriver.h"
 #include "SetupInstallation.h"
 #include "TestFiles.h"
+#include "WizardSteps.h"
 
 using namespace tonvane::test;
 
@@ -26,9 +27,7 @@ class SignedSetupTest : public ::testing::Test {
   void TearDown() override { removeInstallation(); }
 
   void next(SetupRun& run, SetupPage expected, DWORD milliseconds = 60000) {
-    run.click(IDC_FRAME_NEXT);
-    ASSERT_TRUE(run.waitForPage(expected, milliseconds))
-        << "expected " << pageName(expected) << ", on " << pageName(run.currentPage());
+    ASSERT_TRUE(nextTo(run, expected, milliseconds));
   }
 };
 

@@ -17,6 +17,7 @@
 #include "SetupInstallation.h"
 #include "TestFiles.h"
 #include "TranslationSource.h"
+#include "WizardSteps.h"
 
 using namespace tonvane;
 using namespace tonvane::test;
@@ -104,9 +105,7 @@ class UninstallRunTest : public ::testing::Test {
   }
 
   void next(SetupRun& run, SetupPage expected, DWORD milliseconds = 60000) {
-    run.click(IDC_FRAME_NEXT);
-    ASSERT_TRUE(run.waitForPage(expected, milliseconds))
-        << "expected " << pageName(expected) << ", on " << pageName(run.currentPage());
+    ASSERT_TRUE(nextTo(run, expected, milliseconds));
   }
 
   // The uninstall command as the entry holds it, started as the system's
