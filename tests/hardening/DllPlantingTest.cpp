@@ -26,6 +26,7 @@
 #include "TestFiles.h"
 #include "UninstallRegistration.h"
 #include "UrlRecorder.h"
+#include "WizardSteps.h"
 
 using namespace tonvane;
 using namespace tonvane::test;
@@ -214,12 +215,9 @@ class DllPlantingTest : public ::testing::Test {
   void driveToTheEnd(SetupRun& run) {
     ASSERT_NE(run.waitForFrame(), nullptr) << "exit code " << run.exitCode();
     ASSERT_TRUE(run.waitForPage(SetupPage::Welcome));
-    run.click(IDC_FRAME_NEXT);
-    ASSERT_TRUE(run.waitForPage(SetupPage::Folder));
-    run.click(IDC_FRAME_NEXT);
-    ASSERT_TRUE(run.waitForPage(SetupPage::Shortcuts));
-    run.click(IDC_FRAME_NEXT);
-    ASSERT_TRUE(run.waitForPage(SetupPage::Offers, 120000));
+    ASSERT_TRUE(nextTo(run, SetupPage::Folder));
+    ASSERT_TRUE(nextTo(run, SetupPage::Shortcuts));
+    ASSERT_TRUE(nextTo(run, SetupPage::Offers, 120000));
     run.click(IDC_FRAME_NO);
     ASSERT_TRUE(run.waitForPage(SetupPage::Complete));
 

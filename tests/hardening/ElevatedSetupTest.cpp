@@ -74,12 +74,7 @@ class ElevatedSetupTest : public ::testing::Test {
   }
 
   void finish(SetupRun& run) {
-    run.click(IDC_FRAME_NO);
-    ASSERT_TRUE(run.waitForPage(SetupPage::Complete));
-    run.click(IDC_COMPLETE_PRESS_RELEASE);
-    ASSERT_TRUE(waitUntil([&] { return !run.isChecked(IDC_COMPLETE_PRESS_RELEASE); }));
-    run.click(IDC_FRAME_CLOSE);
-    EXPECT_EQ(run.waitForExit(), 1u);
+    EXPECT_TRUE(declineOffersAndClose(run));
   }
 };
 

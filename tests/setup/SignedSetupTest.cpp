@@ -45,13 +45,7 @@ TEST_F(SignedSetupTest, PassesItsSelfCheckAndInstallsTheSignedUninstaller) {
   next(run, SetupPage::Folder);
   next(run, SetupPage::Shortcuts);
   next(run, SetupPage::Offers, 120000);
-  run.click(IDC_FRAME_NO);
-  ASSERT_TRUE(run.waitForPage(SetupPage::Complete));
-  // No browser for this test: the press-release box is cleared.
-  run.click(IDC_COMPLETE_PRESS_RELEASE);
-  ASSERT_TRUE(waitUntil([&] { return !run.isChecked(IDC_COMPLETE_PRESS_RELEASE); }));
-  run.click(IDC_FRAME_CLOSE);
-  EXPECT_EQ(run.waitForExit(), 1u);
+  EXPECT_TRUE(declineOffersAndClose(run));
 
   const std::wstring installed = defaultInstallFolder();
   EXPECT_TRUE(fileExists(installed + L"Tonvane.exe"));

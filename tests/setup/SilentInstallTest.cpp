@@ -20,6 +20,7 @@
 #include "TestFiles.h"
 #include "TranslationSource.h"
 #include "UrlRecorder.h"
+#include "WizardSteps.h"
 
 using namespace tonvane;
 using namespace tonvane::test;
@@ -241,18 +242,10 @@ TEST_F(SilentInstallTest, TheDefaultsLeaveWhatTheWizardsTypicalRunLeaves) {
     ASSERT_TRUE(run.start(L"/LOG=\"" + wizardLog + L"\""));
     ASSERT_NE(run.waitForFrame(), nullptr) << "setup ended with " << run.exitCode();
     ASSERT_TRUE(run.waitForPage(SetupPage::Welcome));
-    run.click(IDC_FRAME_NEXT);
-    ASSERT_TRUE(run.waitForPage(SetupPage::Folder));
-    run.click(IDC_FRAME_NEXT);
-    ASSERT_TRUE(run.waitForPage(SetupPage::Shortcuts));
-    run.click(IDC_FRAME_NEXT);
-    ASSERT_TRUE(run.waitForPage(SetupPage::Offers, 120000));
-    run.click(IDC_FRAME_NO);
-    ASSERT_TRUE(run.waitForPage(SetupPage::Complete));
-    run.click(IDC_COMPLETE_PRESS_RELEASE);
-    ASSERT_TRUE(waitUntil([&] { return !run.isChecked(IDC_COMPLETE_PRESS_RELEASE); }));
-    run.click(IDC_FRAME_CLOSE);
-    ASSERT_EQ(run.waitForExit(), 1u);
+    ASSERT_TRUE(nextTo(run, SetupPage::Folder));
+    ASSERT_TRUE(nextTo(run, SetupPage::Shortcuts));
+    ASSERT_TRUE(nextTo(run, SetupPage::Offers, 120000));
+    ASSERT_TRUE(declineOffersAndClose(run));
   }
   const InstallSnapshot wizard = snapshot(defaultInstallFolder());
   ASSERT_TRUE(wizard.files.count(L"Tonvane.exe"));

@@ -95,12 +95,7 @@ class UninstallRunTest : public ::testing::Test {
       ASSERT_TRUE(waitUntil([&] { return run.isChecked(IDC_SHORTCUTS_SEND_TO); }));
     }
     next(run, SetupPage::Offers, 120000);
-    run.click(IDC_FRAME_NO);
-    ASSERT_TRUE(run.waitForPage(SetupPage::Complete));
-    run.click(IDC_COMPLETE_PRESS_RELEASE);
-    ASSERT_TRUE(waitUntil([&] { return !run.isChecked(IDC_COMPLETE_PRESS_RELEASE); }));
-    run.click(IDC_FRAME_CLOSE);
-    ASSERT_EQ(run.waitForExit(), 1u);
+    ASSERT_TRUE(declineOffersAndClose(run));
     ASSERT_TRUE(fileExists(defaultInstallFolder() + L"TonvaneUninstaller.exe"));
   }
 
