@@ -57,26 +57,12 @@ if(NOT TONVANE_APPLICATION_FOLDER STREQUAL "")
   endif()
 endif()
 
-# An empty installer setting stands for the stand-in; the terms always name
-# a text.
-set(files TONVANE_TOOLBAR_TERMS_TEXT TONVANE_PLUGIN_TERMS_TEXT)
-foreach(setting TONVANE_TOOLBAR_INSTALLER TONVANE_PLUGIN_INSTALLER)
-  if(NOT "${${setting}}" STREQUAL "")
-    list(APPEND files ${setting})
-  endif()
-endforeach()
-foreach(setting ${files})
-  if(NOT IS_ABSOLUTE "${${setting}}" OR NOT EXISTS "${${setting}}" OR IS_DIRECTORY "${${setting}}")
-    message(FATAL_ERROR "${setting} is \"${${setting}}\": it must name an existing file by its full path")
-  endif()
-endforeach()
-
-# The signing settings, all checked before anything is built: a signing
-# that fails at the end of a long build for a mistyped path helps nobody.
-set(TONVANE_SIGN_PROGRAM "")
-if(NOT TONVANE_SIGNING_CERTIFICATE STREQUAL "")
-  set(files TONVANE_SIGNING_CERTIFICATE)
-  foreach(setting TONVANE_SIGNING_KEY TONVANE_SIGNING_PASSWORD_FILE)
+# Each setting named must hold the full path of an existing file; those
+# after OPTIONAL may also be empty.
+function(tonvane_require_files)
+  cmake_parse_arguments(ARG "" "" "REQUIRED;OPTIONAL" ${ARGN})
+  set(files ${ARG_REQUIRED})
+  foreach(setting ${ARG_OPTIONAL})
     if(NOT "${${setting}}" STREQUAL "")
       list(APPEND files ${setting})
     endif()
@@ -86,6 +72,19 @@ if(NOT TONVANE_SIGNING_CERTIFICATE STREQUAL "")
       message(FATAL_ERROR "${setting} is \"${${setting}}\": it must name an existing file by its full path")
     endif()
   endforeach()
+endfunction()
+
+# An empty installer setting stands for the stand-in; the terms always name
+# a text.
+tonvane_require_files(REQUIRED TONVANE_TOOLBAR_TERMS_TEXT TONVANE_PLUGIN_TERMS_TEXT
+                      OPTIONAL TONVANE_TOOLBAR_INSTALLER TONVANE_PLUGIN_INSTALLER)
+
+# The signing settings, all checked before anything is built: a signing
+# that fails at the end of a long build for a mistyped path helps nobody.
+set(TONVANE_SIGN_PROGRAM "")
+if(NOT TONVANE_SIGNING_CERTIFICATE STREQUAL "")
+  tonvane_require_files(REQUIRED TONVANE_SIGNING_CERTIFICATE
+                        OPTIONAL TONVANE_SIGNING_KEY TONVANE_SIGNING_PASSWORD_FILE)
   # osslsigncode takes a PEM certificate only with its key beside it, and a
   # PKCS#12 file only without one; told apart by the PEM armour.
   file(STRINGS "${TONVANE_SIGNING_CERTIFICATE}" pem_armour LIMIT_COUNT 1 REGEX "^-----BEGIN ")
