@@ -166,23 +166,6 @@ class GdiSelection {
   HGDIOBJ previous_;
 };
 
-// The screen's device context (GetDC of no window), released at the end.
-class ScreenContext {
- public:
-  ScreenContext() : context_(GetDC(nullptr)) {}
-  ~ScreenContext() {
-    if (context_ != nullptr) ReleaseDC(nullptr, context_);
-  }
-  ScreenContext(const ScreenContext&) = delete;
-  ScreenContext& operator=(const ScreenContext&) = delete;
-
-  // Null when the screen's context cannot be had.
-  HDC get() const { return context_; }
-
- private:
-  HDC context_;
-};
-
 // A window's client-area device context (GetDC), released at the end.
 class WindowContext {
  public:
@@ -199,6 +182,12 @@ class WindowContext {
  private:
   HWND window_;
   HDC context_;
+};
+
+// The screen's device context (GetDC of no window), released at the end.
+class ScreenContext : public WindowContext {
+ public:
+  ScreenContext() : WindowContext(nullptr) {}
 };
 
 // WM_PAINT's device context: BeginPaint here, EndPaint at the end, so the
