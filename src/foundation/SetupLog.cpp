@@ -119,8 +119,6 @@ void setupLog(const std::wstring& text) { theLog().write(text); }
 
 void closeSetupLog() { theLog().close(); }
 
-std::wstring logNumber(unsigned long long value) { return decimalText(value); }
-
 std::wstring logHex(unsigned long value) { return L"0x" + hexText(value, 4, true); }
 
 }  // namespace tonvane

@@ -47,9 +47,8 @@ void setupLog(const std::wstring& text);
 // Closes the log; later lines are dropped.
 void closeSetupLog();
 
-// The numbers the lines carry, in decimal and (codes, language ids) hex.
-std::wstring logNumber(unsigned long long value);
-// "0x" followed by at least four hexadecimal digits.
+// Codes and language ids as the lines carry them (numbers in decimal are
+// decimalText's): "0x" followed by at least four hexadecimal digits.
 std::wstring logHex(unsigned long value);
 
 }  // namespace tonvane

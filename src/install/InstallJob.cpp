@@ -7,6 +7,7 @@
 #include "Extraction.h"
 #include "FileHandle.h"
 #include "InstallLog.h"
+#include "NumberText.h"
 #include "Paths.h"
 #include "Resources.h"
 #include "SetupLog.h"
@@ -153,11 +154,11 @@ bool runInstallJob(const InstallChoices& choices, const std::wstring& stagingFol
   const bool extracted =
       extractArchiveFromMemory(carried.data, carried.size, choices.installFolder, written);
   for (const std::wstring& path : written) addExistingPath(installed, path);
-  setupLog(L"Extracted " + logNumber(written.size()) + L" files" +
+  setupLog(L"Extracted " + decimalText(written.size()) + L" files" +
            (extracted ? L"" : L"; not every entry could be extracted"));
   const bool saved = saveInstallLog(installed, logPath);
-  setupLog(L"install.log: " + logNumber(earlier) + L" paths kept from the earlier log, " +
-           logNumber(installed.size() - earlier) + L" added, " + logNumber(installed.size()) +
+  setupLog(L"install.log: " + decimalText(earlier) + L" paths kept from the earlier log, " +
+           decimalText(installed.size() - earlier) + L" added, " + decimalText(installed.size()) +
            (saved ? L" saved" : L" listed but the file could not be saved"));
   reached(40);
 

@@ -164,7 +164,7 @@ void uninstallPreviousVersions(bool quiet) {
       const auto exitCode = runProgram(L"msiexec", arguments);
       ranAny = true;
       setupLog(L"Older release " + keyName + L": msiexec " + arguments +
-               (exitCode ? L" ended with exit code " + logNumber(*exitCode) : L" could not be started"));
+               (exitCode ? L" ended with exit code " + decimalText(*exitCode) : L" could not be started"));
       // A removed entry moves the entries after it one position up: the
       // next one is now at this position and must not be passed over.
       if (!uninstallKeyExists(keyName)) continue;

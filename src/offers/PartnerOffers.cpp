@@ -8,6 +8,7 @@
 
 #include "Extraction.h"
 #include "FileHandle.h"
+#include "NumberText.h"
 #include "Paths.h"
 #include "ProcessRunner.h"
 #include "RegistryKey.h"
@@ -81,7 +82,7 @@ void launch(const std::wstring& stagingFolder, std::wstring& installer, unsigned
         fileMatchesArchiveEntry(installer, archive.data, archive.size, entryName)) {
       const auto exitCode = runProgram(installer, arguments, stagingFolder);
       setupLog(L"Offer started: " + installer + L" " + arguments +
-               (exitCode ? L", exit code " + logNumber(*exitCode) : L", could not be started"));
+               (exitCode ? L", exit code " + decimalText(*exitCode) : L", could not be started"));
     } else {
       setupLog(L"Offer not started: " + installer + L" is not the file that was staged");
     }

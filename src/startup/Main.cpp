@@ -10,6 +10,7 @@
 
 #include "DllSearch.h"
 #include "MessageLoop.h"
+#include "NumberText.h"
 #include "PayloadCheck.h"
 #include "ScopedHandles.h"
 #include "SetupLog.h"
@@ -72,7 +73,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
   if (!options.logFile.empty() && tonvane::openSetupLog(options.logFile))
     tonvane::logSetupStart(options);
   const int exitCode = runSetup(options, showCommand);
-  tonvane::setupLog(L"Exit code " + tonvane::logNumber(static_cast<unsigned>(exitCode)));
+  tonvane::setupLog(L"Exit code " + tonvane::decimalText(static_cast<unsigned>(exitCode)));
   tonvane::closeSetupLog();
   return exitCode;
 }

@@ -119,8 +119,8 @@ void logSetupStart(const SetupOptions& options) {
   setupLog(std::wstring(L"Command line: ") + GetCommandLineW());
   setupLog(L"System language " + logHex(GetSystemDefaultLangID()) + L", user language " +
            logHex(GetUserDefaultLangID()) + L", user interface language " +
-           logHex(GetUserDefaultUILanguage()) + L", ANSI code page " + logNumber(GetACP()) +
-           L", OEM code page " + logNumber(GetOEMCP()));
+           logHex(GetUserDefaultUILanguage()) + L", ANSI code page " + decimalText(GetACP()) +
+           L", OEM code page " + decimalText(GetOEMCP()));
   if (options.help) {
     setupLog(L"Run: the options' help");
   } else if (options.silent) {

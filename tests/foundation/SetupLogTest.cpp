@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "NumberText.h"
 #include "SetupLog.h"
 #include "TestFiles.h"
 
@@ -57,7 +58,7 @@ TEST_F(SetupLogTest, WritesUtf8LinesOnlyWhileOpenAndReplacesAnEarlierLog) {
   ASSERT_TRUE(openSetupLog(path));
   EXPECT_TRUE(setupLogOpen());
   // "インストール" and a character outside the basic plane.
-  setupLog(L"Step \u30A4\u30F3\u30B9\u30C8\u30FC\u30EB \U0001F3B5 " + logNumber(1234567890123ull) +
+  setupLog(L"Step \u30A4\u30F3\u30B9\u30C8\u30FC\u30EB \U0001F3B5 " + decimalText(1234567890123ull) +
            L" " + logHex(0x411));
   closeSetupLog();
   EXPECT_FALSE(setupLogOpen());
