@@ -509,6 +509,9 @@ TEST_F(SilentInstallTest, HelpShowsOneBoxWithTheOptionsAndInstallsNothing) {
       EXPECT_NE(text.find(shown(english)), std::wstring::npos) << utf8(shown(english)) << " in\n" << utf8(text);
     EXPECT_EQ(run.messageBoxes().size(), 1u);
     EXPECT_TRUE(SetupRun::hasButton(box, IDOK));
+    // The watcher polls: answered before its next round, the box would be
+    // gone before it was seen.
+    EXPECT_TRUE(waitUntil([&] { return !watcher.seen().empty(); }));
     ASSERT_TRUE(SetupRun::answer(box, IDOK));
     EXPECT_EQ(run.waitForExit(), 0u);
     watcher.stop();
