@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "ProcessRunner.h"
+#include "SetupLog.h"
 #include "TestFiles.h"
 #include "UninstallRegistration.h"
 #include "VendorSite.h"
@@ -468,6 +469,22 @@ class MsiexecWatcher {
   HANDLE thread_ = nullptr;
 };
 
+// What uninstallPreviousVersions wrote to the setup log, as its bytes: the
+// setup's own record of every removal it started, with its command and exit
+// code, where a watcher of the process list can miss a short-lived process
+// on a busy machine.
+template <typename Call>
+std::string setupLogOf(Call call) {
+  test::TempFolder folder;
+  const std::wstring path = folder / L"setup.log";
+  if (!openSetupLog(path)) return "(no setup log)";
+  call();
+  closeSetupLog();
+  return test::readBytes(path);
+}
+
+std::string ascii(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
 // An older release installed from the package built by wixl
 // (tests/data/OlderRelease.wxs); uninstalled again at the end if it is
 // still there.
@@ -523,8 +540,8 @@ TEST(UninstallPreviousVersions, RemovesOlderReleasesAndKeepsItsOwnEntry) {
   ASSERT_TRUE(writeUninstallEntry(entry));
 
   MsiexecWatcher watcher(/*endThem=*/false);
-  uninstallPreviousVersions();
-  const std::size_t runs = watcher.stop();
+  const std::string log = setupLogOf([] { uninstallPreviousVersions(); });
+  watcher.stop();
 
   for (const OlderRelease* release : {&first, &second}) {
     EXPECT_FALSE(keyExists(release->productCode())) << release->productCode().c_str();
@@ -534,10 +551,21 @@ TEST(UninstallPreviousVersions, RemovesOlderReleasesAndKeepsItsOwnEntry) {
   ASSERT_TRUE(readUninstallEntry(ownEntry));
   EXPECT_EQ(ownEntry.displayName, kProductName);
   EXPECT_EQ(ownEntry.publisher, L"Marrowfen");
-  // The watcher sees the uninstalls it is meant to notice in the next test.
-  EXPECT_GE(runs, 2u) << testing::PrintToString(watcher.commandLines());
-  // Passive, and never a restart without asking: each removal the setup
-  // started says so on its command line.
+  // Passive, and never a restart without asking: one removal each, and the
+  // Windows Installer's answer.
+  for (const OlderRelease* release : {&first, &second}) {
+    const std::string code = ascii(release->productCode());
+    EXPECT_NE(log.find(" Older release " + code + ": msiexec /x" + code +
+                       " /passive /norestart ended with exit code 0\r\n"),
+              std::string::npos)
+        << log;
+  }
+  std::size_t logged = 0;
+  for (std::size_t found = log.find("msiexec"); found != std::string::npos; found = log.find("msiexec", found + 1))
+    ++logged;
+  EXPECT_EQ(logged, 2u) << log;
+  // Seen from outside, as far as the watcher saw: the command lines of the
+  // processes the setup started say the same.
   std::size_t removals = 0;
   for (const std::wstring& line : watcher.commandLines()) {
     if (line.find(L"/x{") == std::wstring::npos) continue;
@@ -545,7 +573,8 @@ TEST(UninstallPreviousVersions, RemovesOlderReleasesAndKeepsItsOwnEntry) {
     EXPECT_NE(line.find(L" /passive /norestart"), std::wstring::npos) << testing::PrintToString(line);
   }
   // A short-lived process may end before its parameters are read; one is
-  // enough to show the command, and every one read must show it.
+  // enough to show the command, and every one read must show it. It also
+  // shows that the watcher notices what the next test watches for.
   EXPECT_GE(removals, 1u) << testing::PrintToString(watcher.commandLines());
 }
 
@@ -561,8 +590,10 @@ TEST(UninstallPreviousVersions, StartsNoUninstallForItsOwnEntryOrOtherNames) {
   writeRawString(otherCase.name(), L"DisplayName", L"tonvane free");
 
   MsiexecWatcher watcher(/*endThem=*/true);
-  uninstallPreviousVersions();
+  const std::string log = setupLogOf([] { uninstallPreviousVersions(); });
   EXPECT_EQ(watcher.stop(), 0u) << testing::PrintToString(watcher.commandLines());
+  EXPECT_NE(log.find(" Older releases: none registered by the Windows Installer\r\n"), std::string::npos) << log;
+  EXPECT_EQ(log.find("msiexec"), std::string::npos) << log;
 
   EXPECT_TRUE(keyExists(own.name()));
   EXPECT_TRUE(keyExists(otherSetup.name()));
