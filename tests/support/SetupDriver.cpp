@@ -1,6 +1,7 @@
 #include "SetupDriver.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "MessageBoxWatcher.h"
 #include "TestFiles.h"
@@ -104,8 +105,13 @@ bool SetupRun::start(const std::wstring& arguments, const std::wstring& program,
       environmentBlock.empty() ? nullptr : const_cast<wchar_t*>(environmentBlock.c_str());
   if (!CreateProcessW(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
                       CREATE_UNICODE_ENVIRONMENT, environment,
-                      workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &info))
+                      workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &info)) {
+    // The callers only see false; the system's reason goes to the test's
+    // output, where a run that fails once and then passes can be read.
+    std::fprintf(stderr, "SetupRun: CreateProcessW(\"%ls\") failed with error %lu\n", path.c_str(),
+                 static_cast<unsigned long>(GetLastError()));
     return false;
+  }
   CloseHandle(info.hThread);
   process_ = info.hProcess;
   processId_ = info.dwProcessId;
@@ -117,8 +123,11 @@ bool SetupRun::startCommandLine(const std::wstring& commandLine) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
-  if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+  if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+    std::fprintf(stderr, "SetupRun: CreateProcessW(%ls) failed with error %lu\n", commandLine.c_str(),
+                 static_cast<unsigned long>(GetLastError()));
     return false;
+  }
   CloseHandle(info.hThread);
   process_ = info.hProcess;
   processId_ = info.dwProcessId;
