@@ -13,9 +13,9 @@
 
 #include "SetupDriver.h"
 #include "SetupInstallation.h"
+#include "SetupSandbox.h"
 #include "TestFiles.h"
 #include "TranslationSource.h"
-#include "UrlRecorder.h"
 #include "XKeyboard.h"
 
 using namespace tonvane::test;
@@ -79,7 +79,7 @@ HWND browserWindow(SetupRun& run) {
   return nullptr;
 }
 
-class KeyboardTest : public ::testing::Test {
+class KeyboardTest : public ::testing::Test, protected SetupSandbox {
  protected:
   void SetUp() override {
     ASSERT_TRUE(keys_.available())
@@ -97,7 +97,7 @@ class KeyboardTest : public ::testing::Test {
   // tests/harness/wine-exec) and gives its frame the X focus, as the user's
   // click on it would.
   void startSetup(SetupRun& run) {
-    ASSERT_TRUE(run.start(L"", L"", environmentWith({L"TONVANE_PARTNER_LOG=" + partnerLog_})));
+    ASSERT_TRUE(run.start(L"", L"", partnerEnvironment()));
     ASSERT_NE(run.waitForFrame(), nullptr) << "setup ended with " << run.exitCode();
     ASSERT_TRUE(run.waitForPage(SetupPage::Welcome));
     ASSERT_TRUE(keys_.focusWindow("^Tonvane Free$")) << "xdotool: " << keys_.lastExitCode();
@@ -158,10 +158,6 @@ class KeyboardTest : public ::testing::Test {
   }
 
   XKeyboard keys_;
-  TempFolder temp_;
-  std::wstring partnerLog_ = temp_ / L"partners.log";
-  std::wstring urlRecord_ = temp_ / L"opened.txt";
-  HttpHandlerSwap urlHandler_{urlRecorderCommand(urlRecord_)};
 };
 
 // Welcome to Close: Enter, Tab, Space, the underlined letters and the terms

@@ -14,6 +14,7 @@
 #include "RegistryKey.h"
 #include "SetupDriver.h"
 #include "SetupInstallation.h"
+#include "SetupSandbox.h"
 #include "TestFiles.h"
 #include "TranslationSource.h"
 #include "UrlRecorder.h"
@@ -154,7 +155,7 @@ std::string headerPixels(HWND frame) {
   return pixels;
 }
 
-class SetupRunTest : public ::testing::Test {
+class SetupRunTest : public ::testing::Test, protected SetupSandbox {
  protected:
   void SetUp() override {
     removeInstallation();
@@ -165,7 +166,7 @@ class SetupRunTest : public ::testing::Test {
   // Starts the setup with the partner stand-ins logging into partnerLog_
   // and waits for the Welcome page.
   void startSetup(SetupRun& run, const std::wstring& arguments = L"") {
-    ASSERT_TRUE(run.start(arguments, L"", environmentWith({L"TONVANE_PARTNER_LOG=" + partnerLog_})));
+    ASSERT_TRUE(run.start(arguments, L"", partnerEnvironment()));
     ASSERT_NE(run.waitForFrame(), nullptr) << "setup ended with " << run.exitCode();
     ASSERT_TRUE(run.waitForPage(SetupPage::Welcome));
   }
@@ -185,11 +186,6 @@ class SetupRunTest : public ::testing::Test {
   }
 
   std::string openedAddress(DWORD milliseconds) { return waitForFile(urlRecord_, milliseconds); }
-
-  TempFolder temp_;
-  std::wstring partnerLog_ = temp_ / L"partners.log";
-  std::wstring urlRecord_ = temp_ / L"opened.txt";
-  HttpHandlerSwap urlHandler_{urlRecorderCommand(urlRecord_)};
 };
 
 // The typical run: defaults everywhere, No to the offers, Close with the

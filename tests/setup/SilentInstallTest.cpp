@@ -17,9 +17,9 @@
 #include "RegistryKey.h"
 #include "SetupDriver.h"
 #include "SetupInstallation.h"
+#include "SetupSandbox.h"
 #include "TestFiles.h"
 #include "TranslationSource.h"
-#include "UrlRecorder.h"
 #include "WizardSteps.h"
 
 using namespace tonvane;
@@ -191,7 +191,7 @@ InstallSnapshot snapshot(const std::wstring& folder) {
   return result;
 }
 
-class SilentInstallTest : public ::testing::Test {
+class SilentInstallTest : public ::testing::Test, protected SetupSandbox {
  protected:
   void SetUp() override {
     removeInstallation();
@@ -213,7 +213,7 @@ class SilentInstallTest : public ::testing::Test {
   // exit code. `program` is the build's setup unless named.
   DWORD runSilently(const std::wstring& arguments, const std::wstring& program = L"") {
     SetupRun run;
-    EXPECT_TRUE(run.start(arguments, program, environmentWith({L"TONVANE_PARTNER_LOG=" + partnerLog_})));
+    EXPECT_TRUE(run.start(arguments, program, partnerEnvironment()));
     WindowWatcher watcher(run.processId());
     EXPECT_TRUE(watcher.running());
     const DWORD exitCode = run.waitForExit(180000);
@@ -226,11 +226,6 @@ class SilentInstallTest : public ::testing::Test {
     EXPECT_FALSE(fileExists(urlRecord_)) << utf8(arguments);
     return exitCode;
   }
-
-  TempFolder temp_;
-  std::wstring partnerLog_ = temp_ / L"partners.log";
-  std::wstring urlRecord_ = temp_ / L"opened.txt";
-  HttpHandlerSwap urlHandler_{urlRecorderCommand(urlRecord_)};
 };
 
 // The wizard's typical run (defaults, No to the offers, Close) and "/S"
@@ -283,7 +278,7 @@ TEST_F(SilentInstallTest, TheWizardsLogNamesTheOffersStartedWithTheirExitCodes) 
   const std::wstring log = temp_ / L"offers.log";
   {
     SetupRun run;
-    ASSERT_TRUE(run.start(L"/LOG=\"" + log + L"\"", L"", environmentWith({L"TONVANE_PARTNER_LOG=" + partnerLog_})));
+    ASSERT_TRUE(run.start(L"/LOG=\"" + log + L"\"", L"", partnerEnvironment()));
     ASSERT_NE(run.waitForFrame(), nullptr) << "setup ended with " << run.exitCode();
     ASSERT_TRUE(run.waitForPage(SetupPage::Welcome));
     for (SetupPage page : {SetupPage::Folder, SetupPage::Shortcuts, SetupPage::Offers}) {
