@@ -1,18 +1,14 @@
-// rand_s is declared only when this is defined before the first include of
-// the C runtime's headers.
-#define _CRT_RAND_S
-#include <stdlib.h>
-
 #include "SelfRemoval.h"
 
 #include <cwchar>
 #include <vector>
 
 #include "FileHandle.h"
+#include "HeldPath.h"
 #include "NumberText.h"
 #include "PathText.h"
 #include "Paths.h"
-#include "PrivateAccess.h"
+#include "PrivateFolder.h"
 #include "ScopedHandles.h"
 #include "Shortcuts.h"
 
@@ -20,7 +16,8 @@ namespace tonvane {
 
 namespace {
 
-constexpr int kAttempts = 64;
+// The copy's folder under the system's temporary folder.
+constexpr const wchar_t* kCopyFolderPrefix = L"TonvaneUninstall-";
 // The original ends right after starting the copy; this only bounds a wait
 // for a process that hangs.
 constexpr DWORD kOriginalWait = 60000;
@@ -45,33 +42,20 @@ std::vector<char> ownImage() {
   return bytes;
 }
 
-// A new, private file in the temporary folder holding this program; its
-// path, or "" when none could be made.
-std::wstring writeCopy(PrivateAccess& access) {
+// The copy of this program in `folder`; its path, or "" when it could not
+// be written whole. Created new, with the folder's private access list.
+std::wstring writeCopy(const PrivateFolder& folder) {
   const std::vector<char> image = ownImage();
-  if (image.empty() || access.get() == nullptr) return std::wstring();
-  wchar_t temp[MAX_PATH + 1] = {};
-  const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
-  if (length == 0 || length > MAX_PATH) return std::wstring();
-
-  for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    unsigned int value = 0;
-    if (rand_s(&value) != 0) return std::wstring();
-    const std::wstring path = std::wstring(temp) + L"TonvaneUninstall-" + hexText(value, 8) + L".exe";
-    // A name someone prepared is never taken over.
-    bool whole = false;
-    {
-      FileHandle file;
-      if (!file.createNew(path, access.get())) {
-        if (GetLastError() == ERROR_FILE_EXISTS) continue;
-        return std::wstring();
-      }
-      whole = file.writeAll(image.data(), image.size());
-    }
-    if (whole) return path;
-    DeleteFileW(path.c_str());
-    return std::wstring();
+  if (image.empty()) return std::wstring();
+  const std::wstring path = folder.path() + kUninstallerFileName;
+  bool whole = false;
+  {
+    FileHandle file;
+    if (!file.createNew(path, nullptr)) return std::wstring();
+    whole = file.writeAll(image.data(), image.size());
   }
+  if (whole) return path;
+  DeleteFileW(path.c_str());
   return std::wstring();
 }
 
@@ -91,8 +75,9 @@ bool deleteWithRetries(const std::wstring& path) {
 }  // namespace
 
 bool startSelfRemoval(const std::wstring& installFolder) {
-  PrivateAccess access;
-  const std::wstring copy = writeCopy(access);
+  PrivateFolder folder;
+  if (!folder.create(kCopyFolderPrefix)) return false;
+  const std::wstring copy = writeCopy(folder);
   if (copy.empty()) return false;
 
   // Deleted by the system when the last handle goes, which is the copy's
@@ -106,6 +91,11 @@ bool startSelfRemoval(const std::wstring& installFolder) {
     DeleteFileW(copy.c_str());
     return false;
   }
+  // The program started below is the file this handle holds, in the folder
+  // this process holds: nothing was put in its place.
+  if (!sameFinalPath(finalPathOf(deleteOnClose.get()), ensureTrailingBackslash(folder.finalPath()) +
+                                                           kUninstallerFileName))
+    return false;
   KernelHandle self;
   if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), self.receive(),
                        SYNCHRONIZE, TRUE, 0))
@@ -126,6 +116,11 @@ bool startSelfRemoval(const std::wstring& installFolder) {
     return false;
   const KernelHandle thread(process.hThread);
   const KernelHandle child(process.hProcess);
+  // The copy's folder stays while the copy runs from it; the system removes
+  // it, empty by then, at the next restart. Failing that it stays, empty,
+  // where only administrators can reach it.
+  MoveFileExW(removeTrailingBackslash(folder.path()).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  folder.release();
   return true;
 }
 

@@ -1,14 +1,18 @@
 // The last step of an uninstall: the uninstaller's own file and the install
 // folder, which cannot go while the uninstaller runs from there.
 //
-// The uninstaller copies itself to a new file in the temporary folder (an
-// unpredictable name, created fresh with an access list for SYSTEM and the
-// Administrators only, since the copy runs elevated) and starts the copy with
-// "/Finish", its own process handle and the install folder. The copy waits
-// for the original to end, deletes the uninstaller's file and then the
-// install folder if it is empty. The copy's own file was opened for deletion
-// on close by the original, a handle the copy inherits: when the copy ends,
-// the system deletes its file. No script and no file stays behind.
+// The uninstaller copies itself into a private folder of its own under the
+// system's temporary folder (PrivateFolder.h: a normal program can neither
+// write there nor rename or replace the folder or the copy, which runs
+// elevated), checks by the final path of the open copy that it starts
+// exactly the file it wrote, and starts it with "/Finish", its own process
+// handle and the install folder. The copy waits for the original to end,
+// deletes the uninstaller's file and then the install folder if it is
+// empty. The copy's own file was opened for deletion on close by the
+// original, a handle the copy inherits: when the copy ends, the system
+// deletes its file. Its folder, which cannot go while the copy runs from
+// it, is left empty and removed by the system at the next restart. No
+// script stays behind.
 #pragma once
 
 #include <windows.h>
@@ -20,8 +24,9 @@ namespace tonvane {
 // The option that starts a copy in its finishing role.
 constexpr const wchar_t* kFinishOption = L"/Finish";
 
-// Starts the copy; false when it could not be made or started (the file and
-// the folder then stay, and nothing else is lost).
+// Starts the copy; false when it could not be made, checked or started (the
+// uninstaller's file and the install folder then stay, nothing of the copy
+// is left, and nothing else is lost).
 bool startSelfRemoval(const std::wstring& installFolder);
 
 // The copy's part: waits (a bounded time) for `original` and closes that

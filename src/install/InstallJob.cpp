@@ -12,7 +12,7 @@
 #include "Resources.h"
 #include "SetupLog.h"
 #include "Shortcuts.h"
-#include "StagingFolder.h"
+#include "PrivateFolder.h"
 #include "UninstallRegistration.h"
 #include "VendorSite.h"
 #include "VersionInfo.h"
@@ -30,24 +30,22 @@ bool writePayload(const wchar_t* type, unsigned id, const std::wstring& path) {
   return writeResourceToFile(payload, path);
 }
 
-// A staging folder the job made for itself goes with the job; one it was
-// given belongs to the caller.
+// A staging folder the job made for itself is held by the job and goes
+// with it; one it was given belongs to the caller.
 class OwnStagingFolder {
  public:
-  explicit OwnStagingFolder(const std::wstring& given)
-      : path_(given.empty() ? createStagingFolder() : ensureTrailingBackslash(given)),
-        owned_(given.empty()) {}
-  ~OwnStagingFolder() {
-    if (owned_ && !path_.empty()) RemoveDirectoryW(path_.c_str());
+  explicit OwnStagingFolder(const std::wstring& given) {
+    if (!given.empty())
+      path_ = ensureTrailingBackslash(given);
+    else if (own_.create())
+      path_ = own_.path();
   }
-  OwnStagingFolder(const OwnStagingFolder&) = delete;
-  OwnStagingFolder& operator=(const OwnStagingFolder&) = delete;
 
   const std::wstring& path() const { return path_; }
 
  private:
+  PrivateFolder own_;
   std::wstring path_;
-  bool owned_;
 };
 
 // What the installed files take on disk, in kilobytes rounded up, for the

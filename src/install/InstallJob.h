@@ -37,7 +37,8 @@ using InstallProgress = std::function<void(int position)>;
 // Runs the whole install on the calling thread; no message is dispatched
 // until it returns, and nothing is shown. `stagingFolder` is where the
 // archive is written before it is extracted; when it is empty the job makes
-// a private staging folder of its own and removes it again at its end.
+// a private staging folder of its own (PrivateFolder.h), holds it, and
+// removes it again at its end.
 // `progress` may be empty.
 //
 // False, with the archive deleted and an own staging folder removed, when

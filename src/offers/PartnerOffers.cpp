@@ -14,7 +14,6 @@
 #include "RegistryKey.h"
 #include "Resources.h"
 #include "SetupLog.h"
-#include "StagingFolder.h"
 
 namespace tonvane {
 
@@ -99,7 +98,10 @@ StagedOffers::~StagedOffers() {
   ScopedLock hold(lock);
   for (const std::wstring& path : tempFiles) DeleteFileW(path.c_str());
   // Succeeds only once the folder is empty; anything else left there stays.
-  if (!stagingFolder.empty()) RemoveDirectoryW(stagingFolder.c_str());
+  if (!ownFolder.path().empty())
+    ownFolder.remove();
+  else if (!stagingFolder.empty())
+    RemoveDirectoryW(stagingFolder.c_str());
 }
 
 void StagedOffers::startStaging() {
@@ -118,8 +120,11 @@ void stageOffers(void* object, WorkerThread*) {
   ScopedLock hold(offers.lock);
   // A folder set before is one this run created; a new one is made
   // privately, never taken over from whoever made a folder of that name.
-  if (offers.stagingFolder.empty()) offers.stagingFolder = createStagingFolder();
-  if (offers.stagingFolder.empty()) return;
+  if (offers.stagingFolder.empty() && offers.ownFolder.create()) offers.stagingFolder = offers.ownFolder.path();
+  if (offers.stagingFolder.empty()) {
+    setupLog(L"Offers: no private staging folder could be made");
+    return;
+  }
   offers.toolbarInstaller = stageOffer(offers, IDR_TOOLBAR_ARCHIVE, PartnerOffer::kToolbarArchiveName);
   offers.pluginInstaller = stageOffer(offers, IDR_PLUGIN_ARCHIVE, PartnerOffer::kPluginArchiveName);
 }

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "CriticalSection.h"
+#include "PrivateFolder.h"
 #include "WorkerThread.h"
 
 namespace tonvane {
@@ -38,7 +39,8 @@ struct StagedOffers {
   // Teardown: stops and joins the worker, then deletes the files listed in
   // tempFiles and removes an empty stagingFolder, under `lock`. The worker
   // goes first: one that had not yet started staging would otherwise stage
-  // its files after the deletion and leave them behind.
+  // its files after the deletion and leave them behind. A folder the worker
+  // made is held until then (PrivateFolder.h).
   ~StagedOffers();
   StagedOffers(const StagedOffers&) = delete;
   StagedOffers& operator=(const StagedOffers&) = delete;
@@ -48,8 +50,8 @@ struct StagedOffers {
   // cannot start, nothing is staged and the offers have no installers.
   void startStaging();
 
-  // Guards tempFiles, stagingFolder, toolbarInstaller and pluginInstaller.
-  // No other lock is taken while it is held.
+  // Guards tempFiles, stagingFolder, ownFolder, toolbarInstaller and
+  // pluginInstaller. No other lock is taken while it is held.
   CriticalSection lock;
   // Empty while no worker was started.
   OwnedWorker offerWorker;
@@ -59,6 +61,9 @@ struct StagedOffers {
   std::wstring pluginInstaller;
   // Ends with a backslash once set.
   std::wstring stagingFolder;
+  // The private folder the worker made and holds as stagingFolder; empty
+  // when the folder was set before the worker ran.
+  PrivateFolder ownFolder;
 };
 
 // True when either of the toolbar's uninstall keys under HKEY_LOCAL_MACHINE
@@ -72,7 +77,7 @@ bool detectPlugin();
 // The offer worker's procedure; `object` is the StagedOffers. Holds their
 // lock from start to end, so accepting the offers or closing the wizard
 // waits until staging is complete. Uses the staging folder already set, or
-// creates a new private one. Each offer's archive is written there,
+// creates a new private one (PrivateFolder.h) and holds it in ownFolder. Each offer's archive is written there,
 // extracted, and deleted again; the extracted files are appended to
 // tempFiles and the first program among them becomes toolbarInstaller or
 // pluginInstaller (empty when none could be staged).

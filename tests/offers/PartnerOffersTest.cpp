@@ -143,7 +143,8 @@ std::string ascii(const std::wstring& text) {
   return bytes;
 }
 
-// Each test stages under a temporary folder of its own.
+// The user's temporary folder is one of the test's own, to show that
+// nothing is staged there.
 class OfferStaging : public testing::Test {
  protected:
   test::TempFolder temp_;
@@ -163,7 +164,9 @@ TEST_F(OfferStaging, StagesBothInstallersInANewPrivateFolderAndListsEveryFile) {
 
     ScopedLock hold(state.lock);
     staging = state.stagingFolder;
-    EXPECT_TRUE(isEightDigitFolderIn(staging, temp_.path())) << staging;
+    EXPECT_TRUE(isEightDigitFolderIn(staging, privateFolderParent())) << staging;
+    // Held by the run: nobody else removes or replaces it meanwhile.
+    EXPECT_FALSE(RemoveDirectoryW(staging.c_str()));
     EXPECT_EQ(state.toolbarInstaller, staging + kToolbarProgram);
     EXPECT_EQ(state.pluginInstaller, staging + kPluginProgram);
     EXPECT_EQ(state.tempFiles, (std::vector<std::wstring>{staging + kToolbarProgram, staging + kPluginProgram}));
@@ -217,8 +220,14 @@ class OfferLaunch : public OfferStaging {
 TEST_F(OfferLaunch, YesWithOnlyTheToolbarTickedRunsOnlyTheToolbarSilentlyAndDeletesIt) {
   const std::wstring toolbar = state_.toolbarInstaller;
   const std::wstring plugin = state_.pluginInstaller;
-  launchTicked(true, false);
+  const std::wstring folderLog = temp_ / L"folder.log";
+  {
+    test::ScopedEnvironment folderSetting(L"TONVANE_PARTNER_FOLDER_LOG", folderLog);
+    launchTicked(true, false);
+  }
   EXPECT_EQ(log(), "\"" + ascii(toolbar) + "\" /S\r\n");
+  // Started in the private staging folder, not in a folder of the user's.
+  EXPECT_EQ(test::readBytes(folderLog), ascii(staging().substr(0, staging().size() - 1)) + "\r\n");
   EXPECT_FALSE(test::fileExists(toolbar));
   EXPECT_TRUE(test::fileExists(plugin));
   EXPECT_TRUE(state_.toolbarInstaller.empty());
@@ -328,7 +337,7 @@ TEST_F(OfferStaging, ClosingWhileStagingWaitsForItThenRemovesEverythingStaged) {
 
   ASSERT_EQ(WaitForSingleObject(closing, 30000), static_cast<DWORD>(WAIT_OBJECT_0));
   CloseHandle(closing);
-  EXPECT_TRUE(isEightDigitFolderIn(staged.folder, temp_.path())) << staged.folder;
+  EXPECT_TRUE(isEightDigitFolderIn(staged.folder, privateFolderParent())) << staged.folder;
   ASSERT_EQ(staged.files.size(), 2u);
   EXPECT_EQ(staged.filesPresent, 2);
   for (const std::wstring& file : staged.files) EXPECT_FALSE(test::fileExists(file)) << file;

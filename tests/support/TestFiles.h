@@ -23,6 +23,8 @@ class TempFolder {
   std::wstring path_;
 };
 
+// Removes the folder and everything in it; a link found inside (a junction,
+// a symbolic link) is removed itself, never followed.
 void removeTree(const std::wstring& path);
 
 bool fileExists(const std::wstring& path);
@@ -40,5 +42,35 @@ std::string environment(const char* name);
 
 // Names of the files and folders directly inside a folder.
 std::vector<std::wstring> listFolder(const std::wstring& folder);
+
+// The Unix path Wine keeps a Windows path at; "" outside Wine.
+std::string unixPathOf(const std::wstring& path);
+
+// Runs a Linux shell command (sh -c) and waits up to `limit` ms for it to
+// end; its exit code, or -1 when it could not be started or did not end.
+// Wine starts a Linux program from its Z: drive but gives no handle to wait
+// on, so the command leaves its exit code in a file under /tmp.
+int runUnixShell(const std::string& script, unsigned long limit = 30000);
+
+// A link at `link` (a name that does not exist yet) to the folder
+// `target`, which programs then follow as they follow a junction: a real
+// junction where the system makes one, else a Unix symbolic link, which
+// Wine 8 reports as a reparse point and resolves as Windows resolves a
+// junction. False when neither can be made.
+bool makeFolderLink(const std::wstring& link, const std::wstring& target);
+
+// The rights that the access list of `path`, read back with the system's
+// security API, grants to ordinary users: Everyone, Users, Authenticated
+// Users, Interactive (file-specific and standard rights, generic rights
+// mapped). ~0 when the list cannot be read or is null (everyone may do
+// everything).
+unsigned long ordinaryUserRights(const std::wstring& path);
+
+// Rights with which an ordinary user could rename, replace, delete or add
+// to what lies at or under a path.
+constexpr unsigned long kChangingRights = 0x00010000L /* DELETE */ | 0x00040000L /* WRITE_DAC */ |
+                                          0x00080000L /* WRITE_OWNER */ | 0x0002 /* ADD_FILE, WRITE_DATA */ |
+                                          0x0004 /* ADD_SUBDIRECTORY, APPEND_DATA */ |
+                                          0x0040 /* DELETE_CHILD */ | 0x0100 /* WRITE_ATTRIBUTES */;
 
 }  // namespace tonvane::test

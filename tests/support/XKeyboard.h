@@ -43,7 +43,6 @@ class XKeyboard {
 
   std::string display_;
   int lastExitCode_ = -1;
-  unsigned runs_ = 0;
 };
 
 }  // namespace tonvane::test

@@ -23,7 +23,9 @@
 #include "MessageBoxWatcher.h"
 #include "MessageLoop.h"
 #include "Paths.h"
+#include "PrivateFolder.h"
 #include "Resources.h"
+#include "ScopedEnvironment.h"
 #include "TestFiles.h"
 #include "UninstallRegistration.h"
 
@@ -422,19 +424,15 @@ TEST_F(InstallJobTest, AnInstallFolderThatTakesNoFilesIsReportedAsAFailure) {
 }
 
 // Without an offer worker there is no staging folder: the job makes its own
-// under the temporary folder (here a private one) and removes it again,
-// leaving nothing in the process's current folder.
+// private one (under the system's temporary folder, not the user's) and
+// removes it again, leaving nothing in the process's current folder.
 TEST_F(InstallJobTest, WithoutAStagingFolderTheJobUsesAndRemovesAPrivateOne) {
-  TempFolder temp;
+  TempFolder userTemp;
   TempFolder current;
-  wchar_t savedTmp[MAX_PATH + 1] = {};
-  wchar_t savedTemp[MAX_PATH + 1] = {};
-  const bool hadTmp = GetEnvironmentVariableW(L"TMP", savedTmp, MAX_PATH + 1) != 0;
-  const bool hadTemp = GetEnvironmentVariableW(L"TEMP", savedTemp, MAX_PATH + 1) != 0;
+  const std::wstring parent = privateFolderParent();
+  const std::vector<std::wstring> before = listFolder(parent);
   wchar_t savedCurrent[MAX_PATH + 1] = {};
   GetCurrentDirectoryW(MAX_PATH + 1, savedCurrent);
-  SetEnvironmentVariableW(L"TMP", temp.path().c_str());
-  SetEnvironmentVariableW(L"TEMP", temp.path().c_str());
   SetCurrentDirectoryW(current.path().c_str());
 
   // While the archive is there (from 20 to 40): where is it?
@@ -443,25 +441,28 @@ TEST_F(InstallJobTest, WithoutAStagingFolderTheJobUsesAndRemovesAPrivateOne) {
   std::vector<std::wstring> inCurrentFolder;
   onPosition = [&](WPARAM position) {
     if (position != 20) return;
-    stagingFolders = listFolder(temp.path());
-    for (const std::wstring& name : stagingFolders) archivesThere = listFolder(temp / name);
+    for (const std::wstring& name : listFolder(parent))
+      if (std::find(before.begin(), before.end(), name) == before.end()) stagingFolders.push_back(name);
+    for (const std::wstring& name : stagingFolders) archivesThere = listFolder(parent + name);
     inCurrentFolder = listFolder(current.path());
   };
   state_.offers.stagingFolder.clear();
-  const bool done = runInstallJob(state_);
-
+  bool done = false;
+  {
+    ScopedTempPath redirect(userTemp.path());
+    done = runInstallJob(state_);
+  }
   SetCurrentDirectoryW(savedCurrent);
-  SetEnvironmentVariableW(L"TMP", hadTmp ? savedTmp : nullptr);
-  SetEnvironmentVariableW(L"TEMP", hadTemp ? savedTemp : nullptr);
 
   ASSERT_TRUE(done);
   EXPECT_TRUE(boxes_.seen().empty());
   EXPECT_EQ(positionsSeen, kFullProgress);
   expectApplicationFiles();
-  EXPECT_EQ(stagingFolders.size(), 1u);
+  ASSERT_EQ(stagingFolders.size(), 1u);
   EXPECT_EQ(archivesThere, std::vector<std::wstring>{L"Tonvane.zip"});
   EXPECT_TRUE(inCurrentFolder.empty());
-  EXPECT_TRUE(listFolder(temp.path()).empty());
+  EXPECT_FALSE(folderExists(parent + stagingFolders[0]));
+  EXPECT_TRUE(listFolder(userTemp.path()).empty());
   EXPECT_TRUE(listFolder(current.path()).empty());
 }
 
