@@ -2,9 +2,7 @@
 
 #include <objidl.h>
 #include <shlobj.h>
-#include <shellapi.h>
 
-#include "Paths.h"
 #include "ScopedHandles.h"
 
 namespace tonvane {
@@ -43,23 +41,6 @@ std::wstring shortcutTarget(const std::wstring& linkPath) {
   // Raw: a link's target is compared as it was written, not resolved.
   if (link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH) != S_OK) return std::wstring();
   return target;
-}
-
-bool deleteFileOrShellDelete(const std::wstring& path) {
-  if (DeleteFileW(path.c_str())) return true;
-  // The shell would take wildcards as a pattern and a folder with its whole
-  // tree; this removes one file, nothing more.
-  if (path.empty() || path.find_first_of(L"*?") != std::wstring::npos) return false;
-  if (isExistingFolder(path)) return false;
-
-  std::wstring from = path;
-  from.push_back(L'\0');  // the list ends with a second zero
-  SHFILEOPSTRUCTW operation = {};
-  operation.hwnd = nullptr;
-  operation.wFunc = FO_DELETE;
-  operation.pFrom = from.c_str();
-  operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
-  return SHFileOperationW(&operation) == 0;
 }
 
 }  // namespace tonvane

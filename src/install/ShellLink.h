@@ -1,5 +1,5 @@
-// The shell helpers of the shortcut step: special folders, shell links and
-// deleting a file. Results report failure; nothing is shown.
+// The shell helpers of the shortcut step: special folders and shell links.
+// Results report failure; nothing is shown.
 #pragma once
 
 #include <windows.h>
@@ -25,11 +25,5 @@ bool createShortcut(const std::wstring& target, const std::wstring& linkPath,
 // loaded or holds no file system path. COM must be initialised on the
 // calling thread.
 std::wstring shortcutTarget(const std::wstring& linkPath);
-
-// DeleteFileW, then a silent shell delete (no confirmation, no error box,
-// nothing sent to the recycle bin) for what that could not remove. True
-// when either reports success. Wildcards are refused: the shell would
-// delete every match.
-bool deleteFileOrShellDelete(const std::wstring& path);
 
 }  // namespace tonvane

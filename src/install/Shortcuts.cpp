@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "HeldPath.h"
 #include "Paths.h"
 #include "PathText.h"
 #include "Resources.h"
@@ -49,6 +50,23 @@ void moveSettingsToUserFolder(const std::wstring& settingsFile, const std::wstri
     setupLog(L"Settings moved: " + settingsFile + L" -> " + moved);
 }
 
+// Deletes `name` in `folder`, a folder of the user's profile that the
+// user's own programs can change: through one handle whose final path shows
+// it lies in that folder, itself held, so that a junction swapped in never
+// leads the deletion elsewhere. True when a file was deleted.
+bool removeUserLink(const std::wstring& folder, const std::wstring& name) {
+  HeldPath parent;
+  if (!parent.open(folder, HeldPath::Access::Look) || !parent.isFolder() || parent.finalPath().empty())
+    return false;
+  HeldPath link;
+  if (!link.open(folder + name, HeldPath::Access::Delete)) return false;
+  if (link.isFolder() || !link.isAt(ensureTrailingBackslash(parent.finalPath()) + name)) {
+    setupLog(L"Link left alone, it does not lie in its folder: " + folder + name);
+    return false;
+  }
+  return link.remove();
+}
+
 }  // namespace
 
 ShellFolders shellFolders(bool allUsers) {
@@ -92,9 +110,8 @@ bool createShortcutsAndSettings(const InstallChoices& choices, const ShellFolder
       makeLink(program, folders.sendTo + programLinkName(), description, L"");
     } else {
       // A Send To link of an earlier install goes when it is declined now.
-      const std::wstring stale = folders.sendTo + programLinkName();
-      const bool existed = isExistingPath(stale);
-      if (deleteFileOrShellDelete(stale) && existed) setupLog(L"Link removed: " + stale);
+      if (removeUserLink(folders.sendTo, programLinkName()))
+        setupLog(L"Link removed: " + folders.sendTo + programLinkName());
     }
   }
 

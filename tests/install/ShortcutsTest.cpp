@@ -328,31 +328,27 @@ TEST_F(ShortcutStep, CreateShortcutReportsWhetherTheLinkWasSaved) {
   EXPECT_FALSE(test::folderExists(scratch_ / L"missing"));
 }
 
-TEST_F(ShortcutStep, DeleteFileOrShellDeleteRemovesOneFileAndNothingElse) {
-  const std::wstring first = scratch_ / L"a.tmp";
-  const std::wstring second = scratch_ / L"b.tmp";
-  test::writeBytes(first, "a");
-  test::writeBytes(second, "b");
+// The Send To folder is the user's: what stands at the link's name there
+// may be a folder, or a link leading to an (empty) folder of somebody
+// else's; the elevated setup deletes neither, nor anything behind them.
+TEST_F(ShortcutStep, DecliningSendToNeverRemovesAFolderOrWhatALinkLeadsTo) {
+  ShellFolders folders;
+  folders.sendTo = scratch_ / L"sendto\\";
+  ASSERT_TRUE(CreateDirectoryW(folders.sendTo.c_str(), nullptr));
+  const std::wstring atName = folders.sendTo + L"Tonvane Free.lnk";
   test::MessageBoxWatcher boxes;
 
-  // A pattern names no file; the shell would have removed both.
-  EXPECT_FALSE(deleteFileOrShellDelete(scratch_ / L"*.tmp"));
-  EXPECT_TRUE(test::fileExists(first));
-  EXPECT_TRUE(test::fileExists(second));
-
-  EXPECT_TRUE(deleteFileOrShellDelete(first));
-  EXPECT_FALSE(test::fileExists(first));
-  EXPECT_TRUE(test::fileExists(second));
-  // Gone already: both deletes fail, and the shell's says nothing.
-  EXPECT_FALSE(deleteFileOrShellDelete(first));
-
-  // A folder of that name is not a file: it stays, with what it holds.
-  const std::wstring folder = scratch_ / L"Tonvane Free.lnk";
-  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
-  test::writeBytes(folder + L"\\inside.txt", "kept");
-  EXPECT_FALSE(deleteFileOrShellDelete(folder));
-  EXPECT_EQ(test::readBytes(folder + L"\\inside.txt"), "kept");
+  ASSERT_TRUE(CreateDirectoryW(atName.c_str(), nullptr));
+  EXPECT_TRUE(createShortcutsAndSettings(choices_, folders));
+  EXPECT_TRUE(test::folderExists(atName));
   EXPECT_TRUE(boxes.seen().empty());
+  ASSERT_TRUE(RemoveDirectoryW(atName.c_str()));
+
+  const std::wstring outside = scratch_ / L"outside\\";
+  ASSERT_TRUE(CreateDirectoryW(outside.c_str(), nullptr));
+  if (!test::makeFolderLink(atName, outside)) GTEST_SKIP() << "no folder link can be made here";
+  EXPECT_TRUE(createShortcutsAndSettings(choices_, folders));
+  EXPECT_TRUE(test::folderExists(outside));
 }
 
 TEST_F(ShortcutStep, SpecialFolderPathHasNoTrailingBackslashAndFailsEmpty) {
