@@ -165,8 +165,11 @@ TEST_F(OfferStaging, StagesBothInstallersInANewPrivateFolderAndListsEveryFile) {
     ScopedLock hold(state.lock);
     staging = state.stagingFolder;
     EXPECT_TRUE(isEightDigitFolderIn(staging, privateFolderParent())) << staging;
-    // Held by the run: nobody else removes or replaces it meanwhile.
+    // Held by the run: nobody else removes or replaces it meanwhile; a
+    // normal user may not even look into it, nor change its parent.
     EXPECT_FALSE(RemoveDirectoryW(staging.c_str()));
+    EXPECT_EQ(test::ordinaryUserRights(staging), 0ul);
+    EXPECT_EQ(test::ordinaryUserRights(privateFolderParent()) & test::kChangingRights, 0ul);
     EXPECT_EQ(state.toolbarInstaller, staging + kToolbarProgram);
     EXPECT_EQ(state.pluginInstaller, staging + kPluginProgram);
     EXPECT_EQ(state.tempFiles, (std::vector<std::wstring>{staging + kToolbarProgram, staging + kPluginProgram}));
