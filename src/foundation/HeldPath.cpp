@@ -116,4 +116,29 @@ void HeldPath::close() {
   attributes_ = 0;
 }
 
+bool holdFolderSteps(const std::wstring& base, const std::wstring& relative, std::vector<HeldPath>& steps) {
+  steps.clear();
+  HeldPath first;
+  if (!first.open(base, HeldPath::Access::Look) || !first.isFolder() || first.finalPath().empty()) return false;
+  steps.push_back(std::move(first));
+  std::wstring path = ensureTrailingBackslash(base);
+  std::size_t start = 0;
+  while (start < relative.size()) {
+    std::size_t end = relative.find(L'\\', start);
+    if (end == std::wstring::npos) end = relative.size();
+    const std::wstring name = relative.substr(start, end - start);
+    start = end + 1;
+    if (name.empty()) continue;
+    path += name + L"\\";
+    HeldPath step;
+    if (!step.open(path, HeldPath::Access::Look) || !step.isFolder() ||
+        !step.isAt(ensureTrailingBackslash(steps.back().finalPath()) + name)) {
+      steps.clear();
+      return false;
+    }
+    steps.push_back(std::move(step));
+  }
+  return true;
+}
+
 }  // namespace tonvane

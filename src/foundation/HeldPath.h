@@ -16,6 +16,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "ScopedHandles.h"
 
@@ -81,5 +82,12 @@ class HeldPath {
   std::wstring final_;
   DWORD attributes_ = 0;
 };
+
+// Holds the folder `base` and each folder named by `relative` below it
+// ("a\\b\\", steps separated by backslashes), in `steps`, base first: each
+// step a folder, no reparse point, lying exactly in the one above. False,
+// with nothing held, when a step is missing or fails. Held, they cannot be
+// renamed, replaced or removed until `steps` lets them go.
+bool holdFolderSteps(const std::wstring& base, const std::wstring& relative, std::vector<HeldPath>& steps);
 
 }  // namespace tonvane

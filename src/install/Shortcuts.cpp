@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <vector>
+
 #include "HeldPath.h"
 #include "Paths.h"
 #include "PathText.h"
@@ -44,7 +46,11 @@ void writePortableSettings(const std::wstring& settingsFile) {
 void moveSettingsToUserFolder(const std::wstring& settingsFile, const std::wstring& applicationData) {
   if (applicationData.empty() || !isExistingFile(settingsFile)) return;
   // Neither the folder is made nor a file there replaced: without both the
-  // move fails and the application keeps its settings where they are.
+  // move fails and the application keeps its settings where they are. The
+  // folders are the user's: held while the file moves, none of them a link
+  // to a place of somebody else's.
+  std::vector<HeldPath> userFolder;
+  if (!holdFolderSteps(applicationData, kUserSettingsFolder, userFolder)) return;
   const std::wstring moved = applicationData + kUserSettingsFolder + kSettingsFileName;
   if (MoveFileW(settingsFile.c_str(), moved.c_str()))
     setupLog(L"Settings moved: " + settingsFile + L" -> " + moved);

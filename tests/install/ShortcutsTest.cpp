@@ -288,6 +288,18 @@ TEST_F(ShortcutStep, OldSettingsMoveOnlyIntoAnExistingEmptyUserFolder) {
   EXPECT_TRUE(createShortcutsAndSettings(choices_));
   EXPECT_EQ(test::readBytes(userFolder + L"Tonvane.ini"), old);
   EXPECT_FALSE(test::fileExists(settings));
+
+  // The user folder as a link to a folder of somebody else's: the elevated
+  // move is never led there.
+  test::removeTree(appData_ + L"tonvanehome");
+  ASSERT_TRUE(CreateDirectoryW((appData_ + L"tonvanehome").c_str(), nullptr));
+  test::writeBytes(settings, old);
+  const std::wstring elsewhere = scratch_ / L"elsewhere\\";
+  ASSERT_TRUE(CreateDirectoryW(elsewhere.c_str(), nullptr));
+  if (!test::makeFolderLink(userFolder, elsewhere)) GTEST_SKIP() << "no folder link can be made here";
+  EXPECT_TRUE(createShortcutsAndSettings(choices_));
+  EXPECT_EQ(test::readBytes(settings), old);
+  EXPECT_TRUE(test::listFolder(elsewhere).empty());
 }
 
 TEST_F(ShortcutStep, FoldersTheShellCannotNameAreSkippedNotTakenAsRelative) {
