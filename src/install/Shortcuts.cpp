@@ -23,9 +23,15 @@ std::wstring folderWithBackslash(int csidl) {
   return ensureTrailingBackslash(specialFolderPath(csidl));
 }
 
-// createShortcut, told to the setup log.
+// createShortcut, told to the setup log. A link (a symbolic link, a
+// junction) standing at the name would take the save to its target: such a
+// name is left alone.
 void makeLink(const std::wstring& target, const std::wstring& linkPath,
               const std::wstring& description, const std::wstring& arguments) {
+  if (pathHasAttributes(linkPath, FILE_ATTRIBUTE_REPARSE_POINT)) {
+    setupLog(L"Link not made, a link to elsewhere stands at its name: " + linkPath);
+    return;
+  }
   const bool made = createShortcut(target, linkPath, description, arguments);
   setupLog((made ? L"Link made: " : L"Link could not be made: ") + linkPath + L" -> " + target +
            (arguments.empty() ? L"" : L" " + arguments));
@@ -94,26 +100,36 @@ bool createShortcutsAndSettings(const InstallChoices& choices, const ShellFolder
   const std::wstring uninstaller = installFolder + kUninstallerFileName;
   const std::wstring description = translateText(L"Wave editing application");
 
+  // The folders are the user's (or, for all users, the machine's): each is
+  // held while its links are written (holdFolderSteps).
+  std::vector<HeldPath> held;
   if (choices.startMenuShortcut && !folders.programs.empty()) {
     const std::wstring group = folders.programs + kProductName + L"\\";
     ensureFolder(group);
-    makeLink(program, group + programLinkName(), description, L"");
-    makeLink(helpAddress(), group + translateText(L"Online help") + L".lnk", L"", L"");
-    // The portable configuration has no uninstaller.
-    if (!choices.portable)
-      makeLink(uninstaller, group + translateText(L"Uninstall") + L".lnk", L"",
-                     L"/Uninstall");
+    // A group folder that is a link to a folder elsewhere would have the
+    // elevated save replace another program's links of the same names.
+    if (!holdFolderSteps(folders.programs, kProductName, held)) {
+      setupLog(L"Start menu links not made, the group folder is a link or cannot be checked: " + group);
+    } else {
+      makeLink(program, group + programLinkName(), description, L"");
+      makeLink(helpAddress(), group + translateText(L"Online help") + L".lnk", L"", L"");
+      // The portable configuration has no uninstaller.
+      if (!choices.portable)
+        makeLink(uninstaller, group + translateText(L"Uninstall") + L".lnk", L"", L"/Uninstall");
+    }
   }
 
   if (choices.desktopShortcut && !folders.desktop.empty()) {
     ensureFolder(folders.desktop);
-    makeLink(program, folders.desktop + programLinkName(), description, L"");
+    if (holdFolderSteps(folders.desktop, std::wstring(), held))
+      makeLink(program, folders.desktop + programLinkName(), description, L"");
   }
 
   if (!folders.sendTo.empty()) {
     if (choices.sendToShortcut) {
       ensureFolder(folders.sendTo);
-      makeLink(program, folders.sendTo + programLinkName(), description, L"");
+      if (holdFolderSteps(folders.sendTo, std::wstring(), held))
+        makeLink(program, folders.sendTo + programLinkName(), description, L"");
     } else {
       // A Send To link of an earlier install goes when it is declined now.
       if (removeUserLink(folders.sendTo, programLinkName()))

@@ -363,6 +363,20 @@ TEST_F(ShortcutStep, DecliningSendToNeverRemovesAFolderOrWhatALinkLeadsTo) {
   EXPECT_TRUE(test::folderExists(outside));
 }
 
+// A program group folder of the user's that is a link to another
+// program's group: the elevated setup writes nothing there.
+TEST_F(ShortcutStep, AGroupFolderThatIsALinkElsewhereGetsNoLinks) {
+  const std::wstring other = scratch_ / L"other group\\";
+  ASSERT_TRUE(CreateDirectoryW(other.c_str(), nullptr));
+  test::writeBytes(other + L"Uninstall.lnk", "another program's link");
+  if (!test::makeFolderLink(programs_ + L"Tonvane Free", other)) GTEST_SKIP() << "no folder link can be made here";
+  choices_.startMenuShortcut = true;
+  EXPECT_TRUE(createShortcutsAndSettings(choices_));
+  EXPECT_EQ(test::listFolder(other), Names{L"Uninstall.lnk"});
+  EXPECT_EQ(test::readBytes(other + L"Uninstall.lnk"), "another program's link");
+  test::removeTree(programs_ + L"Tonvane Free");
+}
+
 TEST_F(ShortcutStep, SpecialFolderPathHasNoTrailingBackslashAndFailsEmpty) {
   const std::wstring sendTo = specialFolderPath(CSIDL_SENDTO);
   EXPECT_EQ(sendTo + L"\\", sendTo_);

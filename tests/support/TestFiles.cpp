@@ -25,9 +25,28 @@ TempFolder::TempFolder() {
 
 TempFolder::~TempFolder() { removeTree(path_); }
 
+namespace {
+
+// A junction or symbolic link, not what it leads to. Wine removes its Unix
+// links only from the Linux side.
+void removeLinkItself(const std::wstring& link) {
+  if (RemoveDirectoryW(link.c_str()) || DeleteFileW(link.c_str()) ||
+      GetFileAttributesW(link.c_str()) == INVALID_FILE_ATTRIBUTES)
+    return;
+  const std::string unix = unixPathOf(link);
+  if (!unix.empty()) runUnixShell("rm -f '" + unix + "'");
+}
+
+}  // namespace
+
 void removeTree(const std::wstring& path) {
   std::wstring folder = path;
   if (!folder.empty() && folder.back() == L'\\') folder.pop_back();
+  const DWORD attributes = GetFileAttributesW(folder.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    removeLinkItself(folder);
+    return;
+  }
   WIN32_FIND_DATAW found;
   HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
   if (search != INVALID_HANDLE_VALUE) {
@@ -36,13 +55,7 @@ void removeTree(const std::wstring& path) {
       if (name == L"." || name == L"..") continue;
       const std::wstring child = folder + L"\\" + name;
       if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-        // The link, not what it leads to. Wine removes its Unix links only
-        // from the Linux side.
-        if (!RemoveDirectoryW(child.c_str()) && !DeleteFileW(child.c_str()) &&
-            GetFileAttributesW(child.c_str()) != INVALID_FILE_ATTRIBUTES) {
-          const std::string unix = unixPathOf(child);
-          if (!unix.empty()) runUnixShell("rm -f '" + unix + "'");
-        }
+        removeLinkItself(child);
         continue;
       }
       SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
