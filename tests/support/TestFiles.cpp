@@ -27,14 +27,17 @@ TempFolder::~TempFolder() { removeTree(path_); }
 
 namespace {
 
-// A junction or symbolic link, not what it leads to. Wine removes its Unix
-// links only from the Linux side.
+// A junction or symbolic link, not what it leads to. Wine's own calls would
+// act on the target: RemoveDirectoryW on a Unix link to an empty folder
+// removes that folder and leaves the link, which Wine then no longer lists.
+// So under Wine the link goes from the Linux side.
 void removeLinkItself(const std::wstring& link) {
-  if (RemoveDirectoryW(link.c_str()) || DeleteFileW(link.c_str()) ||
-      GetFileAttributesW(link.c_str()) == INVALID_FILE_ATTRIBUTES)
-    return;
   const std::string unix = unixPathOf(link);
-  if (!unix.empty()) runUnixShell("rm -f '" + unix + "'");
+  if (!unix.empty()) {
+    runUnixShell("rm -f '" + unix + "'");
+    return;
+  }
+  if (!RemoveDirectoryW(link.c_str())) DeleteFileW(link.c_str());
 }
 
 }  // namespace
