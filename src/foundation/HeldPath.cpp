@@ -46,8 +46,12 @@ bool sameFinalPath(const std::wstring& a, const std::wstring& b) {
          CSTR_EQUAL;
 }
 
-bool HeldPath::open(const std::wstring& path, Access access) {
+bool HeldPath::open(const std::wstring& given, Access access) {
   close();
+  // A name with a trailing backslash is a link's target to Wine, which
+  // then reports no link; a root keeps its backslash ("C:\\").
+  std::wstring path = given;
+  if (path.size() > 3 && path.back() == L'\\' && path[path.size() - 2] != L':') path.pop_back();
   DWORD rights = FILE_READ_ATTRIBUTES | SYNCHRONIZE | FILE_READ_DATA;
   if (access == Access::Delete) rights |= DELETE | FILE_WRITE_ATTRIBUTES;
   KernelHandle opened(CreateFileW(path.c_str(), rights, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
