@@ -26,6 +26,10 @@ bool createShortcut(const std::wstring& target, const std::wstring& linkPath,
 // calling thread.
 std::wstring shortcutTarget(const std::wstring& linkPath);
 
+// The same from a link file's bytes already read, so that a caller who
+// judges a link by its target judges exactly the file it holds open.
+std::wstring shortcutTargetOfBytes(const std::string& bytes);
+
 // DeleteFileW, then a silent shell delete (no confirmation, no error box,
 // nothing sent to the recycle bin) for what that could not remove. True
 // when either reports success. Wildcards are refused: the shell would
