@@ -48,13 +48,15 @@ bool isInside(const std::wstring& path, const std::wstring& folder) {
 }
 
 // The values of the log's section "Install" in its table order, each once
-// (A to Z folded), none of them looked up on disk yet.
-std::vector<std::wstring> loggedPaths(const std::wstring& logPath) {
-  std::vector<std::wstring> paths;
+// (A to Z folded), none of them looked up on disk yet. False when the log
+// cannot be read or has no such section: then nothing is known to be the
+// install's.
+bool readLoggedPaths(const std::wstring& logPath, std::vector<std::wstring>& paths) {
+  paths.clear();
   IniDocument log;  // backslashes and quotes stay as written
-  if (!log.loadFile(logPath)) return paths;
+  if (!log.loadFile(logPath)) return false;
   const int section = log.findSection(L"Install");
-  if (section < 0) return paths;
+  if (section < 0) return false;
   std::set<std::wstring> seen;
   const EntryTable& entries = log.sectionEntries(section);
   std::wstring key, value;
@@ -62,7 +64,7 @@ std::vector<std::wstring> loggedPaths(const std::wstring& logPath) {
     if (!entries.entryAt(i, key, value) || value.empty()) continue;
     if (seen.insert(lowerCase(value)).second) paths.push_back(value);
   }
-  return paths;
+  return true;
 }
 
 enum class Removal { Removed, Missing, Folder, LeftInPlace, Outside };
@@ -271,7 +273,10 @@ UninstallOutcome removeInstallation(const std::wstring& installFolder, const Lin
                                     const UninstallProgress& progress) {
   UninstallOutcome outcome;
   const std::wstring folder = ensureTrailingBackslash(normalisedPath(installFolder));
-  if (folder.size() <= 1 || !isFullPath(folder)) return outcome;
+  if (folder.size() <= 1 || !isFullPath(folder)) {
+    outcome.logUnreadable = true;
+    return outcome;
+  }
   // Held until the end, so that it cannot be renamed or replaced while what
   // lies in it is judged against where it really is. A folder that is
   // itself a junction or link now was not made so by the setup: nothing in
@@ -283,7 +288,13 @@ UninstallOutcome removeInstallation(const std::wstring& installFolder, const Lin
     folderFinal = held.finalPath();
   const std::wstring logPath = folder + kInstallLogFileName;
 
-  const std::vector<std::wstring> listed = loggedPaths(logPath);
+  std::vector<std::wstring> listed;
+  if (!readLoggedPaths(logPath, listed)) {
+    // Without the list, every link and the entry still lead to an install
+    // that nothing here may take for its own.
+    outcome.logUnreadable = true;
+    return outcome;
+  }
   std::vector<std::wstring> touched;
   std::size_t done = 0;
   for (const std::wstring& path : listed) {

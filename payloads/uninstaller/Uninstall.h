@@ -20,6 +20,7 @@
 // A listed file that cannot be deleted (in use, access denied) stays, and
 // so do the log (rewritten to list exactly those files), the entry and the
 // group's uninstall link, so that a second run can finish the work.
+// Without a readable log nothing at all is removed.
 //
 // The user's profile folders, and an install folder outside the system's
 // program folders, are places the user's other programs can change while
@@ -45,7 +46,11 @@ struct UninstallOutcome {
   std::vector<std::wstring> leftInPlace;
   // Listed paths outside the folder, left alone.
   std::vector<std::wstring> outsideFolder;
-  bool everythingRemoved() const { return leftInPlace.empty(); }
+  // install.log was missing, could not be read or had no section
+  // "Install": nothing was removed, the entry and the links included.
+  bool logUnreadable = false;
+
+  bool everythingRemoved() const { return !logUnreadable && leftInPlace.empty(); }
 };
 
 // Where the links of an install may lie: the Start menu's programs folders

@@ -116,6 +116,9 @@ std::wstring nameList(const std::vector<std::wstring>& names) {
 }
 
 std::wstring summary(const UninstallOutcome& outcome) {
+  if (outcome.logUnreadable)
+    return translateText(L"Tonvane Free was not removed: the list of its files (install.log) is missing or "
+                         L"cannot be read.");
   std::wstring text = outcome.everythingRemoved()
                           ? translateText(L"Tonvane Free was removed from your computer.")
                           : translateText(L"Tonvane Free could not be removed completely.");

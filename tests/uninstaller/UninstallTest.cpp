@@ -252,6 +252,48 @@ TEST_F(UninstallTest, LinksAreJudgedWhereTheirFolderReallyIs) {
   EXPECT_TRUE(listFolder(home).empty());
 }
 
+// Without the list of its files the uninstaller cannot tell the install
+// from anything else: it removes nothing, not even the links and the entry
+// that lead to it.
+TEST_F(UninstallTest, WithoutAReadableLogNothingIsRemoved) {
+  lay({L"Tonvane.exe"});
+  const std::wstring log = installed(L"install.log");
+  registerEntry(folder_);
+  const std::wstring group = links_.commonPrograms + L"\\Tonvane Free\\";
+  ASSERT_TRUE(CreateDirectoryW(group.c_str(), nullptr));
+  ASSERT_TRUE(createShortcut(installed(L"Tonvane.exe"), group + L"Tonvane Free.lnk", L"", L""));
+  ASSERT_TRUE(createShortcut(installed(L"Tonvane.exe"), links_.userDesktop + L"\\Tonvane Free.lnk", L"", L""));
+
+  const struct {
+    const char* label;
+    bool present;
+    std::string content;
+    bool heldByAnother;
+  } cases[] = {
+      {"missing", false, "", false},
+      {"without its section", true, "[Files]\r\nPath1=" + ascii(installed(L"Tonvane.exe")), false},
+      {"held by another program", true, "[Install]\r\nPath1=" + ascii(installed(L"Tonvane.exe")), true},
+  };
+  for (const auto& c : cases) {
+    DeleteFileW(log.c_str());
+    if (c.present) writeBytes(log, c.content);
+    HANDLE held = c.heldByAnother ? CreateFileW(log.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
+                                  : INVALID_HANDLE_VALUE;
+    const UninstallOutcome outcome = removeInstallation(folder_, links_);
+    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+
+    EXPECT_TRUE(outcome.logUnreadable) << c.label;
+    EXPECT_FALSE(outcome.everythingRemoved()) << c.label;
+    EXPECT_EQ(outcome.removedFiles, 0u) << c.label;
+    EXPECT_TRUE(fileExists(installed(L"Tonvane.exe"))) << c.label;
+    EXPECT_EQ(fileExists(log), c.present) << c.label;
+    EXPECT_EQ(readBytes(log), c.content) << c.label;
+    EXPECT_TRUE(entryExists()) << c.label;
+    EXPECT_EQ(listFolder(group), std::vector<std::wstring>{L"Tonvane Free.lnk"}) << c.label;
+    EXPECT_TRUE(fileExists(links_.userDesktop + L"\\Tonvane Free.lnk")) << c.label;
+  }
+}
+
 // A listed file the system refuses even to look at (here a name no file
 // may have; elsewhere a folder the uninstaller may not read) is not a
 // missing one: it stays listed for the next run.
