@@ -18,9 +18,10 @@ namespace {
 
 // The copy's folder under the system's temporary folder.
 constexpr const wchar_t* kCopyFolderPrefix = L"TonvaneUninstall-";
-// The original ends right after starting the copy; this only bounds a wait
-// for a process that hangs.
-constexpr DWORD kOriginalWait = 60000;
+// The original starts the copy before its summary, which stands until the
+// user answers it: the copy, which shows nothing, waits as long as that.
+// Before the original has ended, its file could not be deleted anyway.
+constexpr DWORD kOriginalWait = INFINITE;
 // The original's image may still be mapped for a moment after its handle is
 // signalled.
 constexpr int kDeleteTries = 50;

@@ -29,7 +29,7 @@ constexpr const wchar_t* kFinishOption = L"/Finish";
 // is left, and nothing else is lost).
 bool startSelfRemoval(const std::wstring& installFolder);
 
-// The copy's part: waits (a bounded time) for `original` and closes that
+// The copy's part: waits for `original` to end and closes that
 // handle (the copy's own, inherited), then deletes the uninstaller in
 // `installFolder` and the folder when it is empty. Only a file named like
 // the uninstaller is deleted, and never the folder the copy itself runs

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <set>
 
+#include "HeldPath.h"
 #include "IniDocument.h"
 #include "InstallJob.h"
 #include "InstallLog.h"
@@ -20,36 +21,8 @@ namespace tonvane {
 
 namespace {
 
-// Vista's file calls, looked up rather than imported so that the program
-// still starts on older systems (which then get the checks by name alone).
-using FinalPathProcedure = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
-using SetInformationProcedure = BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
-
-// The path as the file system resolves it, through junctions and links
-// ("\\?\C:\..."); "" where the system cannot say.
-std::wstring finalPath(HANDLE handle) {
-  static const auto procedure = kernelProcedure<FinalPathProcedure>("GetFinalPathNameByHandleW");
-  if (procedure == nullptr) return std::wstring();
-  std::wstring buffer(MAX_PATH, L'\0');
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    const DWORD length = procedure(handle, &buffer[0], static_cast<DWORD>(buffer.size()),
-                                   FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    if (length == 0) return std::wstring();
-    if (length < buffer.size()) {
-      buffer.resize(length);
-      return buffer;
-    }
-    buffer.assign(length + 1, L'\0');
-  }
-  return std::wstring();
-}
-
-std::wstring finalFolderPath(const std::wstring& folder) {
-  const KernelHandle handle(CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  return handle.valid() ? finalPath(handle.get()) : std::wstring();
-}
+// A shell link is a few kilobytes; anything far larger is not one of ours.
+constexpr std::size_t kLinkSizeLimit = 1024 * 1024;
 
 // A drive path ("C:\...") or a network path ("\\server\..."): anything else
 // (relative, device and verbatim forms) is never taken for a file of ours.
@@ -75,13 +48,15 @@ bool isInside(const std::wstring& path, const std::wstring& folder) {
 }
 
 // The values of the log's section "Install" in its table order, each once
-// (A to Z folded), none of them looked up on disk yet.
-std::vector<std::wstring> loggedPaths(const std::wstring& logPath) {
-  std::vector<std::wstring> paths;
+// (A to Z folded), none of them looked up on disk yet. False when the log
+// cannot be read or has no such section: then nothing is known to be the
+// install's.
+bool readLoggedPaths(const std::wstring& logPath, std::vector<std::wstring>& paths) {
+  paths.clear();
   IniDocument log;  // backslashes and quotes stay as written
-  if (!log.loadFile(logPath)) return paths;
+  if (!log.loadFile(logPath)) return false;
   const int section = log.findSection(L"Install");
-  if (section < 0) return paths;
+  if (section < 0) return false;
   std::set<std::wstring> seen;
   const EntryTable& entries = log.sectionEntries(section);
   std::wstring key, value;
@@ -89,7 +64,7 @@ std::vector<std::wstring> loggedPaths(const std::wstring& logPath) {
     if (!entries.entryAt(i, key, value) || value.empty()) continue;
     if (seen.insert(lowerCase(value)).second) paths.push_back(value);
   }
-  return paths;
+  return true;
 }
 
 enum class Removal { Removed, Missing, Folder, LeftInPlace, Outside };
@@ -98,51 +73,50 @@ bool isMissing(DWORD error) {
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
+// A folder's path as it is opened: without a trailing backslash (but for
+// a drive's root), since Wine follows a link named with one.
+std::wstring folderName(const std::wstring& path) {
+  return path.size() > 3 ? removeTrailingBackslash(path) : path;
+}
+
+// Where `path` (inside `folder` by its text) must really be: the same steps
+// below the folder's final path.
+std::wstring finalPathBelow(const std::wstring& folderFinal, const std::wstring& folder,
+                            const std::wstring& path) {
+  return ensureTrailingBackslash(folderFinal) + path.substr(folder.size());
+}
+
 // Deletes one listed file through a handle whose final path is checked to
 // lie in the install folder, so that a junction placed inside the folder
-// cannot lead the deletion elsewhere.
+// cannot lead the deletion elsewhere. Without the folder's final path
+// nothing can be checked, and nothing is deleted.
 Removal removeListedFile(const std::wstring& path, const std::wstring& folderFinal) {
   const DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES)
     return isMissing(GetLastError()) ? Removal::Missing : Removal::LeftInPlace;
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
     return Removal::Folder;
+  if (folderFinal.empty()) return Removal::LeftInPlace;
 
-  const KernelHandle file(CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                     OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
-                                     nullptr));
-  if (!file.valid()) return isMissing(GetLastError()) ? Removal::Missing : Removal::LeftInPlace;
-
-  if (!folderFinal.empty()) {
-    const std::wstring where = finalPath(file.get());
-    if (where.empty() || !isPathInsideFolder(where, folderFinal)) return Removal::Outside;
-  }
-
-  static const auto setInformation =
-      kernelProcedure<SetInformationProcedure>("SetFileInformationByHandle");
-  if (setInformation == nullptr) {
-    // Older systems: by name, the handle still keeping the file in place.
-    if (attributes & FILE_ATTRIBUTE_READONLY)
-      SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-    return DeleteFileW(path.c_str()) ? Removal::Removed : Removal::LeftInPlace;
-  }
-  if (attributes & FILE_ATTRIBUTE_READONLY) {
-    FILE_BASIC_INFO basic = {};
-    basic.FileAttributes = (attributes & ~FILE_ATTRIBUTE_READONLY) | FILE_ATTRIBUTE_NORMAL;
-    if (basic.FileAttributes != FILE_ATTRIBUTE_NORMAL) basic.FileAttributes &= ~FILE_ATTRIBUTE_NORMAL;
-    setInformation(file.get(), FileBasicInfo, &basic, sizeof basic);
-  }
-  FILE_DISPOSITION_INFO disposition = {};
-  disposition.DeleteFile = TRUE;
-  return setInformation(file.get(), FileDispositionInfo, &disposition, sizeof disposition)
-             ? Removal::Removed
-             : Removal::LeftInPlace;
+  HeldPath file;
+  if (!file.open(path, HeldPath::Access::Delete))
+    return isMissing(GetLastError()) ? Removal::Missing : Removal::LeftInPlace;
+  if (file.finalPath().empty()) return Removal::LeftInPlace;
+  // A link at the name leads somewhere the log cannot vouch for; it stays,
+  // and so does what it leads to.
+  if (file.isReparsePoint() || !isPathInsideFolder(file.finalPath(), folderFinal)) return Removal::Outside;
+  // Made a folder since it was looked at: the emptied folders' pass decides.
+  if (file.isFolder()) return Removal::Folder;
+  return file.remove() ? Removal::Removed : Removal::LeftInPlace;
 }
 
 // The folders between each removed file and the install folder, deepest
-// first; removing one fails harmlessly while it still holds anything.
-void removeEmptiedFolders(const std::vector<std::wstring>& candidates, const std::wstring& folder) {
+// first; removing one fails harmlessly while it still holds anything. Each
+// goes through a handle that holds exactly that folder of the install, so
+// a junction or link inside the install folder is never followed.
+void removeEmptiedFolders(const std::vector<std::wstring>& candidates, const std::wstring& folder,
+                          const std::wstring& folderFinal) {
+  if (folderFinal.empty()) return;
   std::set<std::wstring> seen;
   std::vector<std::wstring> folders;
   for (std::wstring path : candidates) {
@@ -157,56 +131,123 @@ void removeEmptiedFolders(const std::vector<std::wstring>& candidates, const std
   const auto depth = [](const std::wstring& path) { return std::count(path.begin(), path.end(), L'\\'); };
   std::stable_sort(folders.begin(), folders.end(),
                    [&](const std::wstring& a, const std::wstring& b) { return depth(a) > depth(b); });
-  for (const std::wstring& path : folders) RemoveDirectoryW(path.c_str());
+  for (const std::wstring& path : folders) {
+    HeldPath held;
+    if (held.open(path, HeldPath::Access::Delete) && held.isFolder() &&
+        held.isAt(finalPathBelow(folderFinal, folder, path)))
+      held.remove();
+  }
 }
 
-bool linkPointsInto(const std::wstring& linkPath, const std::wstring& folder) {
-  return isInside(shortcutTarget(linkPath), folder);
+// A link file in a folder of the user's profile, held for deletion from the
+// moment it is read: its target is read from the bytes of the file held,
+// so what is judged is what is deleted.
+struct HeldLink {
+  HeldPath file;
+  std::wstring name;
+  std::wstring target;
+};
+
+// Holds `name` in the folder held as `folder` (opened at `folderPath`): a
+// plain file exactly there, never a junction or link at that name or on the
+// way. False when it is missing or anything else.
+bool holdLink(const HeldPath& folder, const std::wstring& folderPath, const std::wstring& name,
+              HeldLink& link) {
+  if (folder.finalPath().empty()) return false;
+  if (!link.file.open(ensureTrailingBackslash(folderPath) + name, HeldPath::Access::Delete)) return false;
+  if (link.file.isFolder() || !link.file.isAt(ensureTrailingBackslash(folder.finalPath()) + name)) {
+    link.file.close();
+    return false;
+  }
+  std::string bytes;
+  link.file.readAll(bytes, kLinkSizeLimit);
+  link.name = name;
+  link.target = shortcutTargetOfBytes(bytes);
+  return true;
+}
+
+// The profile folder as the shell names it may itself lead elsewhere (a
+// redirected folder; under Wine the desktop is a link into the home
+// folder): what lies in it is judged against where the held folder really
+// is.
+bool holdLinkFolder(const std::wstring& path, HeldPath& folder) {
+  return !path.empty() && folder.open(folderName(path), HeldPath::Access::Look) && folder.isFolder() &&
+         !folder.finalPath().empty();
 }
 
 void removeLinkInto(const std::wstring& linkFolder, const std::wstring& folder) {
-  if (linkFolder.empty()) return;
-  const std::wstring link = ensureTrailingBackslash(linkFolder) + kProductName + L".lnk";
-  if (linkPointsInto(link, folder)) DeleteFileW(link.c_str());
+  HeldPath held;
+  if (!holdLinkFolder(linkFolder, held)) return;
+  HeldLink link;
+  if (holdLink(held, linkFolder, std::wstring(kProductName) + L".lnk", link) && isInside(link.target, folder))
+    link.file.remove();
 }
 
-std::vector<std::wstring> linksIn(const std::wstring& group) {
-  std::vector<std::wstring> links;
-  for (FolderSearch search(group + L"*.lnk"); search.found(); search.next()) {
-    const WIN32_FIND_DATAW& found = search.entry();
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) links.push_back(group + found.cFileName);
+// Vista's call, looked up rather than imported so that the program still
+// starts on older systems, where no group is judged (HeldPath.h).
+using FileInformationProcedure = BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
+
+// The names of the links in a held folder, listed through its handle: what
+// lies in the folder held, and no other search needs to share its deletion.
+std::vector<std::wstring> linkNamesIn(const HeldPath& folder) {
+  static const auto query = kernelProcedure<FileInformationProcedure>("GetFileInformationByHandleEx");
+  std::vector<std::wstring> names;
+  if (query == nullptr) return names;
+  std::vector<LONGLONG> buffer(8192);  // aligned as the entries need
+  const DWORD size = static_cast<DWORD>(buffer.size() * sizeof(LONGLONG));
+  for (FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;
+       query(folder.get(), kind, buffer.data(), size); kind = FileIdBothDirectoryInfo) {
+    const BYTE* entry = reinterpret_cast<const BYTE*>(buffer.data());
+    for (;;) {
+      const auto* information = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(entry);
+      const std::wstring name(information->FileName, information->FileNameLength / sizeof(wchar_t));
+      if (!(information->FileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name.size() > 4 &&
+          lowerCase(name.substr(name.size() - 4)) == L".lnk")
+        names.push_back(name);
+      if (information->NextEntryOffset == 0) break;
+      entry += information->NextEntryOffset;
+    }
   }
-  return links;
+  return names;
 }
 
 // The group belongs to this install when one of its links points into the
-// folder; its help link points to the vendor's site and goes with it.
+// folder; its help link points to the vendor's site and goes with it. The
+// group is held for deletion throughout, so it cannot be swapped while its
+// links are judged, and goes through that handle when they have left it
+// empty.
 void removeProgramGroup(const std::wstring& programs, const std::wstring& folder,
                         const std::vector<std::wstring>& helpLinkNames, bool keepUninstallLink) {
-  if (programs.empty()) return;
-  const std::wstring group = ensureTrailingBackslash(programs) + kProductName + L"\\";
+  HeldPath programsHeld;
+  if (!holdLinkFolder(programs, programsHeld)) return;
+  const std::wstring groupPath = ensureTrailingBackslash(programs) + kProductName;
+  HeldPath group;
+  if (!group.open(groupPath, HeldPath::Access::Delete) || !group.isFolder() ||
+      !group.isAt(ensureTrailingBackslash(programsHeld.finalPath()) + kProductName))
+    return;
+
   const std::wstring uninstaller = folder + kUninstallerFileName;
-  struct Link {
-    std::wstring path, target;
-  };
-  std::vector<Link> links;
+  std::vector<HeldLink> links;
   bool ours = false;
-  for (const std::wstring& path : linksIn(group)) {
-    links.push_back({path, shortcutTarget(path)});
-    ours = ours || isInside(links.back().target, folder);
+  for (const std::wstring& name : linkNamesIn(group)) {
+    HeldLink link;
+    if (!holdLink(group, groupPath, name, link)) continue;
+    ours = ours || isInside(link.target, folder);
+    links.push_back(std::move(link));
   }
   if (!ours) return;
-  const auto isHelpLink = [&](const Link& link) {
+  const auto isHelpLink = [&](const HeldLink& link) {
     if (link.target == helpAddress()) return true;
     for (const std::wstring& name : helpLinkNames)
-      if (!name.empty() && lowerCase(link.path) == lowerCase(group + name + L".lnk")) return true;
+      if (!name.empty() && lowerCase(link.name) == lowerCase(name + L".lnk")) return true;
     return false;
   };
-  for (const Link& link : links) {
+  for (HeldLink& link : links) {
     if (keepUninstallLink && samePath(link.target, uninstaller)) continue;
-    if (isInside(link.target, folder) || isHelpLink(link)) DeleteFileW(link.path.c_str());
+    if (isInside(link.target, folder) || isHelpLink(link)) link.file.remove();
   }
-  RemoveDirectoryW(group.c_str());
+  links.clear();
+  group.remove();
 }
 
 bool entryBelongsHere(const std::wstring& folder) {
@@ -232,11 +273,28 @@ UninstallOutcome removeInstallation(const std::wstring& installFolder, const Lin
                                     const UninstallProgress& progress) {
   UninstallOutcome outcome;
   const std::wstring folder = ensureTrailingBackslash(normalisedPath(installFolder));
-  if (folder.size() <= 1 || !isFullPath(folder)) return outcome;
-  const std::wstring folderFinal = finalFolderPath(folder);
+  if (folder.size() <= 1 || !isFullPath(folder)) {
+    outcome.logUnreadable = true;
+    return outcome;
+  }
+  // Held until the end, so that it cannot be renamed or replaced while what
+  // lies in it is judged against where it really is. A folder that is
+  // itself a junction or link now was not made so by the setup: nothing in
+  // it is judged by where it leads.
+  HeldPath held;
+  std::wstring folderFinal;
+  if (held.open(folderName(folder), HeldPath::Access::Look) &&
+      held.isFolder() && !held.isReparsePoint())
+    folderFinal = held.finalPath();
   const std::wstring logPath = folder + kInstallLogFileName;
 
-  const std::vector<std::wstring> listed = loggedPaths(logPath);
+  std::vector<std::wstring> listed;
+  if (!readLoggedPaths(logPath, listed)) {
+    // Without the list, every link and the entry still lead to an install
+    // that nothing here may take for its own.
+    outcome.logUnreadable = true;
+    return outcome;
+  }
   std::vector<std::wstring> touched;
   std::size_t done = 0;
   for (const std::wstring& path : listed) {
@@ -266,7 +324,7 @@ UninstallOutcome removeInstallation(const std::wstring& installFolder, const Lin
     ++done;
     if (progress) progress(done, listed.size());
   }
-  removeEmptiedFolders(touched, folder);
+  removeEmptiedFolders(touched, folder, folderFinal);
 
   const bool finished = outcome.everythingRemoved();
   removeProgramGroup(links.commonPrograms, folder, links.helpLinkNames, !finished);
@@ -277,10 +335,15 @@ UninstallOutcome removeInstallation(const std::wstring& installFolder, const Lin
 
   if (finished) {
     if (entryBelongsHere(folder)) deleteUninstallEntry(kProductName);
-    DeleteFileW(logPath.c_str());
-  } else {
+    HeldPath log;
+    if (log.open(logPath, HeldPath::Access::Delete) && log.isAt(finalPathBelow(folderFinal, folder, logPath)))
+      log.remove();
+  } else if (!folderFinal.empty()) {
+    // Listed as they stand: a file that could not even be examined is
+    // still the install's, for the next run to try. (A folder that could
+    // not be judged is not written to either; its log stays as it was.)
     PathList remaining;
-    for (const std::wstring& path : outcome.leftInPlace) remaining.addExistingPath(path);
+    for (const std::wstring& path : outcome.leftInPlace) remaining.addPath(path);
     saveInstallLog(remaining, logPath);
   }
   return outcome;

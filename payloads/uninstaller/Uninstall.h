@@ -4,9 +4,11 @@
 // Taken away, in this order:
 //   - every file "install.log" lists that lies inside the install folder
 //     (a path outside it, which a merged or edited log can hold, is never
-//     touched, not even looked at, and is reported instead);
+//     touched, not even looked at, and is reported instead; so is a listed
+//     name that a junction or link leads elsewhere);
 //   - every folder of the install folder that those deletions left empty,
-//     deepest first (a folder that still holds a file of the user's stays);
+//     deepest first (a folder that still holds a file of the user's stays;
+//     a junction or link inside the install folder is never followed);
 //   - the Start menu group "Tonvane Free" of all users and of the current
 //     user, when one of its links points into this install folder: those
 //     links and its online-help link, and the group when it is empty then;
@@ -18,6 +20,13 @@
 // A listed file that cannot be deleted (in use, access denied) stays, and
 // so do the log (rewritten to list exactly those files), the entry and the
 // group's uninstall link, so that a second run can finish the work.
+// Without a readable log nothing at all is removed.
+//
+// The user's profile folders, and an install folder outside the system's
+// program folders, are places the user's other programs can change while
+// this runs elevated: every file, link and folder there is opened once,
+// checked by where it really is, and read and deleted through that handle
+// (HeldPath.h).
 // The uninstaller's own file and the install folder go last, after the
 // program has ended (SelfRemoval.h).
 #pragma once
@@ -37,8 +46,11 @@ struct UninstallOutcome {
   std::vector<std::wstring> leftInPlace;
   // Listed paths outside the folder, left alone.
   std::vector<std::wstring> outsideFolder;
+  // install.log was missing, could not be read or had no section
+  // "Install": nothing was removed, the entry and the links included.
+  bool logUnreadable = false;
 
-  bool everythingRemoved() const { return leftInPlace.empty(); }
+  bool everythingRemoved() const { return !logUnreadable && leftInPlace.empty(); }
 };
 
 // Where the links of an install may lie: the Start menu's programs folders

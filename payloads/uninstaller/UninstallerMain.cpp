@@ -115,8 +115,13 @@ std::wstring nameList(const std::vector<std::wstring>& names) {
   return list;
 }
 
-std::wstring summary(const UninstallOutcome& outcome) {
-  std::wstring text = outcome.everythingRemoved()
+// `selfRemoval`: whether the copy that removes this program's file and the
+// folder was started (never when anything else stayed).
+std::wstring summary(const UninstallOutcome& outcome, bool selfRemoval, const std::wstring& folder) {
+  if (outcome.logUnreadable)
+    return translateText(L"Tonvane Free was not removed: the list of its files (install.log) is missing or "
+                         L"cannot be read.");
+  std::wstring text = selfRemoval
                           ? translateText(L"Tonvane Free was removed from your computer.")
                           : translateText(L"Tonvane Free could not be removed completely.");
   if (!outcome.leftInPlace.empty()) {
@@ -130,6 +135,10 @@ std::wstring summary(const UninstallOutcome& outcome) {
             translateText(L"These files are listed in install.log but lie outside the install folder; "
                           L"they were left alone:") +
             nameList(outcome.outsideFolder);
+  }
+  if (outcome.everythingRemoved() && !selfRemoval) {
+    text += L"\r\n\r\n" + translateText(L"The uninstaller's own file and this folder could not be removed:") +
+            L"\r\n" + removeTrailingBackslash(folder);
   }
   return text;
 }
@@ -175,11 +184,13 @@ int uninstall(const UninstallerOptions& options) {
     outcome = removeInstallation(folder, links,
                                  [&window](std::size_t done, std::size_t total) { window.show(done, total); });
   }
+  // Started before the summary, so that the summary can say whether it
+  // could be; the copy waits for this program to end.
+  const bool selfRemoval = outcome.everythingRemoved() && startSelfRemoval(folder);
   if (!options.silent)
-    showMessage(nullptr, summary(outcome), MB_OK | (outcome.everythingRemoved() ? MB_ICONINFORMATION : MB_ICONWARNING));
-  if (!outcome.everythingRemoved()) return 2;
-  startSelfRemoval(folder);
-  return 0;
+    showMessage(nullptr, summary(outcome, selfRemoval, folder),
+                MB_OK | (selfRemoval ? MB_ICONINFORMATION : MB_ICONWARNING));
+  return selfRemoval ? 0 : 2;
 }
 
 }  // namespace

@@ -24,7 +24,10 @@ bool samePath(const std::wstring& a, const std::wstring& b) {
 }
 
 bool PathList::addExistingPath(const std::wstring& path) {
-  if (!isExistingPath(path)) return false;
+  return isExistingPath(path) && addPath(path);
+}
+
+bool PathList::addPath(const std::wstring& path) {
   if (!comparedForms_.insert(comparedForm(longNames_.longForm(path))).second) return false;
   paths_.push_back(path);
   return true;

@@ -14,7 +14,7 @@ namespace tonvane {
 // they exist, with A to Z folded and one trailing backslash ignored.
 bool samePath(const std::wstring& a, const std::wstring& b);
 
-// Paths that existed when they were added, none the same as another by
+// Paths that existed when they were added (but for addPath), none the same as another by
 // samePath, in the order of addition.
 class PathList {
  public:
@@ -23,6 +23,9 @@ class PathList {
 
   // Appends the path as given; false when it does not exist or is listed.
   bool addExistingPath(const std::wstring& path);
+  // Appends the path whether it can be found or not (a file that could not
+  // be examined may still be there); false when it is listed.
+  bool addPath(const std::wstring& path);
 
   void clear();
 

@@ -26,4 +26,8 @@ bool createShortcut(const std::wstring& target, const std::wstring& linkPath,
 // calling thread.
 std::wstring shortcutTarget(const std::wstring& linkPath);
 
+// The same from a link file's bytes already read, so that a caller who
+// judges a link by its target judges exactly the file it holds open.
+std::wstring shortcutTargetOfBytes(const std::string& bytes);
+
 }  // namespace tonvane

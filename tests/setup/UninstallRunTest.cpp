@@ -230,10 +230,11 @@ TEST_F(UninstallRunTest, RemovesBothLogsFilesAndKeepsTheUsersAndWhatLiesOutside)
   expectTemporaryFolderAsBefore();
 }
 
-// No removes nothing (exit 1). A file held open is reported, stays and stays
-// listed with the entry and the uninstaller (exit 2); once it is closed, the
-// quiet command removes everything without showing any window (exit 0).
-TEST_F(UninstallRunTest, DecliningKeepsAllAndAFileInUseIsLeftForASecondRun) {
+// No removes nothing (exit 1), and so does a run without install.log, which
+// says so (exit 2). A file held open is reported, stays and stays listed
+// with the entry and the uninstaller (exit 2); once it is closed, the quiet
+// command removes everything without showing any window (exit 0).
+TEST_F(UninstallRunTest, DecliningOrLosingTheLogKeepsAllAndAFileInUseIsLeftForASecondRun) {
   install();
   const std::wstring folder = defaultInstallFolder();
   const std::vector<std::wstring> installed = logPaths(folder + L"install.log");
@@ -259,6 +260,17 @@ TEST_F(UninstallRunTest, DecliningKeepsAllAndAFileInUseIsLeftForASecondRun) {
     SetupRun declined;
     startUninstall(declined, IDNO);
     EXPECT_EQ(declined.waitForExit(), 1u);
+  }
+  {
+    const std::wstring log = folder + L"install.log", aside = folder + L"install.log.aside";
+    ASSERT_TRUE(MoveFileW(log.c_str(), aside.c_str()));
+    SetupRun withoutLog;
+    startUninstall(withoutLog, IDYES);
+    EXPECT_EQ(summary(withoutLog),
+              shown(L"Tonvane Free was not removed: the list of its files (install.log) is missing or cannot be "
+                    L"read."));
+    EXPECT_EQ(withoutLog.waitForExit(), 2u);
+    ASSERT_TRUE(MoveFileW(aside.c_str(), log.c_str()));
   }
   EXPECT_EQ(logPaths(folder + L"install.log"), installed);
   for (const std::wstring& path : installed) EXPECT_TRUE(fileExists(path)) << testing::PrintToString(path);

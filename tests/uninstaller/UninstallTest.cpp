@@ -192,6 +192,122 @@ TEST_F(UninstallTest, LinksAndTheEntryOfAnotherInstallStay) {
   EXPECT_EQ(readBytes(other), "another install");
 }
 
+// A junction or link inside the install folder, or in place of it, leads
+// no deletion out of it: files and folders where it leads stay, and the
+// files listed through it are reported.
+TEST_F(UninstallTest, AJunctionInOrAtTheInstallFolderIsNeverFollowed) {
+  const std::wstring outside = root_ / L"elsewhere\\";
+  writeBytes(outside + L"a.txt", "keep");
+  ASSERT_TRUE(CreateDirectoryW((outside + L"empty").c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW((outside + L"deep").c_str(), nullptr));
+  writeBytes(outside + L"deep\\b.txt", "keep");
+  if (!makeFolderLink(installed(L"sub"), outside)) GTEST_SKIP() << "no folder link can be made here";
+  const std::vector<std::wstring> through = {installed(L"sub\\a.txt"), installed(L"sub\\deep\\b.txt")};
+  std::vector<std::wstring> listed = through;
+  listed.push_back(installed(L"sub\\empty\\gone.txt"));  // removed by the user: its folder seems emptied
+  lay({L"Tonvane.exe"}, listed);
+
+  const UninstallOutcome outcome = removeInstallation(folder_, links_);
+  EXPECT_EQ(outcome.removedFiles, 1u);
+  EXPECT_EQ(outcome.outsideFolder, through);
+  EXPECT_EQ(listFolder(outside), (std::vector<std::wstring>{L"a.txt", L"deep", L"empty"}));
+  EXPECT_EQ(readBytes(outside + L"a.txt"), "keep");
+  EXPECT_EQ(readBytes(outside + L"deep\\b.txt"), "keep");
+  EXPECT_EQ(listFolder(folder_), std::vector<std::wstring>{L"sub"});
+
+  // The install folder itself swapped for a link to a folder holding a log
+  // of the same form: nothing there is taken for the install's.
+  const std::wstring moved = root_ / L"moved\\";
+  ASSERT_TRUE(CreateDirectoryW(moved.c_str(), nullptr));
+  writeBytes(moved + L"victim.txt", "keep");
+  const std::wstring swapped = root_ / L"swapped\\";
+  ASSERT_TRUE(makeFolderLink(swapped, moved));
+  writeBytes(moved + L"install.log", "[Install]\r\nPath1=" + ascii(swapped) + "victim.txt");
+  const UninstallOutcome refused = removeInstallation(swapped, links_);
+  EXPECT_EQ(refused.removedFiles, 0u);
+  EXPECT_EQ(refused.leftInPlace, std::vector<std::wstring>{swapped + L"victim.txt"});
+  EXPECT_EQ(readBytes(moved + L"victim.txt"), "keep");
+}
+
+// A group or link that a junction leads out of its profile folder is not
+// this install's, whatever its links point to. The profile folder itself
+// may lead elsewhere (Wine's desktop is a link into the home folder): what
+// lies where it leads is judged there.
+TEST_F(UninstallTest, LinksAreJudgedWhereTheirFolderReallyIs) {
+  lay({L"Tonvane.exe"});
+  const std::wstring outsideGroup = root_ / L"elsewhere\\";
+  ASSERT_TRUE(createShortcut(installed(L"Tonvane.exe"), outsideGroup + L"Tonvane Free.lnk", L"", L""));
+  ASSERT_TRUE(createShortcut(L"C:\\help-target", outsideGroup + L"Online help.lnk", L"", L""));
+  if (!makeFolderLink(links_.userPrograms + L"\\Tonvane Free", outsideGroup))
+    GTEST_SKIP() << "no folder link can be made here";
+  const std::wstring home = root_ / L"home\\";
+  ASSERT_TRUE(CreateDirectoryW(home.c_str(), nullptr));
+  ASSERT_TRUE(createShortcut(installed(L"Tonvane.exe"), home + L"Tonvane Free.lnk", L"", L""));
+  links_.userDesktop = root_ / L"desktop-link";
+  ASSERT_TRUE(makeFolderLink(links_.userDesktop, home));
+
+  EXPECT_TRUE(removeInstallation(folder_, links_).everythingRemoved());
+  EXPECT_EQ(listFolder(outsideGroup), (std::vector<std::wstring>{L"Online help.lnk", L"Tonvane Free.lnk"}));
+  EXPECT_TRUE(folderExists(links_.userPrograms + L"\\Tonvane Free"));
+  EXPECT_TRUE(listFolder(home).empty());
+}
+
+// Without the list of its files the uninstaller cannot tell the install
+// from anything else: it removes nothing, not even the links and the entry
+// that lead to it.
+TEST_F(UninstallTest, WithoutAReadableLogNothingIsRemoved) {
+  lay({L"Tonvane.exe"});
+  const std::wstring log = installed(L"install.log");
+  registerEntry(folder_);
+  const std::wstring group = links_.commonPrograms + L"\\Tonvane Free\\";
+  ASSERT_TRUE(CreateDirectoryW(group.c_str(), nullptr));
+  ASSERT_TRUE(createShortcut(installed(L"Tonvane.exe"), group + L"Tonvane Free.lnk", L"", L""));
+  ASSERT_TRUE(createShortcut(installed(L"Tonvane.exe"), links_.userDesktop + L"\\Tonvane Free.lnk", L"", L""));
+
+  const struct {
+    const char* label;
+    bool present;
+    std::string content;
+    bool heldByAnother;
+  } cases[] = {
+      {"missing", false, "", false},
+      {"without its section", true, "[Files]\r\nPath1=" + ascii(installed(L"Tonvane.exe")), false},
+      {"held by another program", true, "[Install]\r\nPath1=" + ascii(installed(L"Tonvane.exe")), true},
+  };
+  for (const auto& c : cases) {
+    DeleteFileW(log.c_str());
+    if (c.present) writeBytes(log, c.content);
+    HANDLE held = c.heldByAnother ? CreateFileW(log.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
+                                  : INVALID_HANDLE_VALUE;
+    const UninstallOutcome outcome = removeInstallation(folder_, links_);
+    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+
+    EXPECT_TRUE(outcome.logUnreadable) << c.label;
+    EXPECT_FALSE(outcome.everythingRemoved()) << c.label;
+    EXPECT_EQ(outcome.removedFiles, 0u) << c.label;
+    EXPECT_TRUE(fileExists(installed(L"Tonvane.exe"))) << c.label;
+    EXPECT_EQ(fileExists(log), c.present) << c.label;
+    EXPECT_EQ(readBytes(log), c.content) << c.label;
+    EXPECT_TRUE(entryExists()) << c.label;
+    EXPECT_EQ(listFolder(group), std::vector<std::wstring>{L"Tonvane Free.lnk"}) << c.label;
+    EXPECT_TRUE(fileExists(links_.userDesktop + L"\\Tonvane Free.lnk")) << c.label;
+  }
+}
+
+// A listed file the system refuses even to look at (here a name no file
+// may have; elsewhere a folder the uninstaller may not read) is not a
+// missing one: it stays listed for the next run.
+TEST_F(UninstallTest, AListedFileThatCannotBeExaminedStaysListed) {
+  const std::wstring unexaminable = installed(L"what?.txt");
+  lay({L"Tonvane.exe"}, {unexaminable});
+  registerEntry(folder_);
+
+  const UninstallOutcome outcome = removeInstallation(folder_, links_);
+  EXPECT_EQ(outcome.leftInPlace, std::vector<std::wstring>{unexaminable});
+  EXPECT_EQ(readBytes(installed(L"install.log")), "[Install]\r\nPath1=" + ascii(unexaminable));
+  EXPECT_TRUE(entryExists());
+}
+
 // The copy's part deletes the uninstaller's file and the empty folder, and
 // nothing else: another file keeps the folder, and the folder it runs from
 // is never taken.
