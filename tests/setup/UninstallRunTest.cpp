@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "PathText.h"
+#include "PrivateFolder.h"
 #include "RegistryKey.h"
 #include "SetupDriver.h"
 #include "SetupInstallation.h"
@@ -142,12 +144,49 @@ class UninstallRunTest : public ::testing::Test {
         << "now: " << testing::PrintToString(listFolder(temporaryFolder()));
   }
 
+  // The copy's private folder under the system's temporary folder: made by
+  // this uninstall, empty once the copy has ended, out of ordinary users'
+  // reach, and left to the system to remove at the next restart.
+  void expectCopyFolderLeftEmptyForRestart(const std::vector<std::wstring>& before) {
+    const std::wstring parent = privateFolderParent();
+    std::vector<std::wstring> made;
+    for (const std::wstring& name : listFolder(parent))
+      if (name.rfind(L"TonvaneUninstall-", 0) == 0 && std::find(before.begin(), before.end(), name) == before.end())
+        made.push_back(name);
+    ASSERT_EQ(made.size(), 1u) << testing::PrintToString(made);
+    const std::wstring copyFolder = parent + made[0];
+    EXPECT_TRUE(waitUntil([&] { return listFolder(copyFolder).empty(); }, 30000))
+        << "left: " << testing::PrintToString(listFolder(copyFolder));
+    EXPECT_EQ(ordinaryUserRights(copyFolder), 0ul);
+    EXPECT_NE(lowerCase(pendingRemovals()).find(lowerCase(L"\\??\\" + copyFolder)), std::wstring::npos)
+        << "not to be removed at restart: " << testing::PrintToString(copyFolder);
+    RemoveDirectoryW(copyFolder.c_str());
+  }
+
+  // What the system is to delete or rename at the next restart.
+  static std::wstring pendingRemovals() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0,
+                      KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+      return std::wstring();
+    std::vector<wchar_t> text(65536);
+    DWORD bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    const LONG status = RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr,
+                                         reinterpret_cast<BYTE*>(text.data()), &bytes);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS) return std::wstring();
+    std::wstring all(text.data(), bytes / sizeof(wchar_t));
+    std::replace(all.begin(), all.end(), L'\0', L'|');
+    return all;
+  }
+
   std::vector<std::wstring> tempBefore_;
 };
 
 // Install with the defaults, then the uninstall entry's command, confirmed:
 // files, folder, the three Start menu links, the desktop link and the entry
-// are gone, nothing stays in the temporary folder.
+// are gone, nothing stays in the user's temporary folder, and the copy's
+// private folder is left empty for the system to remove.
 TEST_F(UninstallRunTest, TheEntrysCommandRemovesTheWholeInstall) {
   install();
   const std::wstring folder = defaultInstallFolder();
@@ -163,6 +202,7 @@ TEST_F(UninstallRunTest, TheEntrysCommandRemovesTheWholeInstall) {
   EXPECT_EQ(entryNumber(L"EstimatedSize"), static_cast<DWORD>((bytes + 1023) / 1024));
   ASSERT_EQ(listFolder(programsGroup()).size(), 3u);
   ASSERT_TRUE(fileExists(desktopLink()));
+  const std::vector<std::wstring> systemTempBefore = listFolder(privateFolderParent());
 
   SetupRun run;
   startUninstall(run, IDYES);
@@ -175,6 +215,7 @@ TEST_F(UninstallRunTest, TheEntrysCommandRemovesTheWholeInstall) {
   EXPECT_FALSE(fileExists(desktopLink()));
   EXPECT_FALSE(entryExists());
   expectTemporaryFolderAsBefore();
+  expectCopyFolderLeftEmptyForRestart(systemTempBefore);
 }
 
 // Over an earlier install whose log lists a file this release does not
