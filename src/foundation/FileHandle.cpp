@@ -25,7 +25,7 @@ bool FileHandle::open(const std::wstring& path, bool read, bool write, bool shar
 }
 
 bool FileHandle::createNew(const std::wstring& path, SECURITY_ATTRIBUTES* security) {
-  return hold(KernelHandle(CreateFileW(path.c_str(), GENERIC_WRITE, 0, security, CREATE_NEW,
+  return hold(KernelHandle(CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, 0, security, CREATE_NEW,
                                        FILE_ATTRIBUTE_NORMAL, nullptr)),
               path);
 }

@@ -31,7 +31,9 @@ class FileHandle {
 
   // A file that must not exist yet (CREATE_NEW), for writing, not shared,
   // with `security` (null: what the folder hands down). A name someone else
-  // prepared is never taken over: false, last error ERROR_FILE_EXISTS.
+  // prepared is never taken over: false, last error ERROR_FILE_EXISTS. The
+  // handle may also delete the file (deleteThroughHandle, HeldPath.h), so
+  // a file found where it must not lie is removed without going by a name.
   bool createNew(const std::wstring& path, SECURITY_ATTRIBUTES* security);
 
   // One ReadFile / WriteFile; 0 when closed, at end of file or on failure.
@@ -60,6 +62,8 @@ class FileHandle {
 
   bool isOpen() const { return handle_.valid(); }
   const std::wstring& path() const { return path_; }
+  // For the calls this class does not wrap (the final path, deletion).
+  HANDLE get() const { return handle_.get(); }
 
  private:
   // Takes an opened handle in place of the one held; false for none.

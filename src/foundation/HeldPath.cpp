@@ -46,6 +46,14 @@ bool sameFinalPath(const std::wstring& a, const std::wstring& b) {
          CSTR_EQUAL;
 }
 
+bool deleteThroughHandle(HANDLE handle) {
+  static const auto setInformation = kernelProcedure<SetInformationProcedure>("SetFileInformationByHandle");
+  if (setInformation == nullptr || handle == nullptr || handle == INVALID_HANDLE_VALUE) return false;
+  FILE_DISPOSITION_INFO disposition = {};
+  disposition.DeleteFile = TRUE;
+  return setInformation(handle, FileDispositionInfo, &disposition, sizeof disposition) != FALSE;
+}
+
 bool HeldPath::open(const std::wstring& given, Access access) {
   close();
   // A name with a trailing backslash is a link's target to Wine, which
@@ -86,9 +94,7 @@ bool HeldPath::remove() {
     if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
     setInformation(handle_.get(), FileBasicInfo, &basic, sizeof basic);
   }
-  FILE_DISPOSITION_INFO disposition = {};
-  disposition.DeleteFile = TRUE;
-  if (!setInformation(handle_.get(), FileDispositionInfo, &disposition, sizeof disposition)) return false;
+  if (!deleteThroughHandle(handle_.get())) return false;
   close();
   return true;
 }

@@ -31,6 +31,11 @@ std::wstring finalPathOf(HANDLE handle);
 // (the file system's rule, for every script).
 bool sameFinalPath(const std::wstring& a, const std::wstring& b);
 
+// Deletes the open file (or empty folder) through its handle, which must
+// hold DELETE access: it goes when its last handle closes, whatever name
+// leads to it by then. False when the system refuses.
+bool deleteThroughHandle(HANDLE handle);
+
 class HeldPath {
  public:
   enum class Access {

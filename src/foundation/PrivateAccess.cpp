@@ -6,8 +6,8 @@
 
 namespace tonvane {
 
-PrivateAccess::PrivateAccess() {
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kPrivateAccessList, SDDL_REVISION_1,
+PrivateAccess::PrivateAccess(const wchar_t* accessList) {
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(accessList, SDDL_REVISION_1,
                                                             descriptor_.receive(), nullptr))
     descriptor_.release();  // whatever the failed call left there is not ours
 }

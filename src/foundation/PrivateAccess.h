@@ -1,7 +1,9 @@
 // Files and folders that an elevated program later starts or reads back must
 // not be writable by the user's ordinary programs: they get an access list
-// of their own, full control for SYSTEM and the Administrators group and
-// nothing for anyone else, with nothing inherited from the folder above.
+// of their own, with nothing inherited from the folder above. Private ones
+// give full control to SYSTEM and the Administrators group and nothing to
+// anyone else; an install folder gets the rights of the system's program
+// folders, so ordinary users may also read and run what it holds.
 #pragma once
 
 #include <windows.h>
@@ -12,13 +14,23 @@
 
 namespace tonvane {
 
-// Security attributes carrying that access list, for CreateFileW and
-// CreateDirectoryW; the descriptor is freed with the object. When the
+// The access lists as text. Private: protected ("P", nothing inherited),
+// full access for SYSTEM ("SY") and the built-in Administrators ("BA"),
+// handed down to files and folders below ("OICI").
+constexpr const wchar_t* kPrivateAccessList = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+// Like the program folders': the same, and read and execute (0x1200a9:
+// read data, attributes, extended attributes and permissions, traverse,
+// synchronize) for the built-in Users ("BU").
+constexpr const wchar_t* kProgramFolderAccessList =
+    L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+
+// Security attributes carrying one of those access lists, for CreateFileW
+// and CreateDirectoryW; the descriptor is freed with the object. When the
 // descriptor cannot be built, get() is null and the caller must not go on
-// as if the object were private.
+// as if the object were protected.
 class PrivateAccess {
  public:
-  PrivateAccess();
+  explicit PrivateAccess(const wchar_t* accessList = kPrivateAccessList);
   PrivateAccess(const PrivateAccess&) = delete;
   PrivateAccess& operator=(const PrivateAccess&) = delete;
 
@@ -41,9 +53,5 @@ bool processIsElevated();
 // Whether the path is a junction, symbolic link or other reparse point
 // (the path itself, not what it leads to).
 bool isReparsePoint(const std::wstring& path);
-
-// The access list as text: protected ("P", nothing inherited), full access
-// for SYSTEM ("SY") and the built-in Administrators ("BA").
-constexpr const wchar_t* kPrivateAccessList = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 
 }  // namespace tonvane

@@ -8,10 +8,13 @@
 
 #include <cstring>
 #include <new>
+#include <unordered_map>
+#include <utility>
 
 #include "ArchiveWalk.h"
 #include "Errors.h"
 #include "FileHandle.h"
+#include "HeldPath.h"
 #include "NumberText.h"
 #include "PathText.h"
 #include "Paths.h"
@@ -63,40 +66,184 @@ bool skipped(const std::wstring& entry, const char* reason) {
   return false;
 }
 
-// The entry's bytes into a file that this call has just created.
+constexpr const char* kNoFolder = "no file can be made in its folder";
+constexpr const char* kMisplaced = "the file made for it does not lie in its folder";
+constexpr const char* kUnreadable = "where its folder lies cannot be read";
+
+// The name Windows gives a file or folder created as `step`: without the
+// trailing dots and blanks it drops.
+std::wstring nameAsCreated(std::wstring step) {
+  while (!step.empty() && (step.back() == L'.' || step.back() == L' ')) step.pop_back();
+  return step;
+}
+
+// The folders an extraction writes into. The destination may lie where a
+// normal program of the same user can add and rename (an install folder
+// outside the program folders), and it may put a junction or link at a
+// folder's name to have this elevated program write elsewhere. So each
+// folder is made, opened at its own name and accepted only as a plain
+// folder whose final path is its parent's followed by its name, then held
+// until the extraction ends: a held folder cannot be renamed or replaced.
+// Each is checked once, however many entries it takes.
+class DestinationFolders {
+ public:
+  enum class State {
+    Ready,    // made and checked: its final path is known
+    Missing,  // cannot be made (a file is in the way, no rights)
+    Refused,  // a link, or not where it must be: nothing goes in there
+  };
+
+  struct Folder {
+    State state = State::Missing;
+    const char* reason = kNoFolder;
+    std::wstring finalPath;  // with a trailing backslash when Ready
+    HeldPath hold;
+  };
+
+  explicit DestinationFolders(const std::wstring& destination) : destination_(destination) {}
+
+  // The folder `relative` below the destination ("" for the destination,
+  // else "a\b\"), made with every step on the way when missing.
+  const Folder& folder(const std::wstring& relative) {
+    // Empty and "." steps name no folder of their own: Windows passes over
+    // them, so they are left out of what is checked.
+    std::wstring canonical;
+    std::size_t start = 0;
+    while (start < relative.size()) {
+      std::size_t end = relative.find(L'\\', start);
+      if (end == std::wstring::npos) end = relative.size();
+      const std::wstring step = relative.substr(start, end - start);
+      if (!step.empty() && step != L".") canonical += step + L"\\";
+      start = end + 1;
+    }
+    return canonicalFolder(canonical);
+  }
+
+ private:
+  const Folder& canonicalFolder(const std::wstring& relative) {
+    const std::wstring key = lowerCase(relative);
+    const auto found = folders_.find(key);
+    if (found != folders_.end()) return found->second;
+    Folder made;
+    if (relative.empty()) {
+      checkDestination(made);
+    } else {
+      const std::size_t slash = relative.rfind(L'\\', relative.size() - 2);
+      const std::size_t nameStart = slash == std::wstring::npos ? 0 : slash + 1;
+      const Folder& parent = canonicalFolder(relative.substr(0, nameStart));
+      made.state = parent.state;
+      made.reason = parent.reason;
+      if (parent.state == State::Ready)
+        checkStep(destination_ + relative.substr(0, relative.size() - 1),
+                  parent.finalPath + nameAsCreated(relative.substr(nameStart, relative.size() - 1 - nameStart)),
+                  made);
+    }
+    return folders_.emplace(key, std::move(made)).first->second;
+  }
+
+  // Made as it always was, missing folders above it included; only its own
+  // name must not be a link, as what lies below is checked against where
+  // it is.
+  void checkDestination(Folder& folder) {
+    std::wstring path = destination_;
+    if (path.size() > 1 && path[path.size() - 2] != L':') path.pop_back();  // "D:\" keeps its backslash
+    folder.state = State::Missing;
+    if (!ensureFolder(path) || !folder.hold.open(path, HeldPath::Access::Look) || !folder.hold.isFolder()) return;
+    if (folder.hold.isReparsePoint()) return refuse(folder, "the folder is a junction or link");
+    if (folder.hold.finalPath().empty()) return refuse(folder, kUnreadable);
+    accept(folder);
+  }
+
+  // `expected`: the parent's final path followed by this step's name.
+  void checkStep(const std::wstring& path, const std::wstring& expected, Folder& folder) {
+    folder.state = State::Missing;
+    folder.reason = kNoFolder;
+    if (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return;
+    if (!folder.hold.open(path, HeldPath::Access::Look)) return;
+    if (folder.hold.isReparsePoint()) return refuse(folder, "a folder on its way is a junction or link");
+    if (!folder.hold.isFolder()) return;
+    if (folder.hold.finalPath().empty()) return refuse(folder, kUnreadable);
+    if (!folder.hold.isAt(expected)) return refuse(folder, "its folder does not lie where it must");
+    accept(folder);
+  }
+
+  static void refuse(Folder& folder, const char* reason) {
+    folder.state = State::Refused;
+    folder.reason = reason;
+    folder.hold.close();
+  }
+
+  static void accept(Folder& folder) {
+    folder.state = State::Ready;
+    folder.reason = nullptr;
+    folder.finalPath = ensureTrailingBackslash(folder.hold.finalPath());
+  }
+
+  std::wstring destination_;  // with a trailing backslash
+  std::unordered_map<std::wstring, Folder> folders_;
+};
+
+// Whether a file this call has just created lies exactly at `expected`;
+// when not, it is deleted through the same handle and the entry skipped.
+// One query of the file system per file: the folders were checked before.
+bool liesAt(FileHandle& file, const std::wstring& expected) {
+  if (sameFinalPath(finalPathOf(file.get()), expected)) return true;
+  if (!deleteThroughHandle(file.get())) setupLog(L"Could not delete " + file.path() + L" again");
+  file.close();
+  return false;
+}
+
+// The entry's bytes into a file that this call has just created and
+// checked. A file that did not come out whole is deleted through its
+// handle.
 EntryData writeInto(FileHandle& file, ArchiveWalk& walk, std::vector<char>& buffer) {
   const EntryData result = walk.copyData(buffer, [&file](const char* bytes, std::size_t count) {
     return file.writeAll(bytes, count);
   });
+  if (result != EntryData::Complete) deleteThroughHandle(file.get());
   file.close();
   return result;
 }
 
-// A name beside `fullPath` that this process has not used before; whether
-// it is free is for CREATE_NEW to find out.
-std::wstring freshNameBeside(const std::wstring& fullPath) {
+// A name that this process has not used before; whether it is free is for
+// CREATE_NEW to find out.
+std::wstring freshName() {
   static LONG counter = 0;
-  return folderOfPath(fullPath) + L"~tvn" + hexText(GetCurrentProcessId()) + L"-" +
+  return L"~tvn" + hexText(GetCurrentProcessId()) + L"-" +
          hexText(static_cast<unsigned long>(InterlockedIncrement(&counter))) + L".tmp";
 }
 
+// Where an entry goes: `folder` as the caller names it (with its trailing
+// backslash) and as the file system has it, and the file's name.
+struct Target {
+  std::wstring folder;
+  std::wstring finalFolder;
+  std::wstring name;
+  std::wstring fullPath() const { return folder + name; }
+};
+
 // An entry whose name is taken already: written to a new file beside it and
 // moved over it only once it is whole, so the file there stays as it was
-// until then.
-bool replaceWithEntry(ArchiveWalk& walk, std::vector<char>& buffer, const std::wstring& fullPath) {
+// until then. A link at the name is never replaced: what it leads to was
+// not ours to write.
+bool replaceWithEntry(ArchiveWalk& walk, std::vector<char>& buffer, const Target& target) {
+  const std::wstring fullPath = target.fullPath();
+  if (pathHasAttributes(fullPath, FILE_ATTRIBUTE_REPARSE_POINT))
+    return skipped(fullPath, "a junction or link is at its name");
   FileHandle file;
-  std::wstring temporary;
+  std::wstring name;
   for (int attempt = 0; attempt < 8 && !file.isOpen(); ++attempt) {
-    temporary = freshNameBeside(fullPath);
-    if (!file.createNew(temporary, nullptr) && GetLastError() != ERROR_FILE_EXISTS) break;
+    name = freshName();
+    if (!file.createNew(target.folder + name, nullptr) && GetLastError() != ERROR_FILE_EXISTS) break;
   }
-  if (!file.isOpen()) return skipped(fullPath, "no file can be made in its folder");
+  if (!file.isOpen()) return skipped(fullPath, kNoFolder);
+  if (!liesAt(file, target.finalFolder + name)) return skipped(fullPath, kMisplaced);
+  const std::wstring temporary = target.folder + name;
   const EntryData result = writeInto(file, walk, buffer);
-  if (result != EntryData::Complete ||
-      !MoveFileExW(temporary.c_str(), fullPath.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+  if (result != EntryData::Complete) return skipped(fullPath, entryDataName(result));
+  if (!MoveFileExW(temporary.c_str(), fullPath.c_str(), MOVEFILE_REPLACE_EXISTING)) {
     DeleteFileW(temporary.c_str());
-    return skipped(fullPath, result != EntryData::Complete ? entryDataName(result)
-                                                           : "the file there cannot be replaced");
+    return skipped(fullPath, "the file there cannot be replaced");
   }
   return true;
 }
@@ -105,22 +252,23 @@ bool replaceWithEntry(ArchiveWalk& walk, std::vector<char>& buffer, const std::w
 // place: there is nothing there to keep, and a failed entry's file is
 // deleted again. Creating it with CREATE_NEW never opens what another
 // program put there, a link included; such a name takes the replacing way.
-bool writeEntry(ArchiveWalk& walk, std::vector<char>& buffer, const std::wstring& fullPath) {
+bool writeEntry(ArchiveWalk& walk, std::vector<char>& buffer, const Target& target) {
+  const std::wstring fullPath = target.fullPath();
   FileHandle file;
   if (!file.createNew(fullPath, nullptr)) {
     const DWORD error = GetLastError();
-    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
-      return skipped(fullPath, "no file can be made in its folder");
-    return replaceWithEntry(walk, buffer, fullPath);
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return skipped(fullPath, kNoFolder);
+    return replaceWithEntry(walk, buffer, target);
   }
+  if (!liesAt(file, target.finalFolder + nameAsCreated(target.name))) return skipped(fullPath, kMisplaced);
   const EntryData result = writeInto(file, walk, buffer);
   if (result == EntryData::Complete) return true;
-  DeleteFileW(fullPath.c_str());
   return skipped(fullPath, entryDataName(result));
 }
 
 bool extractEntries(unzFile archive, const std::wstring& destination, std::vector<std::wstring>& written) {
-  const std::wstring folder = ensureTrailingBackslash(destination);
+  const std::wstring root = ensureTrailingBackslash(destination);
+  DestinationFolders folders(root);
   std::vector<char> buffer;
   bool whole = true;
   ArchiveWalk walk(archive);
@@ -132,9 +280,12 @@ bool extractEntries(unzFile archive, const std::wstring& destination, std::vecto
       skipped(L"entry \"" + name + L"\"", "its name leaves the folder, is too long or names no file");
       continue;
     }
-    const std::wstring fullPath = folder + relative;
+    const std::wstring fullPath = root + relative;
     if (relative.back() == L'\\') {
-      ensureFolder(fullPath);
+      // A folder that cannot be made is no file that failed; one that leads
+      // elsewhere is refused like a file would be.
+      const DestinationFolders::Folder& folder = folders.folder(relative);
+      if (folder.state == DestinationFolders::State::Refused) whole = skipped(fullPath, folder.reason);
       continue;
     }
     if (buffer.empty()) {
@@ -144,8 +295,15 @@ bool extractEntries(unzFile archive, const std::wstring& destination, std::vecto
         return false;
       }
     }
-    ensureFolder(folderOfPath(fullPath));
-    if (!writeEntry(walk, buffer, fullPath)) {
+    const std::size_t slash = relative.rfind(L'\\');
+    const std::wstring folderRelative = slash == std::wstring::npos ? std::wstring() : relative.substr(0, slash + 1);
+    const DestinationFolders::Folder& folder = folders.folder(folderRelative);
+    if (folder.state != DestinationFolders::State::Ready) {
+      whole = skipped(fullPath, folder.reason);
+      continue;
+    }
+    const Target target{root + folderRelative, folder.finalPath, relative.substr(folderRelative.size())};
+    if (!writeEntry(walk, buffer, target)) {
       whole = false;
       continue;
     }

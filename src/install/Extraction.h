@@ -25,9 +25,20 @@ namespace tonvane {
 // entry that fails leaves no part-written file, an existing file of its
 // name as it was, and is not listed.
 //
+// The destination may lie where a normal program of the same user can add
+// and rename, and this program may run elevated: nothing is written through
+// a junction or symbolic link. The destination itself must not be one; each
+// folder below it is made or found, checked by its final path to be a plain
+// folder exactly below its parent, and held until the extraction ends; each
+// file is created new and checked by its final path before anything is
+// written to it (one found elsewhere is deleted through its handle). An
+// entry whose folder or name is a link, or whose place cannot be checked,
+// is refused: it fails, with the reason in the setup log.
+//
 // False when the archive cannot be opened, the copy buffer cannot be had,
-// or any entry failed (the entries written stay, and stay listed); true when
-// the archive's directory was walked to its end with every file whole.
+// or any entry failed or was refused (the entries written stay, and stay
+// listed); true when the archive's directory was walked to its end with
+// every file whole.
 bool extractArchive(const std::wstring& archivePath, const std::wstring& destination,
                     std::vector<std::wstring>& written);
 

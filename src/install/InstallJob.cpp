@@ -6,6 +6,7 @@
 
 #include "Extraction.h"
 #include "FileHandle.h"
+#include "InstallFolder.h"
 #include "InstallLog.h"
 #include "NumberText.h"
 #include "Paths.h"
@@ -82,6 +83,24 @@ void logChoices(const InstallChoices& choices) {
            L"; links: " + (links.empty() ? L"none" : links));
 }
 
+void logFolderRights(InstallFolderRights rights, bool portable) {
+  const wchar_t* text = L"the folder could not be made";
+  switch (rights) {
+    case InstallFolderRights::Existing: text = L"an existing folder, left as it was"; break;
+    case InstallFolderRights::Inherited:
+      text = portable ? L"made, inherited from the folder above (portable)"
+                      : L"made, inherited from the program folder above";
+      break;
+    case InstallFolderRights::ProgramFolder:
+      text = L"made with the program folders' rights: Administrators and SYSTEM full control, "
+             L"Users read and execute, nothing inherited";
+      break;
+    case InstallFolderRights::NotMade:
+    case InstallFolderRights::NoAccessList: break;
+  }
+  setupLog(std::wstring(L"Install folder rights: ") + text);
+}
+
 void registerProduct(const InstallChoices& choices, const std::wstring& folder,
                      std::vector<std::wstring> installedFiles) {
   VersionInfo& version = VersionInfo::shared();
@@ -137,6 +156,11 @@ bool runInstallJob(const InstallChoices& choices, const std::wstring& stagingFol
       !fileHoldsResource(heldArchive, carried))
     return failed(L"the staged archive does not hold the setup's bytes");
   reached(20);
+
+  const InstallFolderRights rights = makeInstallFolder(choices.installFolder, choices.portable);
+  if (rights == InstallFolderRights::NoAccessList)
+    return failed(L"the install folder's access list could not be built");
+  logFolderRights(rights, choices.portable);
 
   const std::wstring folder = ensureTrailingBackslash(choices.installFolder);
   const std::wstring logPath = folder + kInstallLogFileName;

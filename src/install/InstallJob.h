@@ -41,13 +41,17 @@ using InstallProgress = std::function<void(int position)>;
 // removes it again at its end.
 // `progress` may be empty.
 //
+// A missing install folder is made before anything is extracted, with the
+// program folders' rights unless portable or below a program folder
+// (makeInstallFolder, InstallFolder.h).
+//
 // False, with the archive deleted and an own staging folder removed, when
 // the archive cannot be written to the staging folder or does not hold the
-// bytes the setup carries (nothing is installed then), when no file of the
-// archive reached the install folder, or when the uninstaller cannot be
-// written (the files and the log stay; nothing is rolled back). A log that
-// cannot be saved or an uninstall entry that cannot be registered is not
-// reported.
+// bytes the setup carries, or when the install folder's access list cannot
+// be built (nothing is installed then), when no file of the archive reached
+// the install folder, or when the uninstaller cannot be written (the files
+// and the log stay; nothing is rolled back). A log that cannot be saved or
+// an uninstall entry that cannot be registered is not reported.
 bool runInstallJob(const InstallChoices& choices, const std::wstring& stagingFolder,
                    const InstallProgress& progress);
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "Extraction.h"
+#include "SetupLog.h"
 #include "TestFiles.h"
 #include "ZipBuilder.h"
 
@@ -270,6 +271,67 @@ TEST(ExtractArchive, SkipsNamesThatWouldLandOutsideTheDestination) {
   EXPECT_EQ(std::count_if(inDest.begin(), inDest.end(),
                           [](const std::wstring& name) { return name.size() > 260; }),
             0);
+}
+
+// The elevated setup extracts into folders a normal program of the same
+// user may add to. A junction or link it puts inside (at a folder on an
+// entry's way, at a folder entry, at a file's name) or at the destination
+// itself never leads a write elsewhere: the entry is refused, named in the
+// setup log, and the extraction fails; the other entries arrive.
+TEST(ExtractArchive, NeverWritesThroughAJunctionOrLinkAtTheDestination) {
+  struct Case {
+    const wchar_t* link;  // below the destination; "" for the destination
+    List arrived;         // below the destination
+    List refused;         // named in the setup log
+  };
+  const List all = {L"first.txt", L"resource\\pictures\\logo.png", L"TonvaneUninstaller.exe", L"last.txt"};
+  const Case cases[] = {
+      {L"resource", {L"first.txt", L"TonvaneUninstaller.exe", L"last.txt"}, {L"resource\\pictures\\logo.png"}},
+      {L"docs", all, {L"docs\\"}},
+      {L"TonvaneUninstaller.exe",
+       {L"first.txt", L"resource\\pictures\\logo.png", L"last.txt"},
+       {L"TonvaneUninstaller.exe"}},
+      // Last: the destination stays a link, which the temporary folder's
+      // removal takes away without following it.
+      {L"", {}, all},
+  };
+  TempFolder temp;
+  ZipBuilder(temp / L"a.zip")
+      .add("first.txt", "first")
+      .add("resource/pictures/logo.png", "planted")
+      .add("docs/", "", Method::Stored)
+      .add("TonvaneUninstaller.exe", "planted")
+      .add("last.txt", "last");
+  const std::wstring outside = temp / L"outside\\";
+  ASSERT_TRUE(CreateDirectoryW(outside.c_str(), nullptr));
+  test::writeBytes(outside + L"TonvaneUninstaller.exe", "the system's own");
+
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(std::wstring(c.link)));
+    const std::wstring dest = temp / L"dest\\";
+    test::removeTree(dest);
+    if (*c.link != L'\0') {
+      ASSERT_TRUE(CreateDirectoryW(dest.c_str(), nullptr));
+    }
+    if (!test::makeFolderLink(dest + c.link, outside)) GTEST_SKIP() << "no folder link can be made here";
+
+    ASSERT_TRUE(openSetupLog(temp / L"setup.log"));
+    List written;
+    EXPECT_FALSE(extractArchive(temp / L"a.zip", dest, written));
+    closeSetupLog();
+    List expected;
+    for (const std::wstring& name : c.arrived) expected.push_back(dest + name);
+    EXPECT_EQ(written, expected);
+    for (const std::wstring& path : written) EXPECT_FALSE(test::readBytes(path).empty()) << path.c_str();
+    const std::string log = test::readBytes(temp / L"setup.log");
+    for (const std::wstring& name : c.refused) {
+      const std::wstring path = dest + name;
+      EXPECT_NE(log.find("Skipped " + std::string(path.begin(), path.end()) + ": "), std::string::npos)
+          << std::string(path.begin(), path.end()) << " in\n" << log;
+    }
+    EXPECT_EQ(test::listFolder(outside), List{L"TonvaneUninstaller.exe"});
+    EXPECT_EQ(test::readBytes(outside + L"TonvaneUninstaller.exe"), "the system's own");
+  }
 }
 
 TEST(ExtractArchive, AnArchiveWrittenByDebiansZipExtractsByteForByte) {

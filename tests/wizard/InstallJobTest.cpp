@@ -4,6 +4,7 @@
 // "uninstall_registry" lock, and every test removes the key before and after.
 #include <windows.h>
 #include <commctrl.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 #include <unzip.h>
@@ -26,6 +27,7 @@
 #include "PrivateFolder.h"
 #include "Resources.h"
 #include "ScopedEnvironment.h"
+#include "SetupLog.h"
 #include "TestFiles.h"
 #include "UninstallRegistration.h"
 
@@ -421,6 +423,61 @@ TEST_F(InstallJobTest, AnInstallFolderThatTakesNoFilesIsReportedAsAFailure) {
     expectNoArchiveLeft();
     EXPECT_TRUE(entryValues().empty());
   }
+}
+
+// Outside the system's program folders a new install folder would inherit
+// whatever its parent grants, here everything to everyone: a normal program
+// of the user could then replace the uninstaller an administrator starts
+// elevated. So the job makes it with the program folders' rights; the
+// portable configuration and an existing folder keep theirs.
+TEST_F(InstallJobTest, ANewInstallFolderGetsTheProgramFoldersRightsUnlessPortableOrExisting) {
+  const std::wstring parent = target_ / L"open";
+  {
+    LocalMemory<PSECURITY_DESCRIPTOR> everyone;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;OICI;FA;;;WD)", SDDL_REVISION_1,
+                                                                     everyone.receive(), nullptr));
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, everyone.get(), FALSE};
+    ASSERT_TRUE(CreateDirectoryW(parent.c_str(), &attributes));
+  }
+  // What a folder made there without a list of its own gets. Under Wine
+  // that is the file mode the server hands every new folder, not the
+  // parent's list, so the cases compare with it rather than with "full".
+  ASSERT_TRUE(CreateDirectoryW((parent + L"\\plain").c_str(), nullptr));
+  const unsigned long inherited = ordinaryUserRights(parent + L"\\plain");
+  const bool underWine = !unixPathOf(L"C:\\").empty();
+
+  ASSERT_TRUE(openSetupLog(target_ / L"setup.log"));
+  for (const wchar_t* kind : {L"installed", L"portable", L"existing"}) {
+    SCOPED_TRACE(testing::PrintToString(std::wstring(kind)));
+    state_.installFolder = parent + L"\\" + kind + L"\\Tonvane Free";
+    state_.portable = std::wstring(kind) == L"portable";
+    const bool existing = std::wstring(kind) == L"existing";
+    if (existing) {
+      ASSERT_TRUE(ensureFolder(state_.installFolder));
+    }
+    const unsigned long before = ordinaryUserRights(state_.installFolder);
+    ASSERT_TRUE(runInstallJob(state_));
+    expectApplicationFiles();
+    const unsigned long rights = ordinaryUserRights(state_.installFolder);
+    if (state_.portable || existing) {
+      EXPECT_EQ(rights, existing ? before : inherited) << std::hex << rights;
+    } else {
+      EXPECT_EQ(rights & kChangingRights, 0ul) << std::hex << rights;
+      EXPECT_NE(rights, inherited) << std::hex << rights;
+      // Wine keeps no entry for the Users group: it maps a list onto the
+      // owner's, group's and others' mode bits.
+      if (!underWine) {
+        EXPECT_EQ(rights & FILE_GENERIC_READ, static_cast<unsigned long>(FILE_GENERIC_READ));
+      }
+    }
+    removeEntry();
+  }
+  closeSetupLog();
+  const std::string log = readBytes(target_ / L"setup.log");
+  for (const char* line : {"Install folder rights: made with the program folders' rights",
+                           "Install folder rights: made, inherited from the folder above (portable)",
+                           "Install folder rights: an existing folder, left as it was"})
+    EXPECT_NE(log.find(line), std::string::npos) << line << " in\n" << log;
 }
 
 // Without an offer worker there is no staging folder: the job makes its own
