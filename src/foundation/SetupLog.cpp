@@ -5,11 +5,14 @@
 #include <cwchar>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "CriticalSection.h"
+#include "HeldPath.h"
 #include "NumberText.h"
 #include "PathText.h"
 #include "ScopedHandles.h"
+#include "SystemLibrary.h"
 
 namespace tonvane {
 
@@ -51,13 +54,133 @@ bool writeBytes(HANDLE file, const std::string& bytes) {
          written == bytes.size();
 }
 
-// Names that reach a device rather than a file, told from the text alone so
-// that such a name is never even opened for writing (opening a port can
-// already change its lines).
-bool namesDevice(const std::wstring& path) {
-  if (path.compare(0, 4, L"\\\\.\\") == 0 || path.compare(0, 4, L"//./") == 0) return true;
-  const std::size_t slash = path.find_last_of(L"\\/:");
-  return isReservedDeviceName(slash == std::wstring::npos ? path : path.substr(slash + 1));
+// Forms that reach a device, a pipe or the system's object namespace, told
+// from the text alone so that such a name is never even opened (opening a
+// port can already change its lines, opening a pipe hands the other end
+// this process's rights). Either separator counts, as it does for the
+// system.
+bool namesDeviceOrVerbatimForm(const std::wstring& path) {
+  std::wstring head = path.substr(0, 4);
+  for (wchar_t& c : head)
+    if (c == L'/') c = L'\\';
+  if (head == L"\\??\\") return true;
+  return head.size() >= 3 && head[0] == L'\\' && head[1] == L'\\' && (head[2] == L'.' || head[2] == L'?') &&
+         (head.size() == 3 || head[3] == L'\\');
+}
+
+// Where the log goes: the root every step is checked from ("C:\" or
+// "\\server\share\"), the folders below it and the file's name.
+struct LogPlace {
+  std::wstring root;
+  std::vector<std::wstring> folders;
+  std::wstring fileName;
+};
+
+// Shares that hold pipes and mailslots, never files; Windows drops
+// trailing dots and blanks of a name.
+bool isCommunicationShare(const std::wstring& share) {
+  std::wstring name = lowerCase(share);
+  while (!name.empty() && (name.back() == L'.' || name.back() == L' ')) name.pop_back();
+  return name == L"pipe" || name == L"mailslot" || name == L"ipc$";
+}
+
+// Splits a full path of a plain drive or of a share's files. Every step is
+// a name of its own: no device name (each folder is opened by itself on the
+// way down, where "con" would be the console), no stream colon, no
+// wildcard.
+bool splitLogPlace(const std::wstring& full, LogPlace& place) {
+  place = LogPlace();
+  std::size_t restStart = 0;
+  if (isPlainDrivePath(full)) {
+    restStart = 3;
+  } else if (full.compare(0, 2, L"\\\\") == 0) {
+    const std::size_t serverEnd = full.find(L'\\', 2);
+    if (serverEnd == std::wstring::npos) return false;
+    const std::size_t shareEnd = full.find(L'\\', serverEnd + 1);
+    if (shareEnd == std::wstring::npos) return false;
+    const std::wstring server = full.substr(2, serverEnd - 2);
+    const std::wstring share = full.substr(serverEnd + 1, shareEnd - serverEnd - 1);
+    if (server.empty() || share.empty() || server.find_first_not_of(L'.') == std::wstring::npos ||
+        hasForbiddenNameCharacter(server) || hasForbiddenNameCharacter(share) || isCommunicationShare(share))
+      return false;
+    restStart = shareEnd + 1;
+  } else {
+    return false;
+  }
+  place.root = full.substr(0, restStart);
+  std::vector<std::wstring> steps;
+  std::size_t start = restStart;
+  for (;;) {
+    const std::size_t end = full.find(L'\\', start);
+    steps.push_back(full.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start));
+    if (end == std::wstring::npos) break;
+    start = end + 1;
+  }
+  for (const std::wstring& step : steps)
+    if (step.empty() || step == L"." || step == L".." || hasForbiddenNameCharacter(step) ||
+        isReservedDeviceName(step))
+      return false;
+  place.fileName = steps.back();
+  steps.pop_back();
+  place.folders = std::move(steps);
+  return true;
+}
+
+// A relative name taken from the current folder, "." and ".." steps and
+// forward slashes resolved; "" when the system cannot say.
+std::wstring fullPathOf(const std::wstring& path) {
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const DWORD length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(buffer.size()), &buffer[0], nullptr);
+    if (length == 0) return std::wstring();
+    if (length < buffer.size()) {
+      buffer.resize(length);
+      return buffer;
+    }
+    buffer.assign(length + 1, L'\0');
+  }
+  return std::wstring();
+}
+
+// The same folder with its short names ("ADMINI~1", common in TEMP)
+// written out, as final paths show them; "" when a folder is missing.
+std::wstring longFolderPath(const std::wstring& folder) {
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const DWORD length = GetLongPathNameW(folder.c_str(), &buffer[0], static_cast<DWORD>(buffer.size()));
+    if (length == 0) return std::wstring();
+    if (length < buffer.size()) {
+      buffer.resize(length);
+      return buffer;
+    }
+    buffer.assign(length + 1, L'\0');
+  }
+  return std::wstring();
+}
+
+// The folders from the root down to the log's own, each held while the
+// next is opened and kept at its place: a folder, no junction or link,
+// exactly at its parent's final path and its own name, so that no link
+// anywhere on the way, in place before or swapped in meanwhile, leads the
+// log elsewhere. The root is only the base the steps are compared with
+// (Wine reports its drive roots, links in its prefix, as reparse points).
+bool holdFolders(const LogPlace& place, std::vector<HeldPath>& held) {
+  held.clear();
+  held.reserve(place.folders.size() + 1);
+  held.emplace_back();
+  if (!held.back().open(place.root, HeldPath::Access::Look) || !held.back().isFolder() ||
+      held.back().finalPath().empty())
+    return false;
+  std::wstring path = place.root;
+  for (const std::wstring& name : place.folders) {
+    path += name;
+    const std::wstring expected = removeTrailingBackslash(held.back().finalPath()) + L"\\" + name;
+    HeldPath folder;
+    if (!folder.open(path, HeldPath::Access::Look) || !folder.isFolder() || !folder.isAt(expected)) return false;
+    held.push_back(std::move(folder));
+    path += L'\\';
+  }
+  return true;
 }
 
 // What was opened is a plain file with this one name: not a link the open
@@ -72,14 +195,50 @@ bool isPlainFile(HANDLE file) {
   return information.nNumberOfLinks <= 1;
 }
 
+// Takes back a file this process has just made, through its handle.
+void deleteThrough(HANDLE file) {
+  using SetInformationProcedure = BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
+  static const auto setInformation = kernelProcedure<SetInformationProcedure>("SetFileInformationByHandle");
+  if (setInformation == nullptr) return;
+  FILE_DISPOSITION_INFO disposition = {};
+  disposition.DeleteFile = TRUE;
+  setInformation(file, FileDispositionInfo, &disposition, sizeof disposition);
+}
+
 bool SetupLogFile::open(const std::wstring& path) {
-  if (path.empty() || namesDevice(path)) return false;
-  // OPEN_ALWAYS rather than CREATE_ALWAYS: an existing file is looked at
-  // before it is emptied. FILE_FLAG_OPEN_REPARSE_POINT opens a link at the
-  // name itself, not what it points to, so that isPlainFile sees it.
-  KernelHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  if (!file.valid() || !isPlainFile(file.get())) return false;
+  if (path.empty() || namesDeviceOrVerbatimForm(path)) return false;
+  LogPlace place;
+  const std::wstring full = fullPathOf(path);
+  if (!splitLogPlace(full, place)) return false;
+  const std::wstring folder = longFolderPath(full.substr(0, full.size() - place.fileName.size()));
+  if (folder.empty() || !splitLogPlace(ensureTrailingBackslash(folder) + place.fileName, place)) return false;
+  std::vector<HeldPath> held;
+  if (!holdFolders(place, held)) return false;
+
+  std::wstring filePath = place.root;
+  for (const std::wstring& name : place.folders) filePath += name + L"\\";
+  filePath += place.fileName;
+  // An existing file is looked at before it is emptied, and only a file
+  // made here may be taken back, hence two tries rather than OPEN_ALWAYS;
+  // the right to delete is asked for only then. FILE_FLAG_OPEN_REPARSE_POINT
+  // opens a link at the name itself, not what it points to, so that
+  // isPlainFile sees it.
+  const DWORD rights = GENERIC_WRITE | FILE_READ_ATTRIBUTES;
+  const DWORD flags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT;
+  KernelHandle file(
+      CreateFileW(filePath.c_str(), rights | DELETE, FILE_SHARE_READ, nullptr, CREATE_NEW, flags, nullptr));
+  const bool made = file.valid();
+  if (!made && GetLastError() == ERROR_FILE_EXISTS)
+    file.reset(CreateFileW(filePath.c_str(), rights, FILE_SHARE_READ, nullptr, OPEN_EXISTING, flags, nullptr));
+  if (!file.valid()) return false;
+  // The name resolved once more for the file itself: a link at the name
+  // that this open followed (Wine follows its links whatever the flag says)
+  // puts the file elsewhere.
+  const std::wstring expected = removeTrailingBackslash(held.back().finalPath()) + L"\\" + place.fileName;
+  if (!sameFinalPath(finalPathOf(file.get()), expected) || !isPlainFile(file.get())) {
+    if (made) deleteThrough(file.get());
+    return false;
+  }
   LARGE_INTEGER start = {};
   if (!SetFilePointerEx(file.get(), start, nullptr, FILE_BEGIN) || !SetEndOfFile(file.get()))
     return false;

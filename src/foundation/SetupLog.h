@@ -29,11 +29,16 @@ namespace tonvane {
 // given the same file cannot open it and leaves it as it is.
 //
 // The setup runs with administrator rights and `path` is only what the user
-// typed: a symbolic link or junction at that name, a file with more than
-// one name (a hard link planted to a system file), a device or anything
-// but a plain disk file is refused before a byte of it changes. Missing
-// folders are not made. False when no log could be opened (a log opened
-// before stays open).
+// typed. Only a file on a drive ("C:\...") or on a share
+// ("\\server\share\...") is written, a relative path taken from the
+// current folder. Device, verbatim and object-namespace forms ("\\.\",
+// "\\?\", "\??\", with either slash), pipes and mailslots (also
+// "\\server\pipe\...") and device names are refused from the text, before
+// anything is opened. A symbolic link or junction at that name or at any
+// folder on the way, a file with more than one name (a hard link planted
+// to a system file), a folder or anything but a plain disk file is refused
+// before a byte of it changes. Missing folders are not made. False when no
+// log could be opened (a log opened before stays open).
 bool openSetupLog(const std::wstring& path);
 
 // Whether a log is open.

@@ -390,8 +390,10 @@ void SetupWizard::onClose() {
       IsDlgButtonChecked(complete, IDC_COMPLETE_PRESS_RELEASE) == BST_CHECKED) {
     const std::wstring address =
         vendorSite() + kPressReleasePage + partsFileNameLower(splitPath(L""));
+    // The frame owns the box that names the page where it cannot be
+    // opened, and takes no second Close meanwhile.
     OwnerDisableGuard guard;
-    guard.begin(GetDesktopWindow());
+    guard.begin(state_.frameWindow);
     openUrl(address, guard);
     guard.end();
   }

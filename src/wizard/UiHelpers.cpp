@@ -1,11 +1,11 @@
 #include "UiHelpers.h"
 
-#include <shellapi.h>
-
 #include <cstdlib>
 
 #include "DesktopShell.h"
 #include "ScopedHandles.h"
+#include "SetupMessage.h"
+#include "TranslationTable.h"
 
 namespace tonvane {
 
@@ -57,13 +57,16 @@ bool openUrl(const std::wstring& address, const OwnerDisableGuard& guard) {
   if (owner == nullptr || !IsWindow(owner)) return false;
   std::wstring escaped = address;
   escapeAmpersands(escaped);
-  // The page opens as the desktop's user (DesktopShell.h); this process's
-  // own shell call is the way when the desktop's shell cannot be asked, as
-  // on a thread without COM or a desktop run by another shell.
+  // The page opens as the desktop's user (DesktopShell.h) or not at all:
+  // this process runs as administrator, and its own shell call would run,
+  // with those rights, whatever command the user's registry names for web
+  // addresses. Where the desktop's shell cannot be asked (a thread without
+  // COM, a desktop run by another shell) the user is told where the page is.
   if (SUCCEEDED(openAsDesktopUser(escaped))) return true;
-  const HINSTANCE result =
-      ShellExecuteW(owner, L"open", escaped.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-  return reinterpret_cast<INT_PTR>(result) > 32;
+  const std::wstring text =
+      translateText(L"The web page could not be opened. Please open this address in your web browser:");
+  showSetupMessage(owner, text + L"\r\n\r\n" + escaped, MB_OK | MB_ICONINFORMATION);
+  return false;
 }
 
 HFONT createPointFont(const LOGFONTW& description, HDC deviceContext) {

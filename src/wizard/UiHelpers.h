@@ -38,10 +38,12 @@ class OwnerDisableGuard {
 int escapeAmpersands(std::wstring& text);
 
 // Opens a web address with the shell's "open" verb after escaping its
-// ampersands: through the desktop's shell, as the user who runs the desktop
-// (DesktopShell.h), or when that shell cannot be asked, with this process's
-// own ShellExecute owned by the guard's window. Nothing happens while the
-// guard holds no valid window. True when a shell accepted the request.
+// ampersands, through the desktop's shell, as the user who runs the desktop
+// (DesktopShell.h); this process never starts a browser itself. Where that
+// shell cannot be asked, a message box owned by the guard's window names
+// the (escaped) address for the user to open. Nothing happens while the
+// guard holds no valid window. True when the desktop's shell accepted the
+// request.
 bool openUrl(const std::wstring& address, const OwnerDisableGuard& guard);
 
 // A font from a description whose lfHeight is in tenths of a point, for the

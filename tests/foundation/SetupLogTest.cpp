@@ -153,6 +153,83 @@ TEST_F(SetupLogTest, RefusesNamesThatAreNoPlainFileOfTheirOwn) {
   EXPECT_FALSE(setupLogOpen());
 }
 
+// Device, verbatim and pipe forms are refused from their text. Those that
+// lead into the test's folder would reach a file there; the pipe is one
+// this test serves, which a refused name must never have connected to.
+TEST_F(SetupLogTest, RefusesDeviceVerbatimAndPipeFormsBeforeOpeningAnything) {
+  const std::wstring pipe = L"tonvane-log-" + std::to_wstring(GetCurrentProcessId());
+  HANDLE server = CreateNamedPipeW((L"\\\\.\\pipe\\" + pipe).c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE, 1, 0,
+                                   4096, 0, nullptr);
+  ASSERT_NE(server, INVALID_HANDLE_VALUE) << GetLastError();
+  std::wstring slashed = temp_.path();
+  for (wchar_t& c : slashed)
+    if (c == L'\\') c = L'/';
+  const std::wstring cases[] = {
+      L"\\\\?\\" + temp_.path() + L"verbatim.log",
+      L"\\\\?\\GLOBALROOT\\??\\" + temp_.path() + L"globalroot.log",
+      L"\\??\\" + temp_.path() + L"object.log",
+      L"\\\\.\\" + temp_.path() + L"device.log",
+      L"//?/" + slashed + L"verbatim.log",
+      L"//./" + slashed + L"device.log",
+      L"\\\\.\\pipe\\" + pipe,
+      L"//./pipe/" + pipe,
+      L"\\\\localhost\\pipe\\" + pipe,
+      L"\\\\localhost\\PIPE.\\" + pipe,
+      L"\\\\localhost\\mailslot\\tonvane-log",
+      L"\\\\.",
+  };
+  for (const std::wstring& path : cases) EXPECT_FALSE(openSetupLog(path)) << testing::PrintToString(path);
+  EXPECT_FALSE(setupLogOpen());
+  EXPECT_TRUE(listFolder(temp_.path()).empty());
+  // The pipe's one instance still waits for its first client.
+  HANDLE client = CreateFileW((L"\\\\.\\pipe\\" + pipe).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  EXPECT_NE(client, INVALID_HANDLE_VALUE) << "a refused name took the pipe: " << GetLastError();
+  if (client != INVALID_HANDLE_VALUE) CloseHandle(client);
+  CloseHandle(server);
+}
+
+// A link at a folder on the way leads the log elsewhere, just as one at
+// the name itself does.
+TEST_F(SetupLogTest, AFolderLinkOnTheWayIsNotWrittenThrough) {
+  const std::wstring target = temp_ / L"target\\";
+  ASSERT_TRUE(CreateDirectoryW(target.c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW((target + L"deeper").c_str(), nullptr));
+  writeBytes(target + L"setup.log", "keep me");
+  writeBytes(target + L"deeper\\setup.log", "keep me too");
+  if (!makeFolderLink(temp_ / L"link", target)) GTEST_SKIP() << "no folder link can be made here";
+  for (const wchar_t* name : {L"link\\setup.log", L"link\\new.log", L"link\\deeper\\setup.log"})
+    EXPECT_FALSE(openSetupLog(temp_ / name)) << testing::PrintToString(std::wstring(name));
+  EXPECT_FALSE(setupLogOpen());
+  EXPECT_EQ(listFolder(target), (std::vector<std::wstring>{L"deeper", L"setup.log"}));
+  EXPECT_EQ(readBytes(target + L"setup.log"), "keep me");
+  EXPECT_EQ(readBytes(target + L"deeper\\setup.log"), "keep me too");
+}
+
+// The same file named the ways a command line may name it.
+TEST_F(SetupLogTest, ARelativeShortOrSlashedNameOfAPlainFileIsWritten) {
+  const std::wstring folder = temp_ / L"a long folder name";
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  wchar_t shortName[MAX_PATH] = {};
+  ASSERT_NE(GetShortPathNameW(folder.c_str(), shortName, MAX_PATH), 0u);
+  std::wstring slashed = folder;
+  for (wchar_t& c : slashed)
+    if (c == L'\\') c = L'/';
+  wchar_t previous[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, previous);
+  ASSERT_TRUE(SetCurrentDirectoryW(temp_.path().c_str()));
+  const std::wstring cases[] = {L"a long folder name\\setup.log", std::wstring(shortName) + L"\\setup.log",
+                                slashed + L"/setup.log"};
+  for (const std::wstring& path : cases) {
+    SCOPED_TRACE(testing::PrintToString(path));
+    DeleteFileW((folder + L"\\setup.log").c_str());
+    EXPECT_TRUE(openSetupLog(path));
+    setupLog(L"written");
+    closeSetupLog();
+    EXPECT_EQ(logLines(folder + L"\\setup.log"), std::vector<std::string>{"written"});
+  }
+  SetCurrentDirectoryW(previous);
+}
+
 TEST_F(SetupLogTest, ASymbolicLinkIsNotWrittenThrough) {
   const std::wstring precious = temp_ / L"target.dat";
   writeBytes(precious, "keep me");

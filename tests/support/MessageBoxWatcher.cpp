@@ -85,7 +85,7 @@ DWORD WINAPI MessageBoxWatcher::watch(void* self) {
 void MessageBoxWatcher::answer(HWND box) {
   if (std::find(answered_.begin(), answered_.end(), box) != answered_.end()) return;
   answered_.push_back(box);
-  SeenBox seenBox{textOf(box), textOf(GetDlgItem(box, kMessageTextId))};
+  SeenBox seenBox{textOf(box), textOf(GetDlgItem(box, kMessageTextId)), GetWindow(box, GW_OWNER)};
   EnterCriticalSection(&lock_);
   seen_.push_back(seenBox);
   LeaveCriticalSection(&lock_);

@@ -12,6 +12,7 @@ namespace tonvane::test {
 struct SeenBox {
   std::wstring caption;
   std::wstring text;
+  HWND owner = nullptr;
 };
 
 // The visible message boxes of a process (this one unless named), found the

@@ -1,5 +1,5 @@
 // Window helpers on real windows: centring, point fonts, the owner guard,
-// ampersand escaping, and opening a web address through the shell.
+// ampersand escaping, and opening a web address through the desktop's shell.
 #include <windows.h>
 #include <objbase.h>
 #include <shellapi.h>
@@ -7,13 +7,18 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "ChildProcess.h"
 #include "DesktopShell.h"
+#include "MessageBoxWatcher.h"
 #include "UrlRecorder.h"
 #include "Paths.h"
 #include "RegistryKey.h"
+#include "ResourceIds.h"
 #include "TestFiles.h"
+#include "TranslationSource.h"
+#include "TranslationTable.h"
 #include "UiHelpers.h"
 
 using namespace tonvane;
@@ -234,38 +239,68 @@ TEST(OpenAsDesktopUser, StartsTheAddressFromTheDesktopShellsProcess) {
 struct FallbackRun {
   std::wstring address;
   HRESULT desktop = S_OK;
-  bool opened = false;
+  bool opened = true;
+  HWND owner = nullptr;
 };
 
 // A thread that never initialises COM: the desktop's shell cannot be asked
-// from it.
+// from it. Its own window is the guard's.
 DWORD WINAPI openWithoutCom(void* parameter) {
   auto* run = static_cast<FallbackRun*>(parameter);
   run->desktop = openAsDesktopUser(run->address);
+  run->owner = popup(50, 50);
   OwnerDisableGuard guard;
-  guard.begin(GetDesktopWindow());
+  guard.begin(run->owner);
   run->opened = openUrl(run->address, guard);
+  guard.end();
+  DestroyWindow(run->owner);
   return 0;
 }
 
-// Where the desktop's shell cannot be asked, openUrl still opens the page,
-// with this process's own shell call.
-TEST(OpenUrl, FallsBackToItsOwnShellCallWhereTheDesktopShellCannotBeAsked) {
+struct TableUnloader {
+  ~TableUnloader() {
+    TranslationTable& table = TranslationTable::instance();
+    ScopedLock hold(table.lock());
+    table.clear();
+  }
+};
+
+// Where the desktop's shell cannot be asked, the elevated setup starts no
+// browser of its own (that would run the user's http command as
+// administrator): a box in the interface's language names the page.
+TEST(OpenUrl, WhereTheDesktopShellCannotBeAskedNothingStartsAndABoxNamesTheAddress) {
   test::TempFolder folder;
   const std::wstring record = folder / L"opened.txt";
   test::HttpHandlerSwap swap(test::urlRecorderCommand(record));
   ASSERT_EQ(swap.status(), ERROR_SUCCESS);
-  FallbackRun run;
-  run.address = L"http://marrowfen.example/fallback?x=1&y=2";
-  HANDLE thread = CreateThread(nullptr, 0, openWithoutCom, &run, 0, nullptr);
-  ASSERT_NE(thread, nullptr);
-  ASSERT_EQ(WaitForSingleObject(thread, 60000), WAIT_OBJECT_0);
-  CloseHandle(thread);
-  EXPECT_TRUE(FAILED(run.desktop)) << std::hex << run.desktop;
-  EXPECT_TRUE(run.opened);
-  EXPECT_EQ(test::waitForFile(record, 20000), "http://marrowfen.example/fallback?x=1%26y=2");
-  // Started by this process's own ShellExecute.
-  EXPECT_EQ(test::openerOf(record).processId, GetCurrentProcessId());
+  const std::wstring sentence = L"The web page could not be opened. Please open this address in your web browser:";
+  ASSERT_NE(test::japaneseFor(sentence), sentence) << "the translation table lacks the sentence";
+  TableUnloader unloader;
+  for (const bool japanese : {false, true}) {
+    SCOPED_TRACE(japanese ? "Japanese" : "English");
+    if (japanese) loadTranslationResource(IDR_JAPANESE_TABLE);
+    FallbackRun run;
+    run.address = L"http://marrowfen.example/fallback?x=1&y=2";
+    std::vector<test::SeenBox> seen;
+    {
+      test::MessageBoxWatcher watcher(IDOK);
+      HANDLE thread = CreateThread(nullptr, 0, openWithoutCom, &run, 0, nullptr);
+      ASSERT_NE(thread, nullptr);
+      ASSERT_EQ(WaitForSingleObject(thread, 60000), WAIT_OBJECT_0);
+      CloseHandle(thread);
+      seen = watcher.seen();
+    }
+    EXPECT_TRUE(FAILED(run.desktop)) << std::hex << run.desktop;
+    EXPECT_FALSE(run.opened);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].owner, run.owner);
+    EXPECT_EQ(seen[0].caption, japanese ? test::japaneseFor(L"Tonvane Free Setup") : L"Tonvane Free Setup");
+    EXPECT_EQ(seen[0].text, (japanese ? test::japaneseFor(sentence) : sentence) +
+                                L"\r\n\r\nhttp://marrowfen.example/fallback?x=1%26y=2");
+  }
+  // Each box showed only once the choice was made; a browser started before
+  // it would have left its record by now.
+  EXPECT_EQ(test::waitForFile(record, 5000), "");
 }
 
 }  // namespace
