@@ -54,7 +54,7 @@ TEST(PrivateFolder, AnElevatedProgramMakesItUnderTheSystemsTemporaryFolderOutOfT
   // Ordinary users get nothing in the folder, and nothing in its parent
   // that would let them rename or replace it.
   EXPECT_EQ(test::ordinaryUserRights(folder.path()), 0ul);
-  EXPECT_EQ(test::ordinaryUserRights(parent) & test::kChangingRights, 0ul)
+  EXPECT_EQ(test::ordinaryUserRights(parent) & test::kReplacingRights, 0ul)
       << "0x" << std::hex << test::ordinaryUserRights(parent);
   // Held: another program cannot remove it, even empty.
   EXPECT_FALSE(RemoveDirectoryW(folder.path().c_str()));

@@ -169,7 +169,7 @@ TEST_F(OfferStaging, StagesBothInstallersInANewPrivateFolderAndListsEveryFile) {
     // normal user may not even look into it, nor change its parent.
     EXPECT_FALSE(RemoveDirectoryW(staging.c_str()));
     EXPECT_EQ(test::ordinaryUserRights(staging), 0ul);
-    EXPECT_EQ(test::ordinaryUserRights(privateFolderParent()) & test::kChangingRights, 0ul);
+    EXPECT_EQ(test::ordinaryUserRights(privateFolderParent()) & test::kReplacingRights, 0ul);
     EXPECT_EQ(state.toolbarInstaller, staging + kToolbarProgram);
     EXPECT_EQ(state.pluginInstaller, staging + kPluginProgram);
     EXPECT_EQ(state.tempFiles, (std::vector<std::wstring>{staging + kToolbarProgram, staging + kPluginProgram}));
