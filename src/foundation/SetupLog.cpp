@@ -12,7 +12,6 @@
 #include "NumberText.h"
 #include "PathText.h"
 #include "ScopedHandles.h"
-#include "SystemLibrary.h"
 
 namespace tonvane {
 
@@ -126,12 +125,13 @@ bool splitLogPlace(const std::wstring& full, LogPlace& place) {
   return true;
 }
 
-// A relative name taken from the current folder, "." and ".." steps and
-// forward slashes resolved; "" when the system cannot say.
-std::wstring fullPathOf(const std::wstring& path) {
+// What a path call that fills a buffer of the caller's gives (growing the
+// buffer once when told it is too small); "" when the system cannot say.
+template <typename Call>
+std::wstring pathCallResult(Call call) {
   std::wstring buffer(MAX_PATH, L'\0');
   for (int attempt = 0; attempt < 2; ++attempt) {
-    const DWORD length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(buffer.size()), &buffer[0], nullptr);
+    const DWORD length = call(&buffer[0], static_cast<DWORD>(buffer.size()));
     if (length == 0) return std::wstring();
     if (length < buffer.size()) {
       buffer.resize(length);
@@ -140,47 +140,31 @@ std::wstring fullPathOf(const std::wstring& path) {
     buffer.assign(length + 1, L'\0');
   }
   return std::wstring();
+}
+
+// A relative name taken from the current folder, "." and ".." steps and
+// forward slashes resolved.
+std::wstring fullPathOf(const std::wstring& path) {
+  return pathCallResult([&](wchar_t* buffer, DWORD size) {
+    return GetFullPathNameW(path.c_str(), size, buffer, nullptr);
+  });
 }
 
 // The same folder with its short names ("ADMINI~1", common in TEMP)
 // written out, as final paths show them; "" when a folder is missing.
 std::wstring longFolderPath(const std::wstring& folder) {
-  std::wstring buffer(MAX_PATH, L'\0');
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    const DWORD length = GetLongPathNameW(folder.c_str(), &buffer[0], static_cast<DWORD>(buffer.size()));
-    if (length == 0) return std::wstring();
-    if (length < buffer.size()) {
-      buffer.resize(length);
-      return buffer;
-    }
-    buffer.assign(length + 1, L'\0');
-  }
-  return std::wstring();
+  return pathCallResult([&](wchar_t* buffer, DWORD size) { return GetLongPathNameW(folder.c_str(), buffer, size); });
 }
 
 // The folders from the root down to the log's own, each held while the
-// next is opened and kept at its place: a folder, no junction or link,
-// exactly at its parent's final path and its own name, so that no link
+// next is opened and kept at its place (holdFolderSteps), so that no link
 // anywhere on the way, in place before or swapped in meanwhile, leads the
 // log elsewhere. The root is only the base the steps are compared with
 // (Wine reports its drive roots, links in its prefix, as reparse points).
 bool holdFolders(const LogPlace& place, std::vector<HeldPath>& held) {
-  held.clear();
-  held.reserve(place.folders.size() + 1);
-  held.emplace_back();
-  if (!held.back().open(place.root, HeldPath::Access::Look) || !held.back().isFolder() ||
-      held.back().finalPath().empty())
-    return false;
-  std::wstring path = place.root;
-  for (const std::wstring& name : place.folders) {
-    path += name;
-    const std::wstring expected = removeTrailingBackslash(held.back().finalPath()) + L"\\" + name;
-    HeldPath folder;
-    if (!folder.open(path, HeldPath::Access::Look) || !folder.isFolder() || !folder.isAt(expected)) return false;
-    held.push_back(std::move(folder));
-    path += L'\\';
-  }
-  return true;
+  std::wstring relative;
+  for (const std::wstring& name : place.folders) relative += name + L"\\";
+  return holdFolderSteps(place.root, relative, held);
 }
 
 // What was opened is a plain file with this one name: not a link the open
@@ -193,16 +177,6 @@ bool isPlainFile(HANDLE file) {
   if (information.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))
     return false;
   return information.nNumberOfLinks <= 1;
-}
-
-// Takes back a file this process has just made, through its handle.
-void deleteThrough(HANDLE file) {
-  using SetInformationProcedure = BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
-  static const auto setInformation = kernelProcedure<SetInformationProcedure>("SetFileInformationByHandle");
-  if (setInformation == nullptr) return;
-  FILE_DISPOSITION_INFO disposition = {};
-  disposition.DeleteFile = TRUE;
-  setInformation(file, FileDispositionInfo, &disposition, sizeof disposition);
 }
 
 bool SetupLogFile::open(const std::wstring& path) {
@@ -236,7 +210,8 @@ bool SetupLogFile::open(const std::wstring& path) {
   // puts the file elsewhere.
   const std::wstring expected = removeTrailingBackslash(held.back().finalPath()) + L"\\" + place.fileName;
   if (!sameFinalPath(finalPathOf(file.get()), expected) || !isPlainFile(file.get())) {
-    if (made) deleteThrough(file.get());
+    // Only a file made here is taken back, through its handle.
+    if (made) deleteThroughHandle(file.get());
     return false;
   }
   LARGE_INTEGER start = {};
