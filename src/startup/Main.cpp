@@ -2,8 +2,9 @@
 // controls, then the wizard; its result is the exit code (1 after Close, 2
 // after a confirmed Cancel or a failed install, 0 when the wizard's frame
 // cannot be created, 1 when a start-up check refuses or the setup file is
-// damaged). "/S" installs without the wizard and "/?" shows the options
-// instead (SilentInstall.h); "/LOG=" keeps a setup log of either run.
+// damaged). "/S" installs without the wizard, and ends with the numbers of
+// SilentInstall.h, and "/?" shows the options instead; "/LOG=" keeps a setup
+// log of either run.
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
@@ -27,7 +28,7 @@ namespace {
 int runSetup(const tonvane::SetupOptions& options, int showCommand) {
   // Nothing but the help box may show itself in a silent run.
   const bool silent = options.silent && !options.help;
-  if (silent && !tonvane::silentOptionsKnown(options)) return tonvane::kSilentFailed;
+  if (silent && !tonvane::silentOptionsKnown(options)) return tonvane::kSilentInvalidOption;
   if (const auto refused = tonvane::checkStart(tonvane::systemStartupPlatform(), !silent))
     return *refused;
   if (!tonvane::payloadIntact()) {
@@ -37,7 +38,7 @@ int runSetup(const tonvane::SetupOptions& options, int showCommand) {
                                 tonvane::translateText(L"The setup file is damaged. Please download it again."),
                                 MB_OK | MB_ICONSTOP);
     tonvane::releaseInstance();
-    return 1;
+    return silent ? tonvane::kSilentDamagedSetup : 1;
   }
 
   int exitCode = 0;

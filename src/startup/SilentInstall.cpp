@@ -82,7 +82,7 @@ int runSilentInstall(const SetupOptions& options) {
   const std::wstring normalized = normalizedInstallFolder(choices.installFolder);
   if (normalized.empty()) {
     setupLog(L"Install folder refused: \"" + choices.installFolder + L"\"");
-    return kSilentFailed;
+    return kSilentInvalidOption;
   }
   choices.installFolder = normalized;
   if (isExistingFolder(normalized)) setupLog(L"The install folder exists; installing over it");
@@ -102,7 +102,7 @@ std::wstring setupHelpText() {
     // The option on a line of its own: tab stops cannot line up options of
     // such different widths, and a long text wraps under its option.
     text += std::wstring(line.option) + L"\r\n      " + translateText(line.text) + L"\r\n";
-  text += L"\r\n" + translateText(L"Exit codes: 0 installed, 1 refused at start, 2 failed");
+  text += L"\r\n" + translateText(L"Exit codes: 0 installed, 87 invalid option or folder, 112 not enough disk space, 1602 cancelled, 1603 failed (nothing changed), 1618 another setup is running");
   return text;
 }
 

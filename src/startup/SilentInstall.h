@@ -9,9 +9,9 @@
 // proposes there), no Send To link, no partner offer, no press-release
 // page. Older releases go first, as when the wizard starts.
 //
-// Exit codes: 0 installed; 1 refused at start-up (another copy, the
-// system, the rights, a damaged setup file); 2 failed: an unknown option, a
-// folder the folder page would refuse, or an install job that fails.
+// Exit codes: the Windows Installer's numbers, which deployment tools read
+// from any installer without a table of their own (README.md, "Exit codes
+// of a silent install").
 #pragma once
 
 #include <string>
@@ -22,8 +22,25 @@
 namespace tonvane {
 
 constexpr int kSilentInstalled = 0;
-constexpr int kSilentRefused = 1;
-constexpr int kSilentFailed = 2;
+// Another copy of the setup runs (a deployment tool tries again later).
+constexpr int kSilentAnotherCopy = 1618;
+constexpr int kSilentCancelled = 1602;
+// Files of the installed release are in use and were not closed; nothing
+// was changed.
+constexpr int kSilentFilesInUse = 32;
+// Too little room on a drive the install writes to; nothing was written.
+constexpr int kSilentNoDiskSpace = 112;
+// A newer release is installed.
+constexpr int kSilentNewerInstalled = 1638;
+// An unknown option or a folder the folder page would refuse.
+constexpr int kSilentInvalidOption = 87;
+// The install failed and everything it had changed was undone.
+constexpr int kSilentFailed = 1603;
+// Refused at start-up: a system the setup does not run on, a user without
+// the administrators' rights, a setup file that is damaged.
+constexpr int kSilentUnsupportedSystem = 1633;
+constexpr int kSilentNotAdministrator = 1925;
+constexpr int kSilentDamagedSetup = 1620;
 
 // False, with a line for each in the setup log, when the options hold
 // anything a silent install does not know. Checked before start-up takes

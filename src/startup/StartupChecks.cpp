@@ -9,6 +9,7 @@
 #include "Resources.h"
 #include "SetupLog.h"
 #include "SetupMessage.h"
+#include "SilentInstall.h"
 #include "SystemLibrary.h"
 #include "TranslationTable.h"
 
@@ -61,10 +62,13 @@ std::vector<std::wstring> commandLineArguments() {
 StartupPlatform systemStartupPlatform() { return {querySystemVersion, platformIsUserAnAdmin}; }
 
 std::optional<int> checkStart(const StartupPlatform& platform, bool showRefusals) {
+  // The wizard ends a refusal with 1; a silent run with the number a
+  // deployment tool reads (SilentInstall.h).
+  const auto refusal = [showRefusals](int silentCode) { return showRefusals ? 1 : silentCode; };
   if (!instanceMutex.take(kMutexName)) {
     setupLog(L"Refused at start-up: another copy of the setup is running");
     releaseInstance();
-    return 1;
+    return refusal(kSilentAnotherCopy);
   }
 
   if (japaneseInterface(languageCode(commandLineArguments()), GetUserDefaultLangID()))
@@ -75,12 +79,12 @@ std::optional<int> checkStart(const StartupPlatform& platform, bool showRefusals
   if (!platform.getVersion(&version) || version.dwPlatformId != VER_PLATFORM_WIN32_NT) {
     refuse(L"You can install Windows 2000, XP, Vista, 7 and 8.", showRefusals);
     releaseInstance();
-    return 1;
+    return refusal(kSilentUnsupportedSystem);
   }
   if (!platform.isUserAnAdmin()) {
     refuse(L"Please start with administrator privileges.", showRefusals);
     releaseInstance();
-    return 1;
+    return refusal(kSilentNotAdministrator);
   }
   return std::nullopt;
 }

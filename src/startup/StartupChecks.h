@@ -50,9 +50,10 @@ StartupPlatform systemStartupPlatform();
 // Takes the instance mutex "TonvaneSetup", decides the language (loading the
 // Japanese table when it is chosen) and checks the system and the rights.
 // Empty: go on, the mutex is held. Otherwise the exit code, the mutex
-// already given back; a refused check has shown its one message, unless
-// `showRefusals` is false (a silent install, which shows nothing). Every
-// refusal is written to the setup log.
+// already given back: 1 when `showRefusals` (the wizard), after the refused
+// check has shown its one message; else (a silent install, which shows
+// nothing) the silent run's code for it (SilentInstall.h). Every refusal is
+// written to the setup log.
 std::optional<int> checkStart(const StartupPlatform& platform = systemStartupPlatform(),
                               bool showRefusals = true);
 

@@ -367,30 +367,31 @@ TEST_F(SilentInstallTest, PortableGoesBesideTheSetupOrIntoTheGivenFolder) {
   EXPECT_EQ(links.begin()->first, shellFolder(CSIDL_SENDTO) + L"Tonvane Free.lnk");
 }
 
-// Failures end with 2, install nothing and say why in the log: a folder
-// the folder page refuses, a folder nothing can be written to, an option
-// the setup does not know.
-TEST_F(SilentInstallTest, ARefusedFolderAnUnwritableFolderAndAnUnknownOptionExitWithTwo) {
+// Failures install nothing, say why in the log and end with the Windows
+// Installer's number for it: a folder the folder page refuses or an option
+// the setup does not know 87, a folder nothing can be written to 1603.
+TEST_F(SilentInstallTest, ARefusedFolderAnUnwritableFolderAndAnUnknownOptionEndWithTheirCodes) {
   ASSERT_EQ(GetDriveTypeW(L"Q:\\"), static_cast<UINT>(DRIVE_NO_ROOT_DIR));
   struct Case {
     std::wstring arguments;
     const char* logged;
+    DWORD exitCode;
   } cases[] = {
-      {L"/S /D=Tonvane Free\\", "Install folder refused: \"Tonvane Free\\\""},
-      {L"/S /D=C:\\Program Files\\NUL\\Tonvane", "Install folder refused: "},
-      {L"/S /D=Q:\\Tonvane Free\\", "Install failed: the application's files did not arrive"},
-      {L"/S /NoDesktops", "Unknown option: /NoDesktops"},
-      {L"/S /D", "Unknown option: /D"},
+      {L"/S /D=Tonvane Free\\", "Install folder refused: \"Tonvane Free\\\"", 87},
+      {L"/S /D=C:\\Program Files\\NUL\\Tonvane", "Install folder refused: ", 87},
+      {L"/S /D=Q:\\Tonvane Free\\", "Install failed: ", 1603},
+      {L"/S /NoDesktops", "Unknown option: /NoDesktops", 87},
+      {L"/S /D", "Unknown option: /D", 87},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(utf8(c.arguments));
     const std::wstring log = temp_ / L"failed.log";
     DeleteFileW(log.c_str());
     // The log option first: the folder takes the rest of the line.
-    EXPECT_EQ(runSilently(L"/LOG=\"" + log + L"\" " + c.arguments), 2u);
+    EXPECT_EQ(runSilently(L"/LOG=\"" + log + L"\" " + c.arguments), c.exitCode);
     const std::string text = logText(log);
     EXPECT_NE(text.find(c.logged), std::string::npos) << text;
-    EXPECT_NE(text.find("Exit code 2\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Exit code " + std::to_string(c.exitCode) + "\r\n"), std::string::npos) << text;
     EXPECT_EQ(text.find("Link made"), std::string::npos) << text;
     EXPECT_FALSE(entryExists());
     EXPECT_FALSE(folderExists(defaultInstallFolder()));
@@ -398,20 +399,21 @@ TEST_F(SilentInstallTest, ARefusedFolderAnUnwritableFolderAndAnUnknownOptionExit
   }
 }
 
-// Another copy holds the instance mutex: refused at start-up with 1,
-// silently, and said so in its own log.
-TEST_F(SilentInstallTest, ASecondCopyIsRefusedWithOne) {
+// Another copy holds the instance mutex: refused at start-up with 1618
+// (a deployment tool tries again later), silently, and said so in its own
+// log.
+TEST_F(SilentInstallTest, ASecondCopyIsRefusedWith1618) {
   HANDLE mutex = CreateMutexW(nullptr, TRUE, kMutexName);
   ASSERT_NE(mutex, nullptr);
   ASSERT_NE(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
   const std::wstring log = temp_ / L"second.log";
-  EXPECT_EQ(runSilently(L"/S /LOG=\"" + log + L"\""), 1u);
+  EXPECT_EQ(runSilently(L"/S /LOG=\"" + log + L"\""), 1618u);
   ReleaseMutex(mutex);
   CloseHandle(mutex);
   const std::string text = logText(log);
   EXPECT_NE(text.find("Refused at start-up: another copy of the setup is running"), std::string::npos)
       << text;
-  EXPECT_NE(text.find("Exit code 1\r\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("Exit code 1618\r\n"), std::string::npos) << text;
   EXPECT_FALSE(folderExists(defaultInstallFolder()));
   EXPECT_FALSE(entryExists());
 }
@@ -500,7 +502,7 @@ TEST_F(SilentInstallTest, HelpShowsOneBoxWithTheOptionsAndInstallsNothing) {
     for (const wchar_t* english :
          {L"Install silently, without any window, with the default choices",
           L"Install into this folder (must come last)", L"Create the shortcuts for the current user only",
-          L"Exit codes: 0 installed, 1 refused at start, 2 failed"})
+          L"Exit codes: 0 installed, 87 invalid option or folder, 112 not enough disk space, 1602 cancelled, 1603 failed (nothing changed), 1618 another setup is running"})
       EXPECT_NE(text.find(shown(english)), std::wstring::npos) << utf8(shown(english)) << " in\n" << utf8(text);
     EXPECT_EQ(run.messageBoxes().size(), 1u);
     EXPECT_TRUE(SetupRun::hasButton(box, IDOK));
