@@ -1,0 +1,71 @@
+// The text of the install journal, "install.journal" in the install folder:
+// what an install that is in flight has changed or is about to change, so
+// that a later run can finish it after the setup was killed or the machine
+// lost power.
+//
+//   Tonvane install journal 1
+//   Phase=Staging
+//   FolderMade=1
+//   Folder=resource
+//   Folder=resource\icons
+//   File=1 Tonvane.exe
+//   File=0 resource\icons\new.png
+//   End
+//
+// UTF-8 without a byte-order mark, lines separated by CR LF; the first line
+// and "End" are exact, and nothing may follow "End" but its CR LF. Phase is
+// Staging, Switching or RollingBack. FolderMade=1 when the install made the
+// install folder itself. Each Folder line names a folder the install made
+// below it, parents before children; each File line a file it writes, "1"
+// when a file of that name was there before the install began, "0" when it
+// was not. Every path is relative to the install folder, as safeEntryPath
+// gives it back unchanged, without a trailing backslash; no path is listed
+// twice (A to Z folded).
+//
+// A journal may have been planted by anyone who could write in the folder,
+// and it is read by a program that runs as administrator: a text that does
+// not follow these rules in every byte is no journal at all.
+//
+// Pure text: no platform headers here, so this builds natively for fuzzing.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tonvane {
+
+constexpr const wchar_t* kJournalFileName = L"install.journal";
+// Longest journal read; a longer file is no journal.
+constexpr std::size_t kLongestJournal = 16u * 1024u * 1024u;
+
+enum class JournalPhase {
+  Staging,      // new files are being written beside their destinations
+  Switching,    // old files are moved aside, new ones into their places
+  RollingBack,  // a failed switch is being undone
+};
+
+struct JournalFile {
+  std::wstring path;  // relative to the install folder
+  bool existed = false;
+};
+
+struct Journal {
+  JournalPhase phase = JournalPhase::Staging;
+  bool folderMade = false;
+  std::vector<std::wstring> folders;  // relative, parents first
+  std::vector<JournalFile> files;
+};
+
+// Whether `path` may stand in a journal: a relative path that safeEntryPath
+// returns unchanged, not empty, without a trailing backslash.
+bool isJournalPath(const std::wstring& path);
+
+// The journal's bytes. Paths that are not journal paths, and repeats, are
+// left out.
+std::string journalBytes(const Journal& journal);
+
+// Parses the bytes; false, with `journal` left as it was, when they are not
+// a journal by the rules above.
+bool parseJournal(const std::string& bytes, Journal& journal);
+
+}  // namespace tonvane
