@@ -7,6 +7,7 @@
 #include <set>
 
 #include "HeldPath.h"
+#include "InstallTransaction.h"
 #include "IniDocument.h"
 #include "InstallJob.h"
 #include "InstallLog.h"
@@ -274,6 +275,13 @@ UninstallOutcome removeInstallation(const std::wstring& installFolder, const Lin
   UninstallOutcome outcome;
   const std::wstring folder = ensureTrailingBackslash(normalisedPath(installFolder));
   if (folder.size() <= 1 || !isFullPath(folder)) {
+    outcome.logUnreadable = true;
+    return outcome;
+  }
+  // An install that was killed half-way is finished first, so that the
+  // log read next describes the files that are there. One that cannot be
+  // finished leaves nothing this program could trust: nothing is removed.
+  if (!recoverInterruptedInstall(folder)) {
     outcome.logUnreadable = true;
     return outcome;
   }

@@ -20,23 +20,6 @@ ResourceBytes loadResource(const wchar_t* type, unsigned id) {
   return resource;
 }
 
-bool writeFileReplacing(const std::wstring& path, const void* bytes, std::size_t count) {
-  const std::size_t slash = path.rfind(L'\\');
-  const std::wstring folder = slash == std::wstring::npos ? std::wstring(L".") : path.substr(0, slash + 1);
-  wchar_t temporary[MAX_PATH] = {};
-  if (!GetTempFileNameW(folder.c_str(), L"tvn", 0, temporary)) return false;
-  bool whole = false;
-  {
-    FileHandle file;
-    whole = file.openForCreating(temporary) && (count == 0 || file.writeAll(bytes, count));
-  }
-  if (!whole || !MoveFileExW(temporary, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    DeleteFileW(temporary);
-    return false;
-  }
-  return true;
-}
-
 bool fileHoldsResource(FileHandle& file, const ResourceBytes& resource) {
   if (file.size() != resource.size) return false;
   std::vector<char> buffer(64 * 1024);
@@ -51,7 +34,11 @@ bool fileHoldsResource(FileHandle& file, const ResourceBytes& resource) {
 }
 
 bool writeResourceToFile(const ResourceBytes& resource, const std::wstring& path) {
-  return writeFileReplacing(path, resource.data, resource.size);
+  FileHandle file;
+  if (!file.createNew(path, nullptr)) return false;
+  if (resource.size == 0 || file.writeAll(resource.data, resource.size)) return true;
+  DeleteFileW(path.c_str());
+  return false;
 }
 
 }  // namespace tonvane

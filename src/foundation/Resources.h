@@ -31,18 +31,15 @@ struct ResourceBytes {
 
 ResourceBytes loadResource(const wchar_t* type, unsigned id);
 
-// Writes the bytes to `path`, replacing what is there: first to a new file
-// beside it, which is then moved into place, so a write that fails (a full
-// disk) leaves no part-written file and an existing file whole. True when
-// every byte arrived; a missing resource gives an empty file and true.
+// Writes the bytes as a new file at `path` (in a folder of the program's
+// own: nothing is ever replaced here, and a name that is taken is a
+// failure). True when every byte arrived; a write that fails part-way
+// leaves no file. A missing resource gives an empty file and true.
 bool writeResourceToFile(const ResourceBytes& resource, const std::wstring& path);
 
 // Whether the rest of the open file is exactly the resource's bytes. The
 // caller opened it without write or delete sharing, so what was checked is
 // what is used next.
 bool fileHoldsResource(FileHandle& file, const ResourceBytes& resource);
-
-// Writes `bytes` to `path` as writeResourceToFile does.
-bool writeFileReplacing(const std::wstring& path, const void* bytes, std::size_t count);
 
 }  // namespace tonvane

@@ -194,23 +194,16 @@ bool liesAt(FileHandle& file, const std::wstring& expected) {
 }
 
 // The entry's bytes into a file that this call has just created and
-// checked. A file that did not come out whole is deleted through its
-// handle.
-EntryData writeInto(FileHandle& file, ArchiveWalk& walk, std::vector<char>& buffer) {
-  const EntryData result = walk.copyData(buffer, [&file](const char* bytes, std::size_t count) {
+// checked; flushed to the disk when `flush`. A file that did not come out
+// whole is deleted through its handle.
+EntryData writeInto(FileHandle& file, ArchiveWalk& walk, std::vector<char>& buffer, bool flush) {
+  EntryData result = walk.copyData(buffer, [&file](const char* bytes, std::size_t count) {
     return file.writeAll(bytes, count);
   });
+  if (result == EntryData::Complete && flush && !FlushFileBuffers(file.get())) result = EntryData::Refused;
   if (result != EntryData::Complete) deleteThroughHandle(file.get());
   file.close();
   return result;
-}
-
-// A name that this process has not used before; whether it is free is for
-// CREATE_NEW to find out.
-std::wstring freshName() {
-  static LONG counter = 0;
-  return L"~tvn" + hexText(GetCurrentProcessId()) + L"-" +
-         hexText(static_cast<unsigned long>(InterlockedIncrement(&counter))) + L".tmp";
 }
 
 // Where an entry goes: `folder` as the caller names it (with its trailing
@@ -222,51 +215,38 @@ struct Target {
   std::wstring fullPath() const { return folder + name; }
 };
 
-// An entry whose name is taken already: written to a new file beside it and
-// moved over it only once it is whole, so the file there stays as it was
-// until then. A link at the name is never replaced: what it leads to was
-// not ours to write.
-bool replaceWithEntry(ArchiveWalk& walk, std::vector<char>& buffer, const Target& target) {
-  const std::wstring fullPath = target.fullPath();
-  if (pathHasAttributes(fullPath, FILE_ATTRIBUTE_REPARSE_POINT))
-    return skipped(fullPath, "a junction or link is at its name");
-  FileHandle file;
-  std::wstring name;
-  for (int attempt = 0; attempt < 8 && !file.isOpen(); ++attempt) {
-    name = freshName();
-    if (!file.createNew(target.folder + name, nullptr) && GetLastError() != ERROR_FILE_EXISTS) break;
-  }
-  if (!file.isOpen()) return skipped(fullPath, kNoFolder);
-  if (!liesAt(file, target.finalFolder + name)) return skipped(fullPath, kMisplaced);
-  const std::wstring temporary = target.folder + name;
-  const EntryData result = writeInto(file, walk, buffer);
-  if (result != EntryData::Complete) return skipped(fullPath, entryDataName(result));
-  if (!MoveFileExW(temporary.c_str(), fullPath.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-    DeleteFileW(temporary.c_str());
-    return skipped(fullPath, "the file there cannot be replaced");
-  }
-  return true;
+// A file a killed run left at a staged name: deleted through its handle
+// when it is a plain file lying in its folder. True when the name is free.
+bool clearStagedName(const Target& target) {
+  const std::wstring path = target.fullPath();
+  if (!isExistingPath(path)) return true;
+  HeldPath earlier;
+  if (!earlier.open(path, HeldPath::Access::Delete) || earlier.isFolder() ||
+      !earlier.isAt(target.finalFolder + nameAsCreated(target.name)))
+    return false;
+  return earlier.remove();
 }
 
-// A name that is free (a fresh install: nearly every entry) is written in
-// place: there is nothing there to keep, and a failed entry's file is
-// deleted again. Creating it with CREATE_NEW never opens what another
-// program put there, a link included; such a name takes the replacing way.
-bool writeEntry(ArchiveWalk& walk, std::vector<char>& buffer, const Target& target) {
+// Created with CREATE_NEW, a name never opens what another program put
+// there, a link included: a taken name fails the entry.
+bool writeEntry(ArchiveWalk& walk, std::vector<char>& buffer, const Target& target, bool staged) {
   const std::wstring fullPath = target.fullPath();
+  if (staged && !clearStagedName(target)) return skipped(fullPath, "something that is not ours is at its name");
   FileHandle file;
   if (!file.createNew(fullPath, nullptr)) {
     const DWORD error = GetLastError();
-    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return skipped(fullPath, kNoFolder);
-    return replaceWithEntry(walk, buffer, target);
+    if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
+      return skipped(fullPath, "a file of its name is there already");
+    return skipped(fullPath, kNoFolder);
   }
   if (!liesAt(file, target.finalFolder + nameAsCreated(target.name))) return skipped(fullPath, kMisplaced);
-  const EntryData result = writeInto(file, walk, buffer);
+  const EntryData result = writeInto(file, walk, buffer, staged);
   if (result == EntryData::Complete) return true;
   return skipped(fullPath, entryDataName(result));
 }
 
-bool extractEntries(unzFile archive, const std::wstring& destination, std::vector<std::wstring>& written) {
+bool extractEntries(unzFile archive, const std::wstring& destination, std::vector<std::wstring>& written,
+                    const StagedWrite* staged) {
   const std::wstring root = ensureTrailingBackslash(destination);
   DestinationFolders folders(root);
   std::vector<char> buffer;
@@ -302,8 +282,10 @@ bool extractEntries(unzFile archive, const std::wstring& destination, std::vecto
       whole = skipped(fullPath, folder.reason);
       continue;
     }
-    const Target target{root + folderRelative, folder.finalPath, relative.substr(folderRelative.size())};
-    if (!writeEntry(walk, buffer, target)) {
+    if (staged != nullptr && staged->allow && !staged->allow(relative)) return false;
+    const std::wstring fileName = relative.substr(folderRelative.size()) + (staged != nullptr ? staged->suffix : L"");
+    const Target target{root + folderRelative, folder.finalPath, fileName};
+    if (!writeEntry(walk, buffer, target, staged != nullptr)) {
       whole = false;
       continue;
     }
@@ -322,14 +304,30 @@ bool extractArchive(const std::wstring& archivePath, const std::wstring& destina
                     std::vector<std::wstring>& written) {
   ArchiveReader archive(openArchiveFile(archivePath));
   if (archive.get() == nullptr) return false;
-  return extractEntries(archive.get(), destination, written);
+  return extractEntries(archive.get(), destination, written, nullptr);
 }
 
 bool extractArchiveFromMemory(const void* bytes, std::size_t size, const std::wstring& destination,
-                              std::vector<std::wstring>& written) {
+                              std::vector<std::wstring>& written, const StagedWrite* staged) {
   ArchiveReader archive(openArchiveInMemory(bytes, size));
   if (archive.get() == nullptr) return false;
-  return extractEntries(archive.get(), destination, written);
+  return extractEntries(archive.get(), destination, written, staged);
+}
+
+bool listArchiveEntries(const void* bytes, std::size_t size, std::vector<std::wstring>& relativePaths) {
+  ArchiveReader archive(openArchiveInMemory(bytes, size));
+  if (archive.get() == nullptr) return false;
+  bool whole = true;
+  ArchiveWalk walk(archive.get());
+  ArchiveEntry entry;
+  while (walk.next(entry)) {
+    const std::wstring relative = safeEntryPath(decodeEntryName(entry.rawName));
+    if (relative.empty())
+      whole = false;
+    else
+      relativePaths.push_back(relative);
+  }
+  return whole;
 }
 
 bool fileMatchesArchiveEntry(const std::wstring& path, const void* archiveBytes, std::size_t archiveSize,

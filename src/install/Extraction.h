@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,11 +20,11 @@ namespace tonvane {
 // name a device or hold characters no file name may hold are skipped.
 //
 // An entry counts only when it is whole: every write arrived, the data was
-// not damaged, no longer or shorter than declared, and its CRC matched. A
-// free name is created and written in place; over an existing file the
-// entry is written to a new file beside it and moved over it once whole. An
-// entry that fails leaves no part-written file, an existing file of its
-// name as it was, and is not listed.
+// not damaged, no longer or shorter than declared, and its CRC matched. An
+// entry that fails leaves no part-written file and is not listed. A name
+// that is taken already fails: extraction never replaces a file (an
+// install replaces its files through its transaction, InstallTransaction.h,
+// from files staged beside them, see StagedWrite).
 //
 // The destination may lie where a normal program of the same user can add
 // and rename, and this program may run elevated: nothing is written through
@@ -42,9 +43,26 @@ namespace tonvane {
 bool extractArchive(const std::wstring& archivePath, const std::wstring& destination,
                     std::vector<std::wstring>& written);
 
-// The same from an archive held in memory.
+// How an install writes its entries: each file beside its destination, at
+// the destination's name followed by `suffix`, flushed to disk; a file
+// already at that name (left by a run that was killed) is deleted first
+// when it lies where it must. `allow` is asked with each file entry's
+// relative path before it is written; false ends the extraction there
+// (a cancel, or the tests' seam). `written` still lists destinations.
+struct StagedWrite {
+  std::wstring suffix;
+  std::function<bool(const std::wstring& relative)> allow;
+};
+
+// The same from an archive held in memory; staged as `staged` says when
+// it is given.
 bool extractArchiveFromMemory(const void* bytes, std::size_t size, const std::wstring& destination,
-                              std::vector<std::wstring>& written);
+                              std::vector<std::wstring>& written, const StagedWrite* staged = nullptr);
+
+// The relative paths of the archive's entries (folders with a trailing
+// backslash), as extraction would write them: an entry whose name it would
+// refuse is left out and makes the result false.
+bool listArchiveEntries(const void* bytes, std::size_t size, std::vector<std::wstring>& relativePaths);
 
 // Whether the file at `path` holds exactly the bytes of the entry named
 // `entryName` ('\' or '/' separated, as safeEntryPath gives it) of the

@@ -6,6 +6,8 @@
 
 #include "Extraction.h"
 #include "FileHandle.h"
+#include "HeldPath.h"
+#include "InstallTransaction.h"
 #include "InstallFolder.h"
 #include "InstallLog.h"
 #include "NumberText.h"
@@ -63,12 +65,6 @@ std::uint32_t installedKilobytes(const std::vector<std::wstring>& paths) {
   return kilobytes > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<std::uint32_t>(kilobytes);
 }
 
-// The step the install stopped at, for the setup log; the job's result.
-bool failed(const wchar_t* step) {
-  setupLog(std::wstring(L"Install failed: ") + step);
-  return false;
-}
-
 void logChoices(const InstallChoices& choices) {
   std::wstring links;
   const auto add = [&links](bool chosen, const wchar_t* name) {
@@ -101,8 +97,10 @@ void logFolderRights(InstallFolderRights rights, bool portable) {
   setupLog(std::wstring(L"Install folder rights: ") + text);
 }
 
-void registerProduct(const InstallChoices& choices, const std::wstring& folder,
-                     std::vector<std::wstring> installedFiles) {
+// The entry that describes the install, written inside the transaction:
+// its values as they were come back with a failed install.
+bool registerProduct(const InstallChoices& choices, const std::wstring& folder,
+                     std::vector<std::wstring> installedFiles, InstallTransaction& transaction) {
   VersionInfo& version = VersionInfo::shared();
   version.load(L"");  // without a version resource the entry has no version
   version.translationKey = L"000004b0";
@@ -123,29 +121,160 @@ void registerProduct(const InstallChoices& choices, const std::wstring& folder,
   entry.installSource = folderOfPath(L"");
   entry.publisher = kPublisher;
   entry.urlInfoAbout = vendorSite();
-  if (writeUninstallEntry(entry))
+
+  const RegistrySnapshot earlier = snapshotUninstallEntry(entry.keyName);
+  if (!earlier.complete) {
+    setupLog(L"Uninstall entry " + entry.keyName + L" cannot be read whole, so it could not be put back");
+    return false;
+  }
+  const std::wstring keyName = entry.keyName;
+  transaction.addUndo([keyName, earlier] {
+    setupLog((restoreUninstallEntry(keyName, earlier) ? L"Uninstall entry put back: "
+                                                      : L"Uninstall entry could not be put back: ") +
+             keyName);
+  });
+  StepGate& gate = transaction.gate();
+  if (writeUninstallEntry(entry, [&gate](const wchar_t* value) { return gate.allows(std::wstring(L"registry ") + value); })) {
     setupLog(L"Uninstall entry HKEY_LOCAL_MACHINE\\" + std::wstring(kUninstallRoot) + entry.keyName +
              L" written, version " + entry.displayVersion);
-  else
-    setupLog(L"Uninstall entry " + entry.keyName + L" could not be written");
+    return true;
+  }
+  setupLog(L"Uninstall entry " + entry.keyName + L" could not be written");
+  return false;
+}
+
+// The folders on the way to the install folder that do not exist yet,
+// deepest first: what a failed first install takes away again.
+std::vector<std::wstring> missingFolders(const std::wstring& folder) {
+  std::vector<std::wstring> missing;
+  std::wstring path = removeTrailingBackslash(folder);
+  while (path.size() > 3 && !isExistingPath(path)) {
+    missing.push_back(path);
+    const std::size_t slash = path.rfind(L'\\');
+    if (slash == std::wstring::npos) break;
+    path = path.substr(0, slash);
+  }
+  return missing;
+}
+
+void removeEmptyFolders(const std::vector<std::wstring>& deepestFirst) {
+  for (const std::wstring& path : deepestFirst) {
+    HeldPath folder;
+    if (!isExistingPath(path)) continue;
+    if (!folder.open(path, HeldPath::Access::Delete) || !folder.isFolder() || folder.isReparsePoint() ||
+        !folder.remove())
+      return;
+    setupLog(L"Folder removed: " + path);
+  }
+}
+
+// The relative paths of an install folder's folders and files, from the
+// archive, and how many files.
+struct Plan {
+  std::vector<std::wstring> folders;
+  std::vector<std::wstring> files;
+};
+
+bool planFromArchive(const ResourceBytes& archive, Plan& plan) {
+  std::vector<std::wstring> entries;
+  if (!listArchiveEntries(archive.data, archive.size, entries)) return false;
+  for (const std::wstring& entry : entries) {
+    // Every folder on the way, parents first, whether the archive names it
+    // or not.
+    for (std::size_t slash = entry.find(L'\\'); slash != std::wstring::npos; slash = entry.find(L'\\', slash + 1))
+      plan.folders.push_back(entry.substr(0, slash));
+    if (entry.back() != L'\\') plan.files.push_back(entry);
+  }
+  return true;
+}
+
+// The transaction itself, in the install folder that exists now.
+InstallResult installFiles(const InstallChoices& choices, const ResourceBytes& carried, bool folderMade,
+                           StepGate& gate, const std::function<void(int)>& reached,
+                           const std::function<void()>& extracted) {
+  const std::wstring folder = ensureTrailingBackslash(choices.installFolder);
+  const auto failed = [&gate](const wchar_t* step) {
+    setupLog(std::wstring(L"Install failed: ") + step);
+    return gate.wasCancelled() ? InstallResult::Cancelled : InstallResult::Failed;
+  };
+
+  Plan plan;
+  if (!planFromArchive(carried, plan)) return failed(L"the archive names a file outside the install folder");
+  InstallTransaction transaction(folder, folderMade, gate);
+  for (const std::wstring& path : plan.folders) transaction.planFolder(path);
+  for (const std::wstring& path : plan.files) transaction.planFile(path);
+  if (!choices.portable) transaction.planFile(kUninstallerFileName);
+  transaction.planFile(kInstallLogFileName);
+  if (!transaction.begin()) return failed(L"the install could not begin");
+
+  const std::wstring logPath = folder + kInstallLogFileName;
+  PathList installed;
+  // An earlier install's files that still exist stay listed, first.
+  loadInstallLog(logPath, installed);
+  const std::size_t earlier = installed.size();
+  std::vector<std::wstring> written;
+  const StagedWrite staged{kStagedSuffix, [&gate](const std::wstring& relative) {
+                             return gate.allows(L"write " + relative);
+                           }};
+  // The staged archive holds exactly the carried bytes (checked, and held
+  // since), so those are what is read: from the setup's own mapped image,
+  // not a file read back through the system in small pieces.
+  const bool whole = extractArchiveFromMemory(carried.data, carried.size, folder, written, &staged);
+  extracted();
+  for (const std::wstring& path : written) {
+    transaction.markStaged(path.substr(folder.size()));
+    installed.addPath(path);
+  }
+  setupLog(L"Staged " + decimalText(written.size()) + L" of " + decimalText(plan.files.size()) +
+           L" files of the application");
+  // Nothing is skipped: an install that lacks a file is no install.
+  if (!whole || written.size() != plan.files.size()) return failed(L"the application's files did not arrive");
+  reached(40);
+
+  const std::string logBytes = installLogBytes(installed);
+  if (!transaction.stage(kInstallLogFileName, logBytes.data(), logBytes.size()))
+    return failed(L"install.log could not be written");
+  setupLog(L"install.log: " + decimalText(earlier) + L" paths kept from the earlier log, " +
+           decimalText(installed.size() - earlier) + L" added");
+  if (!choices.portable) {
+    const ResourceBytes uninstaller = loadResource(ResourceId::kExe, IDR_UNINSTALLER);
+    if (uninstaller.size == 0 || !transaction.stage(kUninstallerFileName, uninstaller.data, uninstaller.size))
+      return failed(L"the uninstaller could not be written");
+  }
+  reached(60);
+
+  if (!transaction.switchFiles()) return failed(L"the new files could not be put in place");
+  reached(80);
+
+  if (!choices.portable && !registerProduct(choices, folder, installed.paths(), transaction))
+    return failed(L"the uninstall entry could not be written");
+  if (!createShortcutsAndSettings(choices, shellFolders(choices.allUsers), &transaction))
+    return failed(L"a link or the settings file could not be made");
+  transaction.commit();
+  return InstallResult::Installed;
 }
 
 }  // namespace
 
-bool runInstallJob(const InstallChoices& choices, const std::wstring& stagingFolder,
-                   const InstallProgress& progress) {
+InstallResult runInstallJob(const InstallChoices& choices, const std::wstring& stagingFolder,
+                            const InstallProgress& progress, const volatile LONG* cancel) {
   const auto reached = [&progress](int position) {
     if (progress) progress(position);
   };
   reached(0);
   logChoices(choices);
+  StepGate gate(cancel);
+  const auto failed = [&gate](const wchar_t* step) {
+    setupLog(std::wstring(L"Install failed: ") + step);
+    return gate.wasCancelled() ? InstallResult::Cancelled : InstallResult::Failed;
+  };
 
   // Declared before the archive, so the archive is deleted before its folder.
   OwnStagingFolder staging(stagingFolder);
   if (staging.path().empty()) return failed(L"no staging folder could be made");
   // A failed run leaves no copy of the archive in the staging folder either.
   FileDeletedOnExit archive(staging.path() + kArchiveFileName);
-  if (!writePayload(ResourceId::kZip, IDR_APPLICATION_ARCHIVE, archive.path()))
+  if (!gate.allows(L"stage the archive") || !writePayload(ResourceId::kZip, IDR_APPLICATION_ARCHIVE, archive.path()))
     return failed(L"the archive could not be written to the staging folder");
   // Held against writes and deletion until it is extracted, and checked
   // against the bytes the setup carries: an archive swapped in the temporary
@@ -157,49 +286,35 @@ bool runInstallJob(const InstallChoices& choices, const std::wstring& stagingFol
     return failed(L"the staged archive does not hold the setup's bytes");
   reached(20);
 
+  // An install into this folder that was killed is finished first, so that
+  // this one starts from a whole release.
+  if (isExistingFolder(choices.installFolder) && !recoverInterruptedInstall(choices.installFolder))
+    return failed(L"an interrupted install in the folder could not be finished");
+
+  const std::vector<std::wstring> missing = missingFolders(choices.installFolder);
   const InstallFolderRights rights = makeInstallFolder(choices.installFolder, choices.portable);
   if (rights == InstallFolderRights::NoAccessList)
     return failed(L"the install folder's access list could not be built");
+  if (rights == InstallFolderRights::NotMade) return failed(L"the install folder could not be made");
   logFolderRights(rights, choices.portable);
 
-  const std::wstring folder = ensureTrailingBackslash(choices.installFolder);
-  const std::wstring logPath = folder + kInstallLogFileName;
-  PathList installed;
-  // An earlier install's files that still exist stay listed, first.
-  loadInstallLog(logPath, installed);
-  const std::size_t earlier = installed.size();
-  std::vector<std::wstring> written;
-  // The staged file holds exactly the carried bytes (checked above, and held
-  // since), so those are what is read: from the setup's own mapped image,
-  // not a file read back through the system in the small pieces the
-  // archive reader asks for.
-  const bool extracted =
-      extractArchiveFromMemory(carried.data, carried.size, choices.installFolder, written);
-  for (const std::wstring& path : written) addExistingPath(installed, path);
-  setupLog(L"Extracted " + decimalText(written.size()) + L" files" +
-           (extracted ? L"" : L"; not every entry could be extracted"));
-  const bool saved = saveInstallLog(installed, logPath);
-  setupLog(L"install.log: " + decimalText(earlier) + L" paths kept from the earlier log, " +
-           decimalText(installed.size() - earlier) + L" added, " + decimalText(installed.size()) +
-           (saved ? L" saved" : L" listed but the file could not be saved"));
-  reached(40);
-
-  heldArchive.close();
-  archive.remove();
-  // Nothing of the application arrived (an archive that cannot be read, a
-  // folder that takes no files): without this the portable configuration,
-  // which writes no uninstaller, would report an empty install as done.
-  if (!extracted || written.empty()) return failed(L"the application's files did not arrive");
-  reached(60);
-
-  if (!choices.portable &&
-      !writePayload(ResourceId::kExe, IDR_UNINSTALLER, folder + kUninstallerFileName))
-    return failed(L"the uninstaller could not be written");
-  reached(80);
-
-  if (!choices.portable) registerProduct(choices, folder, installed.paths());
+  // The staged archive is not needed once the files are extracted.
+  const auto archiveDone = [&heldArchive, &archive] {
+    heldArchive.close();
+    archive.remove();
+  };
+  const InstallResult result =
+      installFiles(choices, carried, rights != InstallFolderRights::Existing, gate, reached, archiveDone);
+  if (result != InstallResult::Installed) {
+    // The install folder went with the roll-back; the folders made above it
+    // go too.
+    removeEmptyFolders(missing);
+    if (gate.wasCancelled()) setupLog(L"Install cancelled, everything it changed undone");
+    return gate.wasCancelled() ? InstallResult::Cancelled : result;
+  }
   reached(100);
-  return true;
+  setupLog(L"Install committed");
+  return InstallResult::Installed;
 }
 
 }  // namespace tonvane

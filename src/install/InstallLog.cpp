@@ -6,6 +6,7 @@
 #include "FileHandle.h"
 #include "IniDocument.h"
 #include "InstallLogText.h"
+#include "InstallTransaction.h"
 #include "LongNames.h"
 #include "Paths.h"
 
@@ -56,28 +57,11 @@ bool loadInstallLog(const std::wstring& logPath, PathList& list) {
   return true;
 }
 
+std::string installLogBytes(const PathList& list) { return encodeAnsiText(installLogText(list.paths())); }
+
 bool saveInstallLog(const PathList& list, const std::wstring& logPath) {
-  // Windows refuses to replace a read-only file, and so do we, everywhere.
-  if (pathHasAttributes(logPath, FILE_ATTRIBUTE_READONLY)) return false;
-
-  const std::string bytes = encodeAnsiText(installLogText(list.paths()));
-
-  wchar_t temporary[MAX_PATH] = {};
-  if (!GetTempFileNameW(folderOfPath(logPath).c_str(), L"log", 0, temporary)) return false;
-
-  FileHandle file;
-  if (!file.openForCreating(temporary)) {
-    DeleteFileW(temporary);
-    return false;
-  }
-  const bool complete = file.writeAll(bytes.data(), bytes.size());
-  file.close();
-  if (!complete || !MoveFileExW(temporary, logPath.c_str(),
-                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    DeleteFileW(temporary);
-    return false;
-  }
-  return true;
+  const std::string bytes = installLogBytes(list);
+  return replaceFileWithBytes(logPath, bytes.data(), bytes.size());
 }
 
 }  // namespace tonvane

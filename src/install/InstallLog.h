@@ -53,9 +53,12 @@ inline bool addExistingPath(PathList& list, const std::wstring& path) {
 // untouched, when the log cannot be read or has no such section.
 bool loadInstallLog(const std::wstring& logPath, PathList& list);
 
-// Writes the list as the log at `logPath`. The new log is written beside it
-// first and then put in its place, so a write that fails (a full disk, a
-// read-only log) leaves the old log whole; false then.
+// The log's bytes for the list (InstallLogText.h), in the ANSI code page.
+std::string installLogBytes(const PathList& list);
+
+// Writes the list as the log at `logPath` (replaceFileWithBytes,
+// InstallTransaction.h), so a write that fails (a full disk, a read-only
+// log) leaves the old log whole; false then.
 bool saveInstallLog(const PathList& list, const std::wstring& logPath);
 
 }  // namespace tonvane

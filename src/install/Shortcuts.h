@@ -18,7 +18,9 @@
 // other configuration moves a settings file found in the install folder to
 // the user's "tonvanehome\Tonvane\" folder under the application data, but
 // only when that folder exists and holds no settings file yet; otherwise the
-// file stays where it is.
+// file stays where it is. The links and the settings are the last changes of
+// an install, made inside its transaction (InstallTransaction.h): a failed
+// install puts back every link and settings file as it was.
 #pragma once
 
 #include <string>
@@ -49,12 +51,18 @@ ShellFolders shellFolders(bool allUsers);
 // The help pages on the vendor's site.
 std::wstring helpAddress();
 
-// Every failure is silent, and the result is true: a link that cannot be
-// made is missing, a settings file that cannot be moved stays. A folder the
-// shell could not name is skipped with its links (rather than taking the
-// links to the process's current folder). COM must be initialised on the
-// calling thread.
-bool createShortcutsAndSettings(const InstallChoices& choices, const ShellFolders& folders);
+class InstallTransaction;
+
+// False when a chosen link could not be made (a link at its name or its
+// group folder included) or the settings file could not be written; each
+// is told to the setup log. A folder the shell could not name is skipped
+// with its links (rather than taking the links to the process's current
+// folder), and a settings file that cannot move stays where it is: neither
+// is a failure. Inside an install's `transaction`, each change asks its
+// gate first, leaves the way back with it, and the first failure ends the
+// step. COM must be initialised on the calling thread.
+bool createShortcutsAndSettings(const InstallChoices& choices, const ShellFolders& folders,
+                                InstallTransaction* transaction = nullptr);
 inline bool createShortcutsAndSettings(const InstallChoices& choices) {
   return createShortcutsAndSettings(choices, shellFolders(choices.allUsers));
 }

@@ -4,6 +4,8 @@
 
 #include <cwchar>
 #include <cwctype>
+#include <utility>
+#include <vector>
 
 #include "NumberText.h"
 #include "ProcessRunner.h"
@@ -89,22 +91,88 @@ void stampInstallDate(UninstallEntry& entry, __time64_t when) {
                       decimalText(static_cast<unsigned>(local.tm_mday), 2);
 }
 
-bool writeUninstallEntry(UninstallEntry& entry) {
+bool writeUninstallEntry(UninstallEntry& entry, const ValueGate& gate) {
   // An empty name would open the Uninstall key itself and write the values
   // there.
   if (entry.keyName.empty()) return false;
   stampInstallDate(entry);
   RegistryKey key;
   if (key.create(HKEY_LOCAL_MACHINE, kUninstallRoot + entry.keyName) != ERROR_SUCCESS) return false;
+  const auto allowed = [&gate](const wchar_t* valueName) { return !gate || gate(valueName); };
   for (const ValueField& value : kValueFields) {
     const std::wstring& text = entry.*value.field;
-    if (!text.empty()) key.setString(value.valueName, text);
+    if (text.empty()) continue;
+    if (!allowed(value.valueName) || key.setString(value.valueName, text) != ERROR_SUCCESS) return false;
   }
   for (const NumberField& number : kNumberFields) {
-    if (const auto& value = entry.*number.field) key.setDword(number.valueName, *value);
+    const auto& value = entry.*number.field;
+    if (!value) continue;
+    if (!allowed(number.valueName) || key.setDword(number.valueName, *value) != ERROR_SUCCESS) return false;
   }
-  key.close();
-  return true;
+  return key.close() == ERROR_SUCCESS;
+}
+
+RegistrySnapshot snapshotUninstallEntry(const std::wstring& keyName) {
+  RegistrySnapshot snapshot;
+  RegistryKey key;
+  if (keyName.empty() || key.open(HKEY_LOCAL_MACHINE, kUninstallRoot + keyName, KEY_READ) != ERROR_SUCCESS)
+    return snapshot;
+  snapshot.existed = true;
+  for (DWORD index = 0;; ++index) {
+    // Value names are at most 16383 characters; data is asked for its size
+    // first and read again when it grew in between.
+    std::vector<wchar_t> name(16384);
+    DWORD nameLength = static_cast<DWORD>(name.size());
+    DWORD type = 0;
+    DWORD size = 0;
+    LONG result = RegEnumValueW(key.handle(), index, name.data(), &nameLength, nullptr, &type, nullptr, &size);
+    if (result == ERROR_NO_MORE_ITEMS) break;
+    if (result != ERROR_SUCCESS) {
+      snapshot.complete = false;
+      break;
+    }
+    RegistrySnapshot::Value value;
+    value.name.assign(name.data(), nameLength);
+    value.type = type;
+    value.data.resize(size);
+    DWORD read = size;
+    result = RegQueryValueExW(key.handle(), value.name.c_str(), nullptr, &value.type,
+                              value.data.empty() ? nullptr : value.data.data(), &read);
+    if (result != ERROR_SUCCESS) {
+      snapshot.complete = false;
+      continue;
+    }
+    value.data.resize(read);
+    snapshot.values.push_back(std::move(value));
+  }
+  return snapshot;
+}
+
+bool restoreUninstallEntry(const std::wstring& keyName, const RegistrySnapshot& snapshot) {
+  if (keyName.empty()) return false;
+  if (!snapshot.existed) return deleteUninstallEntry(keyName);
+  RegistryKey key;
+  if (key.create(HKEY_LOCAL_MACHINE, kUninstallRoot + keyName) != ERROR_SUCCESS) return false;
+  bool whole = true;
+  // Values the install added go; then every value the entry had is written
+  // back as it was, its type included.
+  for (DWORD index = 0;;) {
+    std::vector<wchar_t> name(16384);
+    DWORD nameLength = static_cast<DWORD>(name.size());
+    if (RegEnumValueW(key.handle(), index, name.data(), &nameLength, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS)
+      break;
+    const std::wstring found(name.data(), nameLength);
+    bool kept = false;
+    for (const RegistrySnapshot::Value& value : snapshot.values) kept = kept || value.name == found;
+    if (kept || RegDeleteValueW(key.handle(), found.c_str()) != ERROR_SUCCESS) ++index;
+  }
+  for (const RegistrySnapshot::Value& value : snapshot.values)
+    whole = RegSetValueExW(key.handle(), value.name.c_str(), 0, value.type,
+                           value.data.empty() ? nullptr : value.data.data(),
+                           static_cast<DWORD>(value.data.size())) == ERROR_SUCCESS &&
+            whole;
+  return key.close() == ERROR_SUCCESS && whole;
 }
 
 bool readUninstallEntry(UninstallEntry& entry) {

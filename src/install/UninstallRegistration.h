@@ -3,10 +3,14 @@
 // the Windows Installer registered under their product codes.
 #pragma once
 
+#include <windows.h>
+
 #include <ctime>
+#include <functional>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tonvane {
 
@@ -46,13 +50,38 @@ UninstallEntry makeUninstallEntry(const std::wstring& keyName);
 // formatted "%04d%02d%02d"; empty when the time cannot be converted.
 void stampInstallDate(UninstallEntry& entry, __time64_t when = _time64(nullptr));
 
+// Asked before each value is written, with its name; false stops the write
+// (the tests' seam into the install's steps).
+using ValueGate = std::function<bool(const wchar_t* valueName)>;
+
 // Stamps the install date, then creates or opens the key and writes every
 // non-empty text field as REG_SZ (terminator included) and every number
-// that is set as REG_DWORD. Values of the key that
-// the record does not hold are kept. False, with nothing touched, for an
-// empty keyName, and false when the key cannot be created; the writes of
-// single values are not checked.
-bool writeUninstallEntry(UninstallEntry& entry);
+// that is set as REG_DWORD. Values of the key that the record does not hold
+// are kept. False for an empty keyName (nothing touched), and false as soon
+// as the key cannot be created or a value cannot be written (or `gate`
+// refuses it): the values written before stay, for the caller to take back
+// (restoreUninstallEntry).
+bool writeUninstallEntry(UninstallEntry& entry, const ValueGate& gate = ValueGate());
+
+// Every value of an entry's key as it is stored, to put it back after a
+// failed install.
+struct RegistrySnapshot {
+  struct Value {
+    std::wstring name;
+    DWORD type = 0;
+    std::vector<BYTE> data;
+  };
+  bool existed = false;
+  bool complete = true;  // false when a value could not be read
+  std::vector<Value> values;
+};
+
+RegistrySnapshot snapshotUninstallEntry(const std::wstring& keyName);
+
+// Puts the key back as the snapshot has it: deleted when it did not exist,
+// else every value it holds now that the snapshot lacks deleted and every
+// value of the snapshot written back. False when some part failed.
+bool restoreUninstallEntry(const std::wstring& keyName, const RegistrySnapshot& snapshot);
 
 // Reads the values of the entry's key into its fields (a number only when
 // it is stored as REG_DWORD). The key is opened

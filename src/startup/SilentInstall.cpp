@@ -87,13 +87,18 @@ int runSilentInstall(const SetupOptions& options) {
   choices.installFolder = normalized;
   if (isExistingFolder(normalized)) setupLog(L"The install folder exists; installing over it");
 
-  if (!runInstallJob(choices, std::wstring(), InstallProgress())) {
-    setupLog(L"Failed to install.");
-    return kSilentFailed;
+  switch (runInstallJob(choices, std::wstring(), InstallProgress())) {
+    case InstallResult::Installed:
+      setupLog(L"Installed");
+      return kSilentInstalled;
+    case InstallResult::Cancelled:
+      setupLog(L"Cancelled; nothing changed");
+      return kSilentCancelled;
+    case InstallResult::Failed:
+      break;
   }
-  createShortcutsAndSettings(choices);
-  setupLog(L"Installed");
-  return kSilentInstalled;
+  setupLog(L"Failed to install; everything it changed was undone");
+  return kSilentFailed;
 }
 
 std::wstring setupHelpText() {

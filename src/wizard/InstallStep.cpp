@@ -26,7 +26,8 @@ struct JobRun {
   InstallChoices choices;
   std::wstring stagingFolder;
   HWND progressBar = nullptr;
-  bool succeeded = false;
+  const volatile LONG* cancel = nullptr;
+  InstallResult result = InstallResult::Failed;
 };
 
 DWORD WINAPI runJob(void* parameter) {
@@ -41,13 +42,15 @@ DWORD WINAPI runJob(void* parameter) {
     if (bar != nullptr) SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
     if (position == 100) pause();
   };
+  // The links are made on this thread.
+  const ComInitialization com;
   try {
     FaultTranslatorScope faultsAsExceptions;
-    run.succeeded = runInstallJob(run.choices, run.stagingFolder, showPosition);
+    run.result = runInstallJob(run.choices, run.stagingFolder, showPosition, run.cancel);
   } catch (...) {
     // A fault inside the job is a failed install, told to the user as one,
     // not the end of the setup.
-    run.succeeded = false;
+    run.result = InstallResult::Failed;
   }
   return 0;
 }
@@ -81,7 +84,7 @@ void pumpUntilEnded(HANDLE thread) {
 
 }  // namespace
 
-bool runInstallJob(SetupState& state) {
+InstallResult runInstallJob(SetupState& state) {
   PumpState pump;
   pumpPendingMessages(pump);
 
@@ -93,6 +96,8 @@ bool runInstallJob(SetupState& state) {
   }
   HWND page = state.pages[Progress].window;
   run.progressBar = page != nullptr ? GetDlgItem(page, IDC_PROGRESS_BAR) : nullptr;
+  state.cancelInstall = 0;
+  run.cancel = &state.cancelInstall;
 
   state.installing = true;
   KernelHandle thread(CreateThread(nullptr, 0, runJob, &run, 0, nullptr));
@@ -104,9 +109,10 @@ bool runInstallJob(SetupState& state) {
   }
   state.installing = false;
 
-  if (run.succeeded) return true;
-  showSetupMessage(state.frameWindow, translateText(L"Failed to install."), MB_OK);
-  return false;
+  // A cancelled install was asked for: the user hears of no failure.
+  if (run.result == InstallResult::Failed)
+    showSetupMessage(state.frameWindow, translateText(L"Failed to install."), MB_OK);
+  return run.result;
 }
 
 }  // namespace tonvane

@@ -69,6 +69,8 @@ struct SetupState {
   // While the install job runs on its own thread: the wizard keeps answering
   // messages, but nothing may end it or move it to another page meanwhile.
   bool installing = false;
+  // Set by Cancel while the install job runs, read by the job's thread.
+  volatile LONG cancelInstall = 0;
 
   // Last, so that it goes first at teardown (see ~StagedOffers): the worker
   // is waited for and what it staged deleted before anything else of the

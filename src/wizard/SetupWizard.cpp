@@ -102,8 +102,12 @@ bool SetupWizard::processWindowMessage(HWND window, UINT message, WPARAM wParam,
 
 bool SetupWizard::onCommand(int id, HWND sender) {
   // The job runs on its own thread while this one answers messages: a click
-  // queued before the buttons were disabled must not move or end the wizard.
-  if (state_.installing) return true;
+  // queued before the buttons were disabled must not move or end the
+  // wizard. Cancel alone is heard: it asks, and the job undoes its work.
+  if (state_.installing) {
+    if (id == IDC_FRAME_CANCEL) onCancel();
+    return true;
+  }
   switch (id) {
     case IDC_FRAME_NEXT:
       onNext();
@@ -264,7 +268,7 @@ void SetupWizard::updateButtons() {
   showButton(frame, IDC_FRAME_CLOSE, p == Complete);
   showButton(frame, IDC_FRAME_CANCEL, p <= Complete);
   // The job cannot be stopped halfway; what it has done stays either way.
-  enableButton(frame, IDC_FRAME_CANCEL, p < Offers && !state_.installing);
+  enableButton(frame, IDC_FRAME_CANCEL, p < Offers);
   showButton(frame, IDC_FRAME_TERMS_OK, terms);
   enableButton(frame, IDC_FRAME_TERMS_OK, terms);
 }
@@ -331,11 +335,10 @@ void SetupWizard::onNext() {
     state_.installing = true;
     refreshAndRepaint();
     updateButtons();
-    if (!runInstallJob(state_)) {
+    if (runInstallJob(state_) != InstallResult::Installed) {
       endWizard(2);
       return;
     }
-    createShortcutsAndSettings(state_.installChoices());
     if (detectToolbar() && detectPlugin()) state_.pageIndex += 1;
   }
   state_.pageIndex = std::min<std::int32_t>(state_.pageIndex + 1, Complete);
@@ -376,12 +379,17 @@ void SetupWizard::onTermsOk() {
 }
 
 void SetupWizard::onCancel() {
-  // The button is disabled meanwhile, but the system menu's Close and a
-  // click queued before it was disabled still arrive here.
-  if (state_.installing) return;
-  if (showSetupMessage(state_.frameWindow, translateText(L"Are you sure you want to exit the setup?"),
-                       MB_OKCANCEL) == IDOK)
-    endWizard(2);
+  const bool confirmed = showSetupMessage(state_.frameWindow, translateText(L"Are you sure you want to exit the setup?"),
+                                          MB_OKCANCEL) == IDOK;
+  if (!confirmed) return;
+  // The job is told and stops at its next step, undoes what it did, and
+  // the wizard ends once it has (onNext). A job that ended while the
+  // question was open went through: nothing is left to cancel.
+  if (state_.installing) {
+    InterlockedExchange(&state_.cancelInstall, 1);
+    return;
+  }
+  endWizard(2);
 }
 
 void SetupWizard::onClose() {

@@ -65,21 +65,45 @@ TEST(ExtractArchive, TheDestinationMayEndWithABackslashOrNot) {
   ZipBuilder(temp / L"a.zip").add("x.txt", "x").add("sub/y.txt", "y");
   List without, with;
   ASSERT_TRUE(extractArchive(temp / L"a.zip", temp / L"one", without));
-  ASSERT_TRUE(extractArchive(temp / L"a.zip", temp / L"one\\", with));
-  EXPECT_EQ(without, with);
+  ASSERT_TRUE(extractArchive(temp / L"a.zip", temp / L"two\\", with));
   EXPECT_EQ(without, (List{temp / L"one\\x.txt", temp / L"one\\sub\\y.txt"}));
+  EXPECT_EQ(with, (List{temp / L"two\\x.txt", temp / L"two\\sub\\y.txt"}));
 }
 
-TEST(ExtractArchive, ReplacesExistingFiles) {
+// Extraction never replaces a file: a taken name fails its entry and keeps
+// the file. Staged, every entry goes beside its name, where a file a killed
+// run left is written over, and the files at the names stay as they were.
+TEST(ExtractArchive, NeverReplacesAFileAndStagesBesideIt) {
   TempFolder temp;
-  ZipBuilder(temp / L"a.zip").add("x.txt", "short");
-  CreateDirectoryW((temp / L"dest").c_str(), nullptr);
+  ZipBuilder(temp / L"a.zip").add("x.txt", "short").add("sub/y.txt", "y");
+  const std::string archive = test::readBytes(temp / L"a.zip");
+  ASSERT_TRUE(CreateDirectoryW((temp / L"dest").c_str(), nullptr));
   test::writeBytes(temp / L"dest\\x.txt", std::string(10000, 'o'));
-  SetFileAttributesW((temp / L"dest\\x.txt").c_str(), FILE_ATTRIBUTE_ARCHIVE);
   List written;
-  ASSERT_TRUE(extractArchive(temp / L"a.zip", temp / L"dest", written));
-  EXPECT_EQ(test::readBytes(temp / L"dest\\x.txt"), "short");
-  EXPECT_EQ(written.size(), 1u);
+  EXPECT_FALSE(extractArchive(temp / L"a.zip", temp / L"dest", written));
+  EXPECT_EQ(test::readBytes(temp / L"dest\\x.txt"), std::string(10000, 'o'));
+  EXPECT_EQ(written, List{temp / L"dest\\sub\\y.txt"});
+
+  test::writeBytes(temp / L"dest\\x.txt.new", "left by a killed run");
+  List asked;
+  const StagedWrite staged{L".new", [&asked](const std::wstring& relative) {
+                             asked.push_back(relative);
+                             return true;
+                           }};
+  List stagedWritten;
+  ASSERT_TRUE(extractArchiveFromMemory(archive.data(), archive.size(), temp / L"dest", stagedWritten, &staged));
+  EXPECT_EQ(asked, (List{L"x.txt", L"sub\\y.txt"}));
+  EXPECT_EQ(stagedWritten, (List{temp / L"dest\\x.txt", temp / L"dest\\sub\\y.txt"}));
+  EXPECT_EQ(test::readBytes(temp / L"dest\\x.txt.new"), "short");
+  EXPECT_EQ(test::readBytes(temp / L"dest\\x.txt"), std::string(10000, 'o'));
+  EXPECT_EQ(test::readBytes(temp / L"dest\\sub\\y.txt.new"), "y");
+
+  // Refused by its gate, the extraction ends there.
+  const StagedWrite refused{L".later", [](const std::wstring&) { return false; }};
+  List none;
+  EXPECT_FALSE(extractArchiveFromMemory(archive.data(), archive.size(), temp / L"dest", none, &refused));
+  EXPECT_TRUE(none.empty());
+  EXPECT_FALSE(test::fileExists(temp / L"dest\\x.txt.later"));
 }
 
 TEST(ExtractArchive, EmptyMissingAndForeignArchives) {

@@ -27,9 +27,9 @@ TEST(InstallJobResult, AJobThatCannotWriteTheArchiveSaysSoAndShowsNothing) {
   InstallChoices choices;
   choices.installFolder = target / L"Tonvane Free";
   std::vector<int> positions;
-  EXPECT_FALSE(runInstallJob(choices, staging.path(), [&positions](int position) {
+  EXPECT_EQ(runInstallJob(choices, staging.path(), [&positions](int position) {
     positions.push_back(position);
-  }));
+  }), InstallResult::Failed);
   EXPECT_EQ(positions, std::vector<int>{0});
   Sleep(300);  // a box that would come late is still seen
   EXPECT_TRUE(boxes.seen().empty());
@@ -37,7 +37,7 @@ TEST(InstallJobResult, AJobThatCannotWriteTheArchiveSaysSoAndShowsNothing) {
   EXPECT_FALSE(test::folderExists(choices.installFolder));
 
   // Without anyone to tell, the answer is the same.
-  EXPECT_FALSE(runInstallJob(choices, staging.path(), nullptr));
+  EXPECT_EQ(runInstallJob(choices, staging.path(), nullptr), InstallResult::Failed);
   EXPECT_TRUE(boxes.seen().empty());
 }
 

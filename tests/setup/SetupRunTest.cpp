@@ -457,10 +457,10 @@ TEST_F(SetupRunTest, AFailedInstallShowsItsMessageAndEndsWithTwo) {
   HWND box = run.waitForMessageBox(120000);
   ASSERT_NE(box, nullptr);
   // The box is the job's, still on the Progress page, whose button row the
-  // wizard set for the job: Cancel too is disabled, since the job, which
-  // runs while the window keeps answering, cannot be stopped halfway.
+  // wizard set for the job: only Cancel, which stops the job and undoes
+  // what it did, is enabled.
   EXPECT_EQ(run.currentPage(), SetupPage::Progress);
-  expectButtons(run, "Progress", {kDisabled, kDisabled, kDisabled, kHidden, kHidden, kHidden, kHidden});
+  expectButtons(run, "Progress", {kDisabled, kDisabled, kEnabled, kHidden, kHidden, kHidden, kHidden});
   EXPECT_EQ(SetupRun::messageBoxCaption(box), shown(L"Tonvane Free Setup"));
   EXPECT_EQ(SetupRun::messageBoxText(box), shown(L"Failed to install."));
   ASSERT_TRUE(SetupRun::answer(box, IDOK));

@@ -250,8 +250,9 @@ TEST_F(SilentInstallTest, TheDefaultsLeaveWhatTheWizardsTypicalRunLeaves) {
 
   // The wizard's log: its own steps, offers staged, no offer started.
   const std::string wizardText = logText(wizardLog);
-  for (const char* expected : {"Run: wizard", "Install folder: ", "Extracted ", "install.log: ",
-                               "Uninstall entry ", "Link made: ", "Offer brask7_tolv.zip staged: ",
+  for (const char* expected : {"Run: wizard", "Install folder: ", "Journal: Staging", "Staged ", "install.log: ",
+                               "Journal: Switching", "Uninstall entry ", "Link made: ",
+                               "Install complete, backups and journal deleted", "Offer brask7_tolv.zip staged: ",
                                "Offer jword2setup_common.zip staged: ", "Exit code 1\r\n"})
     EXPECT_NE(wizardText.find(expected), std::string::npos) << expected << " in\n" << wizardText;
   EXPECT_EQ(wizardText.find("Offer started"), std::string::npos) << wizardText;
@@ -447,8 +448,11 @@ TEST_F(SilentInstallTest, TheLogNamesEveryStepOfAJapaneseSilentInstall) {
       "Older release " + utf8(olderCode) + ": msiexec /x" + utf8(olderCode) +
           " /qn /norestart ended with exit code 0",
       "Install folder: " + folder + " (with uninstaller, links for all users); links: Start menu, desktop\r\n",
-      "Extracted ",
+      "Journal: Staging\r\n",
+      "Staged ",
       "install.log: 0 paths kept from the earlier log, ",
+      "Journal: Switching\r\n",
+      "Switched ",
       "Uninstall entry HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
       "Tonvane Free written, version 5.2.1.1",
       "Link made: " + utf8(shellFolder(CSIDL_COMMON_PROGRAMS)) + "Tonvane Free\\Tonvane Free.lnk -> " +
@@ -457,6 +461,7 @@ TEST_F(SilentInstallTest, TheLogNamesEveryStepOfAJapaneseSilentInstall) {
       "Link made: " + utf8(shellFolder(CSIDL_COMMON_PROGRAMS)) + "Tonvane Free\\" +
           utf8(japaneseFor(L"Uninstall")) + ".lnk -> " + folder + "TonvaneUninstaller.exe /Uninstall",
       "Link made: " + utf8(shellFolder(CSIDL_COMMON_DESKTOPDIRECTORY)) + "Tonvane Free.lnk",
+      "Install complete, backups and journal deleted\r\n",
       "Installed\r\n",
       "Exit code 0\r\n",
   };

@@ -129,6 +129,15 @@ std::vector<std::wstring> listFolder(const std::wstring& folder) {
   return names;
 }
 
+std::string utf8Of(const std::wstring& text) {
+  if (text.empty()) return std::string();
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string bytes(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+  if (size > 0)
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0], size, nullptr, nullptr);
+  return bytes;
+}
+
 std::string unixPathOf(const std::wstring& path) {
   using UnixName = char*(CDECL*)(LPCWSTR);
   const auto unixName = reinterpret_cast<UnixName>(

@@ -46,6 +46,9 @@ std::vector<std::wstring> listFolder(const std::wstring& folder);
 // The Unix path Wine keeps a Windows path at; "" outside Wine.
 std::string unixPathOf(const std::wstring& path);
 
+// The text in UTF-8, as the setup log and test messages hold it.
+std::string utf8Of(const std::wstring& text);
+
 // Runs a Linux shell command (sh -c) and waits up to `limit` ms for it to
 // end; its exit code, or -1 when it could not be started or did not end.
 // Wine starts a Linux program from its Z: drive but gives no handle to wait

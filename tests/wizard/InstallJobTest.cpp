@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <cwchar>
+#include <ostream>
 #include <functional>
 #include <iterator>
 #include <map>
@@ -19,7 +21,9 @@
 #include <vector>
 
 #include "AnsiText.h"
+#include "InstallJob.h"
 #include "InstallLog.h"
+#include "InstallTransaction.h"
 #include "InstallStep.h"
 #include "MessageBoxWatcher.h"
 #include "MessageLoop.h"
@@ -27,7 +31,9 @@
 #include "PrivateFolder.h"
 #include "Resources.h"
 #include "ScopedEnvironment.h"
+#include "ScopedHandles.h"
 #include "SetupLog.h"
+#include "Shortcuts.h"
 #include "TestFiles.h"
 #include "UninstallRegistration.h"
 
@@ -238,10 +244,12 @@ TEST_F(InstallJobTest, ANormalInstallLeavesTheApplicationItsLogTheUninstallerAnd
     stage += entryValues().empty() ? '-' : 'E';
     stages.push_back(stage);
   };
-  ASSERT_TRUE(runInstallJob(state_));
+  ASSERT_EQ(runInstallJob(state_), InstallResult::Installed);
   EXPECT_TRUE(boxes_.seen().empty());
   EXPECT_EQ(positionsSeen, kFullProgress);
-  EXPECT_EQ(stages, (std::vector<std::string>{"----", "Z---", "ZL--", "-L--", "-LU-", "-LUE"}));
+  // The new files reach their names only together, at 80; the archive
+  // goes once it is extracted.
+  EXPECT_EQ(stages, (std::vector<std::string>{"----", "Z---", "----", "----", "-LU-", "-LUE"}));
   expectApplicationFiles();
   expectNoArchiveLeft();
 
@@ -300,7 +308,7 @@ TEST_F(InstallJobTest, TheWindowKeepsHandlingMessagesWhileTheJobRuns) {
     sentFromElsewhere.push_back(InSendMessage() != FALSE);
     if (position == 20) PostMessageW(bar, PBM_SETPOS, kPostedMark, 0);
   };
-  const bool installed = runInstallJob(state_);
+  const bool installed = runInstallJob(state_) == InstallResult::Installed;
   loopRegistry()->remove(GetCurrentThreadId());
   termModule();
   ASSERT_TRUE(installed);
@@ -313,7 +321,7 @@ TEST_F(InstallJobTest, TheWindowKeepsHandlingMessagesWhileTheJobRuns) {
 }
 
 TEST_F(InstallJobTest, ATrailingBackslashInTheTypedFolderChangesOnlyTheInstallLocation) {
-  ASSERT_TRUE(runInstallJob(state_));
+  ASSERT_EQ(runInstallJob(state_), InstallResult::Installed);
   const std::map<std::wstring, std::wstring> plain = entryValues();
   const std::vector<std::wstring> plainLog = loggedPaths(state_.installFolder);
   removeEntry();
@@ -323,7 +331,7 @@ TEST_F(InstallJobTest, ATrailingBackslashInTheTypedFolderChangesOnlyTheInstallLo
   const std::wstring typed = state_.installFolder + L"\\";
   state_.installFolder = typed;
   positionsSeen.clear();
-  ASSERT_TRUE(runInstallJob(state_));
+  ASSERT_EQ(runInstallJob(state_), InstallResult::Installed);
   EXPECT_EQ(positionsSeen, kFullProgress);
   EXPECT_TRUE(boxes_.seen().empty());
   expectApplicationFiles();
@@ -339,7 +347,7 @@ TEST_F(InstallJobTest, ATrailingBackslashInTheTypedFolderChangesOnlyTheInstallLo
 
 TEST_F(InstallJobTest, APortableInstallWritesTheLogButNoUninstallerAndNoEntry) {
   state_.portable = true;
-  ASSERT_TRUE(runInstallJob(state_));
+  ASSERT_EQ(runInstallJob(state_), InstallResult::Installed);
   EXPECT_TRUE(boxes_.seen().empty());
   EXPECT_EQ(positionsSeen, kFullProgress);
   expectApplicationFiles();
@@ -367,7 +375,7 @@ TEST_F(InstallJobTest, AnInstallOverAnEarlierOneListsTheOldStillExistingFilesFir
   ASSERT_TRUE(saveInstallLog(earlier, installed(L"install.log")));
   ASSERT_TRUE(DeleteFileW(installed(L"gone.txt").c_str()));
 
-  ASSERT_TRUE(runInstallJob(state_));
+  ASSERT_EQ(runInstallJob(state_), InstallResult::Installed);
   EXPECT_EQ(positionsSeen, kFullProgress);
   EXPECT_TRUE(boxes_.seen().empty());
   EXPECT_NE(readBytes(again), "from the earlier release too");
@@ -390,7 +398,7 @@ TEST_F(InstallJobTest, AStagingFolderThatCannotTakeTheArchiveFailsBeforeAnything
     const std::size_t before = boxes_.seen().size();
     state_.offers.stagingFolder = staging;
     positionsSeen.clear();
-    EXPECT_FALSE(runInstallJob(state_));
+    EXPECT_EQ(runInstallJob(state_), InstallResult::Failed);
     const std::vector<SeenBox> seen = boxes_.seen();
     ASSERT_EQ(seen.size(), before + 1);
     EXPECT_EQ(seen.back().caption, L"Tonvane Free Setup");
@@ -415,11 +423,12 @@ TEST_F(InstallJobTest, AnInstallFolderThatTakesNoFilesIsReportedAsAFailure) {
     const std::size_t before = boxes_.seen().size();
     state_.portable = portable;
     positionsSeen.clear();
-    EXPECT_FALSE(runInstallJob(state_));
+    EXPECT_EQ(runInstallJob(state_), InstallResult::Failed);
     const std::vector<SeenBox> seen = boxes_.seen();
     ASSERT_EQ(seen.size(), before + 1);
     EXPECT_EQ(seen.back().text, L"Failed to install.");
-    EXPECT_EQ(positionsSeen.back(), 40u);
+    // The folder cannot be made: nothing was begun.
+    EXPECT_EQ(positionsSeen.back(), 20u);
     expectNoArchiveLeft();
     EXPECT_TRUE(entryValues().empty());
   }
@@ -456,7 +465,7 @@ TEST_F(InstallJobTest, ANewInstallFolderGetsTheProgramFoldersRightsUnlessPortabl
       ASSERT_TRUE(ensureFolder(state_.installFolder));
     }
     const unsigned long before = ordinaryUserRights(state_.installFolder);
-    ASSERT_TRUE(runInstallJob(state_));
+    ASSERT_EQ(runInstallJob(state_), InstallResult::Installed);
     expectApplicationFiles();
     const unsigned long rights = ordinaryUserRights(state_.installFolder);
     if (state_.portable || existing) {
@@ -509,7 +518,7 @@ TEST_F(InstallJobTest, WithoutAStagingFolderTheJobUsesAndRemovesAPrivateOne) {
   bool done = false;
   {
     ScopedTempPath redirect(userTemp.path());
-    done = runInstallJob(state_);
+    done = runInstallJob(state_) == InstallResult::Installed;
   }
   SetCurrentDirectoryW(savedCurrent);
 
@@ -522,6 +531,209 @@ TEST_F(InstallJobTest, WithoutAStagingFolderTheJobUsesAndRemovesAPrivateOne) {
   EXPECT_FALSE(folderExists(parent + stagingFolders[0]));
   EXPECT_TRUE(listFolder(userTemp.path()).empty());
   EXPECT_TRUE(listFolder(current.path()).empty());
+}
+
+
+
+// What an install leaves that a failed one must leave as it was: every file
+// below the install folder, the entry's values, and the links and settings
+// file it may change.
+struct Release {
+  bool folder = false;
+  std::map<std::wstring, std::string> files;
+  std::map<std::wstring, std::wstring> entry;
+  std::map<std::wstring, std::string> outside;
+  bool operator==(const Release& other) const {
+    return folder == other.folder && files == other.files && entry == other.entry && outside == other.outside;
+  }
+};
+
+std::ostream& operator<<(std::ostream& out, const Release& release) {
+  out << (release.folder ? "folder with" : "no folder;");
+  for (const auto& file : release.files) out << " " << utf8Of(file.first) << "(" << file.second.size() << ")";
+  out << "; entry";
+  for (const auto& value : release.entry) out << " " << utf8Of(value.first) << "=" << utf8Of(value.second);
+  out << "; outside";
+  for (const auto& file : release.outside) out << " " << utf8Of(file.first) << "(" << file.second.size() << ")";
+  return out;
+}
+
+class InstallTransactionTest : public InstallJobTest {
+ protected:
+  void SetUp() override {
+    InstallJobTest::SetUp();
+    folders_ = shellFolders(false);
+    ASSERT_FALSE(folders_.programs.empty());
+    ASSERT_FALSE(folders_.desktop.empty());
+    ASSERT_FALSE(folders_.sendTo.empty());
+    links_ = {folders_.programs + L"Tonvane Free\\Tonvane Free.lnk",
+              folders_.programs + L"Tonvane Free\\Online help.lnk",
+              folders_.programs + L"Tonvane Free\\Uninstall.lnk", folders_.desktop + L"Tonvane Free.lnk",
+              folders_.sendTo + L"Tonvane Free.lnk"};
+    choices_.installFolder = state_.installFolder;
+    choices_.startMenuShortcut = true;
+    choices_.desktopShortcut = true;
+    removeAll();
+  }
+
+  void TearDown() override {
+    setStepFault(nullptr);
+    removeAll();
+    InstallJobTest::TearDown();
+  }
+
+  void removeAll() {
+    removeTree(choices_.installFolder);
+    removeEntry();
+    for (const std::wstring& link : links_) DeleteFileW(link.c_str());
+    RemoveDirectoryW((folders_.programs + L"Tonvane Free").c_str());
+  }
+
+  Release snapshot() const {
+    Release release;
+    const std::wstring folder = ensureTrailingBackslash(choices_.installFolder);
+    release.folder = folderExists(folder);
+    std::vector<std::wstring> files;
+    if (release.folder) listFilesBelow(folder, L"", files);
+    for (const std::wstring& file : files) release.files[file] = readBytes(folder + file);
+    release.entry = entryValues();
+    // The date the entry was written changes with each install.
+    release.entry.erase(L"InstallDate");
+    for (const std::wstring& link : links_)
+      if (fileExists(link)) release.outside[link] = readBytes(link);
+    if (folderExists(folders_.programs + L"Tonvane Free")) release.outside[L"group"] = "";
+    return release;
+  }
+
+  InstallResult install() {
+    const ComInitialization com;
+    return runInstallJob(choices_, staging_.path(), InstallProgress());
+  }
+
+  // An earlier release as the later one meets it: a program of its own, a
+  // file the later one does not have, one that it lacks, an older version
+  // in the entry, links of its own and a Send To link the later one is not
+  // asked for.
+  void installEarlierRelease() {
+    ASSERT_EQ(install(), InstallResult::Installed);
+    const std::wstring folder = ensureTrailingBackslash(choices_.installFolder);
+    writeBytes(folder + L"Tonvane.exe", "the earlier release's program");
+    writeBytes(folder + L"earlier only.dat", "a file of the earlier release");
+    ASSERT_GE(archiveFiles().size(), 2u);
+    ASSERT_TRUE(DeleteFileW((folder + archiveFiles().back().name).c_str()));
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, entryPath().c_str(), 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
+    const wchar_t version[] = L"5.2.1.1";
+    RegSetValueExW(key, L"DisplayVersion", 0, REG_SZ, reinterpret_cast<const BYTE*>(version), sizeof version);
+    RegSetValueExW(key, L"Comments", 0, REG_SZ, reinterpret_cast<const BYTE*>(version), sizeof version);
+    RegDeleteValueW(key, L"HelpLink");
+    RegCloseKey(key);
+    writeBytes(links_[0], "the earlier release's link");
+    writeBytes(folders_.sendTo + L"Tonvane Free.lnk", "the earlier release's Send To link");
+  }
+
+  ShellFolders folders_;
+  std::vector<std::wstring> links_;
+  InstallChoices choices_;
+};
+
+// The steps a fault is put at: every step that is not one of a file's
+// (the journal, each registry value, each link, the settings), and the
+// first and last of each kind of file step.
+std::vector<std::wstring> stepsToFail(const std::vector<std::wstring>& steps) {
+  std::vector<std::wstring> chosen;
+  std::map<std::wstring, std::wstring> lastOfKind;
+  for (const std::wstring& step : steps) {
+    std::wstring kind;
+    for (const wchar_t* fileStep : {L"write ", L"move aside ", L"move in "})
+      if (step.compare(0, std::wcslen(fileStep), fileStep) == 0) kind = fileStep;
+    if (kind.empty() || !lastOfKind.count(kind)) chosen.push_back(step);
+    if (!kind.empty()) lastOfKind[kind] = step;
+  }
+  for (const auto& last : lastOfKind)
+    if (std::find(chosen.begin(), chosen.end(), last.second) == chosen.end()) chosen.push_back(last.second);
+  return chosen;
+}
+
+// A fault at any step of a first install leaves nothing of the product; at
+// any step of an upgrade, the earlier release byte for byte, its entry and
+// its links; each failure says in the log where it stopped, and that all
+// was undone.
+TEST_F(InstallTransactionTest, AFaultAtAnyStepLeavesTheEarlierReleaseOrNothing) {
+  for (bool upgrade : {false, true}) {
+    SCOPED_TRACE(upgrade ? "upgrade" : "first install");
+    // The steps of a whole install from this starting point.
+    removeAll();
+    if (upgrade) installEarlierRelease();
+    std::vector<std::wstring> steps;
+    setStepFault([&steps](const std::wstring& step) {
+      steps.push_back(step);
+      return false;
+    });
+    ASSERT_EQ(install(), InstallResult::Installed);
+    setStepFault(nullptr);
+    const Release installedRelease = snapshot();
+    EXPECT_EQ(installedRelease.entry.at(L"DisplayVersion"), L"7.3.5.1-wizard-test");
+    for (const ArchiveFile& file : archiveFiles()) EXPECT_EQ(installedRelease.files.count(file.name), 1u) << file.name;
+    const std::vector<std::wstring> chosen = stepsToFail(steps);
+    ASSERT_GE(chosen.size(), 20u) << testing::PrintToString(steps);
+
+    for (const std::wstring& failing : chosen) {
+      SCOPED_TRACE(utf8Of(failing));
+      removeAll();
+      if (upgrade) installEarlierRelease();
+      const Release before = snapshot();
+      bool fired = false;
+      setStepFault([&](const std::wstring& step) {
+        if (fired || step != failing) return false;
+        fired = true;
+        return true;
+      });
+      const std::wstring logPath = target_ / L"fault.log";
+      DeleteFileW(logPath.c_str());
+      ASSERT_TRUE(openSetupLog(logPath));
+      const InstallResult result = install();
+      closeSetupLog();
+      setStepFault(nullptr);
+      EXPECT_TRUE(fired);
+      EXPECT_EQ(result, InstallResult::Failed);
+      EXPECT_EQ(snapshot(), before);
+      const std::string log = readBytes(logPath);
+      EXPECT_NE(log.find("Step failed: " + utf8Of(failing)), std::string::npos) << log;
+      EXPECT_NE(log.find("Install failed: "), std::string::npos) << log;
+      EXPECT_EQ(log.find("Roll-back incomplete"), std::string::npos) << log;
+      expectNoArchiveLeft();
+    }
+  }
+}
+
+// The case that made the install a transaction: a file of the earlier
+// release held open by a program cannot be moved aside, and the upgrade
+// goes back to the earlier release whole instead of leaving a mix.
+TEST_F(InstallTransactionTest, AFileHeldOpenByAProgramFailsTheUpgradeAndChangesNothing) {
+  installEarlierRelease();
+  const Release before = snapshot();
+  const std::wstring held = ensureTrailingBackslash(choices_.installFolder) + archiveFiles().front().name;
+  HANDLE file = CreateFileW(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  const InstallResult result = install();
+  CloseHandle(file);
+  EXPECT_EQ(result, InstallResult::Failed);
+  EXPECT_EQ(snapshot(), before);
+}
+
+// Cancelled while it runs, the job stops at its next step and undoes what
+// it did, as a failure would, and says it was cancelled.
+TEST_F(InstallTransactionTest, ACancelledInstallUndoesEverything) {
+  installEarlierRelease();
+  const Release before = snapshot();
+  volatile LONG cancel = 0;
+  const ComInitialization com;
+  const InstallResult result = runInstallJob(choices_, staging_.path(), [&cancel](int position) {
+    if (position == 80) InterlockedExchange(&cancel, 1);
+  }, &cancel);
+  EXPECT_EQ(result, InstallResult::Cancelled);
+  EXPECT_EQ(snapshot(), before);
 }
 
 }  // namespace

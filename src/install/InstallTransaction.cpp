@@ -1,0 +1,443 @@
+#include "InstallTransaction.h"
+
+#include <map>
+#include <utility>
+
+#include "FileHandle.h"
+#include "PathText.h"
+#include "Paths.h"
+#include "SetupLog.h"
+
+namespace tonvane {
+
+namespace {
+
+StepFault& stepFault() {
+  static StepFault fault;
+  return fault;
+}
+
+// The folder part of a relative path, "" or "a\b\".
+std::wstring folderPart(const std::wstring& relative) {
+  const std::size_t slash = relative.rfind(L'\\');
+  return slash == std::wstring::npos ? std::wstring() : relative.substr(0, slash + 1);
+}
+
+std::wstring comparedKey(const std::wstring& relative) { return lowerCase(relative); }
+
+// A file's data on the disk itself before anything is moved: otherwise a
+// power cut after the switch could leave the new names with empty files
+// and the old ones gone.
+bool writeFlushed(FileHandle& file, const void* bytes, std::size_t count) {
+  const bool whole = (count == 0 || file.writeAll(bytes, count)) && FlushFileBuffers(file.get());
+  if (!whole) deleteThroughHandle(file.get());
+  file.close();
+  return whole;
+}
+
+bool moveDurably(const std::wstring& from, const std::wstring& to, bool replace = false) {
+  return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0)) !=
+         FALSE;
+}
+
+// The folders of an install, each held from the install folder down while
+// files move in them: a folder renamed away and replaced by a junction
+// between two moves would take the next move elsewhere.
+class FolderHolds {
+ public:
+  explicit FolderHolds(std::wstring root) : root_(std::move(root)) {}
+
+  // The final path of `relativeFolder` ("" or "a\b\"), with a trailing
+  // backslash; "" when a step is missing, a link, or not where it must be.
+  std::wstring finalFolder(const std::wstring& relativeFolder) {
+    const std::wstring key = comparedKey(relativeFolder);
+    const auto found = held_.find(key);
+    if (found != held_.end()) return found->second.finalPath;
+    Held held;
+    if (holdFolderSteps(root_, relativeFolder, held.steps) && !held.steps.back().finalPath().empty())
+      held.finalPath = ensureTrailingBackslash(held.steps.back().finalPath());
+    return held_.emplace(key, std::move(held)).first->second.finalPath;
+  }
+
+  void clear() { held_.clear(); }
+
+ private:
+  struct Held {
+    std::vector<HeldPath> steps;
+    std::wstring finalPath;
+  };
+  std::wstring root_;
+  std::map<std::wstring, Held> held_;
+};
+
+// What is at `relative` (+ suffix) in the folder: absent, a file lying
+// exactly there, or something that must not be touched (a folder, a link,
+// a name that leads elsewhere).
+enum class Found { Nothing, File, Foreign };
+
+Found look(FolderHolds& folders, const std::wstring& root, const std::wstring& relative, HeldPath& file) {
+  const std::wstring path = root + relative;
+  if (!isExistingPath(path)) return Found::Nothing;
+  const std::wstring finalFolder = folders.finalFolder(folderPart(relative));
+  if (finalFolder.empty() || !file.open(path, HeldPath::Access::Delete)) return Found::Foreign;
+  if (file.isFolder() || !file.isAt(finalFolder + relative.substr(folderPart(relative).size()))) {
+    file.close();
+    return Found::Foreign;
+  }
+  return Found::File;
+}
+
+// Deletes the file at `relative` when it lies there; true when nothing is
+// there (any more).
+bool removeIfThere(FolderHolds& folders, const std::wstring& root, const std::wstring& relative) {
+  HeldPath file;
+  switch (look(folders, root, relative, file)) {
+    case Found::Nothing: return true;
+    case Found::Foreign:
+      setupLog(L"Left alone, not a file of the install folder: " + root + relative);
+      return false;
+    case Found::File: break;
+  }
+  if (file.remove()) return true;
+  setupLog(L"Could not delete " + root + relative);
+  return false;
+}
+
+bool moveChecked(FolderHolds& folders, const std::wstring& root, const std::wstring& from, const std::wstring& to) {
+  HeldPath file;
+  if (look(folders, root, from, file) != Found::File) return false;
+  file.close();  // a held file cannot be renamed
+  if (moveDurably(root + from, root + to)) return true;
+  setupLog(L"Could not move " + root + from + L" to " + to);
+  return false;
+}
+
+// Folders the install made, deepest first, each only when empty and a
+// plain folder where it must be.
+bool removeFolders(const std::wstring& root, const std::vector<std::wstring>& folders) {
+  bool whole = true;
+  for (auto it = folders.rbegin(); it != folders.rend(); ++it) {
+    std::vector<HeldPath> steps;
+    if (!holdFolderSteps(root, folderPart(*it), steps)) continue;
+    HeldPath folder;
+    const std::wstring path = root + *it;
+    if (!isExistingPath(path)) continue;
+    if (!folder.open(path, HeldPath::Access::Delete) || !folder.isFolder() ||
+        !folder.isAt(ensureTrailingBackslash(steps.back().finalPath()) + it->substr(folderPart(*it).size()))) {
+      whole = false;
+      continue;
+    }
+    // A folder that is not empty holds something that is not ours: it stays.
+    if (!folder.remove()) setupLog(L"Folder kept, not empty: " + path);
+  }
+  return whole;
+}
+
+// The install folder itself, made by the install: gone when empty.
+void removeInstallFolder(const std::wstring& folder) {
+  std::wstring path = folder;
+  if (path.size() > 3) path.pop_back();
+  HeldPath held;
+  if (!held.open(path, HeldPath::Access::Delete) || !held.isFolder() || held.isReparsePoint()) return;
+  if (held.remove()) setupLog(L"Install folder removed: " + folder);
+}
+
+std::wstring phaseName(JournalPhase phase) {
+  switch (phase) {
+    case JournalPhase::Staging: return L"Staging";
+    case JournalPhase::Switching: return L"Switching";
+    case JournalPhase::RollingBack: return L"RollingBack";
+  }
+  return L"?";
+}
+
+}  // namespace
+
+void setStepFault(StepFault fault) { stepFault() = std::move(fault); }
+
+bool StepGate::allows(const std::wstring& step) {
+  if (cancelled_ != nullptr && *cancelled_ != 0) {
+    if (!cancelledSeen_) setupLog(L"Cancelled before: " + step);
+    cancelledSeen_ = true;
+    return false;
+  }
+  if (stepFault() && stepFault()(step)) {
+    setupLog(L"Step failed: " + step);
+    return false;
+  }
+  return true;
+}
+
+bool replaceFileWithBytes(const std::wstring& path, const void* bytes, std::size_t count) {
+  // Windows refuses to replace a read-only file, and so do we, everywhere;
+  // a link at the name would take the new bytes to its target.
+  if (pathHasAttributes(path, FILE_ATTRIBUTE_READONLY) || pathHasAttributes(path, FILE_ATTRIBUTE_REPARSE_POINT))
+    return false;
+  const std::wstring staged = path + kStagedSuffix;
+  if (isExistingPath(staged)) {
+    HeldPath earlier;
+    if (!earlier.open(staged, HeldPath::Access::Delete) || earlier.isFolder() || !earlier.remove()) return false;
+  }
+  FileHandle file;
+  if (!file.createNew(staged, nullptr)) return false;
+  if (!writeFlushed(file, bytes, count)) return false;
+  if (moveDurably(staged, path, true)) return true;
+  DeleteFileW(staged.c_str());
+  return false;
+}
+
+InstallTransaction::InstallTransaction(const std::wstring& folder, bool folderMade, StepGate& gate)
+    : folder_(ensureTrailingBackslash(folder)), folderMade_(folderMade), gate_(gate) {}
+
+InstallTransaction::~InstallTransaction() {
+  if (!over_) rollBack();
+}
+
+void InstallTransaction::planFile(const std::wstring& relative) {
+  for (const PlannedFile& file : files_)
+    if (comparedKey(file.relative) == comparedKey(relative)) return;
+  PlannedFile file;
+  file.relative = relative;
+  file.existed = isExistingPath(folder_ + relative);
+  files_.push_back(std::move(file));
+}
+
+void InstallTransaction::planFolder(const std::wstring& relative) {
+  std::wstring path = relative;
+  while (!path.empty() && path.back() == L'\\') path.pop_back();
+  if (path.empty() || isExistingPath(folder_ + path)) return;
+  for (const std::wstring& folder : folders_)
+    if (comparedKey(folder) == comparedKey(path)) return;
+  folders_.push_back(path);
+}
+
+bool InstallTransaction::writeJournal(JournalPhase phase) {
+  Journal journal;
+  journal.phase = phase;
+  journal.folderMade = folderMade_;
+  journal.folders = folders_;
+  for (const PlannedFile& file : files_) journal.files.push_back({file.relative, file.existed});
+  const std::string bytes = journalBytes(journal);
+  if (replaceFileWithBytes(folder_ + kJournalFileName, bytes.data(), bytes.size())) {
+    setupLog(L"Journal: " + phaseName(phase));
+    return true;
+  }
+  setupLog(L"Journal could not be written: " + phaseName(phase));
+  return false;
+}
+
+bool InstallTransaction::begin() {
+  std::wstring path = folder_;
+  if (path.size() > 3) path.pop_back();
+  if (!held_.open(path, HeldPath::Access::Look) || !held_.isFolder() || held_.isReparsePoint() ||
+      held_.finalPath().empty()) {
+    setupLog(L"The install folder is a link or cannot be checked: " + folder_);
+    return false;
+  }
+  for (const PlannedFile& file : files_)
+    if (!isJournalPath(file.relative)) {
+      setupLog(L"No path of the install folder: " + file.relative);
+      return false;
+    }
+  for (const std::wstring& folder : folders_)
+    if (!isJournalPath(folder)) {
+      setupLog(L"No path of the install folder: " + folder);
+      return false;
+    }
+  begun_ = true;
+  return gate_.allows(L"journal Staging") && writeJournal(JournalPhase::Staging);
+}
+
+std::wstring InstallTransaction::stagedPath(const std::wstring& relative) const {
+  return folder_ + relative + kStagedSuffix;
+}
+
+bool InstallTransaction::stage(const std::wstring& relative, const void* bytes, std::size_t count) {
+  PlannedFile* planned = nullptr;
+  for (PlannedFile& file : files_)
+    if (comparedKey(file.relative) == comparedKey(relative)) planned = &file;
+  if (planned == nullptr || !begun_ || !gate_.allows(L"write " + relative)) return false;
+  FolderHolds folders(folder_);
+  if (!removeIfThere(folders, folder_, relative + kStagedSuffix)) return false;
+  const std::wstring finalFolder = folders.finalFolder(folderPart(relative));
+  FileHandle file;
+  if (finalFolder.empty() || !file.createNew(stagedPath(relative), nullptr)) {
+    setupLog(L"Could not write " + stagedPath(relative));
+    return false;
+  }
+  if (!sameFinalPath(finalPathOf(file.get()),
+                     finalFolder + relative.substr(folderPart(relative).size()) + kStagedSuffix)) {
+    deleteThroughHandle(file.get());
+    setupLog(L"Not written, its folder does not lie where it must: " + stagedPath(relative));
+    return false;
+  }
+  if (!writeFlushed(file, bytes, count)) {
+    setupLog(L"Could not write " + stagedPath(relative));
+    return false;
+  }
+  planned->staged = true;
+  return true;
+}
+
+void InstallTransaction::markStaged(const std::wstring& relative) {
+  for (PlannedFile& file : files_)
+    if (comparedKey(file.relative) == comparedKey(relative)) file.staged = true;
+}
+
+bool InstallTransaction::switchFiles() {
+  for (const PlannedFile& file : files_)
+    if (!file.staged) {
+      setupLog(L"Not every new file arrived: " + file.relative);
+      return false;
+    }
+  if (!gate_.allows(L"journal Switching")) return false;
+  // From here on a run that is killed is carried forward by the next one.
+  switching_ = true;
+  if (!writeJournal(JournalPhase::Switching)) return false;
+  FolderHolds folders(folder_);
+  for (PlannedFile& file : files_) {
+    HeldPath there;
+    const Found found = look(folders, folder_, file.relative, there);
+    there.close();
+    if (found == Found::Foreign) {
+      setupLog(L"Not replaced, not a file of the install folder: " + folder_ + file.relative);
+      return false;
+    }
+    if (found == Found::File) {
+      if (!gate_.allows(L"move aside " + file.relative) ||
+          !removeIfThere(folders, folder_, file.relative + kBackupSuffix) ||
+          !moveChecked(folders, folder_, file.relative, file.relative + kBackupSuffix))
+        return false;
+      file.movedAside = true;
+    }
+    if (!gate_.allows(L"move in " + file.relative) ||
+        !moveChecked(folders, folder_, file.relative + kStagedSuffix, file.relative))
+      return false;
+    file.movedIn = true;
+  }
+  setupLog(L"Switched " + std::to_wstring(files_.size()) + L" files into place");
+  return true;
+}
+
+void InstallTransaction::addUndo(std::function<void()> undo) { undo_.push_back(std::move(undo)); }
+
+bool InstallTransaction::commit() {
+  over_ = true;
+  FolderHolds folders(folder_);
+  bool whole = true;
+  for (const PlannedFile& file : files_)
+    if (file.movedAside) whole = removeIfThere(folders, folder_, file.relative + kBackupSuffix) && whole;
+  folders.clear();
+  // A backup that could not be deleted keeps the journal: the next run
+  // tries again.
+  if (whole) whole = DeleteFileW((folder_ + kJournalFileName).c_str()) != FALSE;
+  setupLog(whole ? L"Install complete, backups and journal deleted"
+                 : L"Install complete; a backup or the journal stays for the next run to delete");
+  held_.close();
+  return true;
+}
+
+void InstallTransaction::rollBack() {
+  if (over_) return;
+  over_ = true;
+  if (!begun_) return;
+  setupLog(L"Rolling back");
+  bool whole = true;
+  if (switching_) whole = writeJournal(JournalPhase::RollingBack);
+  for (auto it = undo_.rbegin(); it != undo_.rend(); ++it) (*it)();
+  undo_.clear();
+
+  FolderHolds folders(folder_);
+  for (auto it = files_.rbegin(); it != files_.rend(); ++it) {
+    if (it->movedIn) {
+      if (!removeIfThere(folders, folder_, it->relative)) {
+        whole = false;
+        continue;
+      }
+    }
+    if (it->movedAside && !moveChecked(folders, folder_, it->relative + kBackupSuffix, it->relative)) whole = false;
+    if (!it->movedIn) whole = removeIfThere(folders, folder_, it->relative + kStagedSuffix) && whole;
+  }
+  folders.clear();
+  removeFolders(folder_, folders_);
+  if (!whole) {
+    setupLog(L"Roll-back incomplete: the journal stays for the next run");
+    return;
+  }
+  DeleteFileW((folder_ + kJournalFileName).c_str());
+  held_.close();
+  if (folderMade_) removeInstallFolder(folder_);
+  setupLog(L"Rolled back");
+}
+
+bool recoverInterruptedInstall(const std::wstring& installFolder) {
+  const std::wstring folder = ensureTrailingBackslash(installFolder);
+  const std::wstring journalPath = folder + kJournalFileName;
+  if (!isExistingPath(journalPath)) return true;
+
+  std::wstring rootPath = folder;
+  if (rootPath.size() > 3) rootPath.pop_back();
+  HeldPath root;
+  if (!root.open(rootPath, HeldPath::Access::Look) || !root.isFolder() || root.isReparsePoint() ||
+      root.finalPath().empty()) {
+    setupLog(L"Journal found, but the folder is a link or cannot be checked: " + folder);
+    return false;
+  }
+  HeldPath held;
+  Journal journal;
+  std::string bytes;
+  if (!held.open(journalPath, HeldPath::Access::Delete) || held.isFolder() ||
+      !held.isAt(ensureTrailingBackslash(root.finalPath()) + kJournalFileName) ||
+      !held.readAll(bytes, kLongestJournal) || !parseJournal(bytes, journal)) {
+    setupLog(L"A journal that is none was deleted unread: " + journalPath);
+    // What stands at the name itself goes, never what it may lead to.
+    if (held.isOpen() && !held.isFolder()) held.remove();
+    return true;
+  }
+  held.close();
+  setupLog(L"Journal found (" + phaseName(journal.phase) + L"): finishing the interrupted install in " + folder);
+
+  FolderHolds folders(folder);
+  bool whole = true;
+  const bool forward = journal.phase == JournalPhase::Switching;
+  for (const JournalFile& file : journal.files) {
+    const std::wstring& name = file.path;
+    const std::wstring staged = name + kStagedSuffix;
+    const std::wstring backup = name + kBackupSuffix;
+    if (forward) {
+      // Old file aside, new one in: the order of the killed run.
+      if (isExistingPath(folder + staged)) {
+        if (isExistingPath(folder + name)) {
+          if (isExistingPath(folder + backup))
+            whole = removeIfThere(folders, folder, name) && whole;
+          else
+            whole = moveChecked(folders, folder, name, backup) && whole;
+        }
+        whole = moveChecked(folders, folder, staged, name) && whole;
+      }
+      whole = removeIfThere(folders, folder, backup) && whole;
+    } else {
+      if (isExistingPath(folder + backup)) {
+        whole = removeIfThere(folders, folder, name) && moveChecked(folders, folder, backup, name) && whole;
+      } else if (!file.existed && journal.phase == JournalPhase::RollingBack &&
+                 !isExistingPath(folder + staged)) {
+        // Switched in by the killed run, and no release had a file there.
+        whole = removeIfThere(folders, folder, name) && whole;
+      }
+      whole = removeIfThere(folders, folder, staged) && whole;
+    }
+  }
+  folders.clear();
+  if (!forward) removeFolders(folder, journal.folders);
+  if (!whole) {
+    setupLog(L"The interrupted install could not be finished: the journal stays");
+    return false;
+  }
+  DeleteFileW(journalPath.c_str());
+  root.close();
+  if (!forward && journal.folderMade) removeInstallFolder(folder);
+  setupLog(forward ? L"The interrupted install was completed" : L"The interrupted install was rolled back");
+  return true;
+}
+
+}  // namespace tonvane
