@@ -12,15 +12,18 @@
 //   File=0 resource\icons\new.png
 //   End
 //
-// UTF-8 without a byte-order mark, lines separated by CR LF; the first line
-// and "End" are exact, and nothing may follow "End" but its CR LF. Phase is
-// Staging, Switching or RollingBack. FolderMade=1 when the install made the
-// install folder itself. Each Folder line names a folder the install made
-// below it, parents before children; each File line a file it writes, "1"
-// when a file of that name was there before the install began, "0" when it
-// was not. Every path is relative to the install folder, as safeEntryPath
-// gives it back unchanged, without a trailing backslash; no path is listed
-// twice (A to Z folded).
+// UTF-8 without a byte-order mark, each line ended by CR LF (no other CR or
+// LF, no NUL); the first line and "End" are exact, and nothing may follow
+// "End" but its CR LF. The lines come in the order shown: the first line,
+// Phase, FolderMade, the Folder lines, the File lines, End; so a journal has
+// exactly one text. Phase is Staging, Switching or RollingBack.
+// FolderMade=1 when the install made the install folder itself. Each Folder
+// line names a folder the install made below it, parents before children
+// (the writer's promise; the reader does not check it); each File line a
+// file it writes, "1" when a file of that name was there before the install
+// began, "0" when it was not. Every path is a journal path (isJournalPath),
+// relative to the install folder; no path is listed twice among the
+// folders, nor among the files (A to Z folded).
 //
 // A journal may have been planted by anyone who could write in the folder,
 // and it is read by a program that runs as administrator: a text that does
@@ -29,6 +32,7 @@
 // Pure text: no platform headers here, so this builds natively for fuzzing.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -57,11 +61,15 @@ struct Journal {
 };
 
 // Whether `path` may stand in a journal: a relative path that safeEntryPath
-// returns unchanged, not empty, without a trailing backslash.
+// returns unchanged, not empty, well-formed UTF-16 (UTF-32 where wchar_t
+// has 32 bits), without an empty step (so without a trailing backslash)
+// and without a step that ends in a dot or blank. Windows drops those
+// endings, so "a." would be "a" under a second name, and "." its folder.
 bool isJournalPath(const std::wstring& path);
 
-// The journal's bytes. Paths that are not journal paths, and repeats, are
-// left out.
+// The journal's bytes. Paths that are not journal paths, and repeats after
+// the first, are left out. Bytes longer than kLongestJournal are not read
+// back: a writer must refuse a plan that large rather than write them.
 std::string journalBytes(const Journal& journal);
 
 // Parses the bytes; false, with `journal` left as it was, when they are not
