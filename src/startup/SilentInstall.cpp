@@ -5,6 +5,7 @@
 #include <cwchar>
 #include <vector>
 
+#include "DiskSpace.h"
 #include "InstallFolder.h"
 #include "InstallJob.h"
 #include "NumberText.h"
@@ -74,8 +75,6 @@ InstallChoices silentInstallChoices(const SetupOptions& options) {
 }
 
 int runSilentInstall(const SetupOptions& options) {
-  uninstallPreviousVersions(true);
-
   InstallChoices choices = silentInstallChoices(options);
   // The folder page's own rule: a folder it would refuse is a failure here,
   // never a folder quietly chosen instead.
@@ -85,6 +84,12 @@ int runSilentInstall(const SetupOptions& options) {
     return kSilentInvalidOption;
   }
   choices.installFolder = normalized;
+  // Refusals come before the older releases go: a refused install leaves
+  // the machine as it found it.
+  VolumeSpace full;
+  if (!installHasRoom(normalized, choices.portable, full)) return kSilentNoDiskSpace;
+
+  uninstallPreviousVersions(true);
   if (isExistingFolder(normalized)) setupLog(L"The install folder exists; installing over it");
 
   switch (runInstallJob(choices, std::wstring(), InstallProgress())) {

@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "DiskSpace.h"
 #include "Paths.h"
 #include "ScopedHandles.h"
 #include "SetupMessage.h"
@@ -128,6 +129,13 @@ bool folderPageLeaveCheck(SetupState& state, HWND page) {
   // is no folder at all.
   if (normalized.empty()) {
     showSetupMessage(state.frameWindow, translateText(L"Select the folder that you want to install."), MB_OK);
+    return false;
+  }
+  // Before the question about an existing folder: an answer that leads
+  // nowhere is not asked for.
+  VolumeSpace full;
+  if (!installHasRoom(state.installFolder, state.portable, full)) {
+    showSetupMessage(state.frameWindow, notEnoughSpaceText(full, true), MB_OK | MB_ICONWARNING);
     return false;
   }
   if (isExistingFolder(state.installFolder)) {

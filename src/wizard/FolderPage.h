@@ -42,6 +42,8 @@ void onBrowse(SetupState& state, HWND sender);
 // Next on the folder page. Copies the edit box into installFolder and the
 // boxes into portable and allUsers (also when the user stays), then decides:
 // an empty or relative folder stays, with a message box asking for a folder;
+// too little room for the install on a drive it writes to stays, with a
+// message box naming the drive, the need and the free space (DiskSpace.h);
 // an existing directory asks whether to install over it (No stays); anything
 // else goes on. True to leave the page.
 bool folderPageLeaveCheck(SetupState& state, HWND page);

@@ -20,3 +20,28 @@ TEST(NumberText, DigitsPaddedToTheWidthButNeverCut) {
   EXPECT_EQ(hexText(0xffffffffffffffffull), L"ffffffffffffffff");
   EXPECT_EQ(hexText(0x1a2b, 2, true), L"1A2B");
 }
+
+// Sizes in messages: a need rounds up and free space down, so that a need
+// just above the free space never shows as the same number.
+TEST(NumberText, SizesInKilobytesMegabytesAndGigabytes) {
+  const struct {
+    unsigned long long bytes;
+    const wchar_t* up;
+    const wchar_t* down;
+  } cases[] = {
+      {0, L"0 KB", L"0 KB"},
+      {1, L"1 KB", L"0 KB"},
+      {16 * 1024, L"16 KB", L"16 KB"},
+      {1024 * 1024 - 1, L"1024 KB", L"1023 KB"},
+      {1024 * 1024, L"1.0 MB", L"1.0 MB"},
+      {1024 * 1024 + 1, L"1.1 MB", L"1.0 MB"},
+      {1468006, L"1.4 MB", L"1.3 MB"},  // 1.39999 MB
+      {1024ull * 1024 * 1024 - 1, L"1024.0 MB", L"1023.9 MB"},
+      {5ull * 1024 * 1024 * 1024 / 2, L"2.5 GB", L"2.5 GB"},
+      {18446744073709551615ull, L"17179869184.0 GB", L"17179869183.9 GB"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(byteSizeText(c.bytes, true), c.up) << c.bytes;
+    EXPECT_EQ(byteSizeText(c.bytes, false), c.down) << c.bytes;
+  }
+}

@@ -1,15 +1,18 @@
 // The setup, which runs with administrator rights, started and driven as a
 // user would, against what a normal program of the same user (or bad luck)
 // can prepare: a damaged download, an install.log planted in the install
-// folder before the install, a full disk, folder texts Windows would change
-// behind the user's back.
+// folder before the install, a drive without room for the install, folder
+// texts Windows would change behind the user's back.
 #include <windows.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "SetupDriver.h"
 #include "SetupInstallation.h"
@@ -56,8 +59,8 @@ class ElevatedSetupTest : public ::testing::Test {
   }
 
   // From Welcome to the install with `folder` typed, answering Yes when the
-  // folder exists; the Progress page has been left for `after`.
-  void installInto(SetupRun& run, const std::wstring& folder, SetupPage after) {
+  // folder exists, until the Offers page.
+  void installInto(SetupRun& run, const std::wstring& folder) {
     next(run, SetupPage::Folder);
     run.typeInto(IDC_FOLDER_EDIT, folder);
     run.click(IDC_FRAME_NEXT);
@@ -68,9 +71,7 @@ class ElevatedSetupTest : public ::testing::Test {
     })) << "on " << pageName(run.currentPage());
     ASSERT_TRUE(run.settle());
     run.click(IDC_FRAME_NEXT);
-    if (after != SetupPage::Progress) {
-      ASSERT_TRUE(run.waitForPage(after, 120000)) << "on " << pageName(run.currentPage());
-    }
+    ASSERT_TRUE(run.waitForPage(SetupPage::Offers, 120000)) << "on " << pageName(run.currentPage());
   }
 
   void finish(SetupRun& run) {
@@ -131,7 +132,7 @@ TEST_F(ElevatedSetupTest, APlantedLogCarriesNothingOutsideTheFolderIntoTheNewOne
 
   SetupRun run;
   start(run);
-  installInto(run, folder, SetupPage::Offers);
+  installInto(run, folder);
   finish(run);
 
   const std::string log = readBytes(folder + L"install.log");
@@ -149,7 +150,7 @@ TEST_F(ElevatedSetupTest, ATypedFolderIsCleanedBeforeItIsUsed) {
   std::replace(typed.begin(), typed.end(), L'\\', L'/');
   SetupRun run;
   start(run);
-  installInto(run, typed, SetupPage::Offers);
+  installInto(run, typed);
   finish(run);
   EXPECT_EQ(listFolder(parent.path()), std::vector<std::wstring>{L"Tonvane Free"});
   EXPECT_TRUE(fileExists(parent.path() + L"Tonvane Free\\Tonvane.exe"));
@@ -157,34 +158,125 @@ TEST_F(ElevatedSetupTest, ATypedFolderIsCleanedBeforeItIsUsed) {
   removeTree(parent.path() + L"Tonvane Free");
 }
 
-// The disk fills up in the middle of the application's files: the install
-// reports "Failed to install.", ends with 2, and the file an earlier install
-// left in the folder is still whole.
-TEST_F(ElevatedSetupTest, AFullDiskFailsTheInstallAndKeepsTheOldFilesWhole) {
+// The three values the sentence about a drive without room fills into
+// `pattern` ("... drive %s ... needs %s, and %s is free."), in order; none
+// when `text` is not that sentence.
+std::vector<std::wstring> noRoomFields(const std::wstring& text, const std::wstring& pattern) {
+  std::vector<std::wstring> pieces;
+  std::size_t from = 0;
+  for (std::size_t at = pattern.find(L"%s"); at != std::wstring::npos; at = pattern.find(L"%s", from)) {
+    pieces.push_back(pattern.substr(from, at - from));
+    from = at + 2;
+  }
+  pieces.push_back(pattern.substr(from));
+  if (pieces.size() != 4 || text.compare(0, pieces[0].size(), pieces[0]) != 0) return {};
+  std::vector<std::wstring> fields;
+  std::size_t at = pieces[0].size();
+  for (std::size_t i = 1; i < pieces.size(); ++i) {
+    const std::size_t next = text.find(pieces[i], at);
+    if (next == std::wstring::npos) return {};
+    fields.push_back(text.substr(at, next - at));
+    at = next + pieces[i].size();
+  }
+  if (at != text.size()) return {};
+  return fields;
+}
+
+// "16 KB", "1.3 MB", "2.0 GB" in bytes; 0 for anything else.
+double shownBytes(const std::wstring& size) {
+  wchar_t* unit = nullptr;
+  const double number = std::wcstod(size.c_str(), &unit);
+  for (const auto& known : {std::make_pair(L" KB", 1024.0), std::make_pair(L" MB", 1048576.0),
+                            std::make_pair(L" GB", 1073741824.0)})
+    if (unit != nullptr && std::wstring(unit) == known.first) return number * known.second;
+  return 0;
+}
+
+// A drive with less room than the install needs (the harness's small disk,
+// filled up to its last 16 KB): refused before anything is written there.
+// The wizard says so on Next from the folder page, naming the drive, what
+// the install needs and what is free, and stays on the page; a silent
+// install writes the same sentence to its log, ends with 112 and removes
+// no older release. Both leave the drive's top as it was.
+TEST_F(ElevatedSetupTest, TooLittleRoomIsRefusedBeforeAnythingIsWritten) {
   const std::string small = environment("TONVANE_SMALL_DISK");
   if (small.empty()) GTEST_SKIP() << "no small disk (the harness mounts one when run as root)";
-  const std::wstring folder = winePathOfUnixPath(small) + L"\\Tonvane Free\\";
-  removeTree(folder);
-  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
-  writeBytes(folder + L"Tonvane.exe", "the earlier release's program");
-  // Leave less room than the application's program alone takes.
+  const std::wstring drive = winePathOfUnixPath(small);
+  const std::wstring root = drive + L"\\";
+  const std::wstring folder = root + L"Apps\\Tonvane Free\\";
+  // The small disk is the tests' own: what an earlier one left goes.
+  const auto emptyDrive = [&root] {
+    for (const std::wstring& name : listFolder(root)) {
+      if (folderExists(root + name))
+        removeTree(root + name);
+      else
+        DeleteFileW((root + name).c_str());
+    }
+  };
+  emptyDrive();
   ULARGE_INTEGER free = {};
-  ASSERT_TRUE(GetDiskFreeSpaceExW(folder.c_str(), &free, nullptr, nullptr));
+  ASSERT_TRUE(GetDiskFreeSpaceExW(root.c_str(), &free, nullptr, nullptr));
   ASSERT_GT(free.QuadPart, 24u * 1024);
-  writeBytes(folder + L"filler.bin", std::string(static_cast<std::size_t>(free.QuadPart) - 16 * 1024, 'f'));
+  // Less room than the application's program alone takes.
+  writeBytes(root + L"filler.bin", std::string(static_cast<std::size_t>(free.QuadPart) - 16 * 1024, 'f'));
+  ASSERT_TRUE(GetDiskFreeSpaceExW(root.c_str(), &free, nullptr, nullptr));
+  ASSERT_LT(free.QuadPart, 1024u * 1024);
+  const std::vector<std::wstring> before = listFolder(root);
+  const std::wstring english = L"There is not enough free space on drive %s. The install needs %s, and %s is free.";
 
-  SetupRun run;
-  start(run);
-  installInto(run, folder, SetupPage::Progress);
-  HWND box = run.waitForMessageBox(120000);
-  ASSERT_NE(box, nullptr) << "on " << pageName(run.currentPage());
-  EXPECT_EQ(SetupRun::messageBoxText(box), shown(L"Failed to install."));
-  SetupRun::answer(box, IDOK);
-  EXPECT_EQ(run.waitForExit(), 2u);
-  EXPECT_EQ(readBytes(folder + L"Tonvane.exe"), "the earlier release's program");
-  for (const std::wstring& name : listFolder(folder))
-    EXPECT_EQ(name.find(L".tmp"), std::wstring::npos) << "left behind: " << testing::PrintToString(name);
-  removeTree(folder);
+  enum class Run { Wizard, Silent };
+  for (const Run kind : {Run::Wizard, Run::Silent}) {
+    SCOPED_TRACE(kind == Run::Wizard ? "wizard" : "silent");
+    std::vector<std::wstring> fields;
+    if (kind == Run::Wizard) {
+      SetupRun run;
+      start(run);
+      next(run, SetupPage::Folder);
+      run.typeInto(IDC_FOLDER_EDIT, folder);
+      run.click(IDC_FRAME_NEXT);
+      HWND box = run.waitForMessageBox(60000);
+      ASSERT_NE(box, nullptr) << "on " << pageName(run.currentPage());
+      const std::wstring text = SetupRun::messageBoxText(box);
+      fields = noRoomFields(text, shown(english));
+      EXPECT_EQ(fields.size(), 3u) << testing::PrintToString(text);
+      EXPECT_EQ(SetupRun::messageBoxCaption(box), shown(L"Tonvane Free Setup"));
+      EXPECT_EQ(GetWindow(box, GW_OWNER), run.frame());
+      EXPECT_TRUE(SetupRun::hasButton(box, IDOK));
+      EXPECT_FALSE(SetupRun::hasButton(box, IDCANCEL));
+      ASSERT_TRUE(SetupRun::answer(box, IDOK));
+      ASSERT_TRUE(run.settle());
+      EXPECT_EQ(run.currentPage(), SetupPage::Folder);
+      EXPECT_TRUE(run.messageBoxes().empty());
+      run.click(IDC_FRAME_CANCEL);
+      HWND question = run.waitForMessageBox();
+      ASSERT_NE(question, nullptr);
+      SetupRun::answer(question, IDOK);
+      EXPECT_EQ(run.waitForExit(), 2u);
+    } else {
+      TempFolder temp;
+      const std::wstring log = temp / L"setup.log";
+      SetupRun run;
+      ASSERT_TRUE(run.start(L"/S /LOG=\"" + log + L"\" /D=" + folder));
+      EXPECT_EQ(run.waitForExit(180000), 112u);
+      const std::string text = readBytes(log);
+      const std::size_t line = text.find(ascii(english.substr(0, english.find(L"%s"))));
+      ASSERT_NE(line, std::string::npos) << text;
+      const std::string sentence = text.substr(line, text.find("\r\n", line) - line);
+      fields = noRoomFields(std::wstring(sentence.begin(), sentence.end()), english);
+      EXPECT_EQ(fields.size(), 3u) << sentence;
+      EXPECT_NE(text.find("Exit code 112\r\n"), std::string::npos) << text;
+      EXPECT_EQ(text.find("Older release"), std::string::npos) << text;
+    }
+    if (fields.size() == 3) {
+      EXPECT_EQ(fields[0], drive);
+      EXPECT_EQ(fields[2], std::to_wstring(free.QuadPart / 1024) + L" KB");
+      EXPECT_GT(shownBytes(fields[1]), static_cast<double>(free.QuadPart)) << ascii(fields[1]);
+    }
+    EXPECT_EQ(listFolder(root), before);
+    EXPECT_FALSE(folderExists(folder));
+    EXPECT_FALSE(entryExists());
+  }
+  emptyDrive();
 }
 
 }  // namespace
