@@ -142,6 +142,26 @@ void removeInstallFolder(const std::wstring& folder) {
   if (held.remove()) setupLog(L"Install folder removed: " + folder);
 }
 
+bool endsWith(const std::wstring& text, const std::wstring& end) {
+  return text.size() >= end.size() && lowerCase(text.substr(text.size() - end.size())) == lowerCase(end);
+}
+
+// A path the transaction may plan and a journal may name: not the journal
+// itself, nor one of the transaction's own temporary names, which a planted
+// journal could otherwise have moved over a file of the install.
+bool isPlannablePath(const std::wstring& relative) {
+  return isJournalPath(relative) && lowerCase(relative) != lowerCase(kJournalFileName) &&
+         !endsWith(relative, kStagedSuffix) && !endsWith(relative, kBackupSuffix);
+}
+
+bool namesOnlyPlannablePaths(const Journal& journal) {
+  for (const JournalFile& file : journal.files)
+    if (!isPlannablePath(file.path)) return false;
+  for (const std::wstring& folder : journal.folders)
+    if (!isPlannablePath(folder)) return false;
+  return true;
+}
+
 std::wstring phaseName(JournalPhase phase) {
   switch (phase) {
     case JournalPhase::Staging: return L"Staging";
@@ -218,6 +238,12 @@ bool InstallTransaction::writeJournal(JournalPhase phase) {
   journal.folders = folders_;
   for (const PlannedFile& file : files_) journal.files.push_back({file.relative, file.existed});
   const std::string bytes = journalBytes(journal);
+  // A journal that could never be read back would leave a killed run to
+  // nobody.
+  if (bytes.size() > kLongestJournal) {
+    setupLog(L"Journal too long to be read back: " + std::to_wstring(bytes.size()) + L" bytes");
+    return false;
+  }
   if (replaceFileWithBytes(folder_ + kJournalFileName, bytes.data(), bytes.size())) {
     setupLog(L"Journal: " + phaseName(phase));
     return true;
@@ -235,12 +261,12 @@ bool InstallTransaction::begin() {
     return false;
   }
   for (const PlannedFile& file : files_)
-    if (!isJournalPath(file.relative)) {
+    if (!isPlannablePath(file.relative)) {
       setupLog(L"No path of the install folder: " + file.relative);
       return false;
     }
   for (const std::wstring& folder : folders_)
-    if (!isJournalPath(folder)) {
+    if (!isPlannablePath(folder)) {
       setupLog(L"No path of the install folder: " + folder);
       return false;
     }
@@ -388,7 +414,7 @@ bool recoverInterruptedInstall(const std::wstring& installFolder) {
   std::string bytes;
   if (!held.open(journalPath, HeldPath::Access::Delete) || held.isFolder() ||
       !held.isAt(ensureTrailingBackslash(root.finalPath()) + kJournalFileName) ||
-      !held.readAll(bytes, kLongestJournal) || !parseJournal(bytes, journal)) {
+      !held.readAll(bytes, kLongestJournal) || !parseJournal(bytes, journal) || !namesOnlyPlannablePaths(journal)) {
     setupLog(L"A journal that is none was deleted unread: " + journalPath);
     // What stands at the name itself goes, never what it may lead to.
     if (held.isOpen() && !held.isFolder()) held.remove();
