@@ -240,7 +240,7 @@ bool writeEntry(ArchiveWalk& walk, std::vector<char>& buffer, const Target& targ
     return skipped(fullPath, kNoFolder);
   }
   if (!liesAt(file, target.finalFolder + nameAsCreated(target.name))) return skipped(fullPath, kMisplaced);
-  const EntryData result = writeInto(file, walk, buffer, staged);
+  const EntryData result = writeInto(file, walk, buffer, false);
   if (result == EntryData::Complete) return true;
   return skipped(fullPath, entryDataName(result));
 }

@@ -28,6 +28,8 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "HeldPath.h"
@@ -122,6 +124,7 @@ class InstallTransaction {
     bool movedIn = false;
   };
 
+  PlannedFile* plannedFile(const std::wstring& relative);
   bool writeJournal(JournalPhase phase);
   void removeMadeFolders();
 
@@ -130,7 +133,9 @@ class InstallTransaction {
   StepGate& gate_;
   HeldPath held_;
   std::vector<PlannedFile> files_;
+  std::unordered_map<std::wstring, std::size_t> fileIndex_;
   std::vector<std::wstring> folders_;
+  std::unordered_set<std::wstring> folderKeys_;
   std::vector<std::function<void()>> undo_;
   bool begun_ = false;
   bool switching_ = false;
