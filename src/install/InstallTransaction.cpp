@@ -192,6 +192,15 @@ bool flushFile(const std::wstring& path) {
   return file.valid() && FlushFileBuffers(file.get());
 }
 
+// Whether `path` is the file this program runs from: the uninstaller runs
+// from the install folder, and a running program's file can be renamed but
+// not deleted until the program ends.
+bool isThisProgram(const std::wstring& path) {
+  HeldPath self, file;
+  return self.open(modulePath(), HeldPath::Access::Look) && file.open(path, HeldPath::Access::Look) &&
+         sameFinalPath(self.finalPath(), file.finalPath());
+}
+
 std::wstring phaseName(JournalPhase phase) {
   switch (phase) {
     case JournalPhase::Staging: return L"Staging";
@@ -474,7 +483,13 @@ bool recoverInterruptedInstall(const std::wstring& installFolder) {
     const std::wstring backup = name + kBackupSuffix;
     if (forward) {
       // Old file aside, new one in: the order of the killed run.
-      if (isExistingPath(folder + staged)) {
+      if (isExistingPath(folder + staged) && isThisProgram(folder + name)) {
+        // The uninstaller, about to remove the whole install: moved aside,
+        // its running file could not be deleted, and nothing would be
+        // removed. It stays as it is; the new copy goes.
+        setupLog(L"Kept, this program runs from it: " + folder + name);
+        whole = removeIfThere(folders, folder, staged) && whole;
+      } else if (isExistingPath(folder + staged)) {
         if (isExistingPath(folder + name)) {
           if (isExistingPath(folder + backup))
             whole = removeIfThere(folders, folder, name) && whole;

@@ -148,7 +148,10 @@ class InstallTransaction {
 // one by its rules, or lies elsewhere than in the folder, is deleted
 // without acting on it. True when nothing is left to finish (no journal
 // found included); false when some step failed (the journal stays, for the
-// next run). Every step goes to the setup log.
+// next run). Carrying forward, the file the calling program runs from (the
+// uninstaller's, in the folder) stays as it is and its new copy goes: a
+// running program's file cannot be deleted. Every step goes to the setup
+// log.
 bool recoverInterruptedInstall(const std::wstring& folder);
 
 }  // namespace tonvane
