@@ -69,4 +69,19 @@ class ArchiveWalk {
 // unzClose. Null when they are not a ZIP archive.
 unzFile openArchiveInMemory(const void* bytes, std::size_t size);
 
+// Closes the archive on every path out.
+class ArchiveReader {
+ public:
+  explicit ArchiveReader(unzFile file) : file_(file) {}
+  ~ArchiveReader() {
+    if (file_ != nullptr) unzClose(file_);
+  }
+  ArchiveReader(const ArchiveReader&) = delete;
+  ArchiveReader& operator=(const ArchiveReader&) = delete;
+  unzFile get() const { return file_; }
+
+ private:
+  unzFile file_;
+};
+
 }  // namespace tonvane

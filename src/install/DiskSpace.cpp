@@ -64,20 +64,6 @@ std::wstring rootText(const std::wstring& path) {
   return removeTrailingBackslash(path);
 }
 
-class ArchiveCloser {
- public:
-  explicit ArchiveCloser(unzFile archive) : archive_(archive) {}
-  ~ArchiveCloser() {
-    if (archive_ != nullptr) unzClose(archive_);
-  }
-  ArchiveCloser(const ArchiveCloser&) = delete;
-  ArchiveCloser& operator=(const ArchiveCloser&) = delete;
-  unzFile get() const { return archive_; }
-
- private:
-  unzFile archive_;
-};
-
 // The install folder's share: the application's files, install.log, and the
 // uninstaller or the portable settings file.
 std::vector<std::uint64_t> installFolderFiles(const ResourceBytes& archive, const std::wstring& folder,
@@ -85,7 +71,7 @@ std::vector<std::uint64_t> installFolderFiles(const ResourceBytes& archive, cons
   std::vector<std::uint64_t> sizes;
   // "[Install]" and the line end of the last path.
   std::uint64_t logBytes = 16;
-  ArchiveCloser reader(openArchiveInMemory(archive.data, archive.size));
+  ArchiveReader reader(openArchiveInMemory(archive.data, archive.size));
   if (reader.get() != nullptr) {
     ArchiveWalk walk(reader.get());
     ArchiveEntry entry;

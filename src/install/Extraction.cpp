@@ -27,21 +27,6 @@ namespace {
 // Large pieces: an application archive holds many megabytes.
 constexpr std::size_t kCopyBufferSize = 64 * 1024;
 
-// Closes the archive on every path out.
-class ArchiveReader {
- public:
-  explicit ArchiveReader(unzFile file) : file_(file) {}
-  ~ArchiveReader() {
-    if (file_ != nullptr) unzClose(file_);
-  }
-  ArchiveReader(const ArchiveReader&) = delete;
-  ArchiveReader& operator=(const ArchiveReader&) = delete;
-  unzFile get() const { return file_; }
-
- private:
-  unzFile file_;
-};
-
 unzFile openArchiveFile(const std::wstring& path) {
   zlib_filefunc64_def functions;
   fill_win32_filefunc64W(&functions);
