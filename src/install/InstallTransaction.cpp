@@ -192,13 +192,17 @@ bool flushFile(const std::wstring& path) {
   return file.valid() && FlushFileBuffers(file.get());
 }
 
-// Whether `path` is the file this program runs from: the uninstaller runs
+// The final path of the file this program runs from: the uninstaller runs
 // from the install folder, and a running program's file can be renamed but
 // not deleted until the program ends.
-bool isThisProgram(const std::wstring& path) {
-  HeldPath self, file;
-  return self.open(modulePath(), HeldPath::Access::Look) && file.open(path, HeldPath::Access::Look) &&
-         sameFinalPath(self.finalPath(), file.finalPath());
+std::wstring thisProgramsFile() {
+  HeldPath self;
+  return self.open(modulePath(), HeldPath::Access::Look) ? self.finalPath() : std::wstring();
+}
+
+bool isFileAt(const std::wstring& path, const std::wstring& finalPath) {
+  HeldPath file;
+  return file.open(path, HeldPath::Access::Look) && sameFinalPath(file.finalPath(), finalPath);
 }
 
 std::wstring phaseName(JournalPhase phase) {
@@ -477,13 +481,14 @@ bool recoverInterruptedInstall(const std::wstring& installFolder) {
   FolderHolds folders(folder);
   bool whole = true;
   const bool forward = journal.phase == JournalPhase::Switching;
+  const std::wstring self = thisProgramsFile();
   for (const JournalFile& file : journal.files) {
     const std::wstring& name = file.path;
     const std::wstring staged = name + kStagedSuffix;
     const std::wstring backup = name + kBackupSuffix;
     if (forward) {
       // Old file aside, new one in: the order of the killed run.
-      if (isExistingPath(folder + staged) && isThisProgram(folder + name)) {
+      if (isExistingPath(folder + staged) && isFileAt(folder + name, self)) {
         // The uninstaller, about to remove the whole install: moved aside,
         // its running file could not be deleted, and nothing would be
         // removed. It stays as it is; the new copy goes.
