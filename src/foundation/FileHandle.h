@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "ScopedHandles.h"
 
@@ -49,6 +50,11 @@ class FileHandle {
 
   // Safe to repeat.
   void close();
+  // Hands the open handle over (to be closed by its new owner).
+  KernelHandle release() {
+    path_.clear();
+    return std::move(handle_);
+  }
 
   // The whole rest of the file, decoded from the ANSI code page. False (the
   // output untouched) when closed or chunkSize <= 0; false with an empty

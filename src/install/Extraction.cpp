@@ -13,6 +13,7 @@
 
 #include "ArchiveWalk.h"
 #include "Errors.h"
+#include "FileFlusher.h"
 #include "FileHandle.h"
 #include "HeldPath.h"
 #include "NumberText.h"
@@ -179,14 +180,14 @@ bool liesAt(FileHandle& file, const std::wstring& expected) {
 }
 
 // The entry's bytes into a file that this call has just created and
-// checked; flushed to the disk when `flush`. A file that did not come out
-// whole is deleted through its handle.
-EntryData writeInto(FileHandle& file, ArchiveWalk& walk, std::vector<char>& buffer, bool flush) {
-  EntryData result = walk.copyData(buffer, [&file](const char* bytes, std::size_t count) {
+// checked; handed to `flusher` when one is given. A file that did not come
+// out whole is deleted through its handle.
+EntryData writeInto(FileHandle& file, ArchiveWalk& walk, std::vector<char>& buffer, FileFlusher* flusher) {
+  const EntryData result = walk.copyData(buffer, [&file](const char* bytes, std::size_t count) {
     return file.writeAll(bytes, count);
   });
-  if (result == EntryData::Complete && flush && !FlushFileBuffers(file.get())) result = EntryData::Refused;
   if (result != EntryData::Complete) deleteThroughHandle(file.get());
+  if (result == EntryData::Complete && flusher != nullptr) flusher->hand(file.release());
   file.close();
   return result;
 }
@@ -203,29 +204,35 @@ struct Target {
 // A file a killed run left at a staged name: deleted through its handle
 // when it is a plain file lying in its folder. True when the name is free.
 bool clearStagedName(const Target& target) {
-  const std::wstring path = target.fullPath();
-  if (!isExistingPath(path)) return true;
   HeldPath earlier;
-  if (!earlier.open(path, HeldPath::Access::Delete) || earlier.isFolder() ||
+  if (!earlier.open(target.fullPath(), HeldPath::Access::Delete) || earlier.isFolder() ||
       !earlier.isAt(target.finalFolder + nameAsCreated(target.name)))
     return false;
   return earlier.remove();
 }
 
 // Created with CREATE_NEW, a name never opens what another program put
-// there, a link included: a taken name fails the entry.
-bool writeEntry(ArchiveWalk& walk, std::vector<char>& buffer, const Target& target, bool staged) {
+// there, a link included: a taken name fails the entry, unless it is a
+// staged file a killed run left, which goes first. The name is tried
+// before it is looked at, since it is almost always free.
+bool writeEntry(ArchiveWalk& walk, std::vector<char>& buffer, const Target& target, const StagedWrite* staged) {
   const std::wstring fullPath = target.fullPath();
-  if (staged && !clearStagedName(target)) return skipped(fullPath, "something that is not ours is at its name");
   FileHandle file;
-  if (!file.createNew(fullPath, nullptr)) {
-    const DWORD error = GetLastError();
+  bool created = file.createNew(fullPath, nullptr);
+  DWORD error = created ? NO_ERROR : GetLastError();
+  const bool taken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+  if (taken && staged != nullptr) {
+    if (!clearStagedName(target)) return skipped(fullPath, "something that is not ours is at its name");
+    created = file.createNew(fullPath, nullptr);
+    error = created ? NO_ERROR : GetLastError();
+  }
+  if (!created) {
     if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
       return skipped(fullPath, "a file of its name is there already");
     return skipped(fullPath, kNoFolder);
   }
   if (!liesAt(file, target.finalFolder + nameAsCreated(target.name))) return skipped(fullPath, kMisplaced);
-  const EntryData result = writeInto(file, walk, buffer, false);
+  const EntryData result = writeInto(file, walk, buffer, staged != nullptr ? staged->flusher : nullptr);
   if (result == EntryData::Complete) return true;
   return skipped(fullPath, entryDataName(result));
 }
@@ -246,10 +253,11 @@ bool extractEntries(unzFile archive, const std::wstring& destination, std::vecto
       continue;
     }
     const std::wstring fullPath = root + relative;
+    const std::wstring writtenAs = staged != nullptr ? staged->stagedRelative(relative) : relative;
     if (relative.back() == L'\\') {
       // A folder that cannot be made is no file that failed; one that leads
       // elsewhere is refused like a file would be.
-      const DestinationFolders::Folder& folder = folders.folder(relative);
+      const DestinationFolders::Folder& folder = folders.folder(writtenAs);
       if (folder.state == DestinationFolders::State::Refused) whole = skipped(fullPath, folder.reason);
       continue;
     }
@@ -260,17 +268,17 @@ bool extractEntries(unzFile archive, const std::wstring& destination, std::vecto
         return false;
       }
     }
-    const std::size_t slash = relative.rfind(L'\\');
-    const std::wstring folderRelative = slash == std::wstring::npos ? std::wstring() : relative.substr(0, slash + 1);
+    const std::size_t slash = writtenAs.rfind(L'\\');
+    const std::wstring folderRelative = slash == std::wstring::npos ? std::wstring() : writtenAs.substr(0, slash + 1);
     const DestinationFolders::Folder& folder = folders.folder(folderRelative);
     if (folder.state != DestinationFolders::State::Ready) {
       whole = skipped(fullPath, folder.reason);
       continue;
     }
     if (staged != nullptr && staged->allow && !staged->allow(relative)) return false;
-    const std::wstring fileName = relative.substr(folderRelative.size()) + (staged != nullptr ? staged->suffix : L"");
+    const std::wstring fileName = writtenAs.substr(folderRelative.size());
     const Target target{root + folderRelative, folder.finalPath, fileName};
-    if (!writeEntry(walk, buffer, target, staged != nullptr)) {
+    if (!writeEntry(walk, buffer, target, staged)) {
       whole = false;
       continue;
     }
@@ -279,6 +287,10 @@ bool extractEntries(unzFile archive, const std::wstring& destination, std::vecto
     } catch (const std::bad_alloc&) {
       raiseFailure(E_OUTOFMEMORY);
     }
+  }
+  if (staged != nullptr && staged->flusher != nullptr && !staged->flusher->finish()) {
+    setupLog(L"A staged file could not be flushed to the disk");
+    whole = false;
   }
   return whole;
 }

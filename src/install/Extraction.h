@@ -9,6 +9,8 @@
 
 namespace tonvane {
 
+class FileFlusher;
+
 // Extracts every file entry of the archive at `archivePath` (opened through
 // the system's wide-character file functions, so any path works) into
 // `destination` (with or without trailing backslash) and appends each
@@ -43,14 +45,18 @@ namespace tonvane {
 bool extractArchive(const std::wstring& archivePath, const std::wstring& destination,
                     std::vector<std::wstring>& written);
 
-// How an install writes its entries: each file beside its destination, at
-// the destination's name followed by `suffix`, flushed to disk; a file
-// already at that name (left by a run that was killed) is deleted first
-// when it lies where it must. `allow` is asked with each file entry's
-// relative path before it is written; false ends the extraction there
-// (a cancel, or the tests' seam). `written` still lists destinations.
+// How an install writes its entries: each where `stagedRelative` puts it
+// (given an entry's path relative to the destination, file or "folder\";
+// beside its destination, or inside a folder staged whole), handed to
+// `flusher` when one is given (and all flushed before the extraction
+// returns); a file already at that name (left by a run that was killed) is
+// deleted first when it lies where it must. `allow` is asked with each
+// file entry's relative path before it is written; false ends the
+// extraction there (a cancel, or the tests' seam). `written` still lists
+// destinations.
 struct StagedWrite {
-  std::wstring suffix;
+  std::function<std::wstring(const std::wstring& relative)> stagedRelative;
+  FileFlusher* flusher = nullptr;
   std::function<bool(const std::wstring& relative)> allow;
 };
 

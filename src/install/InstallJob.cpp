@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Extraction.h"
+#include "FileFlusher.h"
 #include "FileHandle.h"
 #include "HeldPath.h"
 #include "InstallTransaction.h"
@@ -213,7 +214,10 @@ InstallResult installFiles(const InstallChoices& choices, const ResourceBytes& c
   loadInstallLog(logPath, installed);
   const std::size_t earlier = installed.size();
   std::vector<std::wstring> written;
-  const StagedWrite staged{kStagedSuffix, [&gate](const std::wstring& relative) {
+  FileFlusher flusher;
+  const StagedWrite staged{[&transaction](const std::wstring& relative) { return transaction.stagedRelative(relative); },
+                           transaction.flushesEachFile() ? &flusher : nullptr,
+                           [&gate](const std::wstring& relative) {
                              return gate.allows(L"write " + relative);
                            }};
   // The staged archive holds exactly the carried bytes (checked, and held
@@ -221,10 +225,10 @@ InstallResult installFiles(const InstallChoices& choices, const ResourceBytes& c
   // not a file read back through the system in small pieces.
   const bool whole = extractArchiveFromMemory(carried.data, carried.size, folder, written, &staged);
   extracted();
-  for (const std::wstring& path : written) {
-    transaction.markStaged(path.substr(folder.size()));
-    installed.addPath(path);
-  }
+  std::vector<std::wstring> writtenRelative;
+  for (const std::wstring& path : written) writtenRelative.push_back(path.substr(folder.size()));
+  for (const std::wstring& relative : writtenRelative) transaction.markStaged(relative);
+  installed.addNewFiles(folder, writtenRelative);
   setupLog(L"Staged " + decimalText(written.size()) + L" of " + decimalText(plan.files.size()) +
            L" files of the application");
   // Nothing is skipped: an install that lacks a file is no install.

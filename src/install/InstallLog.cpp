@@ -8,6 +8,7 @@
 #include "InstallLogText.h"
 #include "InstallTransaction.h"
 #include "LongNames.h"
+#include "PathText.h"
 #include "Paths.h"
 
 namespace tonvane {
@@ -28,8 +29,16 @@ bool PathList::addExistingPath(const std::wstring& path) {
   return isExistingPath(path) && addPath(path);
 }
 
-bool PathList::addPath(const std::wstring& path) {
-  if (!comparedForms_.insert(comparedForm(longNames_.longForm(path))).second) return false;
+bool PathList::addPath(const std::wstring& path) { return addCompared(path, longNames_.longForm(path)); }
+
+void PathList::addNewFiles(const std::wstring& folder, const std::vector<std::wstring>& relatives) {
+  const std::wstring root = ensureTrailingBackslash(folder);
+  const std::wstring longRoot = ensureTrailingBackslash(longNames_.longForm(root));
+  for (const std::wstring& relative : relatives) addCompared(root + relative, longRoot + relative);
+}
+
+bool PathList::addCompared(const std::wstring& path, const std::wstring& longForm) {
+  if (!comparedForms_.insert(comparedForm(longForm)).second) return false;
   paths_.push_back(path);
   return true;
 }

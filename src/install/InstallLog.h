@@ -26,6 +26,12 @@ class PathList {
   // Appends the path whether it can be found or not (a file that could not
   // be examined may still be there); false when it is listed.
   bool addPath(const std::wstring& path);
+  // Appends files this install is writing into `folder` (which exists), by
+  // their paths relative to it, unless listed. They, and the folders on
+  // their way, may not stand at their names yet (they are staged), so
+  // only the folder's long form is asked for: asking for a name that is
+  // not there yet would list its folder again for every file.
+  void addNewFiles(const std::wstring& folder, const std::vector<std::wstring>& relatives);
 
   void clear();
 
@@ -34,6 +40,8 @@ class PathList {
   std::wstring longForm(const std::wstring& path) { return longNames_.longForm(path); }
 
  private:
+  bool addCompared(const std::wstring& path, const std::wstring& longForm);
+
   std::vector<std::wstring> paths_;
   // The compared form of every listed path: a merge of two large logs asks
   // the file system once per new path instead of once per pair.

@@ -1,5 +1,6 @@
 #include "InstallTransaction.h"
 
+#include <algorithm>
 #include <map>
 #include <utility>
 
@@ -24,6 +25,52 @@ StepFault& stepFault() {
 std::wstring folderPart(const std::wstring& relative) {
   const std::size_t slash = relative.rfind(L'\\');
   return slash == std::wstring::npos ? std::wstring() : relative.substr(0, slash + 1);
+}
+
+using FolderSet = std::unordered_set<std::wstring>;
+
+FolderSet comparedSet(const std::vector<std::wstring>& folders) {
+  FolderSet set;
+  for (const std::wstring& folder : folders) set.insert(comparedKey(folder));
+  return set;
+}
+
+// The folder made by the install that a path lies in at the top ("bin" for
+// "bin\x\a.dll" when the install makes "bin"), or "" for none.
+std::wstring topNewFolderOf(const std::wstring& relative, const FolderSet& newFolders) {
+  for (std::size_t slash = relative.find(L'\\'); slash != std::wstring::npos; slash = relative.find(L'\\', slash + 1))
+    if (newFolders.count(comparedKey(relative.substr(0, slash))) != 0) return relative.substr(0, slash);
+  return std::wstring();
+}
+
+// Where a path's new bytes are staged: inside its top new folder's staged
+// copy, so that the whole folder moves in with one rename ("bin\x\a.dll"
+// -> "bin.tonvane-new\x\a.dll"); otherwise beside itself. A folder
+// ("a\b\") outside the new ones is made where it is.
+std::wstring stagedRelativeIn(const std::wstring& relative, const FolderSet& newFolders) {
+  const std::wstring top = topNewFolderOf(relative, newFolders);
+  if (!top.empty()) return top + kStagedSuffix + relative.substr(top.size());
+  if (!relative.empty() && relative.back() == L'\\') return relative;
+  return relative + kStagedSuffix;
+}
+
+// The folders staged whole: those made by the install whose parent is not.
+std::vector<std::wstring> topNewFolders(const std::vector<std::wstring>& folders, const FolderSet& newFolders) {
+  std::vector<std::wstring> tops;
+  for (const std::wstring& folder : folders)
+    if (topNewFolderOf(folder + L"\\", newFolders) == folder) tops.push_back(folder);
+  return tops;
+}
+
+// The staged names of the folders made by the install, parents first.
+std::vector<std::wstring> stagedFolders(const std::vector<std::wstring>& folders, const FolderSet& newFolders) {
+  std::vector<std::wstring> staged;
+  for (const std::wstring& folder : folders) {
+    std::wstring path = stagedRelativeIn(folder + L"\\", newFolders);
+    path.pop_back();
+    staged.push_back(path);
+  }
+  return staged;
 }
 
 bool writeWhole(FileHandle& file, const void* bytes, std::size_t count, bool flush) {
@@ -112,6 +159,25 @@ bool moveChecked(FolderHolds& folders, const std::wstring& root, const std::wstr
   return false;
 }
 
+// A folder staged whole into its place, in one move: a plain folder at the
+// staged name, nothing at its own. Windows refuses to rename a folder while
+// a file in it is open (a virus scanner looking at what was just written),
+// so the move is tried again for a while.
+bool moveFolderIn(FolderHolds& folders, const std::wstring& root, const std::wstring& relative) {
+  const std::wstring from = root + relative + kStagedSuffix;
+  if (folders.finalFolder(folderPart(relative)).empty() || !isExistingFolder(from) ||
+      pathHasAttributes(from, FILE_ATTRIBUTE_REPARSE_POINT))
+    return false;
+  for (int attempt = 0;; ++attempt) {
+    if (moveDurably(from, root + relative)) return true;
+    const DWORD error = GetLastError();
+    if (attempt == 20 || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)) break;
+    Sleep(100);
+  }
+  setupLog(L"Could not move " + from + L" to " + relative);
+  return false;
+}
+
 // Folders the install made, deepest first, each only when empty and a
 // plain folder where it must be.
 bool removeFolders(const std::wstring& root, const std::vector<std::wstring>& folders) {
@@ -162,15 +228,16 @@ bool namesOnlyPlannablePaths(const Journal& journal) {
   return true;
 }
 
-// The data of every staged file on the disk itself before any old file is
-// moved aside: otherwise a power cut after the switch could leave the new
-// names with empty files and the old ones gone. One flush of the volume
-// (which an administrator may ask for) does for thousands of files what a
-// flush of each would do at the cost of one disk write each; where the
-// volume cannot be opened, each file is flushed.
-bool flushVolumeOf(const std::wstring& folder) {
+// The data of every staged file must be on the disk itself before any old
+// file is moved aside: otherwise a power cut after the switch could leave
+// the new names with empty files and the old ones gone. One flush of the
+// volume (which an administrator may ask for) does for thousands of files
+// what a flush of each would do at the cost of one disk write each. The
+// volume is kept only when a flush of it works now: where it does not,
+// each file is flushed while its writer still has it open.
+KernelHandle flushableVolumeOf(const std::wstring& folder) {
   wchar_t mountPoint[MAX_PATH + 1] = {};
-  if (!GetVolumePathNameW(folder.c_str(), mountPoint, MAX_PATH + 1)) return false;
+  if (!GetVolumePathNameW(folder.c_str(), mountPoint, MAX_PATH + 1)) return KernelHandle();
   wchar_t volume[MAX_PATH + 1] = {};
   std::wstring device;
   if (GetVolumeNameForVolumeMountPointW(mountPoint, volume, MAX_PATH + 1))
@@ -178,11 +245,12 @@ bool flushVolumeOf(const std::wstring& folder) {
   else if (mountPoint[0] != L'\0' && mountPoint[1] == L':')
     device = std::wstring(L"\\\\.\\") + mountPoint[0] + L":";
   else
-    return false;
+    return KernelHandle();
   if (!device.empty() && device.back() == L'\\') device.pop_back();
   KernelHandle handle(CreateFileW(device.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                   nullptr, OPEN_EXISTING, 0, nullptr));
-  return handle.valid() && FlushFileBuffers(handle.get());
+  if (!handle.valid() || !FlushFileBuffers(handle.get())) return KernelHandle();
+  return handle;
 }
 
 bool flushFile(const std::wstring& path) {
@@ -315,32 +383,40 @@ bool InstallTransaction::begin() {
       setupLog(L"No path of the install folder: " + folder);
       return false;
     }
+  newFolders_ = comparedSet(folders_);
   begun_ = true;
+  volume_ = flushableVolumeOf(folder_);
+  setupLog(volume_.valid() ? L"Staged files are flushed to the disk with their volume before the switch"
+                           : L"Staged files are flushed to the disk one by one as they are written");
   return gate_.allows(L"journal Staging") && writeJournal(JournalPhase::Staging);
 }
 
+std::wstring InstallTransaction::stagedRelative(const std::wstring& relative) const {
+  return stagedRelativeIn(relative, newFolders_);
+}
+
 std::wstring InstallTransaction::stagedPath(const std::wstring& relative) const {
-  return folder_ + relative + kStagedSuffix;
+  return folder_ + stagedRelative(relative);
 }
 
 bool InstallTransaction::stage(const std::wstring& relative, const void* bytes, std::size_t count) {
   PlannedFile* planned = plannedFile(relative);
   if (planned == nullptr || !begun_ || !gate_.allows(L"write " + relative)) return false;
   FolderHolds folders(folder_);
-  if (!removeIfThere(folders, folder_, relative + kStagedSuffix)) return false;
-  const std::wstring finalFolder = folders.finalFolder(folderPart(relative));
+  const std::wstring staged = stagedRelative(relative);
+  if (!removeIfThere(folders, folder_, staged)) return false;
+  const std::wstring finalFolder = folders.finalFolder(folderPart(staged));
   FileHandle file;
-  if (finalFolder.empty() || !file.createNew(stagedPath(relative), nullptr)) {
-    setupLog(L"Could not write " + stagedPath(relative));
+  if (finalFolder.empty() || !file.createNew(folder_ + staged, nullptr)) {
+    setupLog(L"Could not write " + folder_ + staged);
     return false;
   }
-  if (!sameFinalPath(finalPathOf(file.get()),
-                     finalFolder + relative.substr(folderPart(relative).size()) + kStagedSuffix)) {
+  if (!sameFinalPath(finalPathOf(file.get()), finalFolder + staged.substr(folderPart(staged).size()))) {
     deleteThroughHandle(file.get());
     setupLog(L"Not written, its folder does not lie where it must: " + stagedPath(relative));
     return false;
   }
-  if (!writeWhole(file, bytes, count, false)) {
+  if (!writeWhole(file, bytes, count, flushesEachFile())) {
     setupLog(L"Could not write " + stagedPath(relative));
     return false;
   }
@@ -363,23 +439,46 @@ bool InstallTransaction::switchFiles() {
       setupLog(L"Not every new file arrived: " + file.relative);
       return false;
     }
-  if (flushVolumeOf(folder_)) {
-    setupLog(L"Staged files flushed to the disk with their volume");
-  } else {
-    for (const PlannedFile& file : files_)
-      if (!flushFile(stagedPath(file.relative))) {
-        setupLog(L"Could not flush " + stagedPath(file.relative));
-        return false;
-      }
-    setupLog(L"Staged files flushed to the disk one by one");
+  if (volume_.valid()) {
+    if (FlushFileBuffers(volume_.get())) {
+      setupLog(L"Staged files flushed to the disk with their volume");
+    } else {
+      for (const PlannedFile& file : files_)
+        if (!flushFile(stagedPath(file.relative))) {
+          setupLog(L"Could not flush " + stagedPath(file.relative));
+          return false;
+        }
+      setupLog(L"The volume refused a flush: staged files flushed to the disk one by one");
+    }
   }
   if (!gate_.allows(L"journal Switching")) return false;
   // From here on a run that is killed is carried forward by the next one.
   switching_ = true;
   if (!writeJournal(JournalPhase::Switching)) return false;
   FolderHolds folders(folder_);
+  // The folders the install makes, each staged whole: one move each.
+  for (const std::wstring& top : topNewFolders(folders_, newFolders_)) {
+    if (!gate_.allows(L"move in " + top + L"\\") || !moveFolderIn(folders, folder_, top)) return false;
+    movedInFolders_.push_back(top);
+  }
   for (PlannedFile& file : files_) {
     const std::wstring destination = folder_ + file.relative;
+    if (!topNewFolderOf(file.relative, newFolders_).empty()) {
+      file.movedIn = true;
+      continue;
+    }
+    // A name that was free when planned is moved to without a look first:
+    // the move itself fails when something has taken the name since, and
+    // looking up a name that is not there is what costs most.
+    if (!file.existed) {
+      if (!gate_.allows(L"move in " + file.relative)) return false;
+      if (folders.finalFolder(folderPart(file.relative)).empty() || !isExistingFile(stagedPath(file.relative)))
+        return false;
+      if (moveDurably(stagedPath(file.relative), destination)) {
+        file.movedIn = true;
+        continue;
+      }
+    }
     if (isExistingFolder(destination)) {
       setupLog(L"Not replaced, a folder has its name: " + destination);
       return false;
@@ -430,17 +529,22 @@ void InstallTransaction::rollBack() {
 
   FolderHolds folders(folder_);
   for (auto it = files_.rbegin(); it != files_.rend(); ++it) {
-    if (it->movedIn) {
+    // A file of a folder staged whole is where its folder is.
+    const std::wstring top = topNewFolderOf(it->relative, newFolders_);
+    const bool in = it->movedIn || (!top.empty() && std::find(movedInFolders_.begin(), movedInFolders_.end(), top) !=
+                                                        movedInFolders_.end());
+    if (in) {
       if (!removeIfThere(folders, folder_, it->relative)) {
         whole = false;
         continue;
       }
     }
     if (it->movedAside && !moveChecked(folders, folder_, it->relative + kBackupSuffix, it->relative)) whole = false;
-    if (!it->movedIn) whole = removeIfThere(folders, folder_, it->relative + kStagedSuffix) && whole;
+    if (!in) whole = removeIfThere(folders, folder_, stagedRelative(it->relative)) && whole;
   }
   folders.clear();
   removeFolders(folder_, folders_);
+  removeFolders(folder_, stagedFolders(folders_, newFolders_));
   if (!whole) {
     setupLog(L"Roll-back incomplete: the journal stays for the next run");
     return;
@@ -482,10 +586,26 @@ bool recoverInterruptedInstall(const std::wstring& installFolder) {
   bool whole = true;
   const bool forward = journal.phase == JournalPhase::Switching;
   const std::wstring self = thisProgramsFile();
+  const FolderSet newFolders = comparedSet(journal.folders);
+  if (forward) {
+    // Folders staged whole first, as the killed run did; one that is in its
+    // place already has nothing at its staged name.
+    for (const std::wstring& top : topNewFolders(journal.folders, newFolders)) {
+      if (!isExistingPath(folder + top + kStagedSuffix)) continue;
+      if (isExistingPath(folder + top)) {
+        setupLog(L"Left alone, something stands where a staged folder goes: " + folder + top);
+        whole = false;
+        continue;
+      }
+      whole = moveFolderIn(folders, folder, top) && whole;
+    }
+  }
   for (const JournalFile& file : journal.files) {
     const std::wstring& name = file.path;
-    const std::wstring staged = name + kStagedSuffix;
+    const std::wstring staged = stagedRelativeIn(name, newFolders);
     const std::wstring backup = name + kBackupSuffix;
+    // Files of a folder staged whole moved in with it.
+    if (forward && !topNewFolderOf(name, newFolders).empty()) continue;
     if (forward) {
       // Old file aside, new one in: the order of the killed run.
       if (isExistingPath(folder + staged) && isFileAt(folder + name, self)) {
@@ -516,7 +636,10 @@ bool recoverInterruptedInstall(const std::wstring& installFolder) {
     }
   }
   folders.clear();
-  if (!forward) removeFolders(folder, journal.folders);
+  if (!forward) {
+    removeFolders(folder, journal.folders);
+    removeFolders(folder, stagedFolders(journal.folders, newFolders));
+  }
   if (!whole) {
     setupLog(L"The interrupted install could not be finished: the journal stays");
     return false;

@@ -4,10 +4,13 @@
 // The files go in three phases, each written to the journal
 // (JournalText.h) and through to disk before it begins:
 //   Staging      every new file is written beside its destination, as
-//                "<name>.tonvane-new", and flushed to disk; nothing of the
-//                installed release has changed yet.
+//                "<name>.tonvane-new", and flushed to disk; in a folder
+//                that the install makes, the whole folder is staged as
+//                "<folder>.tonvane-new" with its files at their own names.
+//                Nothing of the installed release has changed yet.
 //   Switching    each existing file is moved aside to "<name>.tonvane-old"
-//                and the new one into its place; then the caller's other
+//                and the new one into its place, and each staged folder
+//                into its place in one move; then the caller's other
 //                changes (the uninstall entry, the links, the settings file)
 //                are made, each with a way back.
 //   (done)       the backups are deleted, then the journal.
@@ -33,6 +36,7 @@
 #include <vector>
 
 #include "HeldPath.h"
+#include "ScopedHandles.h"
 #include "JournalText.h"
 
 namespace tonvane {
@@ -91,8 +95,16 @@ class InstallTransaction {
   // Writes a planned file's new bytes beside its destination.
   bool stage(const std::wstring& relative, const void* bytes, std::size_t count);
   // Where a planned file's new bytes go, for a writer of its own (the
-  // archive's extraction), which creates it new and flushes it.
+  // archive's extraction), which creates it new and, when
+  // flushesEachFile(), flushes it before closing it.
   std::wstring stagedPath(const std::wstring& relative) const;
+  // The same relative to the folder; for a folder ("a\b\") where the
+  // writer makes it. Known after begin().
+  std::wstring stagedRelative(const std::wstring& relative) const;
+  // Whether each staged file is flushed to the disk as it is written: the
+  // volume itself cannot be flushed once before the switch (no right to,
+  // or a file system that refuses it). Known after begin().
+  bool flushesEachFile() const { return !volume_.valid(); }
   // A planned file that such a writer has written whole.
   void markStaged(const std::wstring& relative);
 
@@ -132,10 +144,13 @@ class InstallTransaction {
   bool folderMade_;
   StepGate& gate_;
   HeldPath held_;
+  KernelHandle volume_;  // open for a flush, when the volume allows one
   std::vector<PlannedFile> files_;
   std::unordered_map<std::wstring, std::size_t> fileIndex_;
-  std::vector<std::wstring> folders_;
-  std::unordered_set<std::wstring> folderKeys_;
+  std::vector<std::wstring> folders_;  // made by the install, parents first
+  std::unordered_set<std::wstring> folderKeys_;  // compared names, existing folders included
+  std::unordered_set<std::wstring> newFolders_;  // compared names of folders_
+  std::vector<std::wstring> movedInFolders_;
   std::vector<std::function<void()>> undo_;
   bool begun_ = false;
   bool switching_ = false;

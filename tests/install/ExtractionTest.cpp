@@ -86,7 +86,10 @@ TEST(ExtractArchive, NeverReplacesAFileAndStagesBesideIt) {
 
   test::writeBytes(temp / L"dest\\x.txt.new", "left by a killed run");
   List asked;
-  const StagedWrite staged{L".new", [&asked](const std::wstring& relative) {
+  const auto besideItself = [](const std::wstring& relative) {
+    return relative.back() == L'\\' ? relative : relative + L".new";
+  };
+  const StagedWrite staged{besideItself, nullptr, [&asked](const std::wstring& relative) {
                              asked.push_back(relative);
                              return true;
                            }};
@@ -99,11 +102,11 @@ TEST(ExtractArchive, NeverReplacesAFileAndStagesBesideIt) {
   EXPECT_EQ(test::readBytes(temp / L"dest\\sub\\y.txt.new"), "y");
 
   // Refused by its gate, the extraction ends there.
-  const StagedWrite refused{L".later", [](const std::wstring&) { return false; }};
+  const StagedWrite refused{besideItself, nullptr, [](const std::wstring&) { return false; }};
   List none;
   EXPECT_FALSE(extractArchiveFromMemory(archive.data(), archive.size(), temp / L"dest", none, &refused));
   EXPECT_TRUE(none.empty());
-  EXPECT_FALSE(test::fileExists(temp / L"dest\\x.txt.later"));
+  EXPECT_EQ(test::readBytes(temp / L"dest\\x.txt.new"), "short");
 }
 
 TEST(ExtractArchive, EmptyMissingAndForeignArchives) {

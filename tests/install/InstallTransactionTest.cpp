@@ -78,13 +78,18 @@ TEST(RecoverInterruptedInstall, FinishesEachPhaseFromWhatIsOnDisk) {
     Files left;  // besides the journal
     Files expected;
   } cases[] = {
+      // A folder the install makes is staged whole, under its staged name.
       {"killed while staging", JournalPhase::Staging,
        {{L"a.txt", "old a"}, {L"keep.txt", "kept"}, {L"a.txt.tonvane-new", "new a"},
-        {L"sub\\b.txt.tonvane-new", "new"}},
+        {L"sub.tonvane-new\\b.txt", "new"}},
        earlier},
+      {"killed before the staged folder moved", JournalPhase::Switching,
+       {{L"a.txt", "old a"}, {L"a.txt.tonvane-new", "new a"}, {L"keep.txt", "kept"},
+        {L"sub.tonvane-new\\b.txt", "new b"}},
+       later},
       {"killed between the moves of one file", JournalPhase::Switching,
        {{L"a.txt.tonvane-old", "old a"}, {L"a.txt.tonvane-new", "new a"}, {L"keep.txt", "kept"},
-        {L"sub\\b.txt.tonvane-new", "new b"}},
+        {L"sub\\b.txt", "new b"}},
        later},
       {"killed before deleting the backups", JournalPhase::Switching,
        {{L"a.txt", "new a"}, {L"a.txt.tonvane-old", "old a"}, {L"keep.txt", "kept"}, {L"sub\\b.txt", "new b"}},
@@ -98,8 +103,11 @@ TEST(RecoverInterruptedInstall, FinishesEachPhaseFromWhatIsOnDisk) {
     TempFolder temp;
     const std::wstring folder = temp / L"Tonvane Free\\";
     ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
-    ASSERT_TRUE(CreateDirectoryW((folder + L"sub").c_str(), nullptr));
-    for (const auto& file : c.left) test::writeBytes(folder + file.first, file.second);
+    for (const auto& file : c.left) {
+      const std::size_t slash = file.first.find(L'\\');
+      if (slash != std::wstring::npos) CreateDirectoryW((folder + file.first.substr(0, slash)).c_str(), nullptr);
+      test::writeBytes(folder + file.first, file.second);
+    }
     Journal journal;
     journal.phase = c.phase;
     journal.folders = {L"sub"};

@@ -78,7 +78,8 @@ struct Temporaries {
 Temporaries temporariesBelow(const std::wstring& folder) {
   Temporaries found;
   walk(folder, L"", [&](const std::wstring& path) {
-    if (endsWith(path, kStagedSuffix)) ++found.staged;
+    // A new folder is staged whole: its files are staged by its name.
+    if (endsWith(path, kStagedSuffix) || path.find(kStagedSuffix + L"\\") != std::wstring::npos) ++found.staged;
     if (endsWith(path, kBackupSuffix)) ++found.backups;
   });
   return found;
@@ -167,7 +168,7 @@ std::string killAt(const std::wstring& folder, Moment moment) {
         reached = !switching && temporariesBelow(below).staged >= filesWritten() / 4;
         break;
       case Moment::SwitchBegun: reached = switching; break;
-      case Moment::LateSwitch: reached = switching && temporariesBelow(below).staged <= filesWritten() / 2; break;
+      case Moment::LateSwitch: reached = switching && temporariesBelow(below).staged <= filesWritten() / 4; break;
     }
     if (!reached) continue;
     TerminateProcess(run.process(), 0xDEAD);
@@ -186,9 +187,10 @@ std::string showsMoment(const std::wstring& folder, const Case& c) {
   bool shows = false;
   switch (c.moment) {
     case Moment::Staging: shows = phase == "Staging" && left.staged > 0 && left.staged < total; break;
-    case Moment::SwitchBegun: shows = phase == "Switching" && left.staged > total / 2; break;
+    case Moment::SwitchBegun: shows = phase == "Switching" && left.staged > total / 4; break;
+    // Every file may be in place already, the journal not yet deleted.
     case Moment::LateSwitch:
-      shows = phase == "Switching" && left.staged > 0 && left.staged <= total / 2 && (!c.upgrade || left.backups > 0);
+      shows = phase == "Switching" && left.staged <= total / 4 && (!c.upgrade || left.backups > 0);
       break;
   }
   if (shows) return "";
