@@ -159,6 +159,17 @@ bool moveChecked(FolderHolds& folders, const std::wstring& root, const std::wstr
   return false;
 }
 
+// A backup this run made, deleted by its name inside its held folder:
+// DeleteFileW takes what stands at the name (a link itself, never what it
+// leads to) and refuses a folder. For thousands of backups this is one
+// call each where a check through a handle of its own would be five.
+bool deleteOwnBackup(FolderHolds& folders, const std::wstring& root, const std::wstring& relative) {
+  if (folders.finalFolder(folderPart(relative)).empty()) return false;
+  if (DeleteFileW((root + relative).c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND) return true;
+  setupLog(L"Could not delete " + root + relative);
+  return false;
+}
+
 // A folder staged whole into its place, in one move: a plain folder at the
 // staged name, nothing at its own. Windows refuses to rename a folder while
 // a file in it is open (a virus scanner looking at what was just written),
@@ -479,14 +490,19 @@ bool InstallTransaction::switchFiles() {
         continue;
       }
     }
-    if (isExistingFolder(destination)) {
+    const DWORD found = GetFileAttributesW(destination.c_str());
+    if (found != INVALID_FILE_ATTRIBUTES && (found & FILE_ATTRIBUTE_DIRECTORY) != 0) {
       setupLog(L"Not replaced, a folder has its name: " + destination);
       return false;
     }
-    if (isExistingPath(destination)) {
-      if (!gate_.allows(L"move aside " + file.relative) ||
-          !removeIfThere(folders, folder_, file.relative + kBackupSuffix) ||
-          !moveChecked(folders, folder_, file.relative, file.relative + kBackupSuffix))
+    if (found != INVALID_FILE_ATTRIBUTES) {
+      if (!gate_.allows(L"move aside " + file.relative) || folders.finalFolder(folderPart(file.relative)).empty())
+        return false;
+      // The recovery before this run left no backup; one that appeared
+      // since goes first.
+      if (!moveDurably(destination, destination + kBackupSuffix) &&
+          (!removeIfThere(folders, folder_, file.relative + kBackupSuffix) ||
+           !moveChecked(folders, folder_, file.relative, file.relative + kBackupSuffix)))
         return false;
       file.movedAside = true;
     }
@@ -506,7 +522,7 @@ bool InstallTransaction::commit() {
   FolderHolds folders(folder_);
   bool whole = true;
   for (const PlannedFile& file : files_)
-    if (file.movedAside) whole = removeIfThere(folders, folder_, file.relative + kBackupSuffix) && whole;
+    if (file.movedAside) whole = deleteOwnBackup(folders, folder_, file.relative + kBackupSuffix) && whole;
   folders.clear();
   // A backup that could not be deleted keeps the journal: the next run
   // tries again.
