@@ -169,22 +169,18 @@ void removeEmptyFolders(const std::vector<std::wstring>& deepestFirst) {
   }
 }
 
-// The relative paths of an install folder's folders and files, from the
-// archive, and how many files.
-struct Plan {
-  std::vector<std::wstring> folders;
-  std::vector<std::wstring> files;
-};
-
-bool planFromArchive(const ResourceBytes& archive, Plan& plan) {
+// The transaction's plan from the archive: every folder on the way, parents
+// first, whether the archive names it or not, and every file; `files`
+// counts the files.
+bool planFromArchive(const ResourceBytes& archive, InstallTransaction& transaction, std::size_t& files) {
   std::vector<std::wstring> entries;
   if (!listArchiveEntries(archive.data, archive.size, entries)) return false;
   for (const std::wstring& entry : entries) {
-    // Every folder on the way, parents first, whether the archive names it
-    // or not.
     for (std::size_t slash = entry.find(L'\\'); slash != std::wstring::npos; slash = entry.find(L'\\', slash + 1))
-      plan.folders.push_back(entry.substr(0, slash));
-    if (entry.back() != L'\\') plan.files.push_back(entry);
+      transaction.planFolder(entry.substr(0, slash));
+    if (entry.back() == L'\\') continue;
+    transaction.planFile(entry);
+    ++files;
   }
   return true;
 }
@@ -199,11 +195,10 @@ InstallResult installFiles(const InstallChoices& choices, const ResourceBytes& c
     return gate.wasCancelled() ? InstallResult::Cancelled : InstallResult::Failed;
   };
 
-  Plan plan;
-  if (!planFromArchive(carried, plan)) return failed(L"the archive names a file outside the install folder");
   InstallTransaction transaction(folder, folderMade, gate);
-  for (const std::wstring& path : plan.folders) transaction.planFolder(path);
-  for (const std::wstring& path : plan.files) transaction.planFile(path);
+  std::size_t archiveFiles = 0;
+  if (!planFromArchive(carried, transaction, archiveFiles))
+    return failed(L"the archive names a file outside the install folder");
   if (!choices.portable) transaction.planFile(kUninstallerFileName);
   transaction.planFile(kInstallLogFileName);
   if (!transaction.begin()) return failed(L"the install could not begin");
@@ -225,14 +220,15 @@ InstallResult installFiles(const InstallChoices& choices, const ResourceBytes& c
   // not a file read back through the system in small pieces.
   const bool whole = extractArchiveFromMemory(carried.data, carried.size, folder, written, &staged);
   extracted();
-  std::vector<std::wstring> writtenRelative;
-  for (const std::wstring& path : written) writtenRelative.push_back(path.substr(folder.size()));
-  for (const std::wstring& relative : writtenRelative) transaction.markStaged(relative);
-  installed.addNewFiles(folder, writtenRelative);
-  setupLog(L"Staged " + decimalText(written.size()) + L" of " + decimalText(plan.files.size()) +
+  for (std::wstring& path : written) {
+    path.erase(0, folder.size());
+    transaction.markStaged(path);
+  }
+  installed.addNewFiles(folder, written);
+  setupLog(L"Staged " + decimalText(written.size()) + L" of " + decimalText(archiveFiles) +
            L" files of the application");
   // Nothing is skipped: an install that lacks a file is no install.
-  if (!whole || written.size() != plan.files.size()) return failed(L"the application's files did not arrive");
+  if (!whole || written.size() != archiveFiles) return failed(L"the application's files did not arrive");
   reached(40);
 
   const std::string logBytes = installLogBytes(installed);
