@@ -332,7 +332,11 @@ int installMode(const std::wstring& program, const std::wstring& folder, const s
   run.typeInto(control::kFolderEdit, folder);
   if (windowText(run.control(control::kFolderEdit)) != folder) return note("the folder could not be typed"), 1;
   run.click(control::kNext);
-  if (!run.waitForPage(SetupPage::Shortcuts)) return note("no Shortcuts page (the folder exists?)"), 1;
+  // The folder exists (run-bench makes it, empty): the setup asks whether
+  // to install over it.
+  const HWND overwrite = run.waitForMessageBox(10000);
+  if (overwrite == nullptr || !SetupRun::answer(overwrite, IDYES)) return note("no question about the folder"), 1;
+  if (!run.waitForPage(SetupPage::Shortcuts)) return note("no Shortcuts page"), 1;
 
   MemoryWatch memory(run.process());
   memory.start();
