@@ -12,6 +12,7 @@
 #include "InstallJob.h"
 #include "InstallLog.h"
 #include "PathText.h"
+#include "PrivateFolder.h"
 #include "Paths.h"
 #include "ScopedHandles.h"
 #include "ShellLink.h"
@@ -285,6 +286,8 @@ UninstallOutcome removeInstallation(const std::wstring& installFolder, const Lin
     outcome.logUnreadable = true;
     return outcome;
   }
+  // So does the staging folder of a setup that was killed.
+  removeStalePrivateFolders(kStagingFolderPrefix);
   // Held until the end, so that it cannot be renamed or replaced while what
   // lies in it is judged against where it really is. A folder that is
   // itself a junction or link now was not made so by the setup: nothing in

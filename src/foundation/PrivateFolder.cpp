@@ -11,6 +11,7 @@
 #include "PathText.h"
 #include "Paths.h"
 #include "PrivateAccess.h"
+#include "ScopedHandles.h"
 
 namespace tonvane {
 
@@ -46,6 +47,42 @@ std::wstring privateFolderParent() {
   if (!system.empty() && isExistingFolder(system)) return system;
   const std::wstring programData = machineProgramData();
   return !programData.empty() && isExistingFolder(programData) ? programData : std::wstring();
+}
+
+void removeStalePrivateFolders(const std::wstring& prefix) {
+  const std::wstring parent = privateFolderParent();
+  HeldPath parentHold;
+  if (prefix.empty() || parent.empty() || !parentHold.open(parent, HeldPath::Access::Look) ||
+      parentHold.finalPath().empty())
+    return;
+  const std::wstring parentFinal = ensureTrailingBackslash(parentHold.finalPath());
+  for (FolderSearch search(parent + prefix + L"*"); search.found(); search.next()) {
+    const std::wstring name = search.entry().cFileName;
+    if (name.size() != prefix.size() + 8 || name.find_first_not_of(L"0123456789", prefix.size()) != std::wstring::npos)
+      continue;
+    // A run that is alive holds its folder, deletion not shared, from the
+    // moment it made it: this open fails for it. A folder of a run that has
+    // ended is never taken up again (a new run draws a new name).
+    const std::wstring path = parent + name;
+    const std::wstring expected = parentFinal + name;
+    HeldPath folder;
+    if (!folder.open(path, HeldPath::Access::Delete) || !folder.isFolder() || !folder.isAt(expected)) continue;
+    // Held for looking while its files go: a hold for deletion would keep
+    // the listing and the files' own deletion from opening the folder.
+    if (!folder.open(path, HeldPath::Access::Look) || !folder.isFolder() || !folder.isAt(expected)) continue;
+    const std::wstring inside = ensureTrailingBackslash(folder.finalPath());
+    for (FolderSearch files(path + L"\\*"); files.found(); files.next()) {
+      const WIN32_FIND_DATAW& entry = files.entry();
+      if ((entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) continue;
+      HeldPath file;
+      if (file.open(path + L"\\" + entry.cFileName, HeldPath::Access::Delete) && !file.isFolder() &&
+          file.isAt(inside + entry.cFileName))
+        file.remove();
+    }
+    folder.close();
+    HeldPath removal;
+    if (removal.open(path, HeldPath::Access::Delete) && removal.isFolder() && removal.isAt(expected)) removal.remove();
+  }
 }
 
 PrivateFolder::~PrivateFolder() { remove(); }

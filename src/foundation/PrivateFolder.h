@@ -29,6 +29,12 @@ namespace tonvane {
 // is no such folder.
 std::wstring privateFolderParent();
 
+// Removes what runs that were killed left of their private folders named
+// "<prefix>NNNNNNNN" (create() with that prefix): each folder no running
+// program holds, with the plain files lying in it. Nothing is followed
+// through a junction or link; a folder that holds anything else stays.
+void removeStalePrivateFolders(const std::wstring& prefix);
+
 class PrivateFolder {
  public:
   PrivateFolder() = default;

@@ -41,7 +41,7 @@ class OwnStagingFolder {
   explicit OwnStagingFolder(const std::wstring& given) {
     if (!given.empty())
       path_ = ensureTrailingBackslash(given);
-    else if (own_.create())
+    else if (own_.create(kStagingFolderPrefix))
       path_ = own_.path();
   }
 
@@ -269,6 +269,7 @@ InstallResult runInstallJob(const InstallChoices& choices, const std::wstring& s
     return gate.wasCancelled() ? InstallResult::Cancelled : InstallResult::Failed;
   };
 
+  removeStalePrivateFolders(kStagingFolderPrefix);
   // Declared before the archive, so the archive is deleted before its folder.
   OwnStagingFolder staging(stagingFolder);
   if (staging.path().empty()) return failed(L"no staging folder could be made");

@@ -24,6 +24,9 @@ namespace tonvane {
 // The archive's name in the staging folder, and the log's in the install
 // folder.
 constexpr const wchar_t* kArchiveFileName = L"Tonvane.zip";
+// The setup's private staging folders are "<prefix>NNNNNNNN": a run that was
+// killed left its folder, which the next run knows by the prefix.
+constexpr const wchar_t* kStagingFolderPrefix = L"TonvaneSetup-";
 constexpr const wchar_t* kInstallLogFileName = L"install.log";
 
 // The publisher named in the uninstall entry.

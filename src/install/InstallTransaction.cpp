@@ -574,6 +574,12 @@ void InstallTransaction::rollBack() {
 bool recoverInterruptedInstall(const std::wstring& installFolder) {
   const std::wstring folder = ensureTrailingBackslash(installFolder);
   const std::wstring journalPath = folder + kJournalFileName;
+  // A run killed while it replaced its journal left the new one beside it,
+  // never in force: the journal at its own name is what the run had done.
+  if (isExistingPath(journalPath + kStagedSuffix)) {
+    FolderHolds folders(folder);
+    removeIfThere(folders, folder, std::wstring(kJournalFileName) + kStagedSuffix);
+  }
   if (!isExistingPath(journalPath)) return true;
 
   std::wstring rootPath = folder;

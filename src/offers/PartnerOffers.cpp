@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "Extraction.h"
+#include "InstallJob.h"
 #include "FileHandle.h"
 #include "NumberText.h"
 #include "Paths.h"
@@ -120,7 +121,8 @@ void stageOffers(void* object, WorkerThread*) {
   ScopedLock hold(offers.lock);
   // A folder set before is one this run created; a new one is made
   // privately, never taken over from whoever made a folder of that name.
-  if (offers.stagingFolder.empty() && offers.ownFolder.create()) offers.stagingFolder = offers.ownFolder.path();
+  if (offers.stagingFolder.empty() && offers.ownFolder.create(kStagingFolderPrefix))
+    offers.stagingFolder = offers.ownFolder.path();
   if (offers.stagingFolder.empty()) {
     setupLog(L"Offers: no private staging folder could be made");
     return;

@@ -79,9 +79,10 @@ TEST(RecoverInterruptedInstall, FinishesEachPhaseFromWhatIsOnDisk) {
     Files expected;
   } cases[] = {
       // A folder the install makes is staged whole, under its staged name.
+      // Killed while it wrote the next journal: the one in force holds.
       {"killed while staging", JournalPhase::Staging,
        {{L"a.txt", "old a"}, {L"keep.txt", "kept"}, {L"a.txt.tonvane-new", "new a"},
-        {L"sub.tonvane-new\\b.txt", "new"}},
+        {L"sub.tonvane-new\\b.txt", "new"}, {L"install.journal.tonvane-new", "Phase=Switching"}},
        earlier},
       {"killed before the staged folder moved", JournalPhase::Switching,
        {{L"a.txt", "old a"}, {L"a.txt.tonvane-new", "new a"}, {L"keep.txt", "kept"},

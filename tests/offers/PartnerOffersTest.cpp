@@ -124,13 +124,13 @@ std::wstring standin(const wchar_t* name) {
   return test::winePathOfUnixPath(TONVANE_PARTNER_STANDIN_DIR) + L"\\" + name;
 }
 
-bool isEightDigitFolderIn(const std::wstring& folder, const std::wstring& parent) {
-  if (folder.size() != parent.size() + 9 || folder.compare(0, parent.size(), parent) != 0 ||
-      folder.back() != L'\\')
+// "<parent>TonvaneSetup-NNNNNNNN\": the name a later run knows a killed
+// run's folder by.
+bool isStagingFolderIn(const std::wstring& folder, const std::wstring& parent) {
+  const std::wstring start = parent + L"TonvaneSetup-";
+  if (folder.size() != start.size() + 9 || folder.compare(0, start.size(), start) != 0 || folder.back() != L'\\')
     return false;
-  for (std::size_t i = parent.size(); i < parent.size() + 8; ++i)
-    if (folder[i] < L'0' || folder[i] > L'9') return false;
-  return true;
+  return folder.find_first_not_of(L"0123456789", start.size()) == folder.size() - 1;
 }
 
 // The stand-ins log UTF-8; the paths here are plain ASCII.
@@ -164,7 +164,7 @@ TEST_F(OfferStaging, StagesBothInstallersInANewPrivateFolderAndListsEveryFile) {
 
     ScopedLock hold(state.lock);
     staging = state.stagingFolder;
-    EXPECT_TRUE(isEightDigitFolderIn(staging, privateFolderParent())) << staging;
+    EXPECT_TRUE(isStagingFolderIn(staging, privateFolderParent())) << staging;
     // Held by the run: nobody else removes or replaces it meanwhile; a
     // normal user may not even look into it, nor change its parent.
     EXPECT_FALSE(RemoveDirectoryW(staging.c_str()));
@@ -340,7 +340,7 @@ TEST_F(OfferStaging, ClosingWhileStagingWaitsForItThenRemovesEverythingStaged) {
 
   ASSERT_EQ(WaitForSingleObject(closing, 30000), static_cast<DWORD>(WAIT_OBJECT_0));
   CloseHandle(closing);
-  EXPECT_TRUE(isEightDigitFolderIn(staged.folder, privateFolderParent())) << staged.folder;
+  EXPECT_TRUE(isStagingFolderIn(staged.folder, privateFolderParent())) << staged.folder;
   ASSERT_EQ(staged.files.size(), 2u);
   EXPECT_EQ(staged.filesPresent, 2);
   for (const std::wstring& file : staged.files) EXPECT_FALSE(test::fileExists(file)) << file;

@@ -199,6 +199,28 @@ std::string showsMoment(const std::wstring& folder, const Case& c) {
          std::to_string(left.backups) + " backups";
 }
 
+// The setup's private staging folders under the system's temporary folder
+// that no running setup holds: what a killed run left.
+std::set<std::wstring> staleStagingFolders() {
+  wchar_t windows[MAX_PATH] = {};
+  GetSystemWindowsDirectoryW(windows, MAX_PATH);
+  const std::wstring temp = std::wstring(windows) + L"\\Temp\\";
+  std::set<std::wstring> stale;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((temp + L"TonvaneSetup-*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return stale;
+  do {
+    // A running setup holds its folder, deletion not shared.
+    HANDLE folder = CreateFileW((temp + found.cFileName).c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (folder == INVALID_HANDLE_VALUE) continue;
+    CloseHandle(folder);
+    stale.insert(found.cFileName);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return stale;
+}
+
 // At most a few names of a list, for a message.
 std::string someOf(const std::set<std::wstring>& names) {
   std::string text;
@@ -281,12 +303,14 @@ TEST_P(KilledInstallTest, TheNextRunLeavesTheWholeReleaseOrNothing) {
   ASSERT_EQ(notKilled, "") << "the large setup was not killed at " << c.name;
   const std::string notShown = showsMoment(folder_, c);
   ASSERT_EQ(notShown, "");
+  ASSERT_FALSE(staleStagingFolders().empty()) << "the killed setup left no staging folder";
 
   if (!c.uninstall) {
     SetupRun again;
     ASSERT_TRUE(again.start(L"/S /D=" + folder_, winePathOfUnixPath(TONVANE_LARGE_SETUP)));
     ASSERT_EQ(again.waitForExit(180000), 0u);
     expectLargeRelease(folder_);
+    EXPECT_TRUE(staleStagingFolders().empty()) << "left: " << someOf(staleStagingFolders());
     return;
   }
   const std::wstring command = entryValue(L"QuietUninstallString");
@@ -302,6 +326,7 @@ TEST_P(KilledInstallTest, TheNextRunLeavesTheWholeReleaseOrNothing) {
            return left;
          }());
   EXPECT_FALSE(entryExists());
+  EXPECT_TRUE(staleStagingFolders().empty()) << "left: " << someOf(staleStagingFolders());
   EXPECT_FALSE(folderExists(shellFolder(CSIDL_COMMON_PROGRAMS) + L"Tonvane Free"));
   EXPECT_FALSE(fileExists(shellFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"Tonvane Free.lnk"));
 }
