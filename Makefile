@@ -5,7 +5,8 @@
 #             README's gallery into docs/gallery/
 # make test   install what is missing, build, run every test under Wine
 # make dist   the one file a user downloads: dist/TonvaneSetup.exe (signed
-#             with the signing settings given, README.md "Signing the setup")
+#             with the signing settings given, README.md "Signing the setup"),
+#             and beside it the Windows Package Manager's manifests of it
 # make bench  the setup against an NSIS installer of the same payload, under
 #             Wine: sizes, start-up, install times, responsiveness, memory;
 #             one table, also in build/bench/bench-table.md
@@ -84,12 +85,17 @@ ifneq ($(TONVANE_SIGNING_CERTIFICATE),)
 else
 	@$(call CONFIGURE,i686) >/dev/null
 endif
-	@cmake --build $(DIST_BUILD) -j $(JOBS) --target TonvaneSetup
+	@cmake --build $(DIST_BUILD) -j $(JOBS) --target TonvaneSetup winget_manifest
 	@mkdir -p dist
+	@rm -f dist/*.yaml
 	@cp $(DIST_BUILD)/src/startup/TonvaneSetup.exe dist/TonvaneSetup.exe
+	@cp $(DIST_BUILD)/src/startup/winget/*.yaml dist/
 	@if i686-w64-mingw32-objdump -h dist/TonvaneSetup.exe | grep -q ' \.debug_'; then \
 		echo "dist: dist/TonvaneSetup.exe carries debug sections" >&2; exit 1; fi
+	@if ! grep -qix "  InstallerSha256: $$(sha256sum dist/TonvaneSetup.exe | cut -c1-64)" dist/*.installer.yaml; then \
+		echo "dist: the manifest's InstallerSha256 is not dist/TonvaneSetup.exe's" >&2; exit 1; fi
 	@echo "dist/TonvaneSetup.exe ($$(stat -c %s dist/TonvaneSetup.exe) bytes)"
+	@ls dist/*.yaml
 
 run: dist
 	@$(MAKE) --no-print-directory build-$(RUN_ARCH)

@@ -17,6 +17,13 @@ set(TONVANE_PLUGIN_INSTALLER "" CACHE FILEPATH
 set(TONVANE_PLUGIN_TERMS_TEXT "${CMAKE_SOURCE_DIR}/resources/offers/plugin-terms.txt" CACHE FILEPATH
     "The plug-in partner's terms of use, UTF-8 text (shipped as Shift-JIS, TEXT 204)")
 
+# Where users download the setup: the installer address of the package
+# manager's manifest (tools/make-winget-manifest). Empty stands for the
+# vendor site's download folder, worked out below, so that a vendor site
+# changed later does not leave an old address behind in the cache.
+set(TONVANE_DOWNLOAD_URL "" CACHE STRING
+    "Address users download TonvaneSetup.exe from (http:// or https://), the package manager manifest's InstallerUrl; empty for TONVANE_VENDOR_SITE followed by download/TonvaneSetup.exe")
+
 # Signing (README.md, "Signing the setup"): with a certificate named, the
 # uninstaller is signed before the setup embeds it, and the setup after it
 # is linked, both with Authenticode SHA-256.
@@ -44,6 +51,20 @@ foreach(part ${CMAKE_MATCH_1} ${CMAKE_MATCH_2} ${CMAKE_MATCH_3} ${CMAKE_MATCH_4}
 endforeach()
 # The form resource scripts take: 5,2,1,1.
 string(REPLACE "." "," TONVANE_VERSION_NUMBERS "${TONVANE_APPLICATION_VERSION}")
+
+# The manifest's schema takes an http or https address of up to 2048
+# characters; blanks and quotes would not survive the YAML and the shell.
+if(TONVANE_DOWNLOAD_URL STREQUAL "")
+  set(TONVANE_INSTALLER_URL "${TONVANE_VENDOR_SITE}download/TonvaneSetup.exe")
+else()
+  set(TONVANE_INSTALLER_URL "${TONVANE_DOWNLOAD_URL}")
+endif()
+string(LENGTH "${TONVANE_INSTALLER_URL}" url_length)
+if(NOT TONVANE_INSTALLER_URL MATCHES "^https?://[^\"<> \t]+$" OR url_length GREATER 2048)
+  message(FATAL_ERROR "TONVANE_DOWNLOAD_URL is \"${TONVANE_DOWNLOAD_URL}\": "
+                      "it must be an http:// or https:// address without blanks or quotes, at most 2048 characters")
+endif()
+unset(url_length)
 
 if(NOT TONVANE_APPLICATION_FOLDER STREQUAL "")
   if(NOT IS_ABSOLUTE "${TONVANE_APPLICATION_FOLDER}" OR NOT IS_DIRECTORY "${TONVANE_APPLICATION_FOLDER}")
