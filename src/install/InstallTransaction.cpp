@@ -624,10 +624,14 @@ bool recoverInterruptedInstall(const std::wstring& installFolder) {
   }
   for (const JournalFile& file : journal.files) {
     const std::wstring& name = file.path;
-    const std::wstring staged = stagedRelativeIn(name, newFolders);
+    const std::wstring beside = name + kStagedSuffix;
+    std::wstring staged = stagedRelativeIn(name, newFolders);
+    // Setups before folders were staged whole wrote every file beside its
+    // name, in new folders too; their journals say the same.
+    if (staged != beside && !isExistingPath(folder + staged) && isExistingPath(folder + beside)) staged = beside;
     const std::wstring backup = name + kBackupSuffix;
     // Files of a folder staged whole moved in with it.
-    if (forward && !topNewFolderOf(name, newFolders).empty()) continue;
+    if (forward && staged != beside) continue;
     if (forward) {
       // Old file aside, new one in: the order of the killed run.
       if (isExistingPath(folder + staged) && isFileAt(folder + name, self)) {

@@ -88,6 +88,11 @@ TEST(RecoverInterruptedInstall, FinishesEachPhaseFromWhatIsOnDisk) {
        {{L"a.txt", "old a"}, {L"a.txt.tonvane-new", "new a"}, {L"keep.txt", "kept"},
         {L"sub.tonvane-new\\b.txt", "new b"}},
        later},
+      // A setup of an earlier build staged a new folder's files beside
+      // their names.
+      {"killed in the switch of a setup that staged files one by one", JournalPhase::Switching,
+       {{L"a.txt", "new a"}, {L"keep.txt", "kept"}, {L"sub\\b.txt.tonvane-new", "new b"}},
+       later},
       {"killed between the moves of one file", JournalPhase::Switching,
        {{L"a.txt.tonvane-old", "old a"}, {L"a.txt.tonvane-new", "new a"}, {L"keep.txt", "kept"},
         {L"sub\\b.txt", "new b"}},
