@@ -252,6 +252,25 @@ TEST(NormalizedInstallFolder, CleansWhatWindowsWouldChangeAndRefusesDevicesAndBa
     EXPECT_EQ(normalizedInstallFolder(refused), L"") << refused;
 }
 
+// An earlier install's InstallLocation, which any program may have written:
+// proposed as held only when it is a full path on a drive that the leave
+// check accepts and that the system can make.
+TEST(EarlierInstallFolder, OnlyAFullDrivePathTheFolderPageAcceptsIsProposed) {
+  const std::wstring longest = L"C:\\" + std::wstring(kLongestInstallFolder - 3, L'a');
+  for (const std::wstring& kept : {std::wstring(L"C:\\Apps\\Mine"), std::wstring(L"d:\\Program Files\\Tonvane Free\\"),
+                                   std::wstring(L"E:\\"), longest})
+    EXPECT_EQ(earlierInstallFolder(kept), kept) << kept;
+
+  for (const std::wstring& refused :
+       {std::wstring(L""), std::wstring(L"Apps\\Mine"), std::wstring(L"\\Apps"), std::wstring(L"C:Apps"),
+        std::wstring(L"\\\\server\\share\\Tonvane Free"), std::wstring(L"//server/share/x"),
+        std::wstring(L"\\\\?\\C:\\Apps"), std::wstring(L"\\\\.\\C:\\Apps"), std::wstring(L"\\??\\C:\\Apps"),
+        std::wstring(L"C:/Apps/Mine"), std::wstring(L"C:\\Apps\\NUL"), std::wstring(L"C:\\Apps\\..\\Windows"),
+        std::wstring(L"C:\\Apps\\a|b"), std::wstring(L"C:\\Apps\\line\r\nbreak"), std::wstring(L"1:\\Apps"),
+        longest + L"a"})
+    EXPECT_EQ(earlierInstallFolder(refused), L"") << refused;
+}
+
 TEST_F(FolderPageTest, TheLeaveCheckUsesAndShowsTheCleanedFolderAndRefusesDevices) {
   TempFolder parent;
   std::vector<SeenBox> seen;
