@@ -169,11 +169,11 @@ class FolderPageTest : public ::testing::Test {
   SetupState state_;
 };
 
-TEST_F(FolderPageTest, FirstVisitProposesProgramFilesAndTicksOnlyAllUsers) {
+TEST_F(FolderPageTest, FirstVisitWithoutAnEarlierInstallProposesProgramFilesAndTicksOnlyAllUsers) {
   // The opposite of the defaults first, so that each one is seen to be set.
   click(IDC_FOLDER_PORTABLE);
   ASSERT_TRUE(ticked(IDC_FOLDER_PORTABLE));
-  applyFolderPageDefaults(page_);
+  applyFolderPageDefaults(page_, proposedInstallFolder(EarlierInstall()));
   const std::wstring expected = programFilesFromEnvironment() + L"Tonvane Free\\";
   EXPECT_EQ(defaultFolder(), expected);
   EXPECT_EQ(edit(), expected);
@@ -181,17 +181,23 @@ TEST_F(FolderPageTest, FirstVisitProposesProgramFilesAndTicksOnlyAllUsers) {
   EXPECT_FALSE(ticked(IDC_FOLDER_PORTABLE));
 }
 
-TEST_F(FolderPageTest, ThePortableBoxSwitchesBetweenTheOwnFolderAndTheDefaultDroppingTypedText) {
-  applyFolderPageDefaults(page_);
+// Unticked, the box goes back to the folder the first visit proposed: over
+// an earlier install, that install's folder.
+TEST_F(FolderPageTest, ThePortableBoxSwitchesBetweenTheOwnFolderAndTheProposedOneDroppingTypedText) {
+  EarlierInstall earlier;
+  earlier.folder = L"D:\\Apps\\Mine\\";
+  const std::wstring proposed = proposedInstallFolder(earlier);
+  applyFolderPageDefaults(page_, proposed);
+  EXPECT_EQ(edit(), earlier.folder);
   type(L"D:\\Typed by hand");
   click(IDC_FOLDER_PORTABLE);
-  onPortableToggled(page_);
+  onPortableToggled(page_, proposed);
   EXPECT_EQ(edit(), ownFolder() + L"Tonvane Free\\");
 
   type(L"D:\\Typed again");
   click(IDC_FOLDER_PORTABLE);
-  onPortableToggled(page_);
-  EXPECT_EQ(edit(), defaultFolder());
+  onPortableToggled(page_, proposed);
+  EXPECT_EQ(edit(), earlier.folder);
   // The all-users box is left as it was, both times.
   EXPECT_TRUE(ticked(IDC_FOLDER_ALL_USERS));
 }
