@@ -501,12 +501,13 @@ TEST_F(SilentInstallTest, HelpShowsOneBoxWithTheOptionsAndInstallsNothing) {
     };
     EXPECT_EQ(SetupRun::messageBoxCaption(box), shown(L"Tonvane Free Setup"));
     for (const wchar_t* option : {L"/S", L"/D=<folder>", L"/NoDesktop", L"/NoStartMenu", L"/SendTo",
-                                  L"/CurrentUser", L"/Portable", L"/LOG=<file>", L"/lang:jpn"})
+                                  L"/CurrentUser", L"/Portable", L"/AllowDowngrade", L"/LOG=<file>", L"/lang:jpn"})
       EXPECT_NE(text.find(L"\r\n" + std::wstring(option) + L"\r\n"), std::wstring::npos)
           << utf8(option) << " in\n" << utf8(text);
     for (const wchar_t* english :
          {L"Install silently, without any window, with the default choices",
           L"Install into this folder (must come last)", L"Create the shortcuts for the current user only",
+          L"Install even over a newer release (without it: exit code 1638)",
           L"Exit codes: 0 installed, 87 invalid option or folder, 112 not enough disk space, 1602 cancelled, 1603 failed (nothing changed), 1618 another setup is running"})
       EXPECT_NE(text.find(shown(english)), std::wstring::npos) << utf8(shown(english)) << " in\n" << utf8(text);
     EXPECT_EQ(run.messageBoxes().size(), 1u);
