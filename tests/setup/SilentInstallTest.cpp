@@ -125,72 +125,6 @@ class WindowWatcher {
   volatile int rounds_ = 0;
 };
 
-// What an install leaves: the files of the folder (names and sizes), its
-// install.log, the values of the uninstall entry, and every link of the
-// product in the shell folders of both scopes.
-struct InstallSnapshot {
-  std::map<std::wstring, std::string> files;  // relative name -> bytes
-  std::map<std::wstring, std::wstring> entry;
-  std::map<std::wstring, std::wstring> links;  // link path -> target | arguments | description
-};
-
-void addFiles(InstallSnapshot& snapshot, const std::wstring& folder, const std::wstring& prefix) {
-  for (const std::wstring& name : listFolder(folder)) {
-    const std::wstring path = folder + name;
-    if (folderExists(path))
-      addFiles(snapshot, path + L"\\", prefix + name + L"\\");
-    else
-      snapshot.files[prefix + name] = readBytes(path);
-  }
-}
-
-std::map<std::wstring, std::wstring> entryValues() {
-  std::map<std::wstring, std::wstring> values;
-  RegistryKey key;
-  if (key.open(HKEY_LOCAL_MACHINE, uninstallEntryPath(), KEY_READ) != ERROR_SUCCESS) return values;
-  for (DWORD index = 0;; ++index) {
-    wchar_t name[256] = {};
-    DWORD nameLength = 256;
-    BYTE data[4096] = {};
-    DWORD size = sizeof data - 2;
-    DWORD type = 0;
-    if (RegEnumValueW(key.handle(), index, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS)
-      break;
-    values[name] = type == REG_DWORD ? std::to_wstring(*reinterpret_cast<DWORD*>(data))
-                                     : std::wstring(reinterpret_cast<wchar_t*>(data));
-  }
-  return values;
-}
-
-const int kLinkFolders[] = {CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS, CSIDL_COMMON_DESKTOPDIRECTORY,
-                            CSIDL_DESKTOPDIRECTORY, CSIDL_SENDTO};
-
-std::map<std::wstring, std::wstring> productLinks() {
-  std::map<std::wstring, std::wstring> links;
-  const HRESULT com = CoInitialize(nullptr);
-  for (int csidl : kLinkFolders) {
-    const std::wstring folder = shellFolder(csidl);
-    std::vector<std::wstring> paths = {folder + L"Tonvane Free.lnk"};
-    for (const std::wstring& name : listFolder(folder + L"Tonvane Free\\"))
-      paths.push_back(folder + L"Tonvane Free\\" + name);
-    for (const std::wstring& path : paths) {
-      if (!fileExists(path)) continue;
-      const LinkFields link = readLink(path);
-      links[path] = link.path + L" | " + link.arguments + L" | " + link.description;
-    }
-  }
-  if (SUCCEEDED(com)) CoUninitialize();
-  return links;
-}
-
-InstallSnapshot snapshot(const std::wstring& folder) {
-  InstallSnapshot result;
-  addFiles(result, folder, L"");
-  result.entry = entryValues();
-  result.links = productLinks();
-  return result;
-}
-
 class SilentInstallTest : public ::testing::Test, protected SetupSandbox {
  protected:
   void SetUp() override {
@@ -242,7 +176,7 @@ TEST_F(SilentInstallTest, TheDefaultsLeaveWhatTheWizardsTypicalRunLeaves) {
     ASSERT_TRUE(nextTo(run, SetupPage::Offers, 120000));
     ASSERT_TRUE(declineOffersAndClose(run));
   }
-  const InstallSnapshot wizard = snapshot(defaultInstallFolder());
+  const InstallSnapshot wizard = snapshotInstallation(defaultInstallFolder());
   ASSERT_TRUE(wizard.files.count(L"Tonvane.exe"));
   ASSERT_TRUE(wizard.files.count(L"install.log"));
   ASSERT_FALSE(wizard.entry.empty());
@@ -261,7 +195,7 @@ TEST_F(SilentInstallTest, TheDefaultsLeaveWhatTheWizardsTypicalRunLeaves) {
   ASSERT_FALSE(folderExists(defaultInstallFolder()));
   EXPECT_EQ(runSilently(L"/S"), 0u);
   EXPECT_FALSE(mutexExists(kMutexName));
-  const InstallSnapshot silent = snapshot(defaultInstallFolder());
+  const InstallSnapshot silent = snapshotInstallation(defaultInstallFolder());
 
   EXPECT_EQ(silent.files.size(), wizard.files.size());
   for (const auto& file : wizard.files) {
