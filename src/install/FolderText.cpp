@@ -70,4 +70,11 @@ std::wstring normalizedInstallFolder(const std::wstring& typed) {
   return result;
 }
 
+std::wstring earlierInstallFolder(const std::wstring& installLocation) {
+  if (installLocation.size() > kLongestInstallFolder || !isPlainDrivePath(installLocation) ||
+      normalizedInstallFolder(installLocation).empty())
+    return std::wstring();
+  return installLocation;
+}
+
 }  // namespace tonvane

@@ -3,6 +3,7 @@
 // also builds natively.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace tonvane {
@@ -31,5 +32,18 @@ bool isAbsoluteFolder(const std::wstring& folder);
 // AUX, PRN, COM0-9, LPT0-9, also with an extension) or a character no file
 // name may hold.
 std::wstring normalizedInstallFolder(const std::wstring& typed);
+
+// The longest folder the system makes without the verbatim prefix
+// (CreateDirectory leaves room for an 8.3 file name below it).
+constexpr std::size_t kLongestInstallFolder = 247;
+
+// The folder an earlier install's uninstall entry names (its
+// InstallLocation), as the entry holds it, when the setup may propose it:
+// a full path on a drive ("X:\..."), no longer than kLongestInstallFolder,
+// that the folder page would accept as typed. "" for anything else (empty,
+// relative, a network, device or verbatim path, a forward slash, a device
+// name or a character no file name may hold): any program may have written
+// the value, so it is trusted no more than typed text.
+std::wstring earlierInstallFolder(const std::wstring& installLocation);
 
 }  // namespace tonvane

@@ -72,6 +72,8 @@ void apply(SetupOptions& options, const std::wstring& argument) {
     flag = &options.currentUser;
   } else if (lowered == L"/portable") {
     flag = &options.portable;
+  } else if (lowered == L"/allowdowngrade") {
+    flag = &options.allowDowngrade;
   } else {
     options.unknown.push_back(argument);
   }

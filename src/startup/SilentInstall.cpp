@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "DiskSpace.h"
+#include "EarlierInstall.h"
 #include "InstallFolder.h"
 #include "InstallJob.h"
 #include "NumberText.h"
@@ -34,6 +35,7 @@ const HelpLine kHelpLines[] = {
     {L"/SendTo", L"Create a shortcut in the Send To menu"},
     {L"/CurrentUser", L"Create the shortcuts for the current user only"},
     {L"/Portable", L"Install the portable configuration"},
+    {L"/AllowDowngrade", L"Install even over a newer release (without it: exit code 1638)"},
     {L"/LOG=<file>", L"Write a setup log to this file"},
     {L"/lang:jpn", L"Use the Japanese interface"},
     {L"/?, /help", L"Show this message"},
@@ -60,13 +62,15 @@ bool silentOptionsKnown(const SetupOptions& options) {
   return options.unknown.empty();
 }
 
-InstallChoices silentInstallChoices(const SetupOptions& options) {
+InstallChoices silentInstallChoices(const SetupOptions& options, const std::wstring& earlierFolder) {
   InstallChoices choices;
   choices.portable = options.portable;
   if (options.folderGiven)
     choices.installFolder = options.folder;
+  else if (options.portable)
+    choices.installFolder = portableDefaultFolder();
   else
-    choices.installFolder = options.portable ? portableDefaultFolder() : defaultFolder();
+    choices.installFolder = earlierFolder.empty() ? defaultFolder() : earlierFolder;
   choices.allUsers = !options.currentUser;
   choices.startMenuShortcut = !options.portable && !options.noStartMenu;
   choices.desktopShortcut = !options.portable && !options.noDesktop;
@@ -75,7 +79,8 @@ InstallChoices silentInstallChoices(const SetupOptions& options) {
 }
 
 int runSilentInstall(const SetupOptions& options) {
-  InstallChoices choices = silentInstallChoices(options);
+  const EarlierInstall earlier = findEarlierInstall();
+  InstallChoices choices = silentInstallChoices(options, earlier.folder);
   // The folder page's own rule: a folder it would refuse is a failure here,
   // never a folder quietly chosen instead.
   const std::wstring normalized = normalizedInstallFolder(choices.installFolder);
@@ -88,6 +93,14 @@ int runSilentInstall(const SetupOptions& options) {
   // the machine as it found it.
   VolumeSpace full;
   if (!installHasRoom(normalized, choices.portable, full)) return kSilentNoDiskSpace;
+  // A portable copy writes no entry and leaves the installed release alone.
+  if (!choices.portable && earlier.release == InstalledRelease::Newer) {
+    if (!options.allowDowngrade) {
+      setupLog(L"Refused: a newer release is installed; /AllowDowngrade installs this older release over it");
+      return kSilentNewerInstalled;
+    }
+    setupLog(L"A newer release is installed; /AllowDowngrade: installing this older release over it");
+  }
 
   uninstallPreviousVersions(true);
   if (isExistingFolder(normalized)) setupLog(L"The install folder exists; installing over it");

@@ -7,7 +7,9 @@
 // folder (its portable one with /Portable), all users, the Start menu and
 // desktop links (none in the portable configuration, as the Shortcuts page
 // proposes there), no Send To link, no partner offer, no press-release
-// page. Older releases go first, as when the wizard starts.
+// page. Older releases go first, as when the wizard starts. Over a newer
+// release than its own it installs only with /AllowDowngrade, where the
+// wizard would ask.
 //
 // Exit codes: the Windows Installer's numbers, which deployment tools read
 // from any installer without a table of their own (README.md, "Exit codes
@@ -30,7 +32,8 @@ constexpr int kSilentCancelled = 1602;
 constexpr int kSilentFilesInUse = 32;
 // Too little room on a drive the install writes to; nothing was written.
 constexpr int kSilentNoDiskSpace = 112;
-// A newer release is installed.
+// A newer release is installed and /AllowDowngrade was not given; nothing
+// was changed.
 constexpr int kSilentNewerInstalled = 1638;
 // An unknown option or a folder the folder page would refuse.
 constexpr int kSilentInvalidOption = 87;
@@ -48,8 +51,11 @@ constexpr int kSilentDamagedSetup = 1620;
 bool silentOptionsKnown(const SetupOptions& options);
 
 // The choices of a silent install; the folder as given (or proposed), not
-// yet checked.
-InstallChoices silentInstallChoices(const SetupOptions& options);
+// yet checked. Without /D= (and not portable) the folder is `earlierFolder`
+// (EarlierInstall::folder: the earlier install's, "" when none may be used),
+// else defaultFolder().
+InstallChoices silentInstallChoices(const SetupOptions& options,
+                                    const std::wstring& earlierFolder = std::wstring());
 
 // The install itself, after the start-up checks passed, with COM
 // initialised on the calling thread. Shows nothing; its exit code.

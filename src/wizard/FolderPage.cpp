@@ -9,6 +9,7 @@
 #include "DiskSpace.h"
 #include "Paths.h"
 #include "ScopedHandles.h"
+#include "SetupLog.h"
 #include "SetupMessage.h"
 #include "ShellLink.h"
 #include "SystemLibrary.h"
@@ -58,15 +59,14 @@ bool isTicked(HWND page, int id) { return IsDlgButtonChecked(page, id) == BST_CH
 
 }  // namespace
 
-void applyFolderPageDefaults(HWND page) {
-  SetDlgItemTextW(page, IDC_FOLDER_EDIT, defaultFolder().c_str());
+void applyFolderPageDefaults(HWND page, const std::wstring& proposed) {
+  SetDlgItemTextW(page, IDC_FOLDER_EDIT, proposed.c_str());
   CheckDlgButton(page, IDC_FOLDER_ALL_USERS, BST_CHECKED);
   CheckDlgButton(page, IDC_FOLDER_PORTABLE, BST_UNCHECKED);
 }
 
-void onPortableToggled(HWND page) {
-  const std::wstring folder =
-      isTicked(page, IDC_FOLDER_PORTABLE) ? portableDefaultFolder() : defaultFolder();
+void onPortableToggled(HWND page, const std::wstring& proposed) {
+  const std::wstring folder = isTicked(page, IDC_FOLDER_PORTABLE) ? portableDefaultFolder() : proposed;
   SetDlgItemTextW(page, IDC_FOLDER_EDIT, folder.c_str());
 }
 
@@ -137,6 +137,17 @@ bool folderPageLeaveCheck(SetupState& state, HWND page) {
   if (!installHasRoom(state.installFolder, state.portable, full)) {
     showSetupMessage(state.frameWindow, notEnoughSpaceText(full, true), MB_OK | MB_ICONWARNING);
     return false;
+  }
+  // A portable copy writes no entry and leaves the installed release alone.
+  // Asked here, the first moment the wizard knows it would install over
+  // the entry and before anything is changed.
+  if (!state.portable && state.earlier.release == InstalledRelease::Newer) {
+    const bool older = showSetupMessage(state.frameWindow, olderReleaseQuestion(state.earlier),
+                                        MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
+    setupLog(older ? L"A newer release is installed; the user chose to install this older release over it"
+                   : L"A newer release is installed; the user chose not to install this older release, "
+                     L"nothing changed");
+    if (!older) return false;
   }
   if (isExistingFolder(state.installFolder)) {
     const std::wstring text = translateText(L"Folder exists in the destination.") + L"\r\n" +

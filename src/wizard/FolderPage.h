@@ -15,14 +15,15 @@
 
 namespace tonvane {
 
-// First visit: the edit box shows defaultFolder(), "Install for all users" is
-// ticked and the portable box is not.
-void applyFolderPageDefaults(HWND page);
+// First visit: the edit box shows `proposed` (proposedInstallFolder: the
+// earlier install's folder, else defaultFolder()), "Install for all users"
+// is ticked and the portable box is not.
+void applyFolderPageDefaults(HWND page, const std::wstring& proposed);
 
 // After the portable box changed: the edit box shows portableDefaultFolder()
-// when the box is ticked, otherwise defaultFolder(). What the user had
-// typed is replaced either way.
-void onPortableToggled(HWND page);
+// when the box is ticked, otherwise `proposed`, as on the first visit. What
+// the user had typed is replaced either way.
+void onPortableToggled(HWND page, const std::wstring& proposed);
 
 // The whole text of the page's edit box; empty when the page has none.
 std::wstring readFolderEdit(HWND page);
@@ -44,6 +45,9 @@ void onBrowse(SetupState& state, HWND sender);
 // an empty or relative folder stays, with a message box asking for a folder;
 // too little room for the install on a drive it writes to stays, with a
 // message box naming the drive, the need and the free space (DiskSpace.h);
+// unless portable, a newer release installed (state.earlier) asks whether to
+// install this older one over it (Yes/No, No the default; No stays, with
+// nothing changed, so the user may tick portable, go back or cancel);
 // an existing directory asks whether to install over it (No stays); anything
 // else goes on. True to leave the page.
 bool folderPageLeaveCheck(SetupState& state, HWND page);

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "DialogBinding.h"
+#include "EarlierInstall.h"
 #include "InstallChoices.h"
 #include "PartnerOffers.h"
 
@@ -56,6 +57,9 @@ struct SetupState {
   PageSlot pages[kPageDialogCount];
   HWND termsView = nullptr;
   std::int32_t pageIndex = Welcome;
+  // The release found installed as the wizard started: its folder is the
+  // one proposed, its version asked about before going back a release.
+  EarlierInstall earlier;
   // As the user typed it on the folder page.
   std::wstring installFolder;
   // The seven choices, together and in this order.

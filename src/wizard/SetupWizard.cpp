@@ -131,7 +131,7 @@ bool SetupWizard::onCommand(int id, HWND sender) {
       onBrowse(state_, sender);
       return true;
     case IDC_FOLDER_PORTABLE:
-      onPortableToggled(state_.pages[Folder].window);
+      onPortableToggled(state_.pages[Folder].window, proposedInstallFolder(state_.earlier));
       return true;
     case IDC_OFFERS_TOOLBAR_TERMS:
       onTerms(ToolbarTerms, IDR_TOOLBAR_TERMS);
@@ -177,6 +177,9 @@ BOOL SetupWizard::onInitDialog() {
   // The frame is still hidden: the user sees nothing until the older
   // releases are gone.
   uninstallPreviousVersions();
+  // Before the folder page is made, which proposes the earlier install's
+  // folder.
+  state_.earlier = findEarlierInstall();
   translateWindow(frame);
   fitLabelsToText(frame);
   scaleHeaderPicture(frame, dpiScale());
@@ -212,7 +215,7 @@ void SetupWizard::createPage(PageIndex page) {
 void SetupWizard::applyPageDefaults(PageIndex page, HWND window) {
   switch (page) {
     case Folder:
-      applyFolderPageDefaults(window);
+      applyFolderPageDefaults(window, proposedInstallFolder(state_.earlier));
       break;
     case Shortcuts:
       tick(window, IDC_SHORTCUTS_START_MENU, !state_.portable);

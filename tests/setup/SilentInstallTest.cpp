@@ -125,72 +125,6 @@ class WindowWatcher {
   volatile int rounds_ = 0;
 };
 
-// What an install leaves: the files of the folder (names and sizes), its
-// install.log, the values of the uninstall entry, and every link of the
-// product in the shell folders of both scopes.
-struct InstallSnapshot {
-  std::map<std::wstring, std::string> files;  // relative name -> bytes
-  std::map<std::wstring, std::wstring> entry;
-  std::map<std::wstring, std::wstring> links;  // link path -> target | arguments | description
-};
-
-void addFiles(InstallSnapshot& snapshot, const std::wstring& folder, const std::wstring& prefix) {
-  for (const std::wstring& name : listFolder(folder)) {
-    const std::wstring path = folder + name;
-    if (folderExists(path))
-      addFiles(snapshot, path + L"\\", prefix + name + L"\\");
-    else
-      snapshot.files[prefix + name] = readBytes(path);
-  }
-}
-
-std::map<std::wstring, std::wstring> entryValues() {
-  std::map<std::wstring, std::wstring> values;
-  RegistryKey key;
-  if (key.open(HKEY_LOCAL_MACHINE, uninstallEntryPath(), KEY_READ) != ERROR_SUCCESS) return values;
-  for (DWORD index = 0;; ++index) {
-    wchar_t name[256] = {};
-    DWORD nameLength = 256;
-    BYTE data[4096] = {};
-    DWORD size = sizeof data - 2;
-    DWORD type = 0;
-    if (RegEnumValueW(key.handle(), index, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS)
-      break;
-    values[name] = type == REG_DWORD ? std::to_wstring(*reinterpret_cast<DWORD*>(data))
-                                     : std::wstring(reinterpret_cast<wchar_t*>(data));
-  }
-  return values;
-}
-
-const int kLinkFolders[] = {CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS, CSIDL_COMMON_DESKTOPDIRECTORY,
-                            CSIDL_DESKTOPDIRECTORY, CSIDL_SENDTO};
-
-std::map<std::wstring, std::wstring> productLinks() {
-  std::map<std::wstring, std::wstring> links;
-  const HRESULT com = CoInitialize(nullptr);
-  for (int csidl : kLinkFolders) {
-    const std::wstring folder = shellFolder(csidl);
-    std::vector<std::wstring> paths = {folder + L"Tonvane Free.lnk"};
-    for (const std::wstring& name : listFolder(folder + L"Tonvane Free\\"))
-      paths.push_back(folder + L"Tonvane Free\\" + name);
-    for (const std::wstring& path : paths) {
-      if (!fileExists(path)) continue;
-      const LinkFields link = readLink(path);
-      links[path] = link.path + L" | " + link.arguments + L" | " + link.description;
-    }
-  }
-  if (SUCCEEDED(com)) CoUninitialize();
-  return links;
-}
-
-InstallSnapshot snapshot(const std::wstring& folder) {
-  InstallSnapshot result;
-  addFiles(result, folder, L"");
-  result.entry = entryValues();
-  result.links = productLinks();
-  return result;
-}
-
 class SilentInstallTest : public ::testing::Test, protected SetupSandbox {
  protected:
   void SetUp() override {
@@ -242,7 +176,7 @@ TEST_F(SilentInstallTest, TheDefaultsLeaveWhatTheWizardsTypicalRunLeaves) {
     ASSERT_TRUE(nextTo(run, SetupPage::Offers, 120000));
     ASSERT_TRUE(declineOffersAndClose(run));
   }
-  const InstallSnapshot wizard = snapshot(defaultInstallFolder());
+  const InstallSnapshot wizard = snapshotInstallation(defaultInstallFolder());
   ASSERT_TRUE(wizard.files.count(L"Tonvane.exe"));
   ASSERT_TRUE(wizard.files.count(L"install.log"));
   ASSERT_FALSE(wizard.entry.empty());
@@ -261,7 +195,7 @@ TEST_F(SilentInstallTest, TheDefaultsLeaveWhatTheWizardsTypicalRunLeaves) {
   ASSERT_FALSE(folderExists(defaultInstallFolder()));
   EXPECT_EQ(runSilently(L"/S"), 0u);
   EXPECT_FALSE(mutexExists(kMutexName));
-  const InstallSnapshot silent = snapshot(defaultInstallFolder());
+  const InstallSnapshot silent = snapshotInstallation(defaultInstallFolder());
 
   EXPECT_EQ(silent.files.size(), wizard.files.size());
   for (const auto& file : wizard.files) {
@@ -501,12 +435,13 @@ TEST_F(SilentInstallTest, HelpShowsOneBoxWithTheOptionsAndInstallsNothing) {
     };
     EXPECT_EQ(SetupRun::messageBoxCaption(box), shown(L"Tonvane Free Setup"));
     for (const wchar_t* option : {L"/S", L"/D=<folder>", L"/NoDesktop", L"/NoStartMenu", L"/SendTo",
-                                  L"/CurrentUser", L"/Portable", L"/LOG=<file>", L"/lang:jpn"})
+                                  L"/CurrentUser", L"/Portable", L"/AllowDowngrade", L"/LOG=<file>", L"/lang:jpn"})
       EXPECT_NE(text.find(L"\r\n" + std::wstring(option) + L"\r\n"), std::wstring::npos)
           << utf8(option) << " in\n" << utf8(text);
     for (const wchar_t* english :
          {L"Install silently, without any window, with the default choices",
           L"Install into this folder (must come last)", L"Create the shortcuts for the current user only",
+          L"Install even over a newer release (without it: exit code 1638)",
           L"Exit codes: 0 installed, 87 invalid option or folder, 112 not enough disk space, 1602 cancelled, 1603 failed (nothing changed), 1618 another setup is running"})
       EXPECT_NE(text.find(shown(english)), std::wstring::npos) << utf8(shown(english)) << " in\n" << utf8(text);
     EXPECT_EQ(run.messageBoxes().size(), 1u);

@@ -20,6 +20,7 @@ std::wstring flags(const SetupOptions& o) {
   if (o.sendTo) text += L"SendTo ";
   if (o.currentUser) text += L"CurrentUser ";
   if (o.portable) text += L"Portable ";
+  if (o.allowDowngrade) text += L"AllowDowngrade ";
   if (o.folderGiven) text += L"D=[" + o.folder + L"] ";
   if (!o.logFile.empty()) text += L"LOG=[" + o.logFile + L"] ";
   for (const std::wstring& u : o.unknown) text += L"?[" + u + L"] ";
@@ -41,8 +42,8 @@ TEST(SetupOptions, ReadsEveryOptionInAnyLetterCaseAndOrder) {
       {L"setup.exe /s", L"S "},
       {L"\"C:\\My Setups\\setup.exe\" /S", L"S "},
       {L"setup.exe\t/S\t/nodesktop", L"S NoDesktop "},
-      {L"setup.exe /NoStartMenu /S /SENDTO /currentuser /Portable /NODESKTOP",
-       L"S NoDesktop NoStartMenu SendTo CurrentUser Portable "},
+      {L"setup.exe /NoStartMenu /S /SENDTO /currentuser /Portable /NODESKTOP /allowDOWNGRADE",
+       L"S NoDesktop NoStartMenu SendTo CurrentUser Portable AllowDowngrade "},
       {L"setup.exe /?", L"help "},
       {L"setup.exe /HELP /S", L"S help "},
       {L"setup.exe /lang:jpn /S /LANG:ENG", L"S "},
@@ -117,6 +118,15 @@ TEST(SilentInstallChoices, TheWizardsDefaultsChangedByTheOptions) {
   EXPECT_TRUE(silentInstallChoices(parseSetupOptions(L"setup.exe /S /Portable /SendTo")).sendToShortcut);
   EXPECT_EQ(silentInstallChoices(parseSetupOptions(L"setup.exe /S /Portable /D=F:\\Stick")).installFolder,
             L"F:\\Stick");
+
+  // An earlier install's folder stands in for the default folder only: a
+  // given folder and the portable one come first.
+  const std::wstring earlier = L"D:\\Apps\\Mine";
+  EXPECT_EQ(silentInstallChoices(parseSetupOptions(L"setup.exe /S"), earlier).installFolder, earlier);
+  EXPECT_EQ(silentInstallChoices(parseSetupOptions(L"setup.exe /S /D=E:\\Given"), earlier).installFolder,
+            L"E:\\Given");
+  EXPECT_EQ(silentInstallChoices(parseSetupOptions(L"setup.exe /S /Portable"), earlier).installFolder,
+            portableDefaultFolder());
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include <vector>
+
 #include "RegistryKey.h"
 #include "TestFiles.h"
 
@@ -68,6 +70,67 @@ LinkFields readLink(const std::wstring& linkPath) {
   }
   link->Release();
   return fields;
+}
+
+namespace {
+
+void addFiles(InstallSnapshot& snapshot, const std::wstring& folder, const std::wstring& prefix) {
+  for (const std::wstring& name : listFolder(folder)) {
+    const std::wstring path = folder + name;
+    if (folderExists(path))
+      addFiles(snapshot, path + L"\\", prefix + name + L"\\");
+    else
+      snapshot.files[prefix + name] = readBytes(path);
+  }
+}
+
+const int kLinkFolders[] = {CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS, CSIDL_COMMON_DESKTOPDIRECTORY,
+                            CSIDL_DESKTOPDIRECTORY, CSIDL_SENDTO};
+
+}  // namespace
+
+std::map<std::wstring, std::wstring> entryValues() {
+  std::map<std::wstring, std::wstring> values;
+  RegistryKey key;
+  if (key.open(HKEY_LOCAL_MACHINE, uninstallEntryPath(), KEY_READ) != ERROR_SUCCESS) return values;
+  for (DWORD index = 0;; ++index) {
+    wchar_t name[256] = {};
+    DWORD nameLength = 256;
+    BYTE data[4096] = {};
+    DWORD size = sizeof data - 2;
+    DWORD type = 0;
+    if (RegEnumValueW(key.handle(), index, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS)
+      break;
+    values[name] = type == REG_DWORD ? std::to_wstring(*reinterpret_cast<DWORD*>(data))
+                                     : std::wstring(reinterpret_cast<wchar_t*>(data));
+  }
+  return values;
+}
+
+std::map<std::wstring, std::wstring> productLinks() {
+  std::map<std::wstring, std::wstring> links;
+  const HRESULT com = CoInitialize(nullptr);
+  for (int csidl : kLinkFolders) {
+    const std::wstring folder = shellFolder(csidl);
+    std::vector<std::wstring> paths = {folder + L"Tonvane Free.lnk"};
+    for (const std::wstring& name : listFolder(folder + L"Tonvane Free\\"))
+      paths.push_back(folder + L"Tonvane Free\\" + name);
+    for (const std::wstring& path : paths) {
+      if (!fileExists(path)) continue;
+      const LinkFields link = readLink(path);
+      links[path] = link.path + L" | " + link.arguments + L" | " + link.description;
+    }
+  }
+  if (SUCCEEDED(com)) CoUninitialize();
+  return links;
+}
+
+InstallSnapshot snapshotInstallation(const std::wstring& folder) {
+  InstallSnapshot result;
+  addFiles(result, folder.empty() || folder.back() == L'\\' ? folder : folder + L"\\", L"");
+  result.entry = entryValues();
+  result.links = productLinks();
+  return result;
 }
 
 void removeInstallation() {

@@ -4,6 +4,7 @@
 // constants.
 #pragma once
 
+#include <map>
 #include <string>
 
 namespace tonvane::test {
@@ -33,6 +34,24 @@ struct LinkFields {
   std::wstring description;
 };
 LinkFields readLink(const std::wstring& linkPath);
+
+// Every value of the product's uninstall entry (a number in decimal); empty
+// without the entry.
+std::map<std::wstring, std::wstring> entryValues();
+
+// Every link of the product in the shell folders of both scopes: link path
+// -> "target | arguments | description".
+std::map<std::wstring, std::wstring> productLinks();
+
+// What an install leaves: the files of the folder with their bytes (its
+// install.log included), the values of the uninstall entry and the links;
+// equal snapshots before and after a run mean the run changed none of it.
+struct InstallSnapshot {
+  std::map<std::wstring, std::string> files;  // relative name -> bytes
+  std::map<std::wstring, std::wstring> entry;
+  std::map<std::wstring, std::wstring> links;
+};
+InstallSnapshot snapshotInstallation(const std::wstring& folder);
 
 // Removes the default install folder, the uninstall entry and every link a
 // run may have made, for the current user and for all users.

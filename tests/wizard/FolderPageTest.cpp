@@ -169,11 +169,11 @@ class FolderPageTest : public ::testing::Test {
   SetupState state_;
 };
 
-TEST_F(FolderPageTest, FirstVisitProposesProgramFilesAndTicksOnlyAllUsers) {
+TEST_F(FolderPageTest, FirstVisitWithoutAnEarlierInstallProposesProgramFilesAndTicksOnlyAllUsers) {
   // The opposite of the defaults first, so that each one is seen to be set.
   click(IDC_FOLDER_PORTABLE);
   ASSERT_TRUE(ticked(IDC_FOLDER_PORTABLE));
-  applyFolderPageDefaults(page_);
+  applyFolderPageDefaults(page_, proposedInstallFolder(EarlierInstall()));
   const std::wstring expected = programFilesFromEnvironment() + L"Tonvane Free\\";
   EXPECT_EQ(defaultFolder(), expected);
   EXPECT_EQ(edit(), expected);
@@ -181,17 +181,23 @@ TEST_F(FolderPageTest, FirstVisitProposesProgramFilesAndTicksOnlyAllUsers) {
   EXPECT_FALSE(ticked(IDC_FOLDER_PORTABLE));
 }
 
-TEST_F(FolderPageTest, ThePortableBoxSwitchesBetweenTheOwnFolderAndTheDefaultDroppingTypedText) {
-  applyFolderPageDefaults(page_);
+// Unticked, the box goes back to the folder the first visit proposed: over
+// an earlier install, that install's folder.
+TEST_F(FolderPageTest, ThePortableBoxSwitchesBetweenTheOwnFolderAndTheProposedOneDroppingTypedText) {
+  EarlierInstall earlier;
+  earlier.folder = L"D:\\Apps\\Mine\\";
+  const std::wstring proposed = proposedInstallFolder(earlier);
+  applyFolderPageDefaults(page_, proposed);
+  EXPECT_EQ(edit(), earlier.folder);
   type(L"D:\\Typed by hand");
   click(IDC_FOLDER_PORTABLE);
-  onPortableToggled(page_);
+  onPortableToggled(page_, proposed);
   EXPECT_EQ(edit(), ownFolder() + L"Tonvane Free\\");
 
   type(L"D:\\Typed again");
   click(IDC_FOLDER_PORTABLE);
-  onPortableToggled(page_);
-  EXPECT_EQ(edit(), defaultFolder());
+  onPortableToggled(page_, proposed);
+  EXPECT_EQ(edit(), earlier.folder);
   // The all-users box is left as it was, both times.
   EXPECT_TRUE(ticked(IDC_FOLDER_ALL_USERS));
 }
@@ -250,6 +256,25 @@ TEST(NormalizedInstallFolder, CleansWhatWindowsWouldChangeAndRefusesDevicesAndBa
         L"C:\\Apps\\Tonvane|Free", L"C:\\Apps\\What?", L"C:\\Apps\\<x>", L"C:\\Apps\\tab\there",
         L"\\\\server", L"\\\\server\\ "})
     EXPECT_EQ(normalizedInstallFolder(refused), L"") << refused;
+}
+
+// An earlier install's InstallLocation, which any program may have written:
+// proposed as held only when it is a full path on a drive that the leave
+// check accepts and that the system can make.
+TEST(EarlierInstallFolder, OnlyAFullDrivePathTheFolderPageAcceptsIsProposed) {
+  const std::wstring longest = L"C:\\" + std::wstring(kLongestInstallFolder - 3, L'a');
+  for (const std::wstring& kept : {std::wstring(L"C:\\Apps\\Mine"), std::wstring(L"d:\\Program Files\\Tonvane Free\\"),
+                                   std::wstring(L"E:\\"), longest})
+    EXPECT_EQ(earlierInstallFolder(kept), kept) << kept;
+
+  for (const std::wstring& refused :
+       {std::wstring(L""), std::wstring(L"Apps\\Mine"), std::wstring(L"\\Apps"), std::wstring(L"C:Apps"),
+        std::wstring(L"\\\\server\\share\\Tonvane Free"), std::wstring(L"//server/share/x"),
+        std::wstring(L"\\\\?\\C:\\Apps"), std::wstring(L"\\\\.\\C:\\Apps"), std::wstring(L"\\??\\C:\\Apps"),
+        std::wstring(L"C:/Apps/Mine"), std::wstring(L"C:\\Apps\\NUL"), std::wstring(L"C:\\Apps\\..\\Windows"),
+        std::wstring(L"C:\\Apps\\a|b"), std::wstring(L"C:\\Apps\\line\r\nbreak"), std::wstring(L"1:\\Apps"),
+        longest + L"a"})
+    EXPECT_EQ(earlierInstallFolder(refused), L"") << refused;
 }
 
 TEST_F(FolderPageTest, TheLeaveCheckUsesAndShowsTheCleanedFolderAndRefusesDevices) {
