@@ -318,4 +318,17 @@ InstallResult runInstallJob(const InstallChoices& choices, const std::wstring& s
   return InstallResult::Installed;
 }
 
+std::vector<std::wstring> filesTheInstallWrites(const InstallChoices& choices) {
+  const std::wstring folder = ensureTrailingBackslash(choices.installFolder);
+  const ResourceBytes carried = loadResource(ResourceId::kZip, IDR_APPLICATION_ARCHIVE);
+  std::vector<std::wstring> entries;
+  listArchiveEntries(carried.data, carried.size, entries);
+  std::vector<std::wstring> files;
+  for (const std::wstring& entry : entries)
+    if (entry.back() != L'\\') files.push_back(folder + entry);
+  files.push_back(folder + kInstallLogFileName);
+  if (!choices.portable) files.push_back(folder + kUninstallerFileName);
+  return files;
+}
+
 }  // namespace tonvane

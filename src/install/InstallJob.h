@@ -16,6 +16,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "InstallChoices.h"
 
@@ -66,5 +67,11 @@ enum class InstallResult {
 // be initialised on the calling thread (the links).
 InstallResult runInstallJob(const InstallChoices& choices, const std::wstring& stagingFolder,
                             const InstallProgress& progress, const volatile LONG* cancel = nullptr);
+
+// The full paths of the files an install of `choices` writes into its
+// folder, whether they are there yet or not: the archive's files,
+// "install.log" and, unless portable, the uninstaller. What a running
+// program must not hold for the install to go through.
+std::vector<std::wstring> filesTheInstallWrites(const InstallChoices& choices);
 
 }  // namespace tonvane

@@ -74,6 +74,8 @@ void apply(SetupOptions& options, const std::wstring& argument) {
     flag = &options.portable;
   } else if (lowered == L"/allowdowngrade") {
     flag = &options.allowDowngrade;
+  } else if (lowered == L"/nocloseapplications") {
+    flag = &options.noCloseApplications;
   } else {
     options.unknown.push_back(argument);
   }

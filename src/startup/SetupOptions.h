@@ -3,7 +3,7 @@
 // platform calls.
 //
 //   TonvaneSetup.exe [/S] [/NoDesktop] [/NoStartMenu] [/SendTo] [/CurrentUser]
-//                    [/Portable] [/AllowDowngrade] [/LOG=<file>] [/lang:<code>] [/? | /help]
+//                    [/Portable] [/AllowDowngrade] [/NoCloseApplications] [/LOG=<file>] [/lang:<code>] [/? | /help]
 //                    [/D=<folder>]
 //
 // Options are told apart without regard to letter case and may come in any
@@ -34,6 +34,8 @@ struct SetupOptions {
   bool portable = false;
   // Install over a newer release that is installed (otherwise refused).
   bool allowDowngrade = false;
+  // Programs holding files the install replaces are not asked to close.
+  bool noCloseApplications = false;
   // Arguments that are none of the above (nor "/lang:"), as written; also
   // "/LOG=" without a file.
   std::vector<std::wstring> unknown;

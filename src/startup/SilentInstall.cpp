@@ -11,6 +11,7 @@
 #include "InstallJob.h"
 #include "NumberText.h"
 #include "Paths.h"
+#include "ProgramsInUse.h"
 #include "SetupLog.h"
 #include "SetupMessage.h"
 #include "Shortcuts.h"
@@ -36,6 +37,7 @@ const HelpLine kHelpLines[] = {
     {L"/CurrentUser", L"Create the shortcuts for the current user only"},
     {L"/Portable", L"Install the portable configuration"},
     {L"/AllowDowngrade", L"Install even over a newer release (without it: exit code 1638)"},
+    {L"/NoCloseApplications", L"Do not close programs that use the installed files (exit code 32 while they run)"},
     {L"/LOG=<file>", L"Write a setup log to this file"},
     {L"/lang:jpn", L"Use the Japanese interface"},
     {L"/?, /help", L"Show this message"},
@@ -78,6 +80,22 @@ InstallChoices silentInstallChoices(const SetupOptions& options, const std::wstr
   return choices;
 }
 
+// Whether nothing holds a file the install writes, after the programs that
+// did were asked to close (unless `keepPrograms`); what still does is
+// named in the setup log.
+static bool filesAreFree(const InstallChoices& choices, bool keepPrograms) {
+  const std::vector<std::wstring> files = filesTheInstallWrites(choices);
+  FilesInUse inUse = findFilesInUse(choices.installFolder, files);
+  if (!inUse.programs.empty() && !keepPrograms) {
+    setupLog(L"Asking to close, in use:\r\n" + filesInUseText(inUse));
+    askProgramsToClose(inUse.programs, kProgramClosingTime);
+    inUse = findFilesInUse(choices.installFolder, files);
+  }
+  if (inUse.empty()) return true;
+  setupLog(L"Files in use, nothing changed:\r\n" + filesInUseText(inUse));
+  return false;
+}
+
 int runSilentInstall(const SetupOptions& options) {
   const EarlierInstall earlier = findEarlierInstall();
   InstallChoices choices = silentInstallChoices(options, earlier.folder);
@@ -101,6 +119,8 @@ int runSilentInstall(const SetupOptions& options) {
     }
     setupLog(L"A newer release is installed; /AllowDowngrade: installing this older release over it");
   }
+
+  if (!filesAreFree(choices, options.noCloseApplications)) return kSilentFilesInUse;
 
   uninstallPreviousVersions(true);
   if (isExistingFolder(normalized)) setupLog(L"The install folder exists; installing over it");

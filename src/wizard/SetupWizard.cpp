@@ -10,6 +10,7 @@
 #include "DialogKeys.h"
 #include "FolderPage.h"
 #include "HeaderPainter.h"
+#include "FilesInUseStep.h"
 #include "InstallStep.h"
 #include "LabelFit.h"
 #include "PartnerOffers.h"
@@ -334,6 +335,10 @@ void SetupWizard::onNext() {
     state_.startMenuShortcut = isChecked(Shortcuts, IDC_SHORTCUTS_START_MENU);
     state_.desktopShortcut = isChecked(Shortcuts, IDC_SHORTCUTS_DESKTOP);
     state_.sendToShortcut = isChecked(Shortcuts, IDC_SHORTCUTS_SEND_TO);
+    if (!freeFilesInUse(state_)) {
+      endWizard(2);
+      return;
+    }
     state_.pageIndex = Progress;
     state_.installing = true;
     refreshAndRepaint();

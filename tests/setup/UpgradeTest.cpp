@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "RegistryKey.h"
 #include "SetupDriver.h"
@@ -215,6 +216,142 @@ TEST_F(UpgradeTest, AnOlderReleaseAsksInTheWizardAndNeedsAllowDowngradeSilently)
   EXPECT_EQ(entryValue(L"DisplayVersion"), kEarlierVersion);
   EXPECT_EQ(entryValue(L"InstallLocation"), folder_);
   EXPECT_FALSE(folderExists(defaultInstallFolder()));
+}
+
+// The installed application, started from its folder as a user starts it;
+// asked to close as the setup asks it, when the test ends.
+class RunningApplication {
+ public:
+  explicit RunningApplication(const std::wstring& program) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    std::wstring commandLine = L"\"" + program + L"\"";
+    if (CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                       &process_)) {
+      CloseHandle(process_.hThread);
+      waitUntil([&] { return !title().empty(); }, 30000);
+    }
+  }
+  ~RunningApplication() {
+    if (process_.hProcess == nullptr) return;
+    if (running()) {
+      for (HWND window : windows()) PostMessageW(window, WM_CLOSE, 0, 0);
+      if (WaitForSingleObject(process_.hProcess, 10000) != WAIT_OBJECT_0) TerminateProcess(process_.hProcess, 1);
+    }
+    CloseHandle(process_.hProcess);
+  }
+  RunningApplication(const RunningApplication&) = delete;
+  RunningApplication& operator=(const RunningApplication&) = delete;
+
+  bool running() const {
+    return process_.hProcess != nullptr && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
+  }
+  bool endsWithin(DWORD milliseconds) const {
+    return process_.hProcess != nullptr && WaitForSingleObject(process_.hProcess, milliseconds) == WAIT_OBJECT_0;
+  }
+  // Its main window's title, as the setup names it.
+  std::wstring title() const {
+    for (HWND window : windows())
+      if (IsWindowVisible(window) && GetWindowTextLengthW(window) > 0) return windowText(window);
+    return std::wstring();
+  }
+
+ private:
+  std::vector<HWND> windows() const {
+    struct Search {
+      DWORD id;
+      std::vector<HWND> found;
+    } search{process_.dwProcessId, {}};
+    EnumWindows(
+        [](HWND window, LPARAM context) -> BOOL {
+          auto& s = *reinterpret_cast<Search*>(context);
+          DWORD owner = 0;
+          GetWindowThreadProcessId(window, &owner);
+          if (owner == s.id) s.found.push_back(window);
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+  }
+  PROCESS_INFORMATION process_ = {};
+};
+
+// What keeps files of the install from being replaced is found before
+// anything changes. The running application: a silent run told to leave it
+// ends with 32 and changes nothing; otherwise it is asked to close (in the
+// wizard after the user's Yes to a box that names it) and the later
+// release goes in. A file another process holds open, which no program
+// list names: 32 silently, and in the wizard Retry/Cancel naming the file,
+// where Cancel ends with 2 and changes nothing.
+TEST_F(UpgradeTest, ProgramsAndFilesInUseAreFoundBeforeAnythingChanges) {
+  ASSERT_EQ(runSilently(L"/S /D=" + folder_), 0u);
+  const InstallSnapshot earlier = snapshotInstallation(folder_);
+  const std::wstring program = folder_ + L"\\Tonvane.exe";
+  const std::wstring log = temp_ / L"in-use.log";
+  {
+    RunningApplication application(program);
+    const std::wstring title = application.title();
+    ASSERT_FALSE(title.empty()) << "the application shows no window";
+    EXPECT_EQ(runSilently(L"/S /NoCloseApplications /LOG=\"" + log + L"\"", laterSetup()), 32u);
+    expectUnchanged(earlier, snapshotInstallation(folder_));
+    EXPECT_TRUE(application.running());
+    EXPECT_NE(logText(log).find("Files in use, nothing changed:\r\n" + utf8Of(title)), std::string::npos)
+        << logText(log);
+
+    SetupRun run;
+    startAtFolderPage(run, laterSetup(), temp_ / L"wizard.log");
+    run.click(IDC_FRAME_NEXT);
+    HWND box = run.waitForMessageBox();
+    ASSERT_NE(box, nullptr);
+    ASSERT_TRUE(SetupRun::answer(box, IDYES));  // the folder exists
+    ASSERT_TRUE(run.waitForPage(SetupPage::Shortcuts));
+    run.click(IDC_FRAME_NEXT);
+    box = run.waitForMessageBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(SetupRun::messageBoxText(box), shown(L"These programs are using files that the setup must replace:") +
+                                                 L"\r\n\r\n" + title + L"\r\n\r\n" +
+                                                 shown(L"Do you want the setup to close them?"));
+    EXPECT_EQ(GetWindow(box, GW_OWNER), run.frame());
+    ASSERT_TRUE(SetupRun::answer(box, IDYES));
+    EXPECT_TRUE(application.endsWithin(30000));
+    ASSERT_TRUE(run.waitForPage(SetupPage::Offers, 120000));
+    ASSERT_TRUE(declineOffersAndClose(run));
+    EXPECT_EQ(entryValue(L"DisplayVersion"), kLaterVersion);
+  }
+  {
+    RunningApplication application(program);
+    ASSERT_TRUE(application.running());
+    EXPECT_EQ(runSilently(L"/S", laterSetup()), 0u);
+    EXPECT_TRUE(application.endsWithin(0));
+  }
+
+  const InstallSnapshot later = snapshotInstallation(folder_);
+  const std::wstring held = folder_ + L"\\Tonvane.exe";
+  HANDLE holder = CreateFileW(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(runSilently(L"/S /LOG=\"" + log + L"\"", laterSetup()), 32u);
+  EXPECT_NE(logText(log).find("Files in use, nothing changed:\r\n" + utf8Of(held)), std::string::npos)
+      << logText(log);
+  {
+    SetupRun run;
+    startAtFolderPage(run, laterSetup(), temp_ / L"held.log");
+    run.click(IDC_FRAME_NEXT);
+    HWND box = run.waitForMessageBox();
+    ASSERT_NE(box, nullptr);
+    ASSERT_TRUE(SetupRun::answer(box, IDYES));
+    ASSERT_TRUE(run.waitForPage(SetupPage::Shortcuts));
+    run.click(IDC_FRAME_NEXT);
+    box = run.waitForMessageBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(SetupRun::messageBoxText(box),
+              shown(L"These programs or files are still in use:") + L"\r\n\r\n" + held + L"\r\n\r\n" +
+                  shown(L"Close them, then choose Retry. Cancel ends the setup without changes."));
+    EXPECT_TRUE(SetupRun::hasButton(box, IDRETRY));
+    ASSERT_TRUE(SetupRun::answer(box, IDCANCEL));
+    EXPECT_EQ(run.waitForExit(), 2u);
+  }
+  CloseHandle(holder);
+  expectUnchanged(later, snapshotInstallation(folder_));
 }
 
 }  // namespace
