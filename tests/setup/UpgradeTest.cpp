@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -257,20 +258,20 @@ class RunningApplication {
   }
 
  private:
+  struct WindowSearch {
+    DWORD id;
+    std::vector<HWND> found;
+  };
+  static BOOL CALLBACK collect(HWND window, LPARAM context) {
+    auto& search = *reinterpret_cast<WindowSearch*>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == search.id) search.found.push_back(window);
+    return TRUE;
+  }
   std::vector<HWND> windows() const {
-    struct Search {
-      DWORD id;
-      std::vector<HWND> found;
-    } search{process_.dwProcessId, {}};
-    EnumWindows(
-        [](HWND window, LPARAM context) -> BOOL {
-          auto& s = *reinterpret_cast<Search*>(context);
-          DWORD owner = 0;
-          GetWindowThreadProcessId(window, &owner);
-          if (owner == s.id) s.found.push_back(window);
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    WindowSearch search{process_.dwProcessId, {}};
+    EnumWindows(&collect, reinterpret_cast<LPARAM>(&search));
     return search.found;
   }
   PROCESS_INFORMATION process_ = {};
@@ -287,6 +288,18 @@ TEST_F(UpgradeTest, ProgramsAndFilesInUseAreFoundBeforeAnythingChanges) {
   ASSERT_EQ(runSilently(L"/S /D=" + folder_), 0u);
   const InstallSnapshot earlier = snapshotInstallation(folder_);
   const std::wstring program = folder_ + L"\\Tonvane.exe";
+  // Which file stands at the program's name: a replaced one is another.
+  const auto fileIdentity = [&program] {
+    BY_HANDLE_FILE_INFORMATION information = {};
+    HANDLE file = CreateFileW(program.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return std::uint64_t{0};
+    GetFileInformationByHandle(file, &information);
+    CloseHandle(file);
+    return (std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow;
+  };
+  const std::uint64_t earlierProgram = fileIdentity();
+  ASSERT_NE(earlierProgram, 0u);
   const std::wstring log = temp_ / L"in-use.log";
   {
     RunningApplication application(program);
@@ -317,6 +330,7 @@ TEST_F(UpgradeTest, ProgramsAndFilesInUseAreFoundBeforeAnythingChanges) {
     ASSERT_TRUE(run.waitForPage(SetupPage::Offers, 120000));
     ASSERT_TRUE(declineOffersAndClose(run));
     EXPECT_EQ(entryValue(L"DisplayVersion"), kLaterVersion);
+    EXPECT_NE(fileIdentity(), earlierProgram) << "the running program's file was not replaced";
   }
   {
     RunningApplication application(program);
