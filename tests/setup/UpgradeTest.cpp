@@ -76,6 +76,20 @@ class UpgradeTest : public ::testing::Test, protected SetupSandbox {
     ASSERT_TRUE(nextTo(run, SetupPage::Folder));
   }
 
+  // The later release's wizard walked over the installed folder to Next on
+  // its Shortcuts page: the box that comes then.
+  HWND boxAfterShortcutsPage(SetupRun& run, const std::wstring& log) {
+    startAtFolderPage(run, laterSetup(), log);
+    run.click(IDC_FRAME_NEXT);
+    HWND box = run.waitForMessageBox();
+    EXPECT_TRUE(box != nullptr && SetupRun::answer(box, IDYES));  // the folder exists
+    EXPECT_TRUE(run.waitForPage(SetupPage::Shortcuts));
+    run.click(IDC_FRAME_NEXT);
+    box = run.waitForMessageBox();
+    EXPECT_NE(box, nullptr);
+    return box;
+  }
+
   // Not below Program Files, and with a folder above it still to be made.
   const std::wstring folder_ = temp_ / L"Apps\\Mine";
 };
@@ -312,14 +326,8 @@ TEST_F(UpgradeTest, ProgramsAndFilesInUseAreFoundBeforeAnythingChanges) {
         << logText(log);
 
     SetupRun run;
-    startAtFolderPage(run, laterSetup(), temp_ / L"wizard.log");
-    run.click(IDC_FRAME_NEXT);
-    HWND box = run.waitForMessageBox();
-    ASSERT_NE(box, nullptr);
-    ASSERT_TRUE(SetupRun::answer(box, IDYES));  // the folder exists
-    ASSERT_TRUE(run.waitForPage(SetupPage::Shortcuts));
-    run.click(IDC_FRAME_NEXT);
-    box = run.waitForMessageBox();
+    HWND box = nullptr;
+    ASSERT_NO_FATAL_FAILURE(box = boxAfterShortcutsPage(run, temp_ / L"wizard.log"));
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(SetupRun::messageBoxText(box), shown(L"These programs are using files that the setup must replace:") +
                                                  L"\r\n\r\n" + title + L"\r\n\r\n" +
@@ -348,14 +356,8 @@ TEST_F(UpgradeTest, ProgramsAndFilesInUseAreFoundBeforeAnythingChanges) {
       << logText(log);
   {
     SetupRun run;
-    startAtFolderPage(run, laterSetup(), temp_ / L"held.log");
-    run.click(IDC_FRAME_NEXT);
-    HWND box = run.waitForMessageBox();
-    ASSERT_NE(box, nullptr);
-    ASSERT_TRUE(SetupRun::answer(box, IDYES));
-    ASSERT_TRUE(run.waitForPage(SetupPage::Shortcuts));
-    run.click(IDC_FRAME_NEXT);
-    box = run.waitForMessageBox();
+    HWND box = nullptr;
+    ASSERT_NO_FATAL_FAILURE(box = boxAfterShortcutsPage(run, temp_ / L"held.log"));
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(SetupRun::messageBoxText(box),
               shown(L"These programs or files are still in use:") + L"\r\n\r\n" + held + L"\r\n\r\n" +
