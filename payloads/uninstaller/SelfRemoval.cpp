@@ -30,7 +30,7 @@ constexpr DWORD kDeleteRetryDelay = 100;
 std::vector<char> ownImage() {
   std::vector<char> bytes;
   FileHandle file;
-  if (!file.open(modulePath(), true, false, true, false)) return bytes;
+  if (!file.openHeldForReading(modulePath())) return bytes;
   const std::uint64_t size = file.size();
   if (size == 0 || size > 64u * 1024 * 1024) return bytes;
   bytes.resize(static_cast<std::size_t>(size));

@@ -9,18 +9,14 @@
 
 namespace tonvane {
 
-bool FileHandle::open(const std::wstring& path, bool read, bool write, bool shareRead,
-                      bool shareWrite) {
-  DWORD access = 0;
-  if (read) access |= GENERIC_READ;
-  if (write) access |= GENERIC_WRITE;
-  DWORD share = 0;
-  if (shareRead) share |= FILE_SHARE_READ;
-  if (shareWrite) share |= FILE_SHARE_WRITE;
-  const DWORD disposition = read ? OPEN_EXISTING : (write ? CREATE_ALWAYS : OPEN_EXISTING);
-
-  return hold(KernelHandle(CreateFileW(path.c_str(), access, share, nullptr, disposition,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr)),
+bool FileHandle::open(const std::wstring& path, Mode mode) {
+  const DWORD access = mode == Mode::Create ? GENERIC_WRITE : GENERIC_READ;
+  const DWORD share = mode == Mode::ReadShared ? FILE_SHARE_READ | FILE_SHARE_WRITE
+                      : mode == Mode::ReadHeld ? FILE_SHARE_READ
+                                               : 0;
+  const DWORD disposition = mode == Mode::Create ? CREATE_ALWAYS : OPEN_EXISTING;
+  return hold(KernelHandle(CreateFileW(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                                       nullptr)),
               path);
 }
 

@@ -20,15 +20,15 @@ class FileHandle {
   FileHandle(const FileHandle&) = delete;
   FileHandle& operator=(const FileHandle&) = delete;
 
-  // CreateFileW: access from `read`/`write`; OPEN_EXISTING whenever `read` is
-  // set, otherwise CREATE_ALWAYS for `write`. On failure the file held
-  // before stays open and the last error is CreateFileW's.
-  bool open(const std::wstring& path, bool read, bool write, bool shareRead, bool shareWrite);
-
-  // The two modes in use: a text file read while others may read and write
-  // it, and a file created (or emptied) for writing with no sharing.
-  bool openForReadingText(const std::wstring& path) { return open(path, true, false, true, true); }
-  bool openForCreating(const std::wstring& path) { return open(path, false, true, false, false); }
+  // The three ways a file is opened by name (CreateFileW; on failure the
+  // file held before stays open and the last error is CreateFileW's):
+  // a text file read while others may read and write it;
+  bool openForReadingText(const std::wstring& path) { return open(path, Mode::ReadShared); }
+  // a file read and held against writes meanwhile (others may read it), so
+  // that what was read and checked stays what is there;
+  bool openHeldForReading(const std::wstring& path) { return open(path, Mode::ReadHeld); }
+  // a file created, or emptied, for writing, not shared.
+  bool openForCreating(const std::wstring& path) { return open(path, Mode::Create); }
 
   // A file that must not exist yet (CREATE_NEW), for writing, not shared,
   // with `security` (null: what the folder hands down). A name someone else
@@ -72,6 +72,8 @@ class FileHandle {
   HANDLE get() const { return handle_.get(); }
 
  private:
+  enum class Mode { ReadShared, ReadHeld, Create };
+  bool open(const std::wstring& path, Mode mode);
   // Takes an opened handle in place of the one held; false for none.
   bool hold(KernelHandle opened, const std::wstring& path);
 

@@ -335,7 +335,7 @@ bool fileMatchesArchiveEntry(const std::wstring& path, const void* archiveBytes,
   if (wanted.empty()) return false;
 
   FileHandle file;
-  if (!file.open(path, true, false, true, false)) return false;
+  if (!file.openHeldForReading(path)) return false;
   ArchiveWalk walk(archive.get());
   ArchiveEntry entry;
   while (walk.next(entry)) {

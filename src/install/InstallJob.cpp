@@ -282,7 +282,7 @@ InstallResult runInstallJob(const InstallChoices& choices, const std::wstring& s
   // folder is never extracted by this elevated program.
   const ResourceBytes carried = loadResource(ResourceId::kZip, IDR_APPLICATION_ARCHIVE);
   FileHandle heldArchive;
-  if (!heldArchive.open(archive.path(), true, false, true, false) ||
+  if (!heldArchive.openHeldForReading(archive.path()) ||
       !fileHoldsResource(heldArchive, carried))
     return failed(L"the staged archive does not hold the setup's bytes");
   reached(20);

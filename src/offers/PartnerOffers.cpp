@@ -52,7 +52,7 @@ std::wstring stageOffer(StagedOffers& offers, unsigned resourceId, const wchar_t
   if (!writeResourceToFile(payload, archive.path())) return std::wstring();
   // Held and checked until extracted, as the application archive is.
   FileHandle held;
-  if (!held.open(archive.path(), true, false, true, false) || !fileHoldsResource(held, payload))
+  if (!held.openHeldForReading(archive.path()) || !fileHoldsResource(held, payload))
     return std::wstring();
   std::vector<std::wstring> written;
   extractArchive(archive.path(), offers.stagingFolder, written);
@@ -78,7 +78,7 @@ void launch(const std::wstring& stagingFolder, std::wstring& installer, unsigned
     const ResourceBytes archive = loadResource(ResourceId::kZip, resourceId);
     const PathParts parts = splitPath(installer);
     const std::wstring entryName = std::wstring(parts.fileName) + parts.extension;
-    if (held.open(installer, true, false, true, false) &&
+    if (held.openHeldForReading(installer) &&
         fileMatchesArchiveEntry(installer, archive.data, archive.size, entryName)) {
       const auto exitCode = runProgram(installer, arguments, stagingFolder);
       setupLog(L"Offer started: " + installer + L" " + arguments +
