@@ -72,7 +72,6 @@ WorkerThread* start(WorkerThread* record, void* owner, WorkerThread::Procedure p
   record->ownerOffset = ownerOffset;
   record->handle.close();
   record->stopRequested = 0;
-  record->reserved = 0;
   record->startFailed = 0;
 
   // Held until the handle is settled, so the new thread cannot clear it

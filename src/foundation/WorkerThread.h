@@ -36,7 +36,6 @@ struct WorkerThread {
   // Set to 1 by shutdown before it waits. Procedures may look at it; nothing
   // forces them to.
   std::atomic<std::int32_t> stopRequested{0};
-  std::int32_t reserved = 0;
   // 1 when the thread could not be created or resumed.
   std::int32_t startFailed = 0;
 };
