@@ -97,9 +97,11 @@ EntryData ArchiveWalk::copyData(std::vector<char>& buffer,
 
 namespace {
 
+// `bytes` stand at `offset` of an archive of `offset` + `size` bytes.
 struct MemoryStream {
   const unsigned char* bytes;
   ZPOS64_T size;
+  ZPOS64_T offset;
   ZPOS64_T position;
 };
 
@@ -111,9 +113,15 @@ voidpf ZCALLBACK memoryOpen(voidpf, const void* source, int mode) {
 
 uLong ZCALLBACK memoryRead(voidpf, voidpf stream, void* buffer, uLong size) {
   auto* memory = static_cast<MemoryStream*>(stream);
-  const ZPOS64_T left = memory->size - memory->position;
-  const uLong count = static_cast<uLong>(std::min<ZPOS64_T>(size, left));
-  std::memcpy(buffer, memory->bytes + memory->position, count);
+  const ZPOS64_T end = memory->offset + memory->size;
+  const uLong count = static_cast<uLong>(std::min<ZPOS64_T>(size, end - memory->position));
+  auto* into = static_cast<unsigned char*>(buffer);
+  // minizip looks for the end record in pieces of a kilobyte from the end,
+  // so a short directory's first piece reaches into what is not held.
+  const uLong hidden =
+      memory->position < memory->offset ? static_cast<uLong>(std::min<ZPOS64_T>(count, memory->offset - memory->position)) : 0;
+  std::memset(into, 0, hidden);
+  std::memcpy(into + hidden, memory->bytes + (memory->position + hidden - memory->offset), count - hidden);
   memory->position += count;
   return count;
 }
@@ -128,10 +136,11 @@ long ZCALLBACK memorySeek(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
   switch (origin) {
     case ZLIB_FILEFUNC_SEEK_SET: base = 0; break;
     case ZLIB_FILEFUNC_SEEK_CUR: base = memory->position; break;
-    case ZLIB_FILEFUNC_SEEK_END: base = memory->size; break;
+    case ZLIB_FILEFUNC_SEEK_END: base = memory->offset + memory->size; break;
     default: return -1;
   }
-  if (offset > memory->size || base > memory->size - offset) return -1;
+  const ZPOS64_T end = memory->offset + memory->size;
+  if (offset > end || base > end - offset) return -1;
   memory->position = base + offset;
   return 0;
 }
@@ -145,8 +154,8 @@ int ZCALLBACK memoryError(voidpf, voidpf) { return 0; }
 
 }  // namespace
 
-unzFile openArchiveInMemory(const void* bytes, std::size_t size) {
-  if (bytes == nullptr || size == 0) return nullptr;
+unzFile openArchiveInMemory(const void* bytes, std::size_t size, std::uint64_t offset) {
+  if (bytes == nullptr || size == 0 || offset > UINT64_MAX - size) return nullptr;
   zlib_filefunc64_def functions = {};
   functions.zopen64_file = memoryOpen;
   functions.zread_file = memoryRead;
@@ -156,7 +165,7 @@ unzFile openArchiveInMemory(const void* bytes, std::size_t size) {
   functions.zclose_file = memoryClose;
   functions.zerror_file = memoryError;
   functions.opaque = nullptr;
-  const MemoryStream source{static_cast<const unsigned char*>(bytes), size, 0};
+  const MemoryStream source{static_cast<const unsigned char*>(bytes), size, offset, 0};
   return unzOpen2_64(&source, &functions);
 }
 

@@ -43,22 +43,39 @@ enum class EntryData {
 
 const char* entryDataName(EntryData result);
 
-// Steps through the central directory of an open archive once.
-class ArchiveWalk {
+// An archive's entries one after another, as the extraction takes them:
+// from the archive's directory (ArchiveWalk), or from the archive read
+// front to back in one pass (StreamWalk.h).
+class EntryWalk {
  public:
-  explicit ArchiveWalk(unzFile archive) : archive_(archive) {}
+  virtual ~EntryWalk() = default;
 
-  // The next entry (the first on the first call). An entry whose record
-  // cannot be read is passed over. False at the end of the directory, also
-  // when a damaged record ends the walk early.
-  bool next(ArchiveEntry& entry);
+  // The next entry (the first on the first call). False at the end.
+  virtual bool next(ArchiveEntry& entry) = 0;
 
   // Hands the current file entry's data to `consume` in pieces of at most
   // `buffer.size()` bytes (the buffer must not be empty). Never more bytes
   // than the directory declares reach `consume`; the CRC is checked at the
   // end. Anything but Complete means the consumer must discard what it got.
+  virtual EntryData copyData(std::vector<char>& buffer,
+                             const std::function<bool(const char* bytes, std::size_t count)>& consume) = 0;
+
+  // Once next() has answered false: why the archive as a whole is not the
+  // one its directory describes, or null when nothing speaks against it.
+  virtual const char* fault() const { return nullptr; }
+};
+
+// Steps through the central directory of an open archive once.
+class ArchiveWalk : public EntryWalk {
+ public:
+  explicit ArchiveWalk(unzFile archive) : archive_(archive) {}
+
+  // An entry whose record cannot be read is passed over. False at the end
+  // of the directory, also when a damaged record ends the walk early.
+  bool next(ArchiveEntry& entry) override;
+
   EntryData copyData(std::vector<char>& buffer,
-                     const std::function<bool(const char* bytes, std::size_t count)>& consume);
+                     const std::function<bool(const char* bytes, std::size_t count)>& consume) override;
 
  private:
   unzFile archive_;
@@ -67,7 +84,11 @@ class ArchiveWalk {
 
 // Opens an archive held in memory; the bytes must stay valid until
 // unzClose. Null when they are not a ZIP archive.
-unzFile openArchiveInMemory(const void* bytes, std::size_t size);
+//
+// With an `offset`, the bytes are the archive's tail from there on (its
+// central directory and end record, say) and what lies before reads as
+// zeros: enough to walk the directory, never to open an entry's data.
+unzFile openArchiveInMemory(const void* bytes, std::size_t size, std::uint64_t offset = 0);
 
 // Closes the archive on every path out.
 class ArchiveReader {

@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <vector>
 
+#include "ArchiveForm.h"
 #include "ArchiveWalk.h"
 #include "InstallJob.h"
 #include "NumberText.h"
@@ -71,7 +72,7 @@ std::vector<std::uint64_t> installFolderFiles(const ResourceBytes& archive, cons
   std::vector<std::uint64_t> sizes;
   // "[Install]" and the line end of the last path.
   std::uint64_t logBytes = 16;
-  ArchiveReader reader(openArchiveInMemory(archive.data, archive.size));
+  const ArchiveDirectory reader = archiveFormOf(archive.data, archive.size).directory(archive.data, archive.size);
   if (reader.get() != nullptr) {
     ArchiveWalk walk(reader.get());
     ArchiveEntry entry;

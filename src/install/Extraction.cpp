@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "ArchiveForm.h"
 #include "ArchiveWalk.h"
 #include "Errors.h"
 #include "FileFlusher.h"
@@ -182,7 +183,7 @@ bool liesAt(FileHandle& file, const std::wstring& expected) {
 // The entry's bytes into a file that this call has just created and
 // checked; handed to `flusher` when one is given. A file that did not come
 // out whole is deleted through its handle.
-EntryData writeInto(FileHandle& file, ArchiveWalk& walk, std::vector<char>& buffer, FileFlusher* flusher) {
+EntryData writeInto(FileHandle& file, EntryWalk& walk, std::vector<char>& buffer, FileFlusher* flusher) {
   const EntryData result = walk.copyData(buffer, [&file](const char* bytes, std::size_t count) {
     return file.writeAll(bytes, count);
   });
@@ -215,7 +216,7 @@ bool clearStagedName(const Target& target) {
 // there, a link included: a taken name fails the entry, unless it is a
 // staged file a killed run left, which goes first. The name is tried
 // before it is looked at, since it is almost always free.
-bool writeEntry(ArchiveWalk& walk, std::vector<char>& buffer, const Target& target, const StagedWrite* staged) {
+bool writeEntry(EntryWalk& walk, std::vector<char>& buffer, const Target& target, const StagedWrite* staged) {
   const std::wstring fullPath = target.fullPath();
   FileHandle file;
   bool created = file.createNew(fullPath, nullptr);
@@ -237,13 +238,12 @@ bool writeEntry(ArchiveWalk& walk, std::vector<char>& buffer, const Target& targ
   return skipped(fullPath, entryDataName(result));
 }
 
-bool extractEntries(unzFile archive, const std::wstring& destination, std::vector<std::wstring>& written,
+bool extractEntries(EntryWalk& walk, const std::wstring& destination, std::vector<std::wstring>& written,
                     const StagedWrite* staged) {
   const std::wstring root = ensureTrailingBackslash(destination);
   DestinationFolders folders(root);
   std::vector<char> buffer;
   bool whole = true;
-  ArchiveWalk walk(archive);
   ArchiveEntry entry;
   while (walk.next(entry)) {
     const std::wstring name = decodeEntryName(entry.rawName);
@@ -288,6 +288,10 @@ bool extractEntries(unzFile archive, const std::wstring& destination, std::vecto
       raiseFailure(E_OUTOFMEMORY);
     }
   }
+  if (const char* fault = walk.fault()) {
+    setupLog(L"The archive is not the one its directory describes: " + std::wstring(fault, fault + std::strlen(fault)));
+    whole = false;
+  }
   if (staged != nullptr && staged->flusher != nullptr && !staged->flusher->finish()) {
     setupLog(L"A staged file could not be flushed to the disk");
     whole = false;
@@ -295,24 +299,69 @@ bool extractEntries(unzFile archive, const std::wstring& destination, std::vecto
   return whole;
 }
 
+class ZipForm : public ArchiveForm {
+ public:
+  // minizip finds an archive by its end record, even behind other bytes.
+  bool holds(const void*, std::size_t) const override { return true; }
+
+  ArchiveDirectory directory(const void* bytes, std::size_t size) const override {
+    return ArchiveDirectory(openArchiveInMemory(bytes, size));
+  }
+
+  bool extract(const void* bytes, std::size_t size, const std::wstring& destination,
+               std::vector<std::wstring>& written, const StagedWrite* staged) const override {
+    ArchiveReader archive(openArchiveInMemory(bytes, size));
+    if (archive.get() == nullptr) return false;
+    ArchiveWalk walk(archive.get());
+    return extractEntries(walk, destination, written, staged);
+  }
+};
+
+// Written once at start-up, before a second thread runs; read after.
+const ArchiveForm* addedForms[2] = {};
+
 }  // namespace
+
+const ArchiveForm& zipArchiveForm() {
+  static const ZipForm form;
+  return form;
+}
+
+void addArchiveForm(const ArchiveForm& form) {
+  for (const ArchiveForm*& slot : addedForms) {
+    if (slot == nullptr || slot == &form) {
+      slot = &form;
+      return;
+    }
+  }
+}
+
+const ArchiveForm& archiveFormOf(const void* bytes, std::size_t size) {
+  for (const ArchiveForm* form : addedForms)
+    if (form != nullptr && form->holds(bytes, size)) return *form;
+  return zipArchiveForm();
+}
 
 bool extractArchive(const std::wstring& archivePath, const std::wstring& destination,
                     std::vector<std::wstring>& written) {
   ArchiveReader archive(openArchiveFile(archivePath));
   if (archive.get() == nullptr) return false;
-  return extractEntries(archive.get(), destination, written, nullptr);
+  ArchiveWalk walk(archive.get());
+  return extractEntries(walk, destination, written, nullptr);
 }
 
 bool extractArchiveFromMemory(const void* bytes, std::size_t size, const std::wstring& destination,
                               std::vector<std::wstring>& written, const StagedWrite* staged) {
-  ArchiveReader archive(openArchiveInMemory(bytes, size));
-  if (archive.get() == nullptr) return false;
-  return extractEntries(archive.get(), destination, written, staged);
+  return archiveFormOf(bytes, size).extract(bytes, size, destination, written, staged);
+}
+
+bool extractWalk(EntryWalk& walk, const std::wstring& destination, std::vector<std::wstring>& written,
+                 const StagedWrite* staged) {
+  return extractEntries(walk, destination, written, staged);
 }
 
 bool listArchiveEntries(const void* bytes, std::size_t size, std::vector<std::wstring>& relativePaths) {
-  ArchiveReader archive(openArchiveInMemory(bytes, size));
+  const ArchiveDirectory archive = archiveFormOf(bytes, size).directory(bytes, size);
   if (archive.get() == nullptr) return false;
   bool whole = true;
   ArchiveWalk walk(archive.get());

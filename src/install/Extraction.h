@@ -9,6 +9,7 @@
 
 namespace tonvane {
 
+class EntryWalk;
 class FileFlusher;
 
 // Extracts every file entry of the archive at `archivePath` (opened through
@@ -60,14 +61,21 @@ struct StagedWrite {
   std::function<bool(const std::wstring& relative)> allow;
 };
 
-// The same from an archive held in memory; staged as `staged` says when
-// it is given.
+// The same from an archive held in memory, in any form the program reads
+// (ArchiveForm.h); staged as `staged` says when it is given.
 bool extractArchiveFromMemory(const void* bytes, std::size_t size, const std::wstring& destination,
                               std::vector<std::wstring>& written, const StagedWrite* staged = nullptr);
 
+// The same for the entries `walk` gives. False also when the walk ends
+// with a fault (the archive is not the one its directory describes, the
+// reason in the setup log), whatever was written.
+bool extractWalk(EntryWalk& walk, const std::wstring& destination, std::vector<std::wstring>& written,
+                 const StagedWrite* staged);
+
 // The relative paths of the archive's entries (folders with a trailing
 // backslash), as extraction would write them: an entry whose name it would
-// refuse is left out and makes the result false.
+// refuse is left out and makes the result false. In any form the program
+// reads, from the archive's directory alone.
 bool listArchiveEntries(const void* bytes, std::size_t size, std::vector<std::wstring>& relativePaths);
 
 // Whether the file at `path` holds exactly the bytes of the entry named
