@@ -8,6 +8,9 @@ set(TONVANE_APPLICATION_VERSION "5.2.1.1" CACHE STRING
     "Version of the application, four dotted numbers (0 to 65535): the setup's version resource and uninstall entry, and the sample application's title and version resource")
 set(TONVANE_APPLICATION_FOLDER "" CACHE PATH
     "Folder packed as the application archive (ZIP 209), Tonvane.exe at its top; empty for the sample application built from payloads/sample-app")
+set(TONVANE_APPLICATION_COMPRESSION "zip" CACHE STRING
+    "How the application archive travels: zip (each entry deflated on its own) or solid (every entry stored, the archive compressed as one stream; smaller, decoded in one pass at install time)")
+set_property(CACHE TONVANE_APPLICATION_COMPRESSION PROPERTY STRINGS zip solid)
 set(TONVANE_TOOLBAR_INSTALLER "" CACHE FILEPATH
     "The toolbar partner's installer program, carried in ZIP 213 as brask7_tolv.exe; empty for the stand-in from payloads/partner-standin")
 set(TONVANE_TOOLBAR_TERMS_TEXT "${CMAKE_SOURCE_DIR}/resources/offers/toolbar-terms.txt" CACHE FILEPATH
@@ -65,6 +68,11 @@ if(NOT TONVANE_INSTALLER_URL MATCHES "^https?://[^\"<> \t]+$" OR url_length GREA
                       "it must be an http:// or https:// address without blanks or quotes, at most 2048 characters")
 endif()
 unset(url_length)
+
+if(NOT TONVANE_APPLICATION_COMPRESSION MATCHES "^(zip|solid)$")
+  message(FATAL_ERROR "TONVANE_APPLICATION_COMPRESSION is \"${TONVANE_APPLICATION_COMPRESSION}\": "
+                      "it must be zip or solid")
+endif()
 
 if(NOT TONVANE_APPLICATION_FOLDER STREQUAL "")
   if(NOT IS_ABSOLUTE "${TONVANE_APPLICATION_FOLDER}" OR NOT IS_DIRECTORY "${TONVANE_APPLICATION_FOLDER}")

@@ -22,6 +22,9 @@
 #include "StartupChecks.h"
 #include "TranslationTable.h"
 #include "WorkerThread.h"
+#ifdef TONVANE_SOLID_APPLICATION_ARCHIVE
+#include "SolidArchive.h"
+#endif
 
 namespace {
 
@@ -69,6 +72,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
   tonvane::hardenDllSearch();
   // The worker guard's reports speak through the program's translator.
   tonvane::setReportTranslator(&tonvane::translateText);
+#ifdef TONVANE_SOLID_APPLICATION_ARCHIVE
+  // This setup carries its archive in the solid form, and its decoder.
+  tonvane::addArchiveForm(tonvane::solidArchiveForm());
+#endif
   const tonvane::SetupOptions options = tonvane::parseSetupOptions(GetCommandLineW());
   // Before the start-up checks, so that a refusal is logged too.
   if (!options.logFile.empty() && tonvane::openSetupLog(options.logFile))
