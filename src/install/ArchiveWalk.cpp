@@ -121,7 +121,8 @@ uLong ZCALLBACK memoryRead(voidpf, voidpf stream, void* buffer, uLong size) {
   const uLong hidden =
       memory->position < memory->offset ? static_cast<uLong>(std::min<ZPOS64_T>(count, memory->offset - memory->position)) : 0;
   std::memset(into, 0, hidden);
-  std::memcpy(into + hidden, memory->bytes + (memory->position + hidden - memory->offset), count - hidden);
+  if (count > hidden)
+    std::memcpy(into + hidden, memory->bytes + (memory->position + hidden - memory->offset), count - hidden);
   memory->position += count;
   return count;
 }
