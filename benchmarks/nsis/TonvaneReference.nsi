@@ -1,19 +1,26 @@
 ; The reference installer make bench measures the setup against, built by
 ; benchmarks/run-bench with Debian's makensis:
 ;
-;   makensis -DPAYLOAD=DIR -DOUTFILE=FILE [-DOFFERS=DIR] [-DTARGET=amd64-unicode] TonvaneReference.nsi
+;   makensis -DPAYLOAD=DIR -DOUTFILE=FILE [-DOFFERS=DIR] [-DTARGET=amd64-unicode]
+;            [-DCOMPRESSOR="/SOLID lzma"] TonvaneReference.nsi
 ;
 ; In the setup's spirit: the same application folder (PAYLOAD) and partner
 ; installers with their terms (OFFERS, unpacked beside the install as the
 ; setup stages them), Welcome, folder, components, progress and finish
 ; pages, English and Japanese, Start menu and desktop links, an uninstaller
-; and an uninstall entry. zlib, as the setup's archive is deflated.
+; and an uninstall entry. zlib, as the setup's archive is deflated; the
+; setup's solid form is measured against "/SOLID zlib" and "/SOLID lzma"
+; (COMPRESSOR).
 
 !ifdef TARGET
   Target ${TARGET}
 !endif
 Unicode true
-SetCompressor zlib
+!ifdef COMPRESSOR
+  SetCompressor ${COMPRESSOR}
+!else
+  SetCompressor zlib
+!endif
 
 !include "MUI2.nsh"
 
