@@ -120,10 +120,25 @@ class SolidSetupTest : public ::testing::Test, protected SetupSandbox {
   const std::wstring folder_ = temp_ / L"Apps\\Solid";
 };
 
-// Installed, then installed again over itself (every file replaced).
+// Installed, then installed again over itself (every file replaced). The
+// room check counted the payload's files from the directory that travels
+// beside the stream: without it, the need would be the uninstaller's and
+// the log's alone.
 TEST_F(SolidSetupTest, InstallsThePayloadByteForByteAndAgainOverItself) {
-  ASSERT_EQ(runSilently(solidSetup(), L"/S /D=" + folder_), 0u);
+  const std::wstring log = temp_ / L"setup.log";
+  ASSERT_EQ(runSilently(solidSetup(), L"/S \"/LOG=" + log + L"\" /D=" + folder_), 0u);
   expectPayloadInstalled();
+  const std::string text = readBytes(log);
+  const std::string needs = "The install needs ";
+  const std::size_t at = text.find(needs);
+  ASSERT_NE(at, std::string::npos) << text;
+  ASSERT_EQ(text.compare(text.find(' ', at + needs.size()), 4, " MB "), 0) << text.substr(at, 80);
+  std::uint64_t payloadBytes = 0;
+  for (const auto& file : snapshotInstallation(winePathOfUnixPath(TONVANE_SOLID_TREE)).files)
+    payloadBytes += file.second.size();
+  EXPECT_GE(std::stod(text.substr(at + needs.size())) * 1024 * 1024, static_cast<double>(payloadBytes))
+      << text.substr(at, 80);
+
   ASSERT_EQ(runSilently(solidSetup(), L"/S /D=" + folder_), 0u);
   expectPayloadInstalled();
 }
