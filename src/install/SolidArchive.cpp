@@ -78,53 +78,53 @@ class SolidForm : public ArchiveForm {
   }
 
   ArchiveDirectory directory(const void* bytes, std::size_t size) const override {
-    SolidParts parts;
+    SolidContainer container;
     std::vector<char> directory;
-    if (!readSolidParts(bytes, size, parts) || !decodeSolidDirectory(parts, directory)) return ArchiveDirectory();
-    unzFile file = openArchiveInMemory(directory.data(), directory.size(), parts.archiveSize - directory.size());
+    if (!readSolidContainer(bytes, size, container) || !decodeSolidDirectory(container, directory)) return ArchiveDirectory();
+    unzFile file = openArchiveInMemory(directory.data(), directory.size(), container.archiveSize - directory.size());
     return ArchiveDirectory(file, std::move(directory));
   }
 
   bool extract(const void* bytes, std::size_t size, const std::wstring& destination,
                std::vector<std::wstring>& written, const StagedWrite* staged) const override {
-    SolidParts parts;
-    if (!readSolidParts(bytes, size, parts)) {
+    SolidContainer container;
+    if (!readSolidContainer(bytes, size, container)) {
       logRefusal(L"has no header the setup reads");
       return false;
     }
     std::vector<char> directory;
-    if (!decodeSolidDirectory(parts, directory)) {
+    if (!decodeSolidDirectory(container, directory)) {
       logRefusal(L"has a damaged directory");
       return false;
     }
-    XzStream stream(parts.archiveStream, parts.archiveStreamSize);
-    StreamWalk walk(directory.data(), directory.size(), parts.archiveSize - directory.size(), stream);
+    XzStream stream(container.archiveStream, container.archiveStreamSize);
+    StreamWalk walk(directory.data(), directory.size(), container.archiveSize - directory.size(), stream);
     return extractWalk(walk, destination, written, staged);
   }
 };
 
 }  // namespace
 
-bool readSolidParts(const void* bytes, std::size_t size, SolidParts& parts) {
+bool readSolidContainer(const void* bytes, std::size_t size, SolidContainer& container) {
   const auto* at = static_cast<const std::uint8_t*>(bytes);
   if (at == nullptr || size < kHeaderSize || std::memcmp(at, kMagic, sizeof kMagic) != 0) return false;
-  parts.archiveSize = le64(at + 8);
-  parts.directorySize = le32(at + 16);
+  container.archiveSize = le64(at + 8);
+  container.directorySize = le32(at + 16);
   const std::uint32_t directoryStreamSize = le32(at + 20);
   // An archive ends with at least its end record, 22 bytes.
-  if (parts.directorySize < 22 || parts.directorySize > parts.archiveSize ||
-      parts.directorySize > kLargestDirectory || directoryStreamSize > size - kHeaderSize)
+  if (container.directorySize < 22 || container.directorySize > container.archiveSize ||
+      container.directorySize > kLargestDirectory || directoryStreamSize > size - kHeaderSize)
     return false;
-  parts.directoryStream = at + kHeaderSize;
-  parts.directoryStreamSize = directoryStreamSize;
-  parts.archiveStream = parts.directoryStream + directoryStreamSize;
-  parts.archiveStreamSize = size - kHeaderSize - directoryStreamSize;
+  container.directoryStream = at + kHeaderSize;
+  container.directoryStreamSize = directoryStreamSize;
+  container.archiveStream = container.directoryStream + directoryStreamSize;
+  container.archiveStreamSize = size - kHeaderSize - directoryStreamSize;
   return true;
 }
 
-bool decodeSolidDirectory(const SolidParts& parts, std::vector<char>& directory) {
-  directory.assign(parts.directorySize, '\0');
-  XzStream stream(parts.directoryStream, parts.directoryStreamSize);
+bool decodeSolidDirectory(const SolidContainer& container, std::vector<char>& directory) {
+  directory.assign(container.directorySize, '\0');
+  XzStream stream(container.directoryStream, container.directoryStreamSize);
   std::size_t done = 0;
   while (done < directory.size()) {
     const std::size_t got = stream.read(directory.data() + done, directory.size() - done);

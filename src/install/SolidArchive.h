@@ -34,7 +34,7 @@
 
 namespace tonvane {
 
-struct SolidParts {
+struct SolidContainer {
   std::uint64_t archiveSize = 0;
   std::uint32_t directorySize = 0;
   const std::uint8_t* directoryStream = nullptr;
@@ -43,13 +43,13 @@ struct SolidParts {
   std::size_t archiveStreamSize = 0;
 };
 
-// The container's parts, their sizes checked against each other and
+// The container's fields, their sizes checked against each other and
 // against `size`; false when the bytes are not a solid archive.
-bool readSolidParts(const void* bytes, std::size_t size, SolidParts& parts);
+bool readSolidContainer(const void* bytes, std::size_t size, SolidContainer& container);
 
-// The directory decoded: exactly `parts.directorySize` bytes, the stream
+// The directory decoded: exactly `container.directorySize` bytes, the stream
 // ending there. False when it is damaged.
-bool decodeSolidDirectory(const SolidParts& parts, std::vector<char>& directory);
+bool decodeSolidDirectory(const SolidContainer& container, std::vector<char>& directory);
 
 // The form ArchiveForm.h adds for a setup that carries it: the directory
 // from beside the stream, the extraction in one pass through the stream.

@@ -222,10 +222,10 @@ TEST(ArchiveForms, EachFormReadsTheSameArchiveThroughTheSameChecks) {
 TEST(ArchiveForms, TheSolidListingNeedsOnlyTheDirectory) {
   addArchiveForm(solidArchiveForm());
   const Bytes solid = test::solidFormOf(zipOf(kEntries));
-  SolidParts parts;
-  ASSERT_TRUE(readSolidParts(solid.data(), solid.size(), parts));
+  SolidContainer container;
+  ASSERT_TRUE(readSolidContainer(solid.data(), solid.size(), container));
   Bytes garbled = solid;
-  const std::size_t streamStart = static_cast<std::size_t>(parts.archiveStream - reinterpret_cast<const std::uint8_t*>(solid.data()));
+  const std::size_t streamStart = static_cast<std::size_t>(container.archiveStream - reinterpret_cast<const std::uint8_t*>(solid.data()));
   for (std::size_t i = streamStart; i < garbled.size(); ++i) garbled[i] = static_cast<char>(i * 7);
 
   List listed;
