@@ -26,14 +26,6 @@ namespace {
 // A shell link is a few kilobytes; anything far larger is not one of ours.
 constexpr std::size_t kLinkSizeLimit = 1024 * 1024;
 
-// A drive path ("C:\...") or a network path ("\\server\..."): anything else
-// (relative, device and verbatim forms) is never taken for a file of ours.
-bool isFullPath(const std::wstring& path) {
-  if (path.size() >= 3 && path[1] == L':' && path[2] == L'\\') return true;
-  return path.size() >= 3 && path[0] == L'\\' && path[1] == L'\\' && path[2] != L'?' &&
-         path[2] != L'.';
-}
-
 // "." and ".." steps resolved, "/" turned into "\"; pure text, the file
 // system is not asked.
 std::wstring normalisedPath(const std::wstring& path) {
@@ -43,8 +35,11 @@ std::wstring normalisedPath(const std::wstring& path) {
   return buffer;
 }
 
+// A drive path ("C:\...") or a network path ("\\server\share\...") whose
+// root is written with backslashes: anything else (relative, device and
+// verbatim forms) is never taken for a file of ours.
 bool isInside(const std::wstring& path, const std::wstring& folder) {
-  if (!isFullPath(path)) return false;
+  if (!isFullPathKind(classifyPath(path, Separators::Backslash))) return false;
   const std::wstring normal = normalisedPath(path);
   return !normal.empty() && isPathInsideFolder(normal, folder);
 }
@@ -255,7 +250,7 @@ void removeProgramGroup(const std::wstring& programs, const std::wstring& folder
 bool entryBelongsHere(const std::wstring& folder) {
   UninstallEntry entry = makeUninstallEntry(kProductName);
   if (!readUninstallEntry(entry) || entry.installLocation.empty()) return false;
-  if (!isFullPath(entry.installLocation)) return false;
+  if (!isFullPathKind(classifyPath(entry.installLocation, Separators::Backslash))) return false;
   return samePath(normalisedPath(entry.installLocation), folder);
 }
 
@@ -275,7 +270,7 @@ UninstallOutcome removeInstallation(const std::wstring& installFolder, const Lin
                                     const UninstallProgress& progress) {
   UninstallOutcome outcome;
   const std::wstring folder = ensureTrailingBackslash(normalisedPath(installFolder));
-  if (folder.size() <= 1 || !isFullPath(folder)) {
+  if (!isFullPathKind(classifyPath(folder, Separators::Backslash))) {
     outcome.logUnreadable = true;
     return outcome;
   }

@@ -218,15 +218,6 @@ TEST(BrowsedInstallFolder, AddsTheFolderNameUnlessThePathHasItInTheSameCase) {
     EXPECT_EQ(browsedInstallFolder(item.chosen), item.shown) << item.chosen;
 }
 
-TEST(AbsoluteFolder, DriveAndNetworkPathsAreAbsoluteEverythingElseIsNot) {
-  for (const wchar_t* folder : {L"C:\\", L"d:\\Apps\\Tonvane Free\\", L"C:/Apps",
-                                L"\\\\server\\share", L"\\\\server\\share\\Tonvane Free\\"})
-    EXPECT_TRUE(isAbsoluteFolder(folder)) << folder;
-  for (const wchar_t* folder : {L"", L"Tonvane Free\\", L"C:", L"C:Apps", L"\\Apps", L"1:\\Apps",
-                                L"\\\\server", L"\\\\server\\", L"\\\\\\share", L".\\Apps"})
-    EXPECT_FALSE(isAbsoluteFolder(folder)) << folder;
-}
-
 // What the leave check makes of typed folders, worked out by hand: what
 // Windows would quietly change is changed here, visibly, and what no folder
 // can be is refused.
@@ -254,7 +245,7 @@ TEST(NormalizedInstallFolder, CleansWhatWindowsWouldChangeAndRefusesDevicesAndBa
         L"\\\\.\\PhysicalDrive0", L"C:\\CON", L"C:\\Apps\\nul.txt\\x", L"C:\\aux .log", L"C:\\Apps\\COM1",
         L"C:\\LPT9\\", L"C:\\prn.", L"C:\\Apps\\..\\Windows", L"C:\\Apps\\.\\x", L"C:\\a:b",
         L"C:\\Apps\\Tonvane|Free", L"C:\\Apps\\What?", L"C:\\Apps\\<x>", L"C:\\Apps\\tab\there",
-        L"\\\\server", L"\\\\server\\ "})
+        L"\\\\server", L"\\\\server\\ ", L"\\\\server\\\\share", L"\\\\\\share", L"\\\\.server\\share", L"1:\\Apps"})
     EXPECT_EQ(normalizedInstallFolder(refused), L"") << refused;
 }
 
@@ -271,7 +262,7 @@ TEST(EarlierInstallFolder, OnlyAFullDrivePathTheFolderPageAcceptsIsProposed) {
        {std::wstring(L""), std::wstring(L"Apps\\Mine"), std::wstring(L"\\Apps"), std::wstring(L"C:Apps"),
         std::wstring(L"\\\\server\\share\\Tonvane Free"), std::wstring(L"//server/share/x"),
         std::wstring(L"\\\\?\\C:\\Apps"), std::wstring(L"\\\\.\\C:\\Apps"), std::wstring(L"\\??\\C:\\Apps"),
-        std::wstring(L"C:/Apps/Mine"), std::wstring(L"C:\\Apps\\NUL"), std::wstring(L"C:\\Apps\\..\\Windows"),
+        std::wstring(L"C:/Apps/Mine"), std::wstring(L"C:\\Apps/Mine"), std::wstring(L"C:\\Apps\\NUL"), std::wstring(L"C:\\Apps\\..\\Windows"),
         std::wstring(L"C:\\Apps\\a|b"), std::wstring(L"C:\\Apps\\line\r\nbreak"), std::wstring(L"1:\\Apps"),
         longest + L"a"})
     EXPECT_EQ(earlierInstallFolder(refused), L"") << refused;
