@@ -6,7 +6,6 @@
 
 #include "Extraction.h"
 #include "FileFlusher.h"
-#include "FileHandle.h"
 #include "HeldPath.h"
 #include "InstallTransaction.h"
 #include "InstallFolder.h"
@@ -24,33 +23,6 @@
 namespace tonvane {
 
 namespace {
-
-// A payload resource written to a file. A missing resource counts as a
-// failure here: writeResourceToFile would leave an empty file and succeed,
-// and an empty uninstaller or archive is no install.
-bool writePayload(const wchar_t* type, unsigned id, const std::wstring& path) {
-  const ResourceBytes payload = loadResource(type, id);
-  if (payload.size == 0) return false;
-  return writeResourceToFile(payload, path);
-}
-
-// A staging folder the job made for itself is held by the job and goes
-// with it; one it was given belongs to the caller.
-class OwnStagingFolder {
- public:
-  explicit OwnStagingFolder(const std::wstring& given) {
-    if (!given.empty())
-      path_ = ensureTrailingBackslash(given);
-    else if (own_.create(kStagingFolderPrefix))
-      path_ = own_.path();
-  }
-
-  const std::wstring& path() const { return path_; }
-
- private:
-  PrivateFolder own_;
-  std::wstring path_;
-};
 
 // What the installed files take on disk, in kilobytes rounded up, for the
 // size the system's list of programs shows.
@@ -187,8 +159,7 @@ bool planFromArchive(const ResourceBytes& archive, InstallTransaction& transacti
 
 // The transaction itself, in the install folder that exists now.
 InstallResult installFiles(const InstallChoices& choices, const ResourceBytes& carried, bool folderMade,
-                           StepGate& gate, const std::function<void(int)>& reached,
-                           const std::function<void()>& extracted) {
+                           StepGate& gate, const std::function<void(int)>& reached) {
   const std::wstring folder = ensureTrailingBackslash(choices.installFolder);
   const auto failed = [&gate](const wchar_t* step) {
     setupLog(std::wstring(L"Install failed: ") + step);
@@ -215,11 +186,10 @@ InstallResult installFiles(const InstallChoices& choices, const ResourceBytes& c
                            [&gate](const std::wstring& relative) {
                              return gate.allows(L"write " + relative);
                            }};
-  // The staged archive holds exactly the carried bytes (checked, and held
-  // since), so those are what is read: from the setup's own mapped image,
-  // not a file read back through the system in small pieces.
+  // Read where the setup carries it, in its own mapped image: there is no
+  // copy on disk for another program to change, and no file read back
+  // through the system in small pieces.
   const bool whole = extractArchiveFromMemory(carried.data, carried.size, folder, written, &staged);
-  extracted();
   for (std::wstring& path : written) {
     path.erase(0, folder.size());
     transaction.markStaged(path);
@@ -256,8 +226,8 @@ InstallResult installFiles(const InstallChoices& choices, const ResourceBytes& c
 
 }  // namespace
 
-InstallResult runInstallJob(const InstallChoices& choices, const std::wstring& stagingFolder,
-                            const InstallProgress& progress, const volatile LONG* cancel) {
+InstallResult runInstallJob(const InstallChoices& choices, const InstallProgress& progress,
+                            const volatile LONG* cancel) {
   const auto reached = [&progress](int position) {
     if (progress) progress(position);
   };
@@ -269,43 +239,25 @@ InstallResult runInstallJob(const InstallChoices& choices, const std::wstring& s
     return gate.wasCancelled() ? InstallResult::Cancelled : InstallResult::Failed;
   };
 
+  // What killed runs left of their private folders (staged partner
+  // installers) goes.
   removeStalePrivateFolders(kStagingFolderPrefix);
-  // Declared before the archive, so the archive is deleted before its folder.
-  OwnStagingFolder staging(stagingFolder);
-  if (staging.path().empty()) return failed(L"no staging folder could be made");
-  // A failed run leaves no copy of the archive in the staging folder either.
-  FileDeletedOnExit archive(staging.path() + kArchiveFileName);
-  if (!gate.allows(L"stage the archive") || !writePayload(ResourceId::kZip, IDR_APPLICATION_ARCHIVE, archive.path()))
-    return failed(L"the archive could not be written to the staging folder");
-  // Held against writes and deletion until it is extracted, and checked
-  // against the bytes the setup carries: an archive swapped in the temporary
-  // folder is never extracted by this elevated program.
   const ResourceBytes carried = loadResource(ResourceId::kZip, IDR_APPLICATION_ARCHIVE);
-  FileHandle heldArchive;
-  if (!heldArchive.openHeldForReading(archive.path()) ||
-      !fileHoldsResource(heldArchive, carried))
-    return failed(L"the staged archive does not hold the setup's bytes");
-  reached(20);
+  if (carried.size == 0) return failed(L"the setup carries no application archive");
 
   // An install into this folder that was killed is finished first, so that
   // this one starts from a whole release.
   if (isExistingFolder(choices.installFolder) && !recoverInterruptedInstall(choices.installFolder))
     return failed(L"an interrupted install in the folder could not be finished");
-
   const std::vector<std::wstring> missing = missingFolders(choices.installFolder);
   const InstallFolderRights rights = makeInstallFolder(choices.installFolder, choices.portable);
   if (rights == InstallFolderRights::NoAccessList)
     return failed(L"the install folder's access list could not be built");
   if (rights == InstallFolderRights::NotMade) return failed(L"the install folder could not be made");
   logFolderRights(rights, choices.portable);
+  reached(20);
 
-  // The staged archive is not needed once the files are extracted.
-  const auto archiveDone = [&heldArchive, &archive] {
-    heldArchive.close();
-    archive.remove();
-  };
-  const InstallResult result =
-      installFiles(choices, carried, rights != InstallFolderRights::Existing, gate, reached, archiveDone);
+  const InstallResult result = installFiles(choices, carried, rights != InstallFolderRights::Existing, gate, reached);
   if (result != InstallResult::Installed) {
     // The install folder went with the roll-back; the folders made above it
     // go too.

@@ -125,7 +125,7 @@ int runSilentInstall(const SetupOptions& options) {
   uninstallPreviousVersions(true);
   if (isExistingFolder(normalized)) setupLog(L"The install folder exists; installing over it");
 
-  switch (runInstallJob(choices, std::wstring(), InstallProgress())) {
+  switch (runInstallJob(choices, InstallProgress())) {
     case InstallResult::Installed:
       setupLog(L"Installed");
       return kSilentInstalled;

@@ -28,7 +28,6 @@
 #include "MessageBoxWatcher.h"
 #include "MessageLoop.h"
 #include "Paths.h"
-#include "PrivateFolder.h"
 #include "Resources.h"
 #include "ScopedEnvironment.h"
 #include "ScopedHandles.h"
@@ -186,7 +185,6 @@ class InstallJobTest : public ::testing::Test {
 
     state_.frameWindow = frame_;
     state_.pages[Progress].window = page_;
-    state_.offers.stagingFolder = staging_.path();
     state_.installFolder = target_ / L"Tonvane Free";
   }
 
@@ -219,13 +217,7 @@ class InstallJobTest : public ::testing::Test {
     EXPECT_EQ(present, expected);
   }
 
-  void expectNoArchiveLeft() const {
-    EXPECT_FALSE(fileExists(staging_ / L"Tonvane.zip"));
-    EXPECT_TRUE(listFolder(staging_.path()).empty());
-  }
-
   MessageBoxWatcher boxes_;
-  TempFolder staging_;
   TempFolder target_;
   HWND frame_ = nullptr;
   HWND page_ = nullptr;
@@ -233,12 +225,12 @@ class InstallJobTest : public ::testing::Test {
 };
 
 TEST_F(InstallJobTest, ANormalInstallLeavesTheApplicationItsLogTheUninstallerAndTheEntry) {
-  // What exists as each position is set: the archive, the log, the
+  // What exists as each position is set: the install folder, the log, the
   // uninstaller, the entry.
   std::vector<std::string> stages;
   onPosition = [&](WPARAM) {
     std::string stage;
-    stage += fileExists(staging_ / L"Tonvane.zip") ? 'Z' : '-';
+    stage += folderExists(state_.installFolder) ? 'F' : '-';
     stage += fileExists(installed(L"install.log")) ? 'L' : '-';
     stage += fileExists(installed(L"TonvaneUninstaller.exe")) ? 'U' : '-';
     stage += entryValues().empty() ? '-' : 'E';
@@ -247,11 +239,10 @@ TEST_F(InstallJobTest, ANormalInstallLeavesTheApplicationItsLogTheUninstallerAnd
   ASSERT_EQ(runInstallJob(state_), InstallResult::Installed);
   EXPECT_TRUE(boxes_.seen().empty());
   EXPECT_EQ(positionsSeen, kFullProgress);
-  // The new files reach their names only together, at 80; the archive
-  // goes once it is extracted.
-  EXPECT_EQ(stages, (std::vector<std::string>{"----", "Z---", "----", "----", "-LU-", "-LUE"}));
+  // The folder is there from 20; the new files reach their names only
+  // together, at 80.
+  EXPECT_EQ(stages, (std::vector<std::string>{"----", "F---", "F---", "F---", "FLU-", "FLUE"}));
   expectApplicationFiles();
-  expectNoArchiveLeft();
 
   // The log lists exactly what the archive brought, in its order, and
   // neither itself nor the uninstaller.
@@ -351,7 +342,6 @@ TEST_F(InstallJobTest, APortableInstallWritesTheLogButNoUninstallerAndNoEntry) {
   EXPECT_TRUE(boxes_.seen().empty());
   EXPECT_EQ(positionsSeen, kFullProgress);
   expectApplicationFiles();
-  expectNoArchiveLeft();
   EXPECT_EQ(loggedPaths(state_.installFolder).size(), archiveFiles().size());
   EXPECT_FALSE(fileExists(installed(L"TonvaneUninstaller.exe")));
   HKEY key = nullptr;
@@ -390,27 +380,6 @@ TEST_F(InstallJobTest, AnInstallOverAnEarlierOneListsTheOldStillExistingFilesFir
   }
 }
 
-TEST_F(InstallJobTest, AStagingFolderThatCannotTakeTheArchiveFailsBeforeAnythingIsInstalled) {
-  // A folder that does not exist, and a "folder" that is a file.
-  writeBytes(staging_ / L"a file", "not a folder");
-  for (const std::wstring& staging : {staging_ / L"missing\\", staging_ / L"a file\\"}) {
-    SCOPED_TRACE(std::string(staging.begin(), staging.end()));
-    const std::size_t before = boxes_.seen().size();
-    state_.offers.stagingFolder = staging;
-    positionsSeen.clear();
-    EXPECT_EQ(runInstallJob(state_), InstallResult::Failed);
-    const std::vector<SeenBox> seen = boxes_.seen();
-    ASSERT_EQ(seen.size(), before + 1);
-    EXPECT_EQ(seen.back().caption, L"Tonvane Free Setup");
-    EXPECT_EQ(seen.back().text, L"Failed to install.");
-    EXPECT_EQ(positionsSeen, std::vector<WPARAM>{0});
-    EXPECT_FALSE(folderExists(state_.installFolder));
-    EXPECT_TRUE(entryValues().empty());
-  }
-  EXPECT_EQ(listFolder(staging_.path()), std::vector<std::wstring>{L"a file"});
-  state_.offers.stagingFolder = staging_.path();
-}
-
 // Nothing reaches a folder below a file. Outside the portable configuration
 // the uninstaller cannot be written either; the portable one writes no
 // uninstaller, and an install that brought nothing must still not pass for
@@ -428,8 +397,7 @@ TEST_F(InstallJobTest, AnInstallFolderThatTakesNoFilesIsReportedAsAFailure) {
     ASSERT_EQ(seen.size(), before + 1);
     EXPECT_EQ(seen.back().text, L"Failed to install.");
     // The folder cannot be made: nothing was begun.
-    EXPECT_EQ(positionsSeen.back(), 20u);
-    expectNoArchiveLeft();
+    EXPECT_EQ(positionsSeen, std::vector<WPARAM>{0});
     EXPECT_TRUE(entryValues().empty());
   }
 }
@@ -489,32 +457,20 @@ TEST_F(InstallJobTest, ANewInstallFolderGetsTheProgramFoldersRightsUnlessPortabl
     EXPECT_NE(log.find(line), std::string::npos) << line << " in\n" << log;
 }
 
-// Without an offer worker there is no staging folder: the job makes its own
-// private one (under the system's temporary folder, not the user's) and
-// removes it again, leaving nothing in the process's current folder.
-TEST_F(InstallJobTest, WithoutAStagingFolderTheJobUsesAndRemovesAPrivateOne) {
+// The job writes nothing of its own outside the install folder: not in the
+// process's current folder, not in the user's temporary folder, at any
+// position.
+TEST_F(InstallJobTest, NothingIsWrittenInTheCurrentOrTheUsersTemporaryFolder) {
   TempFolder userTemp;
   TempFolder current;
-  const std::wstring parent = privateFolderParent();
-  const std::vector<std::wstring> before = listFolder(parent);
   wchar_t savedCurrent[MAX_PATH + 1] = {};
   GetCurrentDirectoryW(MAX_PATH + 1, savedCurrent);
   SetCurrentDirectoryW(current.path().c_str());
-
-  // While the archive is there (from 20 to 40): where is it? Test programs
-  // that run beside this one make private folders in the same parent; the
-  // job's is the new one that holds the archive, and nothing else.
-  std::vector<std::wstring> stagingFolders;
-  std::vector<std::wstring> inCurrentFolder;
-  onPosition = [&](WPARAM position) {
-    if (position != 20) return;
-    for (const std::wstring& name : listFolder(parent))
-      if (std::find(before.begin(), before.end(), name) == before.end() &&
-          listFolder(parent + name) == std::vector<std::wstring>{L"Tonvane.zip"})
-        stagingFolders.push_back(name);
-    inCurrentFolder = listFolder(current.path());
+  std::vector<std::wstring> seen;
+  onPosition = [&](WPARAM) {
+    for (const std::wstring& folder : {current.path(), userTemp.path()})
+      for (const std::wstring& name : listFolder(folder)) seen.push_back(folder + name);
   };
-  state_.offers.stagingFolder.clear();
   bool done = false;
   {
     ScopedTempPath redirect(userTemp.path());
@@ -526,9 +482,7 @@ TEST_F(InstallJobTest, WithoutAStagingFolderTheJobUsesAndRemovesAPrivateOne) {
   EXPECT_TRUE(boxes_.seen().empty());
   EXPECT_EQ(positionsSeen, kFullProgress);
   expectApplicationFiles();
-  ASSERT_EQ(stagingFolders.size(), 1u);
-  EXPECT_TRUE(inCurrentFolder.empty());
-  EXPECT_FALSE(folderExists(parent + stagingFolders[0]));
+  EXPECT_EQ(seen, std::vector<std::wstring>{});
   EXPECT_TRUE(listFolder(userTemp.path()).empty());
   EXPECT_TRUE(listFolder(current.path()).empty());
 }
@@ -607,7 +561,7 @@ class InstallTransactionTest : public InstallJobTest {
 
   InstallResult install() {
     const ComInitialization com;
-    return runInstallJob(choices_, staging_.path(), InstallProgress());
+    return runInstallJob(choices_, InstallProgress());
   }
 
   // An earlier release as the later one meets it: a program of its own, a
@@ -702,7 +656,6 @@ TEST_F(InstallTransactionTest, AFaultAtAnyStepLeavesTheEarlierReleaseOrNothing) 
       EXPECT_NE(log.find("Step failed: " + utf8Of(failing)), std::string::npos) << log;
       EXPECT_NE(log.find("Install failed: "), std::string::npos) << log;
       EXPECT_EQ(log.find("Roll-back incomplete"), std::string::npos) << log;
-      expectNoArchiveLeft();
     }
   }
 }
@@ -729,7 +682,7 @@ TEST_F(InstallTransactionTest, ACancelledInstallUndoesEverything) {
   const Release before = snapshot();
   volatile LONG cancel = 0;
   const ComInitialization com;
-  const InstallResult result = runInstallJob(choices_, staging_.path(), [&cancel](int position) {
+  const InstallResult result = runInstallJob(choices_, [&cancel](int position) {
     if (position == 80) InterlockedExchange(&cancel, 1);
   }, &cancel);
   EXPECT_EQ(result, InstallResult::Cancelled);
