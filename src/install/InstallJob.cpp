@@ -157,6 +157,62 @@ bool planFromArchive(const ResourceBytes& archive, InstallTransaction& transacti
   return true;
 }
 
+// Makes the install folder unless it is there, and says in the setup log
+// what rights it got. The failed step, for the log, when there is no
+// folder to install into; nullptr once there is.
+const wchar_t* makeFolderForInstall(const InstallChoices& choices, InstallFolderRights& rights) {
+  rights = makeInstallFolder(choices.installFolder, choices.portable);
+  if (rights == InstallFolderRights::NoAccessList) return L"the install folder's access list could not be built";
+  if (rights == InstallFolderRights::NotMade) return L"the install folder could not be made";
+  logFolderRights(rights, choices.portable);
+  return nullptr;
+}
+
+// Every file of the archive staged beside its destination, each marked in
+// the transaction and added to `installed`. True when every one of
+// `archiveFiles` arrived: an install that lacks a file is no install.
+bool stageApplicationFiles(const ResourceBytes& carried, std::size_t archiveFiles, const std::wstring& folder,
+                           InstallTransaction& transaction, PathList& installed) {
+  StepGate& gate = transaction.gate();
+  FileFlusher flusher;
+  const StagedWrite staged{[&transaction](const std::wstring& relative) { return transaction.stagedRelative(relative); },
+                           transaction.flushesEachFile() ? &flusher : nullptr,
+                           [&gate](const std::wstring& relative) {
+                             return gate.allows(L"write " + relative);
+                           }};
+  // Read where the setup carries it, in its own mapped image: there is no
+  // copy on disk for another program to change, and no file read back
+  // through the system in small pieces.
+  std::vector<std::wstring> written;
+  const bool whole = extractArchiveFromMemory(carried.data, carried.size, folder, written, &staged);
+  for (std::wstring& path : written) {
+    path.erase(0, folder.size());
+    transaction.markStaged(path);
+  }
+  installed.addNewFiles(folder, written);
+  setupLog(L"Staged " + decimalText(written.size()) + L" of " + decimalText(archiveFiles) +
+           L" files of the application");
+  return whole && written.size() == archiveFiles;
+}
+
+// install.log (the earlier log's paths that still exist, then this run's)
+// and, unless portable, the uninstaller, staged beside their names. The
+// failed step, for the log; nullptr when both are staged.
+const wchar_t* stageLogAndUninstaller(const InstallChoices& choices, const PathList& installed,
+                                      std::size_t earlier, InstallTransaction& transaction) {
+  const std::string logBytes = installLogBytes(installed);
+  if (!transaction.stage(kInstallLogFileName, logBytes.data(), logBytes.size()))
+    return L"install.log could not be written";
+  setupLog(L"install.log: " + decimalText(earlier) + L" paths kept from the earlier log, " +
+           decimalText(installed.size() - earlier) + L" added");
+  if (!choices.portable) {
+    const ResourceBytes uninstaller = loadResource(ResourceId::kExe, IDR_UNINSTALLER);
+    if (uninstaller.size == 0 || !transaction.stage(kUninstallerFileName, uninstaller.data, uninstaller.size))
+      return L"the uninstaller could not be written";
+  }
+  return nullptr;
+}
+
 // The transaction itself, in the install folder that exists now.
 InstallResult installFiles(const InstallChoices& choices, const ResourceBytes& carried, bool folderMade,
                            StepGate& gate, const std::function<void(int)>& reached) {
@@ -174,43 +230,15 @@ InstallResult installFiles(const InstallChoices& choices, const ResourceBytes& c
   transaction.planFile(kInstallLogFileName);
   if (!transaction.begin()) return failed(L"the install could not begin");
 
-  const std::wstring logPath = folder + kInstallLogFileName;
   PathList installed;
   // An earlier install's files that still exist stay listed, first.
-  loadInstallLog(logPath, installed);
+  loadInstallLog(folder + kInstallLogFileName, installed);
   const std::size_t earlier = installed.size();
-  std::vector<std::wstring> written;
-  FileFlusher flusher;
-  const StagedWrite staged{[&transaction](const std::wstring& relative) { return transaction.stagedRelative(relative); },
-                           transaction.flushesEachFile() ? &flusher : nullptr,
-                           [&gate](const std::wstring& relative) {
-                             return gate.allows(L"write " + relative);
-                           }};
-  // Read where the setup carries it, in its own mapped image: there is no
-  // copy on disk for another program to change, and no file read back
-  // through the system in small pieces.
-  const bool whole = extractArchiveFromMemory(carried.data, carried.size, folder, written, &staged);
-  for (std::wstring& path : written) {
-    path.erase(0, folder.size());
-    transaction.markStaged(path);
-  }
-  installed.addNewFiles(folder, written);
-  setupLog(L"Staged " + decimalText(written.size()) + L" of " + decimalText(archiveFiles) +
-           L" files of the application");
-  // Nothing is skipped: an install that lacks a file is no install.
-  if (!whole || written.size() != archiveFiles) return failed(L"the application's files did not arrive");
+  if (!stageApplicationFiles(carried, archiveFiles, folder, transaction, installed))
+    return failed(L"the application's files did not arrive");
   reached(40);
 
-  const std::string logBytes = installLogBytes(installed);
-  if (!transaction.stage(kInstallLogFileName, logBytes.data(), logBytes.size()))
-    return failed(L"install.log could not be written");
-  setupLog(L"install.log: " + decimalText(earlier) + L" paths kept from the earlier log, " +
-           decimalText(installed.size() - earlier) + L" added");
-  if (!choices.portable) {
-    const ResourceBytes uninstaller = loadResource(ResourceId::kExe, IDR_UNINSTALLER);
-    if (uninstaller.size == 0 || !transaction.stage(kUninstallerFileName, uninstaller.data, uninstaller.size))
-      return failed(L"the uninstaller could not be written");
-  }
+  if (const wchar_t* step = stageLogAndUninstaller(choices, installed, earlier, transaction)) return failed(step);
   reached(60);
 
   if (!transaction.switchFiles()) return failed(L"the new files could not be put in place");
@@ -250,11 +278,8 @@ InstallResult runInstallJob(const InstallChoices& choices, const InstallProgress
   if (isExistingFolder(choices.installFolder) && !recoverInterruptedInstall(choices.installFolder))
     return failed(L"an interrupted install in the folder could not be finished");
   const std::vector<std::wstring> missing = missingFolders(choices.installFolder);
-  const InstallFolderRights rights = makeInstallFolder(choices.installFolder, choices.portable);
-  if (rights == InstallFolderRights::NoAccessList)
-    return failed(L"the install folder's access list could not be built");
-  if (rights == InstallFolderRights::NotMade) return failed(L"the install folder could not be made");
-  logFolderRights(rights, choices.portable);
+  InstallFolderRights rights = InstallFolderRights::NotMade;
+  if (const wchar_t* step = makeFolderForInstall(choices, rights)) return failed(step);
   reached(20);
 
   const InstallResult result = installFiles(choices, carried, rights != InstallFolderRights::Existing, gate, reached);
