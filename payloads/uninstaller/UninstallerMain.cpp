@@ -22,6 +22,7 @@
 #include "LanguageChoice.h"
 #include "NumberText.h"
 #include "Paths.h"
+#include "ProductIdentity.h"
 #include "ResourceIds.h"
 #include "Resources.h"
 #include "ScopedHandles.h"
@@ -36,14 +37,11 @@ namespace {
 
 using namespace tonvane;
 
-constexpr wchar_t kMutexName[] = L"TonvaneUninstaller";
 // Names listed in the summary before the rest is only counted.
 constexpr std::size_t kListedNames = 12;
 
-constexpr const wchar_t* kCaption = L"Tonvane Free Uninstall";
-
 int showMessage(HWND owner, const std::wstring& text, UINT flags) {
-  return showTranslatedMessage(owner, text, kCaption, flags);
+  return showTranslatedMessage(owner, text, kUninstallCaption, flags);
 }
 
 INT_PTR CALLBACK progressProcedure(HWND, UINT message, WPARAM, LPARAM) {
@@ -59,7 +57,7 @@ class ProgressWindow {
     window_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_UNINSTALL_PROGRESS), nullptr,
                                  progressProcedure, 0);
     if (window_ == nullptr) return;
-    SetWindowTextW(window_, translateText(kCaption).c_str());
+    SetWindowTextW(window_, translateText(kUninstallCaption).c_str());
     translateWindow(window_);
     centre();
     ShowWindow(window_, SW_SHOW);
@@ -205,7 +203,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   }
 
   InstanceMutex instance;
-  if (!instance.take(kMutexName)) return 1;
+  if (!instance.take(kUninstallerMutexName)) return 1;
   if (japaneseInterface(languageCode(arguments), GetUserDefaultLangID()))
     loadTranslationResource(IDR_JAPANESE_TABLE);
 
@@ -214,7 +212,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
       showMessage(nullptr,
                   translateText(L"This program removes Tonvane Free from your computer. Start it from the "
                                 L"Start menu (Uninstall) or from the list of installed programs.") +
-                      L"\r\n\r\nTonvaneUninstaller.exe /Uninstall [/S] [/lang:jpn]\r\n/S: " +
+                      L"\r\n\r\n" + kUninstallerFileName + L" /Uninstall [/S] [/lang:jpn]\r\n/S: " +
                       translateText(L"remove without any question or window"),
                   MB_OK | MB_ICONINFORMATION);
     return 1;

@@ -19,19 +19,9 @@
 #include <vector>
 
 #include "InstallChoices.h"
+#include "ProductIdentity.h"
 
 namespace tonvane {
-
-// The archive's name in the staging folder, and the log's in the install
-// folder.
-constexpr const wchar_t* kArchiveFileName = L"Tonvane.zip";
-// The setup's private staging folders are "<prefix>NNNNNNNN": a run that was
-// killed left its folder, which the next run knows by the prefix.
-constexpr const wchar_t* kStagingFolderPrefix = L"TonvaneSetup-";
-constexpr const wchar_t* kInstallLogFileName = L"install.log";
-
-// The publisher named in the uninstall entry.
-constexpr const wchar_t* kPublisher = L"Marrowfen";
 
 // Called with each position as the job reaches it: 0 before anything is
 // done; 20 once the archive is written to the staging folder and checked;

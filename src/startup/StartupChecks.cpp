@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "LanguageChoice.h"
+#include "ProductIdentity.h"
 #include "Resources.h"
 #include "SetupLog.h"
 #include "SetupMessage.h"
@@ -17,7 +18,6 @@ namespace tonvane {
 
 namespace {
 
-constexpr wchar_t kMutexName[] = L"TonvaneSetup";
 constexpr DWORD kVersionRecordSize = 276;  // sizeof(OSVERSIONINFOW)
 constexpr unsigned kIsUserAnAdminOrdinal = 680;
 
@@ -65,7 +65,7 @@ std::optional<int> checkStart(const StartupPlatform& platform, bool showRefusals
   // The wizard ends a refusal with 1; a silent run with the number a
   // deployment tool reads (SilentInstall.h).
   const auto refusal = [showRefusals](int silentCode) { return showRefusals ? 1 : silentCode; };
-  if (!instanceMutex.take(kMutexName)) {
+  if (!instanceMutex.take(kSetupMutexName)) {
     setupLog(L"Refused at start-up: another copy of the setup is running");
     releaseInstance();
     return refusal(kSilentAnotherCopy);

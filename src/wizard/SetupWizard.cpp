@@ -15,13 +15,13 @@
 #include "LabelFit.h"
 #include "PartnerOffers.h"
 #include "Paths.h"
+#include "ProductIdentity.h"
 #include "Resources.h"
 #include "SetupMessage.h"
 #include "Shortcuts.h"
 #include "TranslationTable.h"
 #include "UiHelpers.h"
 #include "UninstallRegistration.h"
-#include "VendorSite.h"
 
 namespace tonvane {
 
