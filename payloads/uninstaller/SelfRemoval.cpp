@@ -124,13 +124,13 @@ bool startSelfRemoval(const std::wstring& installFolder) {
   return true;
 }
 
-int finishSelfRemoval(HANDLE originalProcess, const std::wstring& installFolder) {
+ExitCode finishSelfRemoval(HANDLE originalProcess, const std::wstring& installFolder) {
   {
     const KernelHandle original(originalProcess);
     if (original) WaitForSingleObject(original.get(), kOriginalWait);
   }
   const std::wstring folder = ensureTrailingBackslash(installFolder);
-  if (folder.size() < 4 || lowerCase(folder) == lowerCase(folderOfPath(L""))) return 2;
+  if (folder.size() < 4 || lowerCase(folder) == lowerCase(folderOfPath(L""))) return ExitCode::SelfRemovalIncomplete;
   const bool fileGone = deleteWithRetries(folder + kUninstallerFileName);
   bool folderGone = false;
   for (int attempt = 0; attempt < kDeleteTries && !folderGone; ++attempt) {
@@ -142,7 +142,7 @@ int finishSelfRemoval(HANDLE originalProcess, const std::wstring& installFolder)
       else Sleep(kDeleteRetryDelay);
     }
   }
-  return fileGone && folderGone ? 0 : 2;
+  return fileGone && folderGone ? ExitCode::SelfRemovalDone : ExitCode::SelfRemovalIncomplete;
 }
 
 }  // namespace tonvane

@@ -3,11 +3,8 @@
 // it: "...\TonvaneUninstaller.exe" /Uninstall. It asks once, removes the
 // install (Uninstall.h) while a small window counts the files, reports once,
 // and leaves its own file and the folder to a copy of itself that runs after
-// it has ended (SelfRemoval.h).
-//
-// Exit codes: 0 when everything was removed, 1 when nothing was done (the
-// user declined, another copy runs, no administrator rights, no /Uninstall),
-// 2 when something stayed.
+// it has ended (SelfRemoval.h). Its exit codes are the Uninstall... ones of
+// ExitCode.h.
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
@@ -18,6 +15,7 @@
 
 #include "AnsiText.h"
 #include "DllSearch.h"
+#include "ExitCode.h"
 #include "IniDocument.h"
 #include "LanguageChoice.h"
 #include "NumberText.h"
@@ -158,16 +156,16 @@ std::vector<std::wstring> helpLinkNames() {
   return names;
 }
 
-int uninstall(const UninstallerOptions& options) {
+ExitCode uninstall(const UninstallerOptions& options) {
   const StartupPlatform platform = systemStartupPlatform();
   if (!platform.isUserAnAdmin()) {
     if (!options.silent) showMessage(nullptr, translateText(L"Please start with administrator privileges."), MB_OK | MB_ICONSTOP);
-    return 1;
+    return ExitCode::UninstallNotDone;
   }
   if (!options.silent &&
       showMessage(nullptr, translateText(L"Do you want to remove Tonvane Free and all of its components?"),
                   MB_YESNO | MB_ICONQUESTION) != IDYES)
-    return 1;
+    return ExitCode::UninstallNotDone;
 
   const ComInitialization com;
   const std::wstring folder = folderOfPath(L"");
@@ -188,7 +186,7 @@ int uninstall(const UninstallerOptions& options) {
   if (!options.silent)
     showMessage(nullptr, summary(outcome, selfRemoval, folder),
                 MB_OK | (selfRemoval ? MB_ICONINFORMATION : MB_ICONWARNING));
-  return selfRemoval ? 0 : 2;
+  return selfRemoval ? ExitCode::Uninstalled : ExitCode::UninstallIncomplete;
 }
 
 }  // namespace
@@ -199,11 +197,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   const std::vector<std::wstring> arguments = commandLineArguments();
   const UninstallerOptions options = parseUninstallerOptions(arguments);
   if (options.finish) {
-    return finishSelfRemoval(reinterpret_cast<HANDLE>(options.originalProcess), options.installFolder);
+    return static_cast<int>(
+        finishSelfRemoval(reinterpret_cast<HANDLE>(options.originalProcess), options.installFolder));
   }
 
   InstanceMutex instance;
-  if (!instance.take(kUninstallerMutexName)) return 1;
+  if (!instance.take(kUninstallerMutexName)) return static_cast<int>(ExitCode::UninstallNotDone);
   if (japaneseInterface(languageCode(arguments), GetUserDefaultLangID()))
     loadTranslationResource(IDR_JAPANESE_TABLE);
 
@@ -215,7 +214,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
                       L"\r\n\r\n" + kUninstallerFileName + L" /Uninstall [/S] [/lang:jpn]\r\n/S: " +
                       translateText(L"remove without any question or window"),
                   MB_OK | MB_ICONINFORMATION);
-    return 1;
+    return static_cast<int>(ExitCode::UninstallNotDone);
   }
-  return uninstall(options);
+  return static_cast<int>(uninstall(options));
 }
