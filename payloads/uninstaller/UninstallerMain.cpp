@@ -3,11 +3,8 @@
 // it: "...\TonvaneUninstaller.exe" /Uninstall. It asks once, removes the
 // install (Uninstall.h) while a small window counts the files, reports once,
 // and leaves its own file and the folder to a copy of itself that runs after
-// it has ended (SelfRemoval.h).
-//
-// Exit codes: 0 when everything was removed, 1 when nothing was done (the
-// user declined, another copy runs, no administrator rights, no /Uninstall),
-// 2 when something stayed.
+// it has ended (SelfRemoval.h). Its exit codes are the Uninstall... ones of
+// ExitCode.h.
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
@@ -18,10 +15,12 @@
 
 #include "AnsiText.h"
 #include "DllSearch.h"
+#include "ExitCode.h"
 #include "IniDocument.h"
 #include "LanguageChoice.h"
 #include "NumberText.h"
 #include "Paths.h"
+#include "ProductIdentity.h"
 #include "ResourceIds.h"
 #include "Resources.h"
 #include "ScopedHandles.h"
@@ -36,14 +35,11 @@ namespace {
 
 using namespace tonvane;
 
-constexpr wchar_t kMutexName[] = L"TonvaneUninstaller";
 // Names listed in the summary before the rest is only counted.
 constexpr std::size_t kListedNames = 12;
 
-constexpr const wchar_t* kCaption = L"Tonvane Free Uninstall";
-
 int showMessage(HWND owner, const std::wstring& text, UINT flags) {
-  return showTranslatedMessage(owner, text, kCaption, flags);
+  return showTranslatedMessage(owner, text, kUninstallCaption, flags);
 }
 
 INT_PTR CALLBACK progressProcedure(HWND, UINT message, WPARAM, LPARAM) {
@@ -59,7 +55,7 @@ class ProgressWindow {
     window_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_UNINSTALL_PROGRESS), nullptr,
                                  progressProcedure, 0);
     if (window_ == nullptr) return;
-    SetWindowTextW(window_, translateText(kCaption).c_str());
+    SetWindowTextW(window_, translateText(kUninstallCaption).c_str());
     translateWindow(window_);
     centre();
     ShowWindow(window_, SW_SHOW);
@@ -160,16 +156,16 @@ std::vector<std::wstring> helpLinkNames() {
   return names;
 }
 
-int uninstall(const UninstallerOptions& options) {
+ExitCode uninstall(const UninstallerOptions& options) {
   const StartupPlatform platform = systemStartupPlatform();
   if (!platform.isUserAnAdmin()) {
     if (!options.silent) showMessage(nullptr, translateText(L"Please start with administrator privileges."), MB_OK | MB_ICONSTOP);
-    return 1;
+    return ExitCode::UninstallNotDone;
   }
   if (!options.silent &&
       showMessage(nullptr, translateText(L"Do you want to remove Tonvane Free and all of its components?"),
                   MB_YESNO | MB_ICONQUESTION) != IDYES)
-    return 1;
+    return ExitCode::UninstallNotDone;
 
   const ComInitialization com;
   const std::wstring folder = folderOfPath(L"");
@@ -190,7 +186,7 @@ int uninstall(const UninstallerOptions& options) {
   if (!options.silent)
     showMessage(nullptr, summary(outcome, selfRemoval, folder),
                 MB_OK | (selfRemoval ? MB_ICONINFORMATION : MB_ICONWARNING));
-  return selfRemoval ? 0 : 2;
+  return selfRemoval ? ExitCode::Uninstalled : ExitCode::UninstallIncomplete;
 }
 
 }  // namespace
@@ -201,11 +197,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   const std::vector<std::wstring> arguments = commandLineArguments();
   const UninstallerOptions options = parseUninstallerOptions(arguments);
   if (options.finish) {
-    return finishSelfRemoval(reinterpret_cast<HANDLE>(options.originalProcess), options.installFolder);
+    return static_cast<int>(
+        finishSelfRemoval(reinterpret_cast<HANDLE>(options.originalProcess), options.installFolder));
   }
 
   InstanceMutex instance;
-  if (!instance.take(kMutexName)) return 1;
+  if (!instance.take(kUninstallerMutexName)) return static_cast<int>(ExitCode::UninstallNotDone);
   if (japaneseInterface(languageCode(arguments), GetUserDefaultLangID()))
     loadTranslationResource(IDR_JAPANESE_TABLE);
 
@@ -214,10 +211,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
       showMessage(nullptr,
                   translateText(L"This program removes Tonvane Free from your computer. Start it from the "
                                 L"Start menu (Uninstall) or from the list of installed programs.") +
-                      L"\r\n\r\nTonvaneUninstaller.exe /Uninstall [/S] [/lang:jpn]\r\n/S: " +
+                      L"\r\n\r\n" + kUninstallerFileName + L" /Uninstall [/S] [/lang:jpn]\r\n/S: " +
                       translateText(L"remove without any question or window"),
                   MB_OK | MB_ICONINFORMATION);
-    return 1;
+    return static_cast<int>(ExitCode::UninstallNotDone);
   }
-  return uninstall(options);
+  return static_cast<int>(uninstall(options));
 }

@@ -6,11 +6,9 @@
 #include <cstddef>
 #include <string>
 
-namespace tonvane {
+#include "ProductIdentity.h"
 
-// The application's own folder name, without and with its backslash.
-constexpr const wchar_t* kInstallFolderName = L"Tonvane Free";
-constexpr const wchar_t* kInstallFolderNameSlash = L"Tonvane Free\\";
+namespace tonvane {
 
 // The folder the edit box shows after the user browsed to `chosen`: the
 // folder name is added unless `chosen` already contains it (case-sensitive),

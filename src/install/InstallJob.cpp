@@ -12,12 +12,12 @@
 #include "InstallLog.h"
 #include "NumberText.h"
 #include "Paths.h"
+#include "ProductIdentity.h"
 #include "Resources.h"
 #include "SetupLog.h"
 #include "Shortcuts.h"
 #include "PrivateFolder.h"
 #include "UninstallRegistration.h"
-#include "VendorSite.h"
 #include "VersionInfo.h"
 
 namespace tonvane {

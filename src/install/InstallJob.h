@@ -19,18 +19,9 @@
 #include <vector>
 
 #include "InstallChoices.h"
+#include "ProductIdentity.h"
 
 namespace tonvane {
-
-// The setup's private staging folders (the partner offers') are
-// "<prefix>NNNNNNNN": a run that was killed left its folder, which the next
-// run knows by the prefix.
-constexpr const wchar_t* kStagingFolderPrefix = L"TonvaneSetup-";
-// The log's name in the install folder.
-constexpr const wchar_t* kInstallLogFileName = L"install.log";
-
-// The publisher named in the uninstall entry.
-constexpr const wchar_t* kPublisher = L"Marrowfen";
 
 // Called with each position as the job reaches it: 0 before anything is
 // done; 20 once an interrupted install in the folder is finished and the

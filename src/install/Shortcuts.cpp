@@ -12,12 +12,12 @@
 #include "InstallTransaction.h"
 #include "Paths.h"
 #include "PathText.h"
+#include "ProductIdentity.h"
 #include "Resources.h"
 #include "SetupLog.h"
 #include "ShellLink.h"
 #include "TranslationTable.h"
 #include "UninstallRegistration.h"
-#include "VendorSite.h"
 
 namespace tonvane {
 

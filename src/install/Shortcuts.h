@@ -26,14 +26,9 @@
 #include <string>
 
 #include "InstallChoices.h"
+#include "ProductIdentity.h"
 
 namespace tonvane {
-
-constexpr const wchar_t* kProgramFileName = L"Tonvane.exe";
-constexpr const wchar_t* kUninstallerFileName = L"TonvaneUninstaller.exe";
-constexpr const wchar_t* kSettingsFileName = L"Tonvane.ini";
-// Under the user's application-data folder.
-constexpr const wchar_t* kUserSettingsFolder = L"tonvanehome\\Tonvane\\";
 
 // The shell folders the step writes to, each with a trailing backslash, or
 // empty when the shell could not name it.

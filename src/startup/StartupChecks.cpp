@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "LanguageChoice.h"
+#include "ProductIdentity.h"
 #include "Resources.h"
 #include "SetupLog.h"
 #include "SetupMessage.h"
-#include "SilentInstall.h"
 #include "SystemLibrary.h"
 #include "TranslationTable.h"
 
@@ -17,7 +17,6 @@ namespace tonvane {
 
 namespace {
 
-constexpr wchar_t kMutexName[] = L"TonvaneSetup";
 constexpr DWORD kVersionRecordSize = 276;  // sizeof(OSVERSIONINFOW)
 constexpr unsigned kIsUserAnAdminOrdinal = 680;
 
@@ -61,14 +60,16 @@ std::vector<std::wstring> commandLineArguments() {
 
 StartupPlatform systemStartupPlatform() { return {querySystemVersion, platformIsUserAnAdmin}; }
 
-std::optional<int> checkStart(const StartupPlatform& platform, bool showRefusals) {
-  // The wizard ends a refusal with 1; a silent run with the number a
-  // deployment tool reads (SilentInstall.h).
-  const auto refusal = [showRefusals](int silentCode) { return showRefusals ? 1 : silentCode; };
-  if (!instanceMutex.take(kMutexName)) {
+std::optional<ExitCode> checkStart(const StartupPlatform& platform, bool showRefusals) {
+  // The wizard ends every refusal alike; a silent run with the number a
+  // deployment tool reads.
+  const auto refusal = [showRefusals](ExitCode silentCode) {
+    return showRefusals ? ExitCode::WizardRefused : silentCode;
+  };
+  if (!instanceMutex.take(kSetupMutexName)) {
     setupLog(L"Refused at start-up: another copy of the setup is running");
     releaseInstance();
-    return refusal(kSilentAnotherCopy);
+    return refusal(ExitCode::SilentAnotherCopy);
   }
 
   if (japaneseInterface(languageCode(commandLineArguments()), GetUserDefaultLangID()))
@@ -79,12 +80,12 @@ std::optional<int> checkStart(const StartupPlatform& platform, bool showRefusals
   if (!platform.getVersion(&version) || version.dwPlatformId != VER_PLATFORM_WIN32_NT) {
     refuse(L"You can install Windows 2000, XP, Vista, 7 and 8.", showRefusals);
     releaseInstance();
-    return refusal(kSilentUnsupportedSystem);
+    return refusal(ExitCode::SilentUnsupportedSystem);
   }
   if (!platform.isUserAnAdmin()) {
     refuse(L"Please start with administrator privileges.", showRefusals);
     releaseInstance();
-    return refusal(kSilentNotAdministrator);
+    return refusal(ExitCode::SilentNotAdministrator);
   }
   return std::nullopt;
 }

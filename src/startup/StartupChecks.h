@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ExitCode.h"
 #include "ScopedHandles.h"
 
 namespace tonvane {
@@ -47,14 +48,14 @@ struct StartupPlatform {
 // GetVersionExW and the shell's administrator test (shell32 ordinal 680).
 StartupPlatform systemStartupPlatform();
 
-// Takes the instance mutex "TonvaneSetup", decides the language (loading the
-// Japanese table when it is chosen) and checks the system and the rights.
-// Empty: go on, the mutex is held. Otherwise the exit code, the mutex
-// already given back: 1 when `showRefusals` (the wizard), after the refused
-// check has shown its one message; else (a silent install, which shows
-// nothing) the silent run's code for it (SilentInstall.h). Every refusal is
-// written to the setup log.
-std::optional<int> checkStart(const StartupPlatform& platform = systemStartupPlatform(),
+// Takes the setup's instance mutex (kSetupMutexName), decides the language
+// (loading the Japanese table when it is chosen) and checks the system and
+// the rights. Empty: go on, the mutex is held. Otherwise the exit code, the
+// mutex already given back: WizardRefused when `showRefusals` (the wizard),
+// after the refused check has shown its one message; else (a silent
+// install, which shows nothing) the silent run's code for it. Every refusal
+// is written to the setup log.
+std::optional<ExitCode> checkStart(const StartupPlatform& platform = systemStartupPlatform(),
                               bool showRefusals = true);
 
 // Releases and closes the instance mutex, if held.

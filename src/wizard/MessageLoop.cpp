@@ -179,11 +179,10 @@ MessageLoop* currentMessageLoop() {
   return registry != nullptr ? registry->find(GetCurrentThreadId()) : nullptr;
 }
 
-HRESULT initModule() {
+bool initModule() {
   std::unique_ptr<LoopRegistry>& registry = registryOwner();
-  if (registry) return S_FALSE;
-  registry.reset(new (std::nothrow) LoopRegistry(GetCurrentThreadId()));
-  return registry ? S_OK : E_OUTOFMEMORY;
+  if (!registry) registry.reset(new (std::nothrow) LoopRegistry(GetCurrentThreadId()));
+  return registry != nullptr;
 }
 
 void termModule() { registryOwner().reset(); }

@@ -134,9 +134,10 @@ LoopRegistry* loopRegistry();
 MessageLoop* currentMessageLoop();
 
 // Records the calling thread as the module's thread and creates the empty
-// registry: S_OK, or E_OUTOFMEMORY with no registry. Called again while a
-// registry exists, it keeps that registry (and its loops) and gives S_FALSE.
-HRESULT initModule();
+// registry; false, with no registry, when there is no memory for it. Called
+// again while a registry exists, it keeps that registry (and its loops) and
+// gives true.
+bool initModule();
 
 // Frees the registry. Safe without a registry.
 void termModule();

@@ -15,13 +15,13 @@
 #include "LabelFit.h"
 #include "PartnerOffers.h"
 #include "Paths.h"
+#include "ProductIdentity.h"
 #include "Resources.h"
 #include "SetupMessage.h"
 #include "Shortcuts.h"
 #include "TranslationTable.h"
 #include "UiHelpers.h"
 #include "UninstallRegistration.h"
-#include "VendorSite.h"
 
 namespace tonvane {
 
@@ -317,10 +317,10 @@ void SetupWizard::settleKeyboard() {
   moveDialogFocus(frame, target);
 }
 
-void SetupWizard::endWizard(int exitCode) {
+void SetupWizard::endWizard(ExitCode exitCode) {
   DestroyWindow(state_.frameWindow);
   state_.frameWindow = nullptr;
-  PostQuitMessage(exitCode);
+  PostQuitMessage(static_cast<int>(exitCode));
 }
 
 bool SetupWizard::isChecked(PageIndex page, int control) const {
@@ -336,7 +336,7 @@ void SetupWizard::onNext() {
     state_.desktopShortcut = isChecked(Shortcuts, IDC_SHORTCUTS_DESKTOP);
     state_.sendToShortcut = isChecked(Shortcuts, IDC_SHORTCUTS_SEND_TO);
     if (!freeFilesInUse(state_)) {
-      endWizard(2);
+      endWizard(ExitCode::WizardCancelled);
       return;
     }
     state_.pageIndex = Progress;
@@ -344,7 +344,7 @@ void SetupWizard::onNext() {
     refreshAndRepaint();
     updateButtons();
     if (runInstallJob(state_) != InstallResult::Installed) {
-      endWizard(2);
+      endWizard(ExitCode::WizardCancelled);
       return;
     }
     if (detectToolbar() && detectPlugin()) state_.pageIndex += 1;
@@ -397,7 +397,7 @@ void SetupWizard::onCancel() {
     InterlockedExchange(&state_.cancelInstall, 1);
     return;
   }
-  endWizard(2);
+  endWizard(ExitCode::WizardCancelled);
 }
 
 void SetupWizard::onClose() {
@@ -413,22 +413,23 @@ void SetupWizard::onClose() {
     openUrl(address, guard);
     guard.end();
   }
-  endWizard(1);
+  endWizard(ExitCode::WizardClosed);
 }
 
-int runWizard(int showCommand) {
+ExitCode runWizard(int showCommand) {
   const DWORD thread = GetCurrentThreadId();
   MessageLoop loop;
   LoopRegistry* registry = loopRegistry();
   if (registry != nullptr) registry->add(thread, &loop);
 
-  int result = 0;
+  ExitCode result = ExitCode::WizardNotShown;
   std::unique_ptr<SetupWizard> wizard(new (std::nothrow) SetupWizard);
   if (wizard == nullptr) {
     SetLastError(ERROR_OUTOFMEMORY);
   } else if (HWND frame = createBoundDialog(*wizard, IDD_FRAME, nullptr, 0)) {
     ShowWindow(frame, showCommand);
-    result = loop.run();
+    // The quit message carries what endWizard was given.
+    result = static_cast<ExitCode>(loop.run());
   }
   if (registry != nullptr) registry->remove(thread);
   // Teardown: the staged offers go and the offer worker is waited for.

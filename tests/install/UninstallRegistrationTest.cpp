@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "ProcessRunner.h"
+#include "ProductIdentity.h"
 #include "SetupLog.h"
 #include "TestFiles.h"
 #include "UninstallRegistration.h"
-#include "VendorSite.h"
 
 using namespace tonvane;
 

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <string>
 
+#include "ProductIdentity.h"
 #include "RegistryKey.h"
 #include "SetupDriver.h"
 #include "SetupInstallation.h"
@@ -18,7 +19,6 @@
 #include "TestFiles.h"
 #include "TranslationSource.h"
 #include "UrlRecorder.h"
-#include "VendorSite.h"
 #include "WizardSteps.h"
 
 using namespace tonvane;

@@ -22,9 +22,9 @@ BOOL CALLBACK countVisible(HWND window, LPARAM data) {
 
 TEST(WizardStart, WithoutItsFrameTheWizardEndsWithZeroAndShowsNothing) {
   ASSERT_EQ(FindResourceW(nullptr, MAKEINTRESOURCEW(IDD_FRAME), MAKEINTRESOURCEW(5)), nullptr);
-  ASSERT_EQ(initModule(), S_OK);
+  ASSERT_TRUE(initModule());
   test::MessageBoxWatcher watcher;
-  EXPECT_EQ(runWizard(SW_SHOWNORMAL), 0);
+  EXPECT_EQ(runWizard(SW_SHOWNORMAL), ExitCode::WizardNotShown);
   EXPECT_EQ(loopRegistry()->size(), 0u);
   EXPECT_EQ(currentMessageLoop(), nullptr);
   int visible = 0;

@@ -288,7 +288,7 @@ TEST_F(InstallJobTest, ANormalInstallLeavesTheApplicationItsLogTheUninstallerAnd
 // posted to the window in the middle of the install is dispatched before
 // the job is over, not after it.
 TEST_F(InstallJobTest, TheWindowKeepsHandlingMessagesWhileTheJobRuns) {
-  ASSERT_EQ(initModule(), S_OK);
+  ASSERT_TRUE(initModule());
   MessageLoop loop;
   ASSERT_TRUE(loopRegistry()->add(GetCurrentThreadId(), &loop));
   std::vector<bool> sentFromElsewhere;
