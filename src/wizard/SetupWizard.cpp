@@ -22,6 +22,7 @@
 #include "UiHelpers.h"
 #include "UninstallRegistration.h"
 #include "VendorSite.h"
+#include "WindowPlacement.h"
 
 namespace tonvane {
 
