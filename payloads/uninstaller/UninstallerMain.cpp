@@ -20,6 +20,7 @@
 #include "DllSearch.h"
 #include "IniDocument.h"
 #include "LanguageChoice.h"
+#include "MessageLoop.h"
 #include "NumberText.h"
 #include "Paths.h"
 #include "ResourceIds.h"
@@ -31,6 +32,7 @@
 #include "TranslationTable.h"
 #include "Uninstall.h"
 #include "UninstallerOptions.h"
+#include "WindowPlacement.h"
 
 namespace {
 
@@ -52,8 +54,10 @@ INT_PTR CALLBACK progressProcedure(HWND, UINT message, WPARAM, LPARAM) {
   return message == WM_INITDIALOG ? TRUE : FALSE;
 }
 
-// The window that counts the files while they go.
-class ProgressWindow {
+// The window that counts the files while they go. The removal runs on this
+// thread: between two files the messages queued meanwhile go through the
+// window's own loop, so it repaints and answers and never stands frozen.
+class ProgressWindow : private MessageFilter {
  public:
   ProgressWindow() {
     window_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_UNINSTALL_PROGRESS), nullptr,
@@ -61,10 +65,11 @@ class ProgressWindow {
     if (window_ == nullptr) return;
     SetWindowTextW(window_, translateText(kCaption).c_str());
     translateWindow(window_);
-    centre();
+    centerOnWorkArea(window_);
+    loop_.addMessageFilter(this);
     ShowWindow(window_, SW_SHOW);
     UpdateWindow(window_);
-    pump();
+    pumpPendingMessages(loop_, pump_);
   }
   ~ProgressWindow() {
     if (window_ != nullptr) DestroyWindow(window_);
@@ -79,32 +84,15 @@ class ProgressWindow {
     SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(done), 0);
     const std::wstring count = decimalText(done) + L" / " + decimalText(total);
     SetDlgItemTextW(window_, IDC_UNINSTALL_PROGRESS_COUNT, count.c_str());
-    pump();
+    pumpPendingMessages(loop_, pump_);
   }
 
  private:
-  // The removal runs on this thread: between two files the window repaints
-  // and answers, so it never stands frozen.
-  void pump() {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      if (!IsDialogMessageW(window_, &message)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-      }
-    }
-  }
-
-  void centre() {
-    RECT window = {}, work = {};
-    GetWindowRect(window_, &window);
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    const int width = window.right - window.left, height = window.bottom - window.top;
-    SetWindowPos(window_, nullptr, work.left + (work.right - work.left - width) / 2,
-                 work.top + (work.bottom - work.top - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-  }
+  bool preTranslateMessage(MSG& message) override { return IsDialogMessageW(window_, &message) != FALSE; }
 
   HWND window_ = nullptr;
+  MessageLoop loop_;
+  PumpState pump_;
 };
 
 std::wstring nameList(const std::vector<std::wstring>& names) {
