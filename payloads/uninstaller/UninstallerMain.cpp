@@ -19,16 +19,15 @@
 #include "AnsiText.h"
 #include "DllSearch.h"
 #include "IniDocument.h"
-#include "LanguageChoice.h"
 #include "MessageLoop.h"
 #include "NumberText.h"
 #include "Paths.h"
+#include "ProgramStart.h"
 #include "ResourceIds.h"
 #include "Resources.h"
 #include "ScopedHandles.h"
 #include "SelfRemoval.h"
 #include "SetupMessage.h"
-#include "StartupChecks.h"
 #include "TranslationTable.h"
 #include "Uninstall.h"
 #include "UninstallerOptions.h"
@@ -194,8 +193,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
   InstanceMutex instance;
   if (!instance.take(kMutexName)) return 1;
-  if (japaneseInterface(languageCode(arguments), GetUserDefaultLangID()))
-    loadTranslationResource(IDR_JAPANESE_TABLE);
+  loadInterfaceLanguage(arguments);
 
   if (!options.uninstall) {
     if (!options.silent)
