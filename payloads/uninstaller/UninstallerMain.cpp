@@ -16,18 +16,16 @@
 #include <string>
 #include <vector>
 
-#include "AnsiText.h"
 #include "DllSearch.h"
-#include "IniDocument.h"
 #include "MessageLoop.h"
 #include "NumberText.h"
 #include "Paths.h"
 #include "ProgramStart.h"
 #include "ResourceIds.h"
-#include "Resources.h"
 #include "ScopedHandles.h"
 #include "SelfRemoval.h"
 #include "SetupMessage.h"
+#include "Shortcuts.h"
 #include "TranslationTable.h"
 #include "Uninstall.h"
 #include "UninstallerOptions.h"
@@ -130,21 +128,10 @@ std::wstring summary(const UninstallOutcome& outcome, bool selfRemoval, const st
   return text;
 }
 
-// "Online help" as the setup names the link in either language; the
-// Japanese name from this program's table whatever the interface is now.
+// The help link's name as the setup gives it in either language; the
+// Japanese one from this program's table whatever the interface is now.
 std::vector<std::wstring> helpLinkNames() {
-  std::vector<std::wstring> names{L"Online help"};
-  const ResourceBytes bytes = loadResource(ResourceId::kText, IDR_JAPANESE_TABLE);
-  IniDocument table;
-  table.unescapeOnLoad = true;
-  if (table.loadText(decodeShiftJisText(bytes.data, bytes.size))) {
-    const int section = table.findSection(L"Text");
-    if (section >= 0) {
-      if (const std::wstring* japanese = table.sectionEntries(section).lookup(L"Online help"))
-        names.push_back(unescapeText(*japanese));
-    }
-  }
-  return names;
+  return {kHelpLinkName, translationInResource(IDR_JAPANESE_TABLE, kHelpLinkName)};
 }
 
 int uninstall(const UninstallerOptions& options) {
