@@ -13,23 +13,22 @@
 #include <string>
 #include <vector>
 
-#include "AnsiText.h"
 #include "DllSearch.h"
 #include "ExitCode.h"
-#include "IniDocument.h"
-#include "LanguageChoice.h"
+#include "MessageLoop.h"
 #include "NumberText.h"
 #include "Paths.h"
 #include "ProductIdentity.h"
+#include "ProgramStart.h"
 #include "ResourceIds.h"
-#include "Resources.h"
 #include "ScopedHandles.h"
 #include "SelfRemoval.h"
 #include "SetupMessage.h"
-#include "StartupChecks.h"
+#include "Shortcuts.h"
 #include "TranslationTable.h"
 #include "Uninstall.h"
 #include "UninstallerOptions.h"
+#include "WindowPlacement.h"
 
 namespace {
 
@@ -48,8 +47,10 @@ INT_PTR CALLBACK progressProcedure(HWND, UINT message, WPARAM, LPARAM) {
   return message == WM_INITDIALOG ? TRUE : FALSE;
 }
 
-// The window that counts the files while they go.
-class ProgressWindow {
+// The window that counts the files while they go. The removal runs on this
+// thread: between two files the messages queued meanwhile go through the
+// window's own loop, so it repaints and answers and never stands frozen.
+class ProgressWindow : private MessageFilter {
  public:
   ProgressWindow() {
     window_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_UNINSTALL_PROGRESS), nullptr,
@@ -57,10 +58,11 @@ class ProgressWindow {
     if (window_ == nullptr) return;
     SetWindowTextW(window_, translateText(kUninstallCaption).c_str());
     translateWindow(window_);
-    centre();
+    centerOnWorkArea(window_);
+    loop_.addMessageFilter(this);
     ShowWindow(window_, SW_SHOW);
     UpdateWindow(window_);
-    pump();
+    pumpPendingMessages(loop_, pump_);
   }
   ~ProgressWindow() {
     if (window_ != nullptr) DestroyWindow(window_);
@@ -75,32 +77,15 @@ class ProgressWindow {
     SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(done), 0);
     const std::wstring count = decimalText(done) + L" / " + decimalText(total);
     SetDlgItemTextW(window_, IDC_UNINSTALL_PROGRESS_COUNT, count.c_str());
-    pump();
+    pumpPendingMessages(loop_, pump_);
   }
 
  private:
-  // The removal runs on this thread: between two files the window repaints
-  // and answers, so it never stands frozen.
-  void pump() {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      if (!IsDialogMessageW(window_, &message)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-      }
-    }
-  }
-
-  void centre() {
-    RECT window = {}, work = {};
-    GetWindowRect(window_, &window);
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    const int width = window.right - window.left, height = window.bottom - window.top;
-    SetWindowPos(window_, nullptr, work.left + (work.right - work.left - width) / 2,
-                 work.top + (work.bottom - work.top - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-  }
+  bool preTranslateMessage(MSG& message) override { return IsDialogMessageW(window_, &message) != FALSE; }
 
   HWND window_ = nullptr;
+  MessageLoop loop_;
+  PumpState pump_;
 };
 
 std::wstring nameList(const std::vector<std::wstring>& names) {
@@ -139,21 +124,10 @@ std::wstring summary(const UninstallOutcome& outcome, bool selfRemoval, const st
   return text;
 }
 
-// "Online help" as the setup names the link in either language; the
-// Japanese name from this program's table whatever the interface is now.
+// The help link's name as the setup gives it in either language; the
+// Japanese one from this program's table whatever the interface is now.
 std::vector<std::wstring> helpLinkNames() {
-  std::vector<std::wstring> names{L"Online help"};
-  const ResourceBytes bytes = loadResource(ResourceId::kText, IDR_JAPANESE_TABLE);
-  IniDocument table;
-  table.unescapeOnLoad = true;
-  if (table.loadText(decodeShiftJisText(bytes.data, bytes.size))) {
-    const int section = table.findSection(L"Text");
-    if (section >= 0) {
-      if (const std::wstring* japanese = table.sectionEntries(section).lookup(L"Online help"))
-        names.push_back(unescapeText(*japanese));
-    }
-  }
-  return names;
+  return {kHelpLinkName, translationInResource(IDR_JAPANESE_TABLE, kHelpLinkName)};
 }
 
 ExitCode uninstall(const UninstallerOptions& options) {
@@ -203,8 +177,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
   InstanceMutex instance;
   if (!instance.take(kUninstallerMutexName)) return static_cast<int>(ExitCode::UninstallNotDone);
-  if (japaneseInterface(languageCode(arguments), GetUserDefaultLangID()))
-    loadTranslationResource(IDR_JAPANESE_TABLE);
+  loadInterfaceLanguage(arguments);
 
   if (!options.uninstall) {
     if (!options.silent)

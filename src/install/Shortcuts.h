@@ -30,6 +30,11 @@
 
 namespace tonvane {
 
+// The group's link to the help pages, without ".lnk", in English; it is
+// named through translateText, and the uninstaller finds it by that name in
+// either language (its target, a web address, is no file to match it by).
+constexpr const wchar_t* kHelpLinkName = L"Online help";
+
 // The shell folders the step writes to, each with a trailing backslash, or
 // empty when the shell could not name it.
 struct ShellFolders {

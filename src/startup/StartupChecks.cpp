@@ -1,16 +1,10 @@
 #include "StartupChecks.h"
 
-#include <shellapi.h>
-
 #include <string>
-#include <vector>
 
-#include "LanguageChoice.h"
 #include "ProductIdentity.h"
-#include "Resources.h"
 #include "SetupLog.h"
 #include "SetupMessage.h"
-#include "SystemLibrary.h"
 #include "TranslationTable.h"
 
 namespace tonvane {
@@ -18,16 +12,8 @@ namespace tonvane {
 namespace {
 
 constexpr DWORD kVersionRecordSize = 276;  // sizeof(OSVERSIONINFOW)
-constexpr unsigned kIsUserAnAdminOrdinal = 680;
 
 InstanceMutex instanceMutex;
-
-BOOL platformIsUserAnAdmin() {
-  using Proc = BOOL(WINAPI*)();
-  const auto proc = reinterpret_cast<Proc>(reinterpret_cast<void*>(systemProcedure(
-      L"shell32.dll", reinterpret_cast<const char*>(static_cast<ULONG_PTR>(kIsUserAnAdminOrdinal)))));
-  return proc != nullptr && proc();
-}
 
 void refuse(const wchar_t* message, bool show) {
   setupLog(std::wstring(L"Refused at start-up: ") + message);
@@ -35,30 +21,6 @@ void refuse(const wchar_t* message, bool show) {
 }
 
 }  // namespace
-
-bool InstanceMutex::take(const wchar_t* name) {
-  release();
-  handle_.reset(CreateMutexW(nullptr, TRUE, name));
-  first_ = handle_.valid() && GetLastError() != ERROR_ALREADY_EXISTS;
-  return first_;
-}
-
-void InstanceMutex::release() {
-  if (first_) ReleaseMutex(handle_.get());
-  first_ = false;
-  handle_.close();
-}
-
-std::vector<std::wstring> commandLineArguments() {
-  std::vector<std::wstring> arguments;
-  int count = 0;
-  const LocalMemory<wchar_t**> list(CommandLineToArgvW(GetCommandLineW(), &count));
-  if (!list) return arguments;
-  for (int i = 0; i < count; ++i) arguments.emplace_back(list.get()[i]);
-  return arguments;
-}
-
-StartupPlatform systemStartupPlatform() { return {querySystemVersion, platformIsUserAnAdmin}; }
 
 std::optional<ExitCode> checkStart(const StartupPlatform& platform, bool showRefusals) {
   // The wizard ends every refusal alike; a silent run with the number a
@@ -72,8 +34,7 @@ std::optional<ExitCode> checkStart(const StartupPlatform& platform, bool showRef
     return refusal(ExitCode::SilentAnotherCopy);
   }
 
-  if (japaneseInterface(languageCode(commandLineArguments()), GetUserDefaultLangID()))
-    loadTranslationResource(IDR_JAPANESE_TABLE);
+  loadInterfaceLanguage(commandLineArguments());
 
   OSVERSIONINFOW version = {};
   version.dwOSVersionInfoSize = kVersionRecordSize;
