@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "FileHandle.h"
+#include "NumberText.h"
 #include "PathText.h"
 #include "Paths.h"
 #include "ScopedHandles.h"
@@ -365,7 +366,7 @@ bool InstallTransaction::writeJournal(JournalPhase phase) {
   // A journal that could never be read back would leave a killed run to
   // nobody.
   if (bytes.size() > kLongestJournal) {
-    setupLog(L"Journal too long to be read back: " + std::to_wstring(bytes.size()) + L" bytes");
+    setupLog(L"Journal too long to be read back: " + decimalText(bytes.size()) + L" bytes");
     return false;
   }
   if (replaceFileWithBytes(folder_ + kJournalFileName, bytes.data(), bytes.size())) {
@@ -511,7 +512,7 @@ bool InstallTransaction::switchFiles() {
       return false;
     file.movedIn = true;
   }
-  setupLog(L"Switched " + std::to_wstring(files_.size()) + L" files into place");
+  setupLog(L"Switched " + decimalText(files_.size()) + L" files into place");
   return true;
 }
 
