@@ -21,6 +21,7 @@
 
 #include "ProcessRunner.h"
 #include "RegistryKey.h"
+#include "RegistryValues.h"
 #include "SetupDriver.h"
 #include "SetupInstallation.h"
 #include "TestFiles.h"
@@ -115,9 +116,7 @@ class OlderRelease {
     return std::wstring(programFiles) + L"\\Tonvane Free 4.1\\readme.txt";
   }
   static bool keyExists(const std::wstring& keyName) {
-    RegistryKey key;
-    return key.open(HKEY_LOCAL_MACHINE, (std::wstring(kUninstallRoot) + keyName).c_str(),
-                    KEY_READ) == ERROR_SUCCESS;
+    return registryKeyExists(HKEY_LOCAL_MACHINE, kUninstallRoot + keyName);
   }
 };
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "RegistryKey.h"
+#include "RegistryValues.h"
 #include "SetupDriver.h"
 #include "SetupInstallation.h"
 #include "SetupSandbox.h"
@@ -134,9 +134,7 @@ class SilentInstallTest : public ::testing::Test, protected SetupSandbox {
   void TearDown() override {
     removeInstallation();
     // The older release of the log's test, if the setup left it.
-    RegistryKey older;
-    if (older.open(HKEY_LOCAL_MACHINE, kOlderReleaseKey, KEY_READ) == ERROR_SUCCESS) {
-      older.close();
+    if (registryKeyExists(HKEY_LOCAL_MACHINE, kOlderReleaseKey)) {
       SetupRun msi;
       if (msi.start(L"/x" + std::wstring(kOlderReleaseCode) + L" /qn", shellFolder(CSIDL_SYSTEM) + L"msiexec.exe"))
         msi.waitForExit(120000);
@@ -361,9 +359,7 @@ TEST_F(SilentInstallTest, TheLogNamesEveryStepOfAJapaneseSilentInstall) {
   SetupRun msi;
   ASSERT_TRUE(msi.start(L"/i \"" + package + L"\" /qn", shellFolder(CSIDL_SYSTEM) + L"msiexec.exe"));
   ASSERT_EQ(msi.waitForExit(120000), 0u);
-  RegistryKey older;
-  ASSERT_EQ(older.open(HKEY_LOCAL_MACHINE, kOlderReleaseKey, KEY_READ), ERROR_SUCCESS);
-  older.close();
+  ASSERT_TRUE(registryKeyExists(HKEY_LOCAL_MACHINE, kOlderReleaseKey));
 
   // "セットアップ.log"
   const std::wstring log = temp_ / L"\u30BB\u30C3\u30C8\u30A2\u30C3\u30D7.log";
@@ -407,7 +403,7 @@ TEST_F(SilentInstallTest, TheLogNamesEveryStepOfAJapaneseSilentInstall) {
   }
   EXPECT_EQ(text.find("Skipped"), std::string::npos) << text;
   EXPECT_EQ(text.find("Offer"), std::string::npos) << text;
-  EXPECT_EQ(older.open(HKEY_LOCAL_MACHINE, kOlderReleaseKey, KEY_READ), ERROR_FILE_NOT_FOUND);
+  EXPECT_FALSE(registryKeyExists(HKEY_LOCAL_MACHINE, kOlderReleaseKey));
   // The links carry the Japanese names the log gave.
   EXPECT_TRUE(fileExists(shellFolder(CSIDL_COMMON_PROGRAMS) + L"Tonvane Free\\" + japaneseFor(L"Online help") +
                          L".lnk"));

@@ -14,7 +14,7 @@
 
 #include "PathText.h"
 #include "PrivateFolder.h"
-#include "RegistryKey.h"
+#include "RegistryValues.h"
 #include "SetupDriver.h"
 #include "SetupInstallation.h"
 #include "TestFiles.h"
@@ -165,19 +165,9 @@ class UninstallRunTest : public ::testing::Test {
 
   // What the system is to delete or rename at the next restart.
   static std::wstring pendingRemovals() {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0,
-                      KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-      return std::wstring();
-    std::vector<wchar_t> text(65536);
-    DWORD bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-    const LONG status = RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr,
-                                         reinterpret_cast<BYTE*>(text.data()), &bytes);
-    RegCloseKey(key);
-    if (status != ERROR_SUCCESS) return std::wstring();
-    std::wstring all(text.data(), bytes / sizeof(wchar_t));
-    std::replace(all.begin(), all.end(), L'\0', L'|');
-    return all;
+    return registryValue(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                         L"PendingFileRenameOperations")
+        .text();
   }
 
   std::vector<std::wstring> tempBefore_;

@@ -35,10 +35,6 @@ struct LinkFields {
 };
 LinkFields readLink(const std::wstring& linkPath);
 
-// Every value of the product's uninstall entry (a number in decimal); empty
-// without the entry.
-std::map<std::wstring, std::wstring> entryValues();
-
 // Every link of the product in the shell folders of both scopes: link path
 // -> "target | arguments | description".
 std::map<std::wstring, std::wstring> productLinks();
@@ -48,7 +44,7 @@ std::map<std::wstring, std::wstring> productLinks();
 // equal snapshots before and after a run mean the run changed none of it.
 struct InstallSnapshot {
   std::map<std::wstring, std::string> files;  // relative name -> bytes
-  std::map<std::wstring, std::wstring> entry;
+  std::map<std::wstring, std::wstring> entry;  // RegistryValue::text() by name
   std::map<std::wstring, std::wstring> links;
 };
 InstallSnapshot snapshotInstallation(const std::wstring& folder);
