@@ -18,7 +18,9 @@ using namespace tonvane::test;
 
 namespace {
 
-// The uninstaller check-signed read back from the signed setup's EXE 210.
+// The setup check-signed signed, and the uninstaller it read back from that
+// setup's EXE 210.
+std::wstring signedSetupPath() { return winePathOfUnixPath(TONVANE_SIGNED_SETUP); }
 std::wstring signedUninstallerPath() { return winePathOfUnixPath(TONVANE_SIGNED_UNINSTALLER); }
 
 class SignedSetupTest : public ::testing::Test {
@@ -36,7 +38,7 @@ TEST_F(SignedSetupTest, PassesItsSelfCheckAndInstallsTheSignedUninstaller) {
   ASSERT_FALSE(signedUninstaller.empty());
 
   SetupRun run;
-  ASSERT_TRUE(run.start());
+  ASSERT_TRUE(run.start(L"", signedSetupPath()));
   // A payload that fails the self-check ends the setup with a message box
   // before the frame is made.
   ASSERT_NE(run.waitForFrame(), nullptr) << "setup ended with " << run.exitCode();
@@ -59,7 +61,7 @@ TEST_F(SignedSetupTest, PassesItsSelfCheckAndInstallsTheSignedUninstaller) {
 // The self-check is live on the signed file and covers the signed
 // uninstaller: one changed byte of it, and the setup refuses to start.
 TEST_F(SignedSetupTest, RefusesToStartWhenItsSignedUninstallerIsChanged) {
-  std::string setup = readBytes(setupProgramPath());
+  std::string setup = readBytes(signedSetupPath());
   const std::string signedUninstaller = readBytes(signedUninstallerPath());
   ASSERT_FALSE(setup.empty());
   ASSERT_FALSE(signedUninstaller.empty());
