@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "ProcessWindows.h"
 #include "RegistryValues.h"
 #include "SetupDriver.h"
 #include "SetupInstallation.h"
@@ -94,24 +95,16 @@ class WindowWatcher {
   int rounds() const { return rounds_; }
 
  private:
-  static BOOL CALLBACK look(HWND window, LPARAM data) {
-    auto* self = reinterpret_cast<WindowWatcher*>(data);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner != self->processId_ || !IsWindowVisible(window)) return TRUE;
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    wchar_t caption[128] = {};
-    GetWindowTextW(window, caption, 128);
-    EnterCriticalSection(&self->lock_);
-    self->seen_.emplace(window, std::wstring(name) + L" '" + caption + L"'");
-    LeaveCriticalSection(&self->lock_);
-    return TRUE;
-  }
   static DWORD WINAPI watch(void* data) {
     auto* self = static_cast<WindowWatcher*>(data);
     do {
-      EnumWindows(&look, reinterpret_cast<LPARAM>(self));
+      for (HWND window : topLevelWindows(self->processId_, true)) {
+        wchar_t caption[128] = {};
+        GetWindowTextW(window, caption, 128);
+        EnterCriticalSection(&self->lock_);
+        self->seen_.emplace(window, className(window) + L" '" + caption + L"'");
+        LeaveCriticalSection(&self->lock_);
+      }
       ++self->rounds_;
     } while (WaitForSingleObject(self->stop_, 5) == WAIT_TIMEOUT);
     return 0;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "ProcessWindows.h"
 #include "RegistryKey.h"
 #include "SetupDriver.h"
 #include "SetupInstallation.h"
@@ -272,22 +273,7 @@ class RunningApplication {
   }
 
  private:
-  struct WindowSearch {
-    DWORD id;
-    std::vector<HWND> found;
-  };
-  static BOOL CALLBACK collect(HWND window, LPARAM context) {
-    auto& search = *reinterpret_cast<WindowSearch*>(context);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == search.id) search.found.push_back(window);
-    return TRUE;
-  }
-  std::vector<HWND> windows() const {
-    WindowSearch search{process_.dwProcessId, {}};
-    EnumWindows(&collect, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-  }
+  std::vector<HWND> windows() const { return topLevelWindows(process_.dwProcessId); }
   PROCESS_INFORMATION process_ = {};
 };
 

@@ -1,9 +1,8 @@
 #include "SetupDriver.h"
 
-#include <algorithm>
 #include <cstdio>
 
-#include "MessageBoxWatcher.h"
+#include "ProcessWindows.h"
 #include "TestFiles.h"
 
 namespace tonvane::test {
@@ -12,31 +11,6 @@ namespace {
 
 constexpr DWORD kSendTimeout = 5000;
 constexpr int kMessageBoxTextId = 0xFFFF;
-
-struct ProcessWindows {
-  DWORD processId;
-  std::vector<HWND> windows;
-};
-
-BOOL CALLBACK collectTopLevel(HWND window, LPARAM data) {
-  auto* found = reinterpret_cast<ProcessWindows*>(data);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  if (owner == found->processId) found->windows.push_back(window);
-  return TRUE;
-}
-
-std::vector<HWND> topLevelWindows(DWORD processId) {
-  ProcessWindows found{processId, {}};
-  EnumWindows(&collectTopLevel, reinterpret_cast<LPARAM>(&found));
-  return found.windows;
-}
-
-std::wstring className(HWND window) {
-  wchar_t name[64] = {};
-  GetClassNameW(window, name, 64);
-  return name;
-}
 
 bool isVisible(HWND window) {
   return window != nullptr && (GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE) != 0;
@@ -134,19 +108,13 @@ bool SetupRun::startCommandLine(const std::wstring& commandLine) {
   return true;
 }
 
-std::vector<HWND> SetupRun::visibleWindows() {
-  std::vector<HWND> visible;
-  for (HWND window : topLevelWindows(processId_))
-    if (isVisible(window)) visible.push_back(window);
-  return visible;
-}
+std::vector<HWND> SetupRun::visibleWindows() { return topLevelWindows(processId_, true); }
 
 HWND SetupRun::waitForFrame(DWORD milliseconds) {
   waitUntil(
       [this] {
-        for (HWND window : topLevelWindows(processId_)) {
-          if (className(window) == L"#32770" && GetDlgItem(window, IDC_FRAME_PAGE_AREA) &&
-              isVisible(window)) {
+        for (HWND window : visibleDialogs(processId_)) {
+          if (GetDlgItem(window, IDC_FRAME_PAGE_AREA)) {
             frame_ = window;
             return currentPage() != SetupPage::None;
           }
@@ -269,23 +237,11 @@ void SetupRun::typeInto(int id, const std::wstring& text) {
   waitUntil([&] { return windowText(edit) == text; }, 10000);
 }
 
-std::vector<HWND> SetupRun::messageBoxes() {
-  std::vector<HWND> boxes = visibleMessageBoxes(processId_);
-  // The frame's unnamed controls have the message text's id 0xFFFF too.
-  boxes.erase(std::remove(boxes.begin(), boxes.end(), frame_), boxes.end());
-  return boxes;
-}
+// The frame's unnamed controls have the message text's id 0xFFFF too.
+std::vector<HWND> SetupRun::messageBoxes() { return visibleMessageBoxes(processId_, frame_); }
 
 HWND SetupRun::waitForMessageBox(DWORD milliseconds) {
-  HWND found = nullptr;
-  waitUntil(
-      [&] {
-        const std::vector<HWND> boxes = messageBoxes();
-        if (!boxes.empty()) found = boxes.front();
-        return found != nullptr;
-      },
-      milliseconds);
-  return found;
+  return test::waitForMessageBox(milliseconds, processId_, frame_);
 }
 
 std::wstring SetupRun::messageBoxText(HWND box) {

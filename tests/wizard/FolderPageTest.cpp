@@ -14,6 +14,7 @@
 #include "FolderPage.h"
 #include "MessageBoxWatcher.h"
 #include "Paths.h"
+#include "ProcessWindows.h"
 #include "TestFiles.h"
 #include "TranslationTable.h"
 
@@ -70,25 +71,6 @@ class BrowserDriver {
   bool hadEditBox() const { return hadEditBox_.load(); }
 
  private:
-  struct Search {
-    DWORD process;
-    HWND found;
-  };
-
-  static BOOL CALLBACK find(HWND window, LPARAM data) {
-    auto* search = reinterpret_cast<Search*>(data);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    wchar_t className[16] = {};
-    GetClassNameW(window, className, 16);
-    if (process == search->process && std::wstring(className) == L"#32770" &&
-        IsWindowVisible(window) && windowText(window) == kBrowserCaption) {
-      search->found = window;
-      return FALSE;
-    }
-    return TRUE;
-  }
-
   static BOOL CALLBACK findEdit(HWND window, LPARAM data) {
     wchar_t className[16] = {};
     GetClassNameW(window, className, 16);
@@ -102,19 +84,18 @@ class BrowserDriver {
   static DWORD WINAPI run(void* self) {
     auto* driver = static_cast<BrowserDriver*>(self);
     while (!driver->stop_) {
-      Search search{GetCurrentProcessId(), nullptr};
-      EnumWindows(&BrowserDriver::find, reinterpret_cast<LPARAM>(&search));
-      if (search.found != nullptr) {
-        HWND owner = GetWindow(search.found, GW_OWNER);
+      for (HWND browser : visibleDialogs(GetCurrentProcessId())) {
+        if (windowText(browser) != kBrowserCaption) continue;
+        HWND owner = GetWindow(browser, GW_OWNER);
         // Give the browser time to settle its preselection before answering.
         Sleep(300);
         bool edit = false;
-        EnumChildWindows(search.found, &BrowserDriver::findEdit, reinterpret_cast<LPARAM>(&edit));
+        EnumChildWindows(browser, &BrowserDriver::findEdit, reinterpret_cast<LPARAM>(&edit));
         driver->hadEditBox_ = edit;
         driver->owner_ = owner;
         driver->sawBrowser_ = true;
-        PostMessageW(search.found, WM_COMMAND, MAKEWPARAM(driver->button_, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(search.found, driver->button_)));
+        PostMessageW(browser, WM_COMMAND, MAKEWPARAM(driver->button_, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(browser, driver->button_)));
         return 0;
       }
       Sleep(30);
