@@ -59,12 +59,10 @@ std::wstring windowText(HWND window) {
 }
 
 SetupRun::~SetupRun() {
-  if (process_ == nullptr) return;
-  if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
-    TerminateProcess(process_, 0xDEAD);
-    WaitForSingleObject(process_, 10000);
+  if (process_ != nullptr && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
+    TerminateProcess(process_.get(), 0xDEAD);
+    WaitForSingleObject(process_.get(), 10000);
   }
-  CloseHandle(process_);
 }
 
 bool SetupRun::start(const std::wstring& arguments, const std::wstring& program,
@@ -72,38 +70,30 @@ bool SetupRun::start(const std::wstring& arguments, const std::wstring& program,
   const std::wstring path = program.empty() ? setupProgramPath() : program;
   std::wstring commandLine = L"\"" + path + L"\"";
   if (!arguments.empty()) commandLine += L" " + arguments;
+  return launch(path.c_str(), commandLine, environmentBlock, workingFolder);
+}
+
+bool SetupRun::startCommandLine(const std::wstring& commandLine) {
+  return launch(nullptr, commandLine, L"", L"");
+}
+
+bool SetupRun::launch(const wchar_t* program, std::wstring commandLine, const std::wstring& environmentBlock,
+                      const std::wstring& workingFolder) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
   void* environment =
       environmentBlock.empty() ? nullptr : const_cast<wchar_t*>(environmentBlock.c_str());
-  if (!CreateProcessW(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
-                      CREATE_UNICODE_ENVIRONMENT, environment,
-                      workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &info)) {
+  if (!CreateProcessW(program, &commandLine[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                      environment, workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &info)) {
     // The callers only see false; the system's reason goes to the test's
     // output, where a run that fails once and then passes can be read.
-    std::fprintf(stderr, "SetupRun: CreateProcessW(\"%ls\") failed with error %lu\n", path.c_str(),
-                 static_cast<unsigned long>(GetLastError()));
-    return false;
-  }
-  CloseHandle(info.hThread);
-  process_ = info.hProcess;
-  processId_ = info.dwProcessId;
-  return true;
-}
-
-bool SetupRun::startCommandLine(const std::wstring& commandLine) {
-  std::wstring line = commandLine;
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info = {};
-  if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
     std::fprintf(stderr, "SetupRun: CreateProcessW(%ls) failed with error %lu\n", commandLine.c_str(),
                  static_cast<unsigned long>(GetLastError()));
     return false;
   }
   CloseHandle(info.hThread);
-  process_ = info.hProcess;
+  process_.reset(info.hProcess);
   processId_ = info.dwProcessId;
   return true;
 }
@@ -119,7 +109,7 @@ HWND SetupRun::waitForFrame(DWORD milliseconds) {
             return currentPage() != SetupPage::None;
           }
         }
-        return WaitForSingleObject(process_, 0) == WAIT_OBJECT_0;
+        return WaitForSingleObject(process_.get(), 0) == WAIT_OBJECT_0;
       },
       milliseconds);
   return frame_ != nullptr && currentPage() != SetupPage::None ? frame_ : nullptr;
@@ -264,13 +254,13 @@ bool SetupRun::answer(HWND box, int buttonId) {
 
 DWORD SetupRun::waitForExit(DWORD milliseconds) {
   if (process_ == nullptr) return STILL_ACTIVE;
-  WaitForSingleObject(process_, milliseconds);
+  WaitForSingleObject(process_.get(), milliseconds);
   return exitCode();
 }
 
 DWORD SetupRun::exitCode() {
   DWORD code = STILL_ACTIVE;
-  if (process_ != nullptr) GetExitCodeProcess(process_, &code);
+  if (process_ != nullptr) GetExitCodeProcess(process_.get(), &code);
   return code;
 }
 
