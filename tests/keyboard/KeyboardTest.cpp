@@ -97,10 +97,8 @@ class KeyboardTest : public ::testing::Test, protected SetupSandbox {
   // tests/harness/wine-exec) and gives its frame the X focus, as the user's
   // click on it would.
   void startSetup(SetupRun& run) {
-    ASSERT_TRUE(run.start(L"", L"", partnerEnvironment()));
-    ASSERT_NE(run.waitForFrame(), nullptr) << "setup ended with " << run.exitCode();
-    ASSERT_TRUE(run.waitForPage(SetupPage::Welcome));
-    ASSERT_TRUE(keys_.focusWindow("^Tonvane Free$")) << "xdotool: " << keys_.lastExitCode();
+    ASSERT_TRUE(startInSandbox(run));
+    refocusFrame();
   }
 
   // A top-level window of the setup that had the X focus is gone. With no

@@ -27,10 +27,6 @@ class SignedSetupTest : public ::testing::Test {
  protected:
   void SetUp() override { removeInstallation(); }
   void TearDown() override { removeInstallation(); }
-
-  void next(SetupRun& run, SetupPage expected, DWORD milliseconds = 60000) {
-    ASSERT_TRUE(nextTo(run, expected, milliseconds));
-  }
 };
 
 TEST_F(SignedSetupTest, PassesItsSelfCheckAndInstallsTheSignedUninstaller) {
@@ -38,15 +34,11 @@ TEST_F(SignedSetupTest, PassesItsSelfCheckAndInstallsTheSignedUninstaller) {
   ASSERT_FALSE(signedUninstaller.empty());
 
   SetupRun run;
-  ASSERT_TRUE(run.start(L"", signedSetupPath()));
   // A payload that fails the self-check ends the setup with a message box
   // before the frame is made.
-  ASSERT_NE(run.waitForFrame(), nullptr) << "setup ended with " << run.exitCode();
-  ASSERT_TRUE(run.waitForPage(SetupPage::Welcome));
+  ASSERT_TRUE(startAtWelcome(run, L"", signedSetupPath()));
   EXPECT_TRUE(run.messageBoxes().empty());
-  next(run, SetupPage::Folder);
-  next(run, SetupPage::Shortcuts);
-  next(run, SetupPage::Offers, 120000);
+  ASSERT_TRUE(nextThroughInstall(run));
   EXPECT_TRUE(declineOffersAndClose(run));
 
   const std::wstring installed = defaultInstallFolder();

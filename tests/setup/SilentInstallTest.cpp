@@ -159,12 +159,8 @@ TEST_F(SilentInstallTest, TheDefaultsLeaveWhatTheWizardsTypicalRunLeaves) {
   const std::wstring wizardLog = temp_ / L"wizard.log";
   {
     SetupRun run;
-    ASSERT_TRUE(run.start(L"/LOG=\"" + wizardLog + L"\""));
-    ASSERT_NE(run.waitForFrame(), nullptr) << "setup ended with " << run.exitCode();
-    ASSERT_TRUE(run.waitForPage(SetupPage::Welcome));
-    ASSERT_TRUE(nextTo(run, SetupPage::Folder));
-    ASSERT_TRUE(nextTo(run, SetupPage::Shortcuts));
-    ASSERT_TRUE(nextTo(run, SetupPage::Offers, 120000));
+    ASSERT_TRUE(startAtWelcome(run, L"/LOG=\"" + wizardLog + L"\""));
+    ASSERT_TRUE(nextThroughInstall(run));
     ASSERT_TRUE(declineOffersAndClose(run));
   }
   const InstallSnapshot wizard = snapshotInstallation(defaultInstallFolder());
@@ -204,19 +200,11 @@ TEST_F(SilentInstallTest, TheWizardsLogNamesTheOffersStartedWithTheirExitCodes) 
   const std::wstring log = temp_ / L"offers.log";
   {
     SetupRun run;
-    ASSERT_TRUE(run.start(L"/LOG=\"" + log + L"\"", L"", partnerEnvironment()));
-    ASSERT_NE(run.waitForFrame(), nullptr) << "setup ended with " << run.exitCode();
-    ASSERT_TRUE(run.waitForPage(SetupPage::Welcome));
-    for (SetupPage page : {SetupPage::Folder, SetupPage::Shortcuts, SetupPage::Offers}) {
-      run.click(IDC_FRAME_NEXT);
-      ASSERT_TRUE(run.waitForPage(page, 120000)) << pageName(page);
-    }
+    ASSERT_TRUE(startInSandbox(run, L"/LOG=\"" + log + L"\""));
+    ASSERT_TRUE(nextThroughInstall(run));
     run.click(IDC_FRAME_YES);
     ASSERT_TRUE(run.waitForPage(SetupPage::Complete, 120000));
-    run.click(IDC_COMPLETE_PRESS_RELEASE);
-    ASSERT_TRUE(waitUntil([&] { return !run.isChecked(IDC_COMPLETE_PRESS_RELEASE); }));
-    run.click(IDC_FRAME_CLOSE);
-    ASSERT_EQ(run.waitForExit(), 1u);
+    ASSERT_TRUE(closeWithoutPressRelease(run));
   }
   ASSERT_TRUE(fileExists(partnerLog_));
   const std::string text = logText(log);

@@ -79,30 +79,19 @@ class UninstallRunTest : public ::testing::Test {
   // and the press-release box unticked.
   void install(bool sendTo = false) {
     SetupRun run;
-    ASSERT_TRUE(run.start());
-    ASSERT_NE(run.waitForFrame(), nullptr) << "setup ended with " << run.exitCode();
-    ASSERT_TRUE(run.waitForPage(SetupPage::Welcome));
-    next(run, SetupPage::Folder);
+    ASSERT_TRUE(startAtWelcome(run));
+    ASSERT_TRUE(nextTo(run, SetupPage::Folder));
     if (folderExists(defaultInstallFolder())) {
-      run.click(IDC_FRAME_NEXT);
-      HWND box = run.waitForMessageBox();
-      ASSERT_NE(box, nullptr);
-      ASSERT_TRUE(SetupRun::answer(box, IDYES));
-      ASSERT_TRUE(run.waitForPage(SetupPage::Shortcuts));
+      ASSERT_TRUE(nextOverExistingFolder(run));
     } else {
-      next(run, SetupPage::Shortcuts);
+      ASSERT_TRUE(nextTo(run, SetupPage::Shortcuts));
     }
     if (sendTo) {
-      run.click(IDC_SHORTCUTS_SEND_TO);
-      ASSERT_TRUE(waitUntil([&] { return run.isChecked(IDC_SHORTCUTS_SEND_TO); }));
+      ASSERT_TRUE(clickBox(run, IDC_SHORTCUTS_SEND_TO, true));
     }
-    next(run, SetupPage::Offers, 120000);
+    ASSERT_TRUE(nextTo(run, SetupPage::Offers, 120000));
     ASSERT_TRUE(declineOffersAndClose(run));
     ASSERT_TRUE(fileExists(defaultInstallFolder() + L"TonvaneUninstaller.exe"));
-  }
-
-  void next(SetupRun& run, SetupPage expected, DWORD milliseconds = 60000) {
-    ASSERT_TRUE(nextTo(run, expected, milliseconds));
   }
 
   // The uninstall command as the entry holds it, started as the system's

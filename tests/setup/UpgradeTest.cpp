@@ -70,23 +70,19 @@ class UpgradeTest : public ::testing::Test, protected SetupSandbox {
   }
 
   // Starts a setup's wizard with a log and walks it to the folder page.
-  void startAtFolderPage(SetupRun& run, const std::wstring& program, const std::wstring& log) {
-    ASSERT_TRUE(run.start(L"/LOG=\"" + log + L"\"", program, partnerEnvironment()));
-    ASSERT_NE(run.waitForFrame(), nullptr) << "setup ended with " << run.exitCode();
-    ASSERT_TRUE(run.waitForPage(SetupPage::Welcome));
-    ASSERT_TRUE(nextTo(run, SetupPage::Folder));
+  testing::AssertionResult startAtFolderPage(SetupRun& run, const std::wstring& program, const std::wstring& log) {
+    if (testing::AssertionResult started = startInSandbox(run, L"/LOG=\"" + log + L"\"", program); !started)
+      return started;
+    return nextTo(run, SetupPage::Folder);
   }
 
   // The later release's wizard walked over the installed folder to Next on
   // its Shortcuts page: the box that comes then.
   HWND boxAfterShortcutsPage(SetupRun& run, const std::wstring& log) {
-    startAtFolderPage(run, laterSetup(), log);
+    EXPECT_TRUE(startAtFolderPage(run, laterSetup(), log));
+    EXPECT_TRUE(nextOverExistingFolder(run));
     run.click(IDC_FRAME_NEXT);
     HWND box = run.waitForMessageBox();
-    EXPECT_TRUE(box != nullptr && SetupRun::answer(box, IDYES));  // the folder exists
-    EXPECT_TRUE(run.waitForPage(SetupPage::Shortcuts));
-    run.click(IDC_FRAME_NEXT);
-    box = run.waitForMessageBox();
     EXPECT_NE(box, nullptr);
     return box;
   }
@@ -104,7 +100,7 @@ TEST_F(UpgradeTest, TheWizardProposesTheEarlierFolderAndInstallsTheLaterReleaseT
 
   const std::wstring log = temp_ / L"wizard.log";
   SetupRun run;
-  startAtFolderPage(run, laterSetup(), log);
+  ASSERT_TRUE(startAtFolderPage(run, laterSetup(), log));
   const auto edit = [&] { return windowText(run.control(IDC_FOLDER_EDIT)); };
   EXPECT_EQ(edit(), folder_);
   run.click(IDC_FOLDER_PORTABLE);
@@ -189,7 +185,7 @@ TEST_F(UpgradeTest, AnOlderReleaseAsksInTheWizardAndNeedsAllowDowngradeSilently)
   const std::wstring wizardLog = temp_ / L"wizard.log";
   {
     SetupRun run;
-    startAtFolderPage(run, L"", wizardLog);
+    ASSERT_TRUE(startAtFolderPage(run, L"", wizardLog));
     EXPECT_EQ(windowText(run.control(IDC_FOLDER_EDIT)), folder_);
     run.click(IDC_FRAME_NEXT);
     HWND box = run.waitForMessageBox();
@@ -208,11 +204,7 @@ TEST_F(UpgradeTest, AnOlderReleaseAsksInTheWizardAndNeedsAllowDowngradeSilently)
     ASSERT_TRUE(run.settle());
     EXPECT_EQ(run.currentPage(), SetupPage::Folder);
     EXPECT_TRUE(run.messageBoxes().empty());
-    run.click(IDC_FRAME_CANCEL);
-    box = run.waitForMessageBox();
-    ASSERT_NE(box, nullptr);
-    ASSERT_TRUE(SetupRun::answer(box, IDOK));
-    EXPECT_EQ(run.waitForExit(), 2u);
+    EXPECT_TRUE(cancelConfirmed(run));
   }
   expectUnchanged(later, snapshotInstallation(folder_));
   EXPECT_NE(logText(wizardLog).find("the user chose not to install this older release, nothing changed"),

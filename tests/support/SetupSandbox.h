@@ -10,6 +10,7 @@
 #include "SetupDriver.h"
 #include "TestFiles.h"
 #include "UrlRecorder.h"
+#include "WizardSteps.h"
 
 namespace tonvane::test {
 
@@ -18,6 +19,13 @@ class SetupSandbox {
   // The environment block for SetupRun::start that sends the stand-ins'
   // log to partnerLog_.
   std::wstring partnerEnvironment() const { return environmentWith({L"TONVANE_PARTNER_LOG=" + partnerLog_}); }
+
+  // Starts a setup (the build's unless named) so, and waits for its Welcome
+  // page.
+  testing::AssertionResult startInSandbox(SetupRun& run, const std::wstring& arguments = L"",
+                                          const std::wstring& program = L"") const {
+    return startAtWelcome(run, arguments, program, partnerEnvironment());
+  }
 
   TempFolder temp_;
   std::wstring partnerLog_ = temp_ / L"partners.log";
