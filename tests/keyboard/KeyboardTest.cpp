@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -129,6 +130,18 @@ class KeyboardTest : public ::testing::Test, protected SetupSandbox {
         << describe(expected);
   }
 
+  // Each key press in turn moves the focus to the control with its id.
+  struct FocusStep {
+    const char* keys;
+    int id;
+  };
+  void walkFocus(SetupRun& run, std::initializer_list<FocusStep> steps) {
+    for (const FocusStep& step : steps) {
+      ASSERT_NO_FATAL_FAILURE(press(step.keys));
+      expectFocus(run, step.id, step.keys);
+    }
+  }
+
   // The button Enter presses is drawn as the default, and no other is.
   void expectDefaultLook(SetupRun& run, int id, const char* where) {
     const std::vector<HWND> expected{GetDlgItem(run.frame(), id)};
@@ -174,19 +187,12 @@ TEST_F(KeyboardTest, KeyboardAloneInstallsFromWelcomeToClose) {
   EXPECT_EQ(folder, defaultInstallFolder());
 
   // Tab walks the page top to bottom, then the buttons, and comes back.
-  const struct {
-    const char* keys;
-    int id;
-  } walk[] = {{"Tab", IDC_FOLDER_BROWSE},    {"Tab", IDC_FOLDER_PORTABLE},
-              {"Tab", IDC_FOLDER_ALL_USERS}, {"Tab", IDC_FRAME_NEXT},
-              {"Tab", IDC_FRAME_BACK},       {"Tab", IDC_FRAME_CANCEL},
-              {"Tab", IDC_FOLDER_EDIT},      {"shift+Tab", IDC_FRAME_CANCEL},
-              {"shift+Tab", IDC_FRAME_BACK}, {"Tab", IDC_FRAME_CANCEL},
-              {"Tab", IDC_FOLDER_EDIT}};
-  for (const auto& step : walk) {
-    ASSERT_NO_FATAL_FAILURE(press(step.keys));
-    expectFocus(run, step.id, step.keys);
-  }
+  ASSERT_NO_FATAL_FAILURE(walkFocus(run, {{"Tab", IDC_FOLDER_BROWSE},    {"Tab", IDC_FOLDER_PORTABLE},
+                                          {"Tab", IDC_FOLDER_ALL_USERS}, {"Tab", IDC_FRAME_NEXT},
+                                          {"Tab", IDC_FRAME_BACK},       {"Tab", IDC_FRAME_CANCEL},
+                                          {"Tab", IDC_FOLDER_EDIT},      {"shift+Tab", IDC_FRAME_CANCEL},
+                                          {"shift+Tab", IDC_FRAME_BACK}, {"Tab", IDC_FRAME_CANCEL},
+                                          {"Tab", IDC_FOLDER_EDIT}}));
 
   // Space on the portable box ticks it (the folder follows), and again
   // unticks it.
@@ -224,17 +230,10 @@ TEST_F(KeyboardTest, KeyboardAloneInstallsFromWelcomeToClose) {
   expectFocusOnPage(run, IDC_FRAME_YES);
   expectFocus(run, IDC_OFFERS_TOOLBAR, "Offers");
   // Each offer's box, then its terms button, then the buttons.
-  const struct {
-    const char* keys;
-    int id;
-  } offers[] = {{"Tab", IDC_OFFERS_TOOLBAR_TERMS}, {"Tab", IDC_OFFERS_PLUGIN},
-                {"Tab", IDC_OFFERS_PLUGIN_TERMS},  {"Tab", IDC_FRAME_YES},
-                {"Tab", IDC_FRAME_NO},             {"Tab", IDC_OFFERS_TOOLBAR},
-                {"Tab", IDC_OFFERS_TOOLBAR_TERMS}};
-  for (const auto& step : offers) {
-    ASSERT_NO_FATAL_FAILURE(press(step.keys));
-    expectFocus(run, step.id, step.keys);
-  }
+  ASSERT_NO_FATAL_FAILURE(walkFocus(run, {{"Tab", IDC_OFFERS_TOOLBAR_TERMS}, {"Tab", IDC_OFFERS_PLUGIN},
+                                          {"Tab", IDC_OFFERS_PLUGIN_TERMS},  {"Tab", IDC_FRAME_YES},
+                                          {"Tab", IDC_FRAME_NO},             {"Tab", IDC_OFFERS_TOOLBAR},
+                                          {"Tab", IDC_OFFERS_TOOLBAR_TERMS}}));
 
   // Enter on the focused terms button shows the terms; Enter there is OK.
   ASSERT_NO_FATAL_FAILURE(pressFor(run, "Return", SetupPage::Terms));

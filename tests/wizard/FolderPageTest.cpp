@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "DialogHost.h"
@@ -183,20 +185,22 @@ TEST_F(FolderPageTest, ThePortableBoxSwitchesBetweenTheOwnFolderAndTheProposedOn
   EXPECT_TRUE(ticked(IDC_FOLDER_ALL_USERS));
 }
 
+// What `change` makes of each folder text, against the text expected.
+void expectFolders(std::wstring (*change)(const std::wstring&),
+                   std::initializer_list<std::pair<const wchar_t*, const wchar_t*>> cases) {
+  for (const auto& c : cases) EXPECT_EQ(change(c.first), c.second) << c.first;
+}
+
+// Chosen in the browser, shown in the edit box.
 TEST(BrowsedInstallFolder, AddsTheFolderNameUnlessThePathHasItInTheSameCase) {
-  const struct {
-    const wchar_t* chosen;
-    const wchar_t* shown;
-  } cases[] = {
+  expectFolders(browsedInstallFolder, {
       {L"D:\\Apps", L"D:\\Apps\\Tonvane Free\\"},
       {L"E:\\", L"E:\\Tonvane Free\\"},
       {L"D:\\Apps\\Tonvane Free 2", L"D:\\Apps\\Tonvane Free 2\\"},
       {L"D:\\Tonvane Free\\Old", L"D:\\Tonvane Free\\Old\\"},
       {L"D:\\tonvane free", L"D:\\tonvane free\\Tonvane Free\\"},
       {L"", L"Tonvane Free\\"},
-  };
-  for (const auto& item : cases)
-    EXPECT_EQ(browsedInstallFolder(item.chosen), item.shown) << item.chosen;
+  });
 }
 
 TEST(AbsoluteFolder, DriveAndNetworkPathsAreAbsoluteEverythingElseIsNot) {
@@ -212,10 +216,8 @@ TEST(AbsoluteFolder, DriveAndNetworkPathsAreAbsoluteEverythingElseIsNot) {
 // Windows would quietly change is changed here, visibly, and what no folder
 // can be is refused.
 TEST(NormalizedInstallFolder, CleansWhatWindowsWouldChangeAndRefusesDevicesAndBadNames) {
-  const struct {
-    const wchar_t* typed;
-    const wchar_t* used;
-  } kept[] = {
+  // Typed, and used.
+  expectFolders(normalizedInstallFolder, {
       {L"C:\\Program Files\\Tonvane Free\\", L"C:\\Program Files\\Tonvane Free\\"},
       {L"D:\\Apps\\Tonvane Free ", L"D:\\Apps\\Tonvane Free"},
       {L"D:\\Apps\\Tonvane Free\\ ", L"D:\\Apps\\Tonvane Free\\"},
@@ -227,8 +229,7 @@ TEST(NormalizedInstallFolder, CleansWhatWindowsWouldChangeAndRefusesDevicesAndBa
       {L"//server/share", L"\\\\server\\share"},
       {L"e:\\", L"e:\\"},
       {L"C:\\console\\com10\\lpt\\nul-free", L"C:\\console\\com10\\lpt\\nul-free"},
-  };
-  for (const auto& item : kept) EXPECT_EQ(normalizedInstallFolder(item.typed), item.used) << item.typed;
+  });
 
   for (const wchar_t* refused :
        {L"", L"Tonvane Free", L"\\Apps", L"C:Apps", L"\\\\?\\C:\\Apps", L"\\\\.\\C:\\Apps", L"//?/C:/Apps",
