@@ -24,6 +24,7 @@
 #include "RegistryValues.h"
 #include "SetupDriver.h"
 #include "SetupInstallation.h"
+#include "SetupSandbox.h"
 #include "TestFiles.h"
 #include "UninstallRegistration.h"
 #include "UrlRecorder.h"
@@ -185,10 +186,10 @@ DWORD runInFolder(const std::wstring& program, const std::wstring& arguments,
   return run.waitForExit(60000);
 }
 
-class DllPlantingTest : public ::testing::Test {
+class DllPlantingTest : public WholeSetupTest {
  protected:
   void SetUp() override {
-    removeInstallation();
+    WholeSetupTest::SetUp();
     for (const wchar_t* name : kPlantedLibraries)
       ASSERT_TRUE(CopyFileW(winePathOfUnixPath(TONVANE_PLANTED_LIBRARY).c_str(),
                             (folder_ / name).c_str(), FALSE))
@@ -199,7 +200,6 @@ class DllPlantingTest : public ::testing::Test {
                           (folder_ / L"load-probe.exe").c_str(), FALSE));
     ASSERT_TRUE(CopyFileW(setupProgramPath().c_str(), (folder_ / kSetupCopy).c_str(), FALSE));
   }
-  void TearDown() override { removeInstallation(); }
 
   void clearMarkers() {
     for (const std::wstring& name : listFolder(folder_.path()))

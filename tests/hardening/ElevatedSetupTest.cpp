@@ -16,6 +16,7 @@
 
 #include "SetupDriver.h"
 #include "SetupInstallation.h"
+#include "SetupSandbox.h"
 #include "TestFiles.h"
 #include "TranslationSource.h"
 #include "WizardSteps.h"
@@ -43,10 +44,8 @@ std::string setupResource(const wchar_t* type, unsigned id) {
   return bytes;
 }
 
-class ElevatedSetupTest : public ::testing::Test {
+class ElevatedSetupTest : public WholeSetupTest {
  protected:
-  void SetUp() override { removeInstallation(); }
-  void TearDown() override { removeInstallation(); }
 
   // From Welcome to the install with `folder` typed, answering Yes when the
   // folder exists, until the Offers page.

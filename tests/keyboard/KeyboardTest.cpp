@@ -80,7 +80,7 @@ HWND browserWindow(SetupRun& run) {
   return nullptr;
 }
 
-class KeyboardTest : public ::testing::Test, protected SetupSandbox {
+class KeyboardTest : public SetupSandbox {
  protected:
   void SetUp() override {
     ASSERT_TRUE(keys_.available())
@@ -89,10 +89,8 @@ class KeyboardTest : public ::testing::Test, protected SetupSandbox {
         << "xdotool is missing: run scripts/bootstrap";
     ASSERT_EQ(environment("DISPLAY"), keys_.display())
         << "not on the keyboard display (TONVANE_ON_KEYBOARD_DISPLAY, tests/harness/wine-exec)";
-    removeInstallation();
-    ASSERT_EQ(urlHandler_.status(), ERROR_SUCCESS);
+    SetupSandbox::SetUp();
   }
-  void TearDown() override { removeInstallation(); }
 
   // Starts the setup (on the keyboard display, as this program runs there:
   // tests/harness/wine-exec) and gives its frame the X focus, as the user's

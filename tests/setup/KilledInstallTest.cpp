@@ -16,6 +16,7 @@
 
 #include "SetupDriver.h"
 #include "SetupInstallation.h"
+#include "SetupSandbox.h"
 #include "TestFiles.h"
 
 using namespace tonvane::test;
@@ -283,10 +284,8 @@ const Case kCases[] = {
 
 void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
 
-class KilledInstallTest : public ::testing::TestWithParam<Case> {
+class KilledInstallTest : public WholeSetupTest, public ::testing::WithParamInterface<Case> {
  protected:
-  void SetUp() override { removeInstallation(); }
-  void TearDown() override { removeInstallation(); }
 
   TempFolder temp_;
   const std::wstring folder_ = temp_ / L"Tonvane Free";

@@ -260,14 +260,7 @@ class TemplateCopies {
   std::vector<HWND> made_;
 };
 
-class LayoutTest : public ::testing::Test, protected SetupSandbox {
- protected:
-  void SetUp() override {
-    removeInstallation();
-    ASSERT_EQ(urlHandler_.status(), ERROR_SUCCESS);
-  }
-  void TearDown() override { removeInstallation(); }
-};
+class LayoutTest : public SetupSandbox {};
 
 TEST_F(LayoutTest, EveryPageShowsItsTextsWholeWithoutOverlaps) {
   const ScreenDpi dpi(testDpi());

@@ -155,13 +155,8 @@ std::string headerPixels(HWND frame) {
   return pixels;
 }
 
-class SetupRunTest : public ::testing::Test, protected SetupSandbox {
+class SetupRunTest : public SetupSandbox {
  protected:
-  void SetUp() override {
-    removeInstallation();
-    ASSERT_EQ(urlHandler_.status(), ERROR_SUCCESS);
-  }
-  void TearDown() override { removeInstallation(); }
 
   std::string openedAddress(DWORD milliseconds) { return waitForFile(urlRecord_, milliseconds); }
 };

@@ -11,6 +11,7 @@
 
 #include "SetupDriver.h"
 #include "SetupInstallation.h"
+#include "SetupSandbox.h"
 #include "TestFiles.h"
 #include "WizardSteps.h"
 
@@ -23,11 +24,7 @@ namespace {
 std::wstring signedSetupPath() { return winePathOfUnixPath(TONVANE_SIGNED_SETUP); }
 std::wstring signedUninstallerPath() { return winePathOfUnixPath(TONVANE_SIGNED_UNINSTALLER); }
 
-class SignedSetupTest : public ::testing::Test {
- protected:
-  void SetUp() override { removeInstallation(); }
-  void TearDown() override { removeInstallation(); }
-};
+class SignedSetupTest : public WholeSetupTest {};
 
 TEST_F(SignedSetupTest, PassesItsSelfCheckAndInstallsTheSignedUninstaller) {
   const std::string signedUninstaller = readBytes(signedUninstallerPath());

@@ -118,14 +118,10 @@ class WindowWatcher {
   volatile int rounds_ = 0;
 };
 
-class SilentInstallTest : public ::testing::Test, protected SetupSandbox {
+class SilentInstallTest : public SetupSandbox {
  protected:
-  void SetUp() override {
-    removeInstallation();
-    ASSERT_EQ(urlHandler_.status(), ERROR_SUCCESS);
-  }
   void TearDown() override {
-    removeInstallation();
+    SetupSandbox::TearDown();
     // The older release of the log's test, if the setup left it.
     if (registryKeyExists(HKEY_LOCAL_MACHINE, kOlderReleaseKey)) {
       SetupRun msi;

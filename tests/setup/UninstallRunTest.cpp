@@ -17,6 +17,7 @@
 #include "RegistryValues.h"
 #include "SetupDriver.h"
 #include "SetupInstallation.h"
+#include "SetupSandbox.h"
 #include "TestFiles.h"
 #include "TranslationSource.h"
 #include "WizardSteps.h"
@@ -67,13 +68,12 @@ std::vector<std::wstring> logPaths(const std::wstring& log) {
   return paths;
 }
 
-class UninstallRunTest : public ::testing::Test {
+class UninstallRunTest : public WholeSetupTest {
  protected:
   void SetUp() override {
-    removeInstallation();
+    WholeSetupTest::SetUp();
     tempBefore_ = sorted(listFolder(temporaryFolder()));
   }
-  void TearDown() override { removeInstallation(); }
 
   // The whole wizard with its defaults, Send To as asked, No to the offers
   // and the press-release box unticked.

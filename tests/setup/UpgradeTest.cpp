@@ -54,13 +54,8 @@ void expectUnchanged(const InstallSnapshot& before, const InstallSnapshot& after
   EXPECT_EQ(after.links, before.links);
 }
 
-class UpgradeTest : public ::testing::Test, protected SetupSandbox {
+class UpgradeTest : public SetupSandbox {
  protected:
-  void SetUp() override {
-    removeInstallation();
-    ASSERT_EQ(urlHandler_.status(), ERROR_SUCCESS);
-  }
-  void TearDown() override { removeInstallation(); }
 
   // Runs a setup (the build's unless named) to its end; its exit code.
   DWORD runSilently(const std::wstring& arguments, const std::wstring& program = L"") {
