@@ -49,25 +49,6 @@ std::wstring programsGroup() { return shellFolder(CSIDL_COMMON_PROGRAMS) + L"Ton
 std::wstring desktopLink() { return shellFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"Tonvane Free.lnk"; }
 std::wstring sendToLink() { return shellFolder(CSIDL_SENDTO) + L"Tonvane Free.lnk"; }
 
-// The listed paths of an install.log, in file order.
-std::vector<std::wstring> logPaths(const std::wstring& log) {
-  const std::string bytes = readBytes(log);
-  std::vector<std::wstring> paths;
-  std::size_t start = 0;
-  while (start < bytes.size()) {
-    std::size_t end = bytes.find("\r\n", start);
-    if (end == std::string::npos) end = bytes.size();
-    const std::string line = bytes.substr(start, end - start);
-    start = end + 2;
-    const std::size_t equals = line.find('=');
-    if (line.rfind("Path", 0) == 0 && equals != std::string::npos) {
-      const std::string path = line.substr(equals + 1);
-      paths.emplace_back(path.begin(), path.end());  // the test's paths are ASCII
-    }
-  }
-  return paths;
-}
-
 class UninstallRunTest : public WholeSetupTest {
  protected:
   void SetUp() override {
@@ -169,7 +150,7 @@ class UninstallRunTest : public WholeSetupTest {
 TEST_F(UninstallRunTest, TheEntrysCommandRemovesTheWholeInstall) {
   install();
   const std::wstring folder = defaultInstallFolder();
-  const std::vector<std::wstring> installed = logPaths(folder + L"install.log");
+  const std::vector<std::wstring> installed = installLogPaths(folder + L"install.log");
   ASSERT_FALSE(installed.empty());
   EXPECT_EQ(entryValue(L"QuietUninstallString"), entryValue(L"UninstallString") + L" /S");
   EXPECT_EQ(entryNumber(L"NoModify"), 1u);
@@ -210,7 +191,7 @@ TEST_F(UninstallRunTest, RemovesBothLogsFilesAndKeepsTheUsersAndWhatLiesOutside)
                                           std::string(folder.begin(), folder.end()) + "Earlier.dll");
   install(true);
   ASSERT_TRUE(fileExists(sendToLink()));
-  const std::vector<std::wstring> listed = logPaths(folder + L"install.log");
+  const std::vector<std::wstring> listed = installLogPaths(folder + L"install.log");
   ASSERT_FALSE(listed.empty());
   EXPECT_EQ(listed.front(), folder + L"Earlier.dll");
 
@@ -257,7 +238,7 @@ TEST_F(UninstallRunTest, RemovesBothLogsFilesAndKeepsTheUsersAndWhatLiesOutside)
 TEST_F(UninstallRunTest, DecliningOrLosingTheLogKeepsAllAndAFileInUseIsLeftForASecondRun) {
   install();
   const std::wstring folder = defaultInstallFolder();
-  const std::vector<std::wstring> installed = logPaths(folder + L"install.log");
+  const std::vector<std::wstring> installed = installLogPaths(folder + L"install.log");
   const std::wstring uninstaller = folder + L"TonvaneUninstaller.exe";
   {
     // Without /Uninstall it only says how it is used, in the language the
@@ -292,7 +273,7 @@ TEST_F(UninstallRunTest, DecliningOrLosingTheLogKeepsAllAndAFileInUseIsLeftForAS
     EXPECT_EQ(withoutLog.waitForExit(), 2u);
     ASSERT_TRUE(MoveFileW(aside.c_str(), log.c_str()));
   }
-  EXPECT_EQ(logPaths(folder + L"install.log"), installed);
+  EXPECT_EQ(installLogPaths(folder + L"install.log"), installed);
   for (const std::wstring& path : installed) EXPECT_TRUE(fileExists(path)) << testing::PrintToString(path);
   EXPECT_TRUE(entryExists());
   EXPECT_EQ(listFolder(programsGroup()).size(), 3u);
@@ -316,7 +297,7 @@ TEST_F(UninstallRunTest, DecliningOrLosingTheLogKeepsAllAndAFileInUseIsLeftForAS
     EXPECT_EQ(run.waitForExit(), 2u);
   }
   EXPECT_TRUE(fileExists(busy));
-  EXPECT_EQ(logPaths(folder + L"install.log"), std::vector<std::wstring>{busy});
+  EXPECT_EQ(installLogPaths(folder + L"install.log"), std::vector<std::wstring>{busy});
   EXPECT_TRUE(fileExists(folder + L"TonvaneUninstaller.exe"));
   EXPECT_TRUE(entryExists());
   for (const std::wstring& path : installed) {

@@ -4,6 +4,7 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "RegistryKey.h"
@@ -43,6 +44,17 @@ unsigned long entryNumber(const wchar_t* name) {
 }
 
 bool entryExists() { return registryKeyExists(HKEY_LOCAL_MACHINE, uninstallEntryPath()); }
+
+std::vector<std::wstring> installLogPaths(const std::wstring& logFile) {
+  std::vector<std::wstring> paths;
+  const std::string text = "\r\n" + readBytes(logFile);
+  for (std::size_t at = text.find("\r\nPath"); at != std::string::npos; at = text.find("\r\nPath", at + 2)) {
+    const std::size_t end = std::min(text.find("\r\n", at + 2), text.size());
+    const std::size_t equals = text.find('=', at);
+    if (equals < end) paths.emplace_back(text.begin() + equals + 1, text.begin() + end);
+  }
+  return paths;
+}
 
 LinkFields readLink(const std::wstring& linkPath) {
   LinkFields fields;

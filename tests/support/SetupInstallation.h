@@ -6,6 +6,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 namespace tonvane::test {
 
@@ -24,6 +25,10 @@ std::wstring uninstallEntryPath();
 std::wstring entryValue(const wchar_t* name);
 unsigned long entryNumber(const wchar_t* name);
 bool entryExists();
+
+// The paths an install.log lists ("PathN=" lines between CR LF), in its
+// order; the tests' install paths are plain ASCII, so bytes are characters.
+std::vector<std::wstring> installLogPaths(const std::wstring& logFile);
 
 // What a shell link holds, read through the shell's own link object (COM
 // must be initialised on the calling thread).

@@ -33,6 +33,7 @@
 #include "Resources.h"
 #include "ScopedEnvironment.h"
 #include "ScopedHandles.h"
+#include "SetupInstallation.h"
 #include "SetupLog.h"
 #include "Shortcuts.h"
 #include "TestFiles.h"
@@ -134,21 +135,9 @@ std::wstring today() {
   return text;
 }
 
-// The paths of "install.log" in the order the file lists them (the test
-// folders have plain ASCII names, so bytes are characters here).
+// The paths of "install.log" in the order the file lists them.
 std::vector<std::wstring> loggedPaths(const std::wstring& folder) {
-  const std::string text = readBytes(ensureTrailingBackslash(folder) + L"install.log");
-  std::vector<std::wstring> paths;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find("\r\n", start);
-    if (end == std::string::npos) end = text.size();
-    const std::string line = text.substr(start, end - start);
-    const std::size_t equals = line.find('=');
-    if (equals != std::string::npos) paths.emplace_back(line.begin() + equals + 1, line.end());
-    start = end + 2;
-  }
-  return paths;
+  return installLogPaths(ensureTrailingBackslash(folder) + L"install.log");
 }
 
 class InstallJobTest : public ::testing::Test {
