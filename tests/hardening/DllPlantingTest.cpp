@@ -19,9 +19,8 @@
 #include <utility>
 #include <vector>
 
-#include "ProcessRunner.h"
 #include "RegistryKey.h"
-#include "RegistryValues.h"
+#include "OlderRelease.h"
 #include "SetupDriver.h"
 #include "SetupInstallation.h"
 #include "SetupSandbox.h"
@@ -97,29 +96,6 @@ std::vector<std::wstring> plantedForTheSetup() {
     if (_wcsicmp(name.c_str(), L"version.dll") != 0) names.push_back(name);
   return names;
 }
-
-// An older release of Tonvane Free installed by the Windows Installer from
-// the package tests/install builds; removed again at the end if the setup
-// left it.
-class OlderRelease {
- public:
-  ~OlderRelease() {
-    if (keyExists(productCode())) runAndWait(L"msiexec", L"/x" + productCode() + L" /qn");
-  }
-  std::uint32_t install() const {
-    return runAndWait(L"msiexec", L"/i \"" + winePathOfUnixPath(TONVANE_OLDER_RELEASES_DIR) +
-                                      L"\\release1.msi\" /qn");
-  }
-  static std::wstring productCode() { return L"{1D0A5E00-7A3C-4E21-9B3F-000000000001}"; }
-  static std::wstring file() {
-    wchar_t programFiles[MAX_PATH] = {};
-    GetEnvironmentVariableW(L"ProgramFiles", programFiles, MAX_PATH);
-    return std::wstring(programFiles) + L"\\Tonvane Free 4.1\\readme.txt";
-  }
-  static bool keyExists(const std::wstring& keyName) {
-    return registryKeyExists(HKEY_LOCAL_MACHINE, kUninstallRoot + keyName);
-  }
-};
 
 // The marker files in the folder, with what each says (the program that
 // loaded or ran the planted file).
@@ -263,8 +239,8 @@ TEST_F(DllPlantingTest, TheSetupLoadsNoPlantedDllAndRunsTheSystemsMsiexec) {
 
   OlderRelease older;
   ASSERT_EQ(older.install(), 0u);
-  ASSERT_TRUE(OlderRelease::keyExists(OlderRelease::productCode()));
-  ASSERT_TRUE(fileExists(OlderRelease::file()));
+  ASSERT_TRUE(older.registered());
+  ASSERT_TRUE(fileExists(older.file()));
   // Nothing is to open a browser; should the press-release box stay ticked
   // after all, the recorder stands in for the browser.
   HttpHandlerSwap swap(urlRecorderCommand(folder_ / L"opened.txt"));
@@ -273,8 +249,8 @@ TEST_F(DllPlantingTest, TheSetupLoadsNoPlantedDllAndRunsTheSystemsMsiexec) {
   SetupRun run;
   driveToTheEnd(run);
   if (!HasFatalFailure()) {
-    EXPECT_FALSE(OlderRelease::keyExists(OlderRelease::productCode()));
-    EXPECT_FALSE(fileExists(OlderRelease::file()));
+    EXPECT_FALSE(older.registered());
+    EXPECT_FALSE(fileExists(older.file()));
     EXPECT_TRUE(fileExists(defaultInstallFolder() + L"Tonvane.exe"));
   }
   // Whether the run got through or not, whatever it loaded or started from

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "ProcessRunner.h"
+#include "OlderRelease.h"
 #include "RegistryKey.h"
 #include "RegistryValues.h"
 #include "SetupLog.h"
@@ -453,43 +453,12 @@ std::string setupLogOf(Call call) {
 
 std::string ascii(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
-// An older release installed from the package built by wixl
-// (tests/data/OlderRelease.wxs); uninstalled again at the end if it is
-// still there.
-class OlderRelease {
- public:
-  explicit OlderRelease(int release) : release_(release) {}
-  ~OlderRelease() {
-    if (keyExists(productCode())) runAndWait(L"msiexec", L"/x" + productCode() + L" /qn");
-  }
-  OlderRelease(const OlderRelease&) = delete;
-  OlderRelease& operator=(const OlderRelease&) = delete;
-
-  std::uint32_t install() const {
-    const std::wstring package = test::winePathOfUnixPath(TONVANE_OLDER_RELEASES_DIR) + L"\\release" +
-                                 std::to_wstring(release_) + L".msi";
-    return runAndWait(L"msiexec", L"/i \"" + package + L"\" /qn");
-  }
-  std::wstring productCode() const {
-    return L"{1D0A5E00-7A3C-4E21-9B3F-00000000000" + std::to_wstring(release_) + L"}";
-  }
-  std::wstring folder() const {
-    wchar_t programFiles[MAX_PATH] = {};
-    GetEnvironmentVariableW(L"ProgramFiles", programFiles, MAX_PATH);
-    return std::wstring(programFiles) + L"\\Tonvane Free 4." + std::to_wstring(release_);
-  }
-  std::wstring file() const { return folder() + L"\\readme.txt"; }
-
- private:
-  int release_;
-};
-
 TEST(UninstallPreviousVersions, RemovesOlderReleasesAndKeepsItsOwnEntry) {
   UninstallKeyGuard own(kProductName);
-  OlderRelease first(1), second(2);
+  test::OlderRelease first(1), second(2);
   ASSERT_EQ(first.install(), 0u);
   ASSERT_EQ(second.install(), 0u);
-  for (const OlderRelease* release : {&first, &second}) {
+  for (const test::OlderRelease* release : {&first, &second}) {
     UninstallEntry entry = makeUninstallEntry(release->productCode());
     ASSERT_TRUE(readUninstallEntry(entry)) << release->productCode().c_str();
     EXPECT_EQ(entry.displayName, kProductName);
@@ -511,7 +480,7 @@ TEST(UninstallPreviousVersions, RemovesOlderReleasesAndKeepsItsOwnEntry) {
   const std::string log = setupLogOf([] { uninstallPreviousVersions(); });
   watcher.stop();
 
-  for (const OlderRelease* release : {&first, &second}) {
+  for (const test::OlderRelease* release : {&first, &second}) {
     EXPECT_FALSE(keyExists(release->productCode())) << release->productCode().c_str();
     EXPECT_FALSE(test::fileExists(release->file())) << release->file().c_str();
   }
@@ -521,7 +490,7 @@ TEST(UninstallPreviousVersions, RemovesOlderReleasesAndKeepsItsOwnEntry) {
   EXPECT_EQ(ownEntry.publisher, L"Marrowfen");
   // Passive, and never a restart without asking: one removal each, and the
   // Windows Installer's answer.
-  for (const OlderRelease* release : {&first, &second}) {
+  for (const test::OlderRelease* release : {&first, &second}) {
     const std::string code = ascii(release->productCode());
     EXPECT_NE(log.find(" Older release " + code + ": msiexec /x" + code +
                        " /passive /norestart ended with exit code 0\r\n"),

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "OlderRelease.h"
 #include "ProcessWindows.h"
-#include "RegistryValues.h"
 #include "SetupDriver.h"
 #include "SetupInstallation.h"
 #include "SetupSandbox.h"
@@ -29,10 +29,6 @@ using namespace tonvane::test;
 namespace {
 
 constexpr const wchar_t* kMutexName = L"TonvaneSetup";
-// The first of the older releases tests/data/OlderRelease.wxs makes.
-constexpr const wchar_t* kOlderReleaseCode = L"{1D0A5E00-7A3C-4E21-9B3F-000000000001}";
-const std::wstring kOlderReleaseKey =
-    std::wstring(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + kOlderReleaseCode;
 
 bool japaneseSystem() { return environment("TONVANE_EXPECT_ACP") == "932"; }
 
@@ -120,16 +116,6 @@ class WindowWatcher {
 
 class SilentInstallTest : public SetupSandbox {
  protected:
-  void TearDown() override {
-    SetupSandbox::TearDown();
-    // The older release of the log's test, if the setup left it.
-    if (registryKeyExists(HKEY_LOCAL_MACHINE, kOlderReleaseKey)) {
-      SetupRun msi;
-      if (msi.start(L"/x" + std::wstring(kOlderReleaseCode) + L" /qn", shellFolder(CSIDL_SYSTEM) + L"msiexec.exe"))
-        msi.waitForExit(120000);
-    }
-  }
-
   // Runs the setup with `arguments` to its end, watching its windows; its
   // exit code. `program` is the build's setup unless named.
   DWORD runSilently(const std::wstring& arguments, const std::wstring& program = L"") {
@@ -331,12 +317,10 @@ TEST_F(SilentInstallTest, ASecondCopyIsRefusedWith1618) {
 // "/S /lang:jpn /LOG=..." with an older release installed by the Windows
 // Installer: a log, in a file of a Japanese name, naming every step.
 TEST_F(SilentInstallTest, TheLogNamesEveryStepOfAJapaneseSilentInstall) {
-  const std::wstring package = winePathOfUnixPath(TONVANE_OLDER_RELEASES_DIR) + L"\\release1.msi";
-  const std::wstring olderCode = kOlderReleaseCode;
-  SetupRun msi;
-  ASSERT_TRUE(msi.start(L"/i \"" + package + L"\" /qn", shellFolder(CSIDL_SYSTEM) + L"msiexec.exe"));
-  ASSERT_EQ(msi.waitForExit(120000), 0u);
-  ASSERT_TRUE(registryKeyExists(HKEY_LOCAL_MACHINE, kOlderReleaseKey));
+  OlderRelease older;
+  ASSERT_EQ(older.install(), 0u);
+  ASSERT_TRUE(older.registered());
+  const std::wstring olderCode = older.productCode();
 
   // "セットアップ.log"
   const std::wstring log = temp_ / L"\u30BB\u30C3\u30C8\u30A2\u30C3\u30D7.log";
@@ -380,7 +364,7 @@ TEST_F(SilentInstallTest, TheLogNamesEveryStepOfAJapaneseSilentInstall) {
   }
   EXPECT_EQ(text.find("Skipped"), std::string::npos) << text;
   EXPECT_EQ(text.find("Offer"), std::string::npos) << text;
-  EXPECT_FALSE(registryKeyExists(HKEY_LOCAL_MACHINE, kOlderReleaseKey));
+  EXPECT_FALSE(older.registered());
   // The links carry the Japanese names the log gave.
   EXPECT_TRUE(fileExists(shellFolder(CSIDL_COMMON_PROGRAMS) + L"Tonvane Free\\" + japaneseFor(L"Online help") +
                          L".lnk"));
