@@ -16,6 +16,7 @@
 
 #include "SetupDriver.h"
 #include "SetupInstallation.h"
+#include "SetupSandbox.h"
 #include "TestFiles.h"
 
 using namespace tonvane::test;
@@ -255,7 +256,6 @@ void expectLargeRelease(const std::wstring& folder) {
   Files installed = filesBelow(folder + L"\\");
   Files expected = archiveFiles();
   expected[L"TonvaneUninstaller.exe"] = readBytes(winePathOfUnixPath(TONVANE_UNINSTALLER));
-  const std::string log = installed[L"install.log"];
   installed.erase(L"install.log");
   std::set<std::wstring> missing, differing, extra;
   for (const auto& file : expected) {
@@ -271,12 +271,8 @@ void expectLargeRelease(const std::wstring& folder) {
   EXPECT_TRUE(differing.empty()) << "not the archive's bytes: " << someOf(differing);
   EXPECT_TRUE(extra.empty()) << "not the release's: " << someOf(extra);
 
-  std::set<std::wstring> listed, unlisted;
-  for (std::size_t at = log.find("\r\nPath"); at != std::string::npos; at = log.find("\r\nPath", at + 2)) {
-    const std::size_t value = log.find('=', at) + 1;
-    const std::size_t end = log.find("\r\n", value);
-    listed.insert(std::wstring(log.begin() + value, end == std::string::npos ? log.end() : log.begin() + end));
-  }
+  const std::vector<std::wstring> logged = installLogPaths(folder + L"\\install.log");
+  std::set<std::wstring> listed(logged.begin(), logged.end()), unlisted;
   for (const auto& file : archiveFiles())
     if (!listed.erase(folder + L"\\" + file.first)) unlisted.insert(file.first);
   EXPECT_TRUE(unlisted.empty()) << "not in install.log: " << someOf(unlisted);
@@ -299,10 +295,8 @@ const Case kCases[] = {
 
 void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
 
-class KilledInstallTest : public ::testing::TestWithParam<Case> {
+class KilledInstallTest : public WholeSetupTest, public ::testing::WithParamInterface<Case> {
  protected:
-  void SetUp() override { removeInstallation(); }
-  void TearDown() override { removeInstallation(); }
 
   TempFolder temp_;
   const std::wstring folder_ = temp_ / L"Tonvane Free";

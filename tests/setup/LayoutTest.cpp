@@ -16,6 +16,7 @@
 #include "RegistryKey.h"
 #include "SetupDriver.h"
 #include "SetupInstallation.h"
+#include "SetupSandbox.h"
 #include "TestFiles.h"
 #include "TranslationSource.h"
 #include "WizardSteps.h"
@@ -259,24 +260,13 @@ class TemplateCopies {
   std::vector<HWND> made_;
 };
 
-class LayoutTest : public ::testing::Test {
- protected:
-  void SetUp() override { removeInstallation(); }
-  void TearDown() override { removeInstallation(); }
-
-  void next(SetupRun& run, SetupPage expected, DWORD milliseconds = 60000) {
-    ASSERT_TRUE(nextTo(run, expected, milliseconds));
-  }
-};
+class LayoutTest : public SetupSandbox {};
 
 TEST_F(LayoutTest, EveryPageShowsItsTextsWholeWithoutOverlaps) {
   const ScreenDpi dpi(testDpi());
   ASSERT_EQ(dpi.status(), ERROR_SUCCESS);
-  TempFolder temp;
   SetupRun run;
-  ASSERT_TRUE(run.start(L"", L"", environmentWith({L"TONVANE_PARTNER_LOG=" + (temp / L"partners.log")})));
-  ASSERT_NE(run.waitForFrame(), nullptr) << "setup ended with " << run.exitCode();
-  ASSERT_TRUE(run.waitForPage(SetupPage::Welcome));
+  ASSERT_TRUE(startInSandbox(run));
   {
     // The setup runs at the resolution under test: its page is that much
     // larger than the template made here at 96 DPI (fonts do not grow in
@@ -294,14 +284,13 @@ TEST_F(LayoutTest, EveryPageShowsItsTextsWholeWithoutOverlaps) {
         << "the page is " << shownPage.right << " pixels wide, " << atStandard.right << " at 96 DPI";
   }
   expectPageLaidOut(run, SetupPage::Welcome);
-  next(run, SetupPage::Folder);
+  ASSERT_TRUE(nextTo(run, SetupPage::Folder));
   expectPageLaidOut(run, SetupPage::Folder);
-  next(run, SetupPage::Shortcuts);
+  ASSERT_TRUE(nextTo(run, SetupPage::Shortcuts));
   expectPageLaidOut(run, SetupPage::Shortcuts);
-  next(run, SetupPage::Offers, 180000);
+  ASSERT_TRUE(nextTo(run, SetupPage::Offers, 180000));
   expectPageLaidOut(run, SetupPage::Offers);
-  run.click(IDC_FRAME_NO);
-  ASSERT_TRUE(run.waitForPage(SetupPage::Complete));
+  ASSERT_TRUE(declineOffers(run));
   expectPageLaidOut(run, SetupPage::Complete);
   EXPECT_TRUE(closeWithoutPressRelease(run));
 }
@@ -333,11 +322,8 @@ std::vector<PlacedControl> placedControls(HWND dialog) {
 TEST_F(LayoutTest, EnglishKeepsTheTemplatesAndOnlyCutLabelsGrow) {
   if (testDpi() != 96) GTEST_SKIP() << "compared at 96 DPI, where this process measures as the setup does";
   TemplateCopies templates;
-  TempFolder temp;
   SetupRun run;
-  ASSERT_TRUE(run.start(L"", L"", environmentWith({L"TONVANE_PARTNER_LOG=" + (temp / L"partners.log")})));
-  ASSERT_NE(run.waitForFrame(), nullptr) << "setup ended with " << run.exitCode();
-  ASSERT_TRUE(run.waitForPage(SetupPage::Welcome));
+  ASSERT_TRUE(startInSandbox(run));
 
   std::vector<std::wstring> grown;
   const auto compare = [&](HWND shown, int templateId, bool child, const char* where) {
@@ -366,14 +352,13 @@ TEST_F(LayoutTest, EnglishKeepsTheTemplatesAndOnlyCutLabelsGrow) {
 
   compare(run.frame(), IDD_FRAME, false, "frame");
   compare(run.pageWindow(SetupPage::Welcome), IDD_WELCOME_PAGE, true, "Welcome");
-  next(run, SetupPage::Folder);
+  ASSERT_TRUE(nextTo(run, SetupPage::Folder));
   compare(run.pageWindow(SetupPage::Folder), IDD_FOLDER_PAGE, true, "Folder");
-  next(run, SetupPage::Shortcuts);
+  ASSERT_TRUE(nextTo(run, SetupPage::Shortcuts));
   compare(run.pageWindow(SetupPage::Shortcuts), IDD_SHORTCUTS_PAGE, true, "Shortcuts");
-  next(run, SetupPage::Offers, 180000);
+  ASSERT_TRUE(nextTo(run, SetupPage::Offers, 180000));
   compare(run.pageWindow(SetupPage::Offers), IDD_OFFERS_PAGE, true, "Offers");
-  run.click(IDC_FRAME_NO);
-  ASSERT_TRUE(run.waitForPage(SetupPage::Complete));
+  ASSERT_TRUE(declineOffers(run));
   compare(run.pageWindow(SetupPage::Complete), IDD_COMPLETE_PAGE, true, "Complete");
   EXPECT_TRUE(closeWithoutPressRelease(run));
 

@@ -14,7 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "RegistryKey.h"
+#include "OlderRelease.h"
+#include "ProcessWindows.h"
 #include "SetupDriver.h"
 #include "SetupInstallation.h"
 #include "SetupSandbox.h"
@@ -28,10 +29,6 @@ using namespace tonvane::test;
 namespace {
 
 constexpr const wchar_t* kMutexName = L"TonvaneSetup";
-// The first of the older releases tests/data/OlderRelease.wxs makes.
-constexpr const wchar_t* kOlderReleaseCode = L"{1D0A5E00-7A3C-4E21-9B3F-000000000001}";
-const std::wstring kOlderReleaseKey =
-    std::wstring(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + kOlderReleaseCode;
 
 bool japaneseSystem() { return environment("TONVANE_EXPECT_ACP") == "932"; }
 
@@ -94,24 +91,16 @@ class WindowWatcher {
   int rounds() const { return rounds_; }
 
  private:
-  static BOOL CALLBACK look(HWND window, LPARAM data) {
-    auto* self = reinterpret_cast<WindowWatcher*>(data);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner != self->processId_ || !IsWindowVisible(window)) return TRUE;
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    wchar_t caption[128] = {};
-    GetWindowTextW(window, caption, 128);
-    EnterCriticalSection(&self->lock_);
-    self->seen_.emplace(window, std::wstring(name) + L" '" + caption + L"'");
-    LeaveCriticalSection(&self->lock_);
-    return TRUE;
-  }
   static DWORD WINAPI watch(void* data) {
     auto* self = static_cast<WindowWatcher*>(data);
     do {
-      EnumWindows(&look, reinterpret_cast<LPARAM>(self));
+      for (HWND window : topLevelWindows(self->processId_, true)) {
+        wchar_t caption[128] = {};
+        GetWindowTextW(window, caption, 128);
+        EnterCriticalSection(&self->lock_);
+        self->seen_.emplace(window, className(window) + L" '" + caption + L"'");
+        LeaveCriticalSection(&self->lock_);
+      }
       ++self->rounds_;
     } while (WaitForSingleObject(self->stop_, 5) == WAIT_TIMEOUT);
     return 0;
@@ -125,24 +114,8 @@ class WindowWatcher {
   volatile int rounds_ = 0;
 };
 
-class SilentInstallTest : public ::testing::Test, protected SetupSandbox {
+class SilentInstallTest : public SetupSandbox {
  protected:
-  void SetUp() override {
-    removeInstallation();
-    ASSERT_EQ(urlHandler_.status(), ERROR_SUCCESS);
-  }
-  void TearDown() override {
-    removeInstallation();
-    // The older release of the log's test, if the setup left it.
-    RegistryKey older;
-    if (older.open(HKEY_LOCAL_MACHINE, kOlderReleaseKey, KEY_READ) == ERROR_SUCCESS) {
-      older.close();
-      SetupRun msi;
-      if (msi.start(L"/x" + std::wstring(kOlderReleaseCode) + L" /qn", shellFolder(CSIDL_SYSTEM) + L"msiexec.exe"))
-        msi.waitForExit(120000);
-    }
-  }
-
   // Runs the setup with `arguments` to its end, watching its windows; its
   // exit code. `program` is the build's setup unless named.
   DWORD runSilently(const std::wstring& arguments, const std::wstring& program = L"") {
@@ -168,12 +141,8 @@ TEST_F(SilentInstallTest, TheDefaultsLeaveWhatTheWizardsTypicalRunLeaves) {
   const std::wstring wizardLog = temp_ / L"wizard.log";
   {
     SetupRun run;
-    ASSERT_TRUE(run.start(L"/LOG=\"" + wizardLog + L"\""));
-    ASSERT_NE(run.waitForFrame(), nullptr) << "setup ended with " << run.exitCode();
-    ASSERT_TRUE(run.waitForPage(SetupPage::Welcome));
-    ASSERT_TRUE(nextTo(run, SetupPage::Folder));
-    ASSERT_TRUE(nextTo(run, SetupPage::Shortcuts));
-    ASSERT_TRUE(nextTo(run, SetupPage::Offers, 120000));
+    ASSERT_TRUE(startAtWelcome(run, L"/LOG=\"" + wizardLog + L"\""));
+    ASSERT_TRUE(nextThroughInstall(run));
     ASSERT_TRUE(declineOffersAndClose(run));
   }
   const InstallSnapshot wizard = snapshotInstallation(defaultInstallFolder());
@@ -213,19 +182,11 @@ TEST_F(SilentInstallTest, TheWizardsLogNamesTheOffersStartedWithTheirExitCodes) 
   const std::wstring log = temp_ / L"offers.log";
   {
     SetupRun run;
-    ASSERT_TRUE(run.start(L"/LOG=\"" + log + L"\"", L"", partnerEnvironment()));
-    ASSERT_NE(run.waitForFrame(), nullptr) << "setup ended with " << run.exitCode();
-    ASSERT_TRUE(run.waitForPage(SetupPage::Welcome));
-    for (SetupPage page : {SetupPage::Folder, SetupPage::Shortcuts, SetupPage::Offers}) {
-      run.click(IDC_FRAME_NEXT);
-      ASSERT_TRUE(run.waitForPage(page, 120000)) << pageName(page);
-    }
+    ASSERT_TRUE(startInSandbox(run, L"/LOG=\"" + log + L"\""));
+    ASSERT_TRUE(nextThroughInstall(run));
     run.click(IDC_FRAME_YES);
     ASSERT_TRUE(run.waitForPage(SetupPage::Complete, 120000));
-    run.click(IDC_COMPLETE_PRESS_RELEASE);
-    ASSERT_TRUE(waitUntil([&] { return !run.isChecked(IDC_COMPLETE_PRESS_RELEASE); }));
-    run.click(IDC_FRAME_CLOSE);
-    ASSERT_EQ(run.waitForExit(), 1u);
+    ASSERT_TRUE(closeWithoutPressRelease(run));
   }
   ASSERT_TRUE(fileExists(partnerLog_));
   const std::string text = logText(log);
@@ -356,14 +317,10 @@ TEST_F(SilentInstallTest, ASecondCopyIsRefusedWith1618) {
 // "/S /lang:jpn /LOG=..." with an older release installed by the Windows
 // Installer: a log, in a file of a Japanese name, naming every step.
 TEST_F(SilentInstallTest, TheLogNamesEveryStepOfAJapaneseSilentInstall) {
-  const std::wstring package = winePathOfUnixPath(TONVANE_OLDER_RELEASES_DIR) + L"\\release1.msi";
-  const std::wstring olderCode = kOlderReleaseCode;
-  SetupRun msi;
-  ASSERT_TRUE(msi.start(L"/i \"" + package + L"\" /qn", shellFolder(CSIDL_SYSTEM) + L"msiexec.exe"));
-  ASSERT_EQ(msi.waitForExit(120000), 0u);
-  RegistryKey older;
-  ASSERT_EQ(older.open(HKEY_LOCAL_MACHINE, kOlderReleaseKey, KEY_READ), ERROR_SUCCESS);
-  older.close();
+  OlderRelease older;
+  ASSERT_EQ(older.install(), 0u);
+  ASSERT_TRUE(older.registered());
+  const std::wstring olderCode = older.productCode();
 
   // "セットアップ.log"
   const std::wstring log = temp_ / L"\u30BB\u30C3\u30C8\u30A2\u30C3\u30D7.log";
@@ -407,7 +364,7 @@ TEST_F(SilentInstallTest, TheLogNamesEveryStepOfAJapaneseSilentInstall) {
   }
   EXPECT_EQ(text.find("Skipped"), std::string::npos) << text;
   EXPECT_EQ(text.find("Offer"), std::string::npos) << text;
-  EXPECT_EQ(older.open(HKEY_LOCAL_MACHINE, kOlderReleaseKey, KEY_READ), ERROR_FILE_NOT_FOUND);
+  EXPECT_FALSE(older.registered());
   // The links carry the Japanese names the log gave.
   EXPECT_TRUE(fileExists(shellFolder(CSIDL_COMMON_PROGRAMS) + L"Tonvane Free\\" + japaneseFor(L"Online help") +
                          L".lnk"));

@@ -14,9 +14,10 @@
 
 #include "PathText.h"
 #include "PrivateFolder.h"
-#include "RegistryKey.h"
+#include "RegistryValues.h"
 #include "SetupDriver.h"
 #include "SetupInstallation.h"
+#include "SetupSandbox.h"
 #include "TestFiles.h"
 #include "TranslationSource.h"
 #include "WizardSteps.h"
@@ -48,61 +49,30 @@ std::wstring programsGroup() { return shellFolder(CSIDL_COMMON_PROGRAMS) + L"Ton
 std::wstring desktopLink() { return shellFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"Tonvane Free.lnk"; }
 std::wstring sendToLink() { return shellFolder(CSIDL_SENDTO) + L"Tonvane Free.lnk"; }
 
-// The listed paths of an install.log, in file order.
-std::vector<std::wstring> logPaths(const std::wstring& log) {
-  const std::string bytes = readBytes(log);
-  std::vector<std::wstring> paths;
-  std::size_t start = 0;
-  while (start < bytes.size()) {
-    std::size_t end = bytes.find("\r\n", start);
-    if (end == std::string::npos) end = bytes.size();
-    const std::string line = bytes.substr(start, end - start);
-    start = end + 2;
-    const std::size_t equals = line.find('=');
-    if (line.rfind("Path", 0) == 0 && equals != std::string::npos) {
-      const std::string path = line.substr(equals + 1);
-      paths.emplace_back(path.begin(), path.end());  // the test's paths are ASCII
-    }
-  }
-  return paths;
-}
-
-class UninstallRunTest : public ::testing::Test {
+class UninstallRunTest : public WholeSetupTest {
  protected:
   void SetUp() override {
-    removeInstallation();
+    WholeSetupTest::SetUp();
     tempBefore_ = sorted(listFolder(temporaryFolder()));
   }
-  void TearDown() override { removeInstallation(); }
 
   // The whole wizard with its defaults, Send To as asked, No to the offers
   // and the press-release box unticked.
   void install(bool sendTo = false) {
     SetupRun run;
-    ASSERT_TRUE(run.start());
-    ASSERT_NE(run.waitForFrame(), nullptr) << "setup ended with " << run.exitCode();
-    ASSERT_TRUE(run.waitForPage(SetupPage::Welcome));
-    next(run, SetupPage::Folder);
+    ASSERT_TRUE(startAtWelcome(run));
+    ASSERT_TRUE(nextTo(run, SetupPage::Folder));
     if (folderExists(defaultInstallFolder())) {
-      run.click(IDC_FRAME_NEXT);
-      HWND box = run.waitForMessageBox();
-      ASSERT_NE(box, nullptr);
-      ASSERT_TRUE(SetupRun::answer(box, IDYES));
-      ASSERT_TRUE(run.waitForPage(SetupPage::Shortcuts));
+      ASSERT_TRUE(nextOverExistingFolder(run));
     } else {
-      next(run, SetupPage::Shortcuts);
+      ASSERT_TRUE(nextTo(run, SetupPage::Shortcuts));
     }
     if (sendTo) {
-      run.click(IDC_SHORTCUTS_SEND_TO);
-      ASSERT_TRUE(waitUntil([&] { return run.isChecked(IDC_SHORTCUTS_SEND_TO); }));
+      ASSERT_TRUE(clickBox(run, IDC_SHORTCUTS_SEND_TO, true));
     }
-    next(run, SetupPage::Offers, 120000);
+    ASSERT_TRUE(nextTo(run, SetupPage::Offers, 120000));
     ASSERT_TRUE(declineOffersAndClose(run));
     ASSERT_TRUE(fileExists(defaultInstallFolder() + L"TonvaneUninstaller.exe"));
-  }
-
-  void next(SetupRun& run, SetupPage expected, DWORD milliseconds = 60000) {
-    ASSERT_TRUE(nextTo(run, expected, milliseconds));
   }
 
   // The uninstall command as the entry holds it, started as the system's
@@ -165,19 +135,9 @@ class UninstallRunTest : public ::testing::Test {
 
   // What the system is to delete or rename at the next restart.
   static std::wstring pendingRemovals() {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0,
-                      KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-      return std::wstring();
-    std::vector<wchar_t> text(65536);
-    DWORD bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-    const LONG status = RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr,
-                                         reinterpret_cast<BYTE*>(text.data()), &bytes);
-    RegCloseKey(key);
-    if (status != ERROR_SUCCESS) return std::wstring();
-    std::wstring all(text.data(), bytes / sizeof(wchar_t));
-    std::replace(all.begin(), all.end(), L'\0', L'|');
-    return all;
+    return registryValue(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                         L"PendingFileRenameOperations")
+        .text();
   }
 
   std::vector<std::wstring> tempBefore_;
@@ -190,7 +150,7 @@ class UninstallRunTest : public ::testing::Test {
 TEST_F(UninstallRunTest, TheEntrysCommandRemovesTheWholeInstall) {
   install();
   const std::wstring folder = defaultInstallFolder();
-  const std::vector<std::wstring> installed = logPaths(folder + L"install.log");
+  const std::vector<std::wstring> installed = installLogPaths(folder + L"install.log");
   ASSERT_FALSE(installed.empty());
   EXPECT_EQ(entryValue(L"QuietUninstallString"), entryValue(L"UninstallString") + L" /S");
   EXPECT_EQ(entryNumber(L"NoModify"), 1u);
@@ -231,7 +191,7 @@ TEST_F(UninstallRunTest, RemovesBothLogsFilesAndKeepsTheUsersAndWhatLiesOutside)
                                           std::string(folder.begin(), folder.end()) + "Earlier.dll");
   install(true);
   ASSERT_TRUE(fileExists(sendToLink()));
-  const std::vector<std::wstring> listed = logPaths(folder + L"install.log");
+  const std::vector<std::wstring> listed = installLogPaths(folder + L"install.log");
   ASSERT_FALSE(listed.empty());
   EXPECT_EQ(listed.front(), folder + L"Earlier.dll");
 
@@ -278,7 +238,7 @@ TEST_F(UninstallRunTest, RemovesBothLogsFilesAndKeepsTheUsersAndWhatLiesOutside)
 TEST_F(UninstallRunTest, DecliningOrLosingTheLogKeepsAllAndAFileInUseIsLeftForASecondRun) {
   install();
   const std::wstring folder = defaultInstallFolder();
-  const std::vector<std::wstring> installed = logPaths(folder + L"install.log");
+  const std::vector<std::wstring> installed = installLogPaths(folder + L"install.log");
   const std::wstring uninstaller = folder + L"TonvaneUninstaller.exe";
   {
     // Without /Uninstall it only says how it is used, in the language the
@@ -313,7 +273,7 @@ TEST_F(UninstallRunTest, DecliningOrLosingTheLogKeepsAllAndAFileInUseIsLeftForAS
     EXPECT_EQ(withoutLog.waitForExit(), 2u);
     ASSERT_TRUE(MoveFileW(aside.c_str(), log.c_str()));
   }
-  EXPECT_EQ(logPaths(folder + L"install.log"), installed);
+  EXPECT_EQ(installLogPaths(folder + L"install.log"), installed);
   for (const std::wstring& path : installed) EXPECT_TRUE(fileExists(path)) << testing::PrintToString(path);
   EXPECT_TRUE(entryExists());
   EXPECT_EQ(listFolder(programsGroup()).size(), 3u);
@@ -337,7 +297,7 @@ TEST_F(UninstallRunTest, DecliningOrLosingTheLogKeepsAllAndAFileInUseIsLeftForAS
     EXPECT_EQ(run.waitForExit(), 2u);
   }
   EXPECT_TRUE(fileExists(busy));
-  EXPECT_EQ(logPaths(folder + L"install.log"), std::vector<std::wstring>{busy});
+  EXPECT_EQ(installLogPaths(folder + L"install.log"), std::vector<std::wstring>{busy});
   EXPECT_TRUE(fileExists(folder + L"TonvaneUninstaller.exe"));
   EXPECT_TRUE(entryExists());
   for (const std::wstring& path : installed) {

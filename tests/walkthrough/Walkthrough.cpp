@@ -28,6 +28,7 @@
 #include <utility>
 
 #include "SetupDriver.h"
+#include "SetupInstallation.h"
 #include "TestFiles.h"
 
 using namespace tonvane::test;
@@ -240,15 +241,6 @@ void walkUninstall(Walk& walk, const std::wstring& command) {
   say("uninstaller exit code: " + std::to_string(uninstaller.waitForExit()));
 }
 
-std::wstring uninstallCommand() {
-  wchar_t command[1024] = {};
-  DWORD bytes = sizeof command - sizeof(wchar_t);
-  if (RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tonvane Free",
-                   L"UninstallString", RRF_RT_REG_SZ, nullptr, command, &bytes) != ERROR_SUCCESS)
-    return std::wstring();
-  return command;
-}
-
 void walkReview(Walk& walk, SetupRun& run) {
   if (!walk.page(SetupPage::Welcome)) return;
   walk.shot("01-welcome");
@@ -343,7 +335,7 @@ int wmain(int argc, wchar_t** argv) {
   else
     say("setup exit code: " + std::to_string(code));
   if (std::wcscmp(argv[1], L"review") == 0 && code == 1 && !walk.failed()) {
-    const std::wstring command = uninstallCommand();
+    const std::wstring command = entryValue(L"UninstallString");
     if (walk.check(!command.empty(), "the uninstall entry")) walkUninstall(walk, command);
   }
   return walk.failed() || code == STILL_ACTIVE ? 1 : 0;

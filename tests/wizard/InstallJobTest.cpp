@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <cwchar>
 #include <ostream>
 #include <functional>
@@ -28,9 +27,13 @@
 #include "MessageBoxWatcher.h"
 #include "MessageLoop.h"
 #include "Paths.h"
+#include "PrivateFolder.h"
+#include "RegistryKey.h"
+#include "RegistryValues.h"
 #include "Resources.h"
 #include "ScopedEnvironment.h"
 #include "ScopedHandles.h"
+#include "SetupInstallation.h"
 #include "SetupLog.h"
 #include "Shortcuts.h"
 #include "TestFiles.h"
@@ -111,33 +114,17 @@ std::wstring entryPath() { return std::wstring(kUninstallRoot) + kProductName; }
 
 void removeEntry() { RegDeleteTreeW(HKEY_LOCAL_MACHINE, entryPath().c_str()); }
 
-// Every value of the entry, read back with the registry API: texts as they
-// are, numbers as "dword:N".
+// Every value of the entry as its text ("dword:N" for a number); the entry
+// holds texts and numbers only.
 std::map<std::wstring, std::wstring> entryValues() {
-  std::map<std::wstring, std::wstring> values;
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, entryPath().c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-    return values;
-  for (DWORD index = 0;; ++index) {
-    wchar_t name[256];
-    DWORD nameLength = 256;
-    wchar_t data[2048] = {};
-    DWORD bytes = sizeof data - sizeof(wchar_t);
-    DWORD type = 0;
-    if (RegEnumValueW(key, index, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data),
-                      &bytes) != ERROR_SUCCESS)
-      break;
-    if (type == REG_DWORD && bytes == sizeof(DWORD)) {
-      DWORD number = 0;
-      std::memcpy(&number, data, sizeof number);
-      values[std::wstring(name, nameLength)] = L"dword:" + std::to_wstring(number);
-      continue;
+  std::map<std::wstring, std::wstring> texts;
+  for (const auto& value : registryValues(HKEY_LOCAL_MACHINE, entryPath())) {
+    if (value.second.type != REG_DWORD || value.second.bytes.size() != sizeof(DWORD)) {
+      EXPECT_EQ(value.second.type, static_cast<DWORD>(REG_SZ)) << utf8Of(value.first);
     }
-    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ)) << name;
-    values[std::wstring(name, nameLength)] = data;
+    texts[value.first] = value.second.text();
   }
-  RegCloseKey(key);
-  return values;
+  return texts;
 }
 
 std::wstring today() {
@@ -148,21 +135,9 @@ std::wstring today() {
   return text;
 }
 
-// The paths of "install.log" in the order the file lists them (the test
-// folders have plain ASCII names, so bytes are characters here).
+// The paths of "install.log" in the order the file lists them.
 std::vector<std::wstring> loggedPaths(const std::wstring& folder) {
-  const std::string text = readBytes(ensureTrailingBackslash(folder) + L"install.log");
-  std::vector<std::wstring> paths;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find("\r\n", start);
-    if (end == std::string::npos) end = text.size();
-    const std::string line = text.substr(start, end - start);
-    const std::size_t equals = line.find('=');
-    if (equals != std::string::npos) paths.emplace_back(line.begin() + equals + 1, line.end());
-    start = end + 2;
-  }
-  return paths;
+  return installLogPaths(ensureTrailingBackslash(folder) + L"install.log");
 }
 
 class InstallJobTest : public ::testing::Test {
@@ -344,10 +319,7 @@ TEST_F(InstallJobTest, APortableInstallWritesTheLogButNoUninstallerAndNoEntry) {
   expectApplicationFiles();
   EXPECT_EQ(loggedPaths(state_.installFolder).size(), archiveFiles().size());
   EXPECT_FALSE(fileExists(installed(L"TonvaneUninstaller.exe")));
-  HKEY key = nullptr;
-  EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, entryPath().c_str(), 0, KEY_READ, &key),
-            ERROR_FILE_NOT_FOUND);
-  if (key != nullptr) RegCloseKey(key);
+  EXPECT_FALSE(registryKeyExists(HKEY_LOCAL_MACHINE, entryPath()));
 }
 
 TEST_F(InstallJobTest, AnInstallOverAnEarlierOneListsTheOldStillExistingFilesFirst) {
@@ -575,13 +547,11 @@ class InstallTransactionTest : public InstallJobTest {
     writeBytes(folder + L"earlier only.dat", "a file of the earlier release");
     ASSERT_GE(archiveFiles().size(), 2u);
     ASSERT_TRUE(DeleteFileW((folder + archiveFiles().back().name).c_str()));
-    HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, entryPath().c_str(), 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
-    const wchar_t version[] = L"5.2.1.1";
-    RegSetValueExW(key, L"DisplayVersion", 0, REG_SZ, reinterpret_cast<const BYTE*>(version), sizeof version);
-    RegSetValueExW(key, L"Comments", 0, REG_SZ, reinterpret_cast<const BYTE*>(version), sizeof version);
-    RegDeleteValueW(key, L"HelpLink");
-    RegCloseKey(key);
+    RegistryKey key;
+    ASSERT_EQ(key.open(HKEY_LOCAL_MACHINE, entryPath(), KEY_SET_VALUE), ERROR_SUCCESS);
+    key.setString(L"DisplayVersion", L"5.2.1.1");
+    key.setString(L"Comments", L"5.2.1.1");
+    RegDeleteValueW(key.handle(), L"HelpLink");
     writeBytes(links_[0], "the earlier release's link");
     writeBytes(folders_.sendTo + L"Tonvane Free.lnk", "the earlier release's Send To link");
   }
