@@ -62,9 +62,9 @@ constexpr const wchar_t* kJournalFileName = L"install.journal";
 constexpr const wchar_t* kUserSettingsFolder = L"tonvanehome\\Tonvane\\";
 
 // The private folders of the setup (its staging folder for the partner
-// offers) and of the
-// uninstaller's copy (SelfRemoval.h) are "<prefix>NNNNNNNN": a run that was
-// killed left its folder, which the next run knows by the prefix.
+// offers) and of the uninstaller's copy (SelfRemoval.h) are
+// "<prefix>NNNNNNNN": a run that was killed left its folder, which the next
+// run knows by the prefix.
 constexpr const wchar_t* kStagingFolderPrefix = L"" TONVANE_SETUP_NAME L"-";
 constexpr const wchar_t* kUninstallerCopyFolderPrefix = L"" TONVANE_APPLICATION_NAME L"Uninstall-";
 
