@@ -25,10 +25,6 @@ using namespace tonvane::test;
 
 namespace {
 
-bool japaneseSystem() { return environment("TONVANE_EXPECT_ACP") == "932"; }
-
-std::wstring shown(const std::wstring& english) { return japaneseSystem() ? japaneseFor(english) : english; }
-
 std::string ascii(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
 // The bytes of one of the setup's resources as the file holds them.

@@ -26,14 +26,10 @@ using namespace tonvane::test;
 
 namespace {
 
-bool japaneseSystem() { return environment("TONVANE_EXPECT_ACP") == "932"; }
-
 int testDpi() {
   const std::string value = environment("TONVANE_TEST_DPI");
   return value.empty() ? 96 : std::stoi(value);
 }
-
-std::wstring shown(const std::wstring& english) { return japaneseSystem() ? japaneseFor(english) : english; }
 
 std::string narrow(const std::wstring& text) {
   std::string result;

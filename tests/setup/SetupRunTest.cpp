@@ -31,19 +31,10 @@ const wchar_t kToolbarPresenceKey[] =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Yahoo!\u30C4\u30FC\u30EB\u30D0\u30FC";
 const wchar_t kPluginPresenceKey[] = L"CLSID\\{B83FC273-3522-4CC6-92EC-75CC86678DA4}";
 
-bool japaneseSystem() { return environment("TONVANE_EXPECT_ACP") == "932"; }
-
-// What the interface shows for an English text: the table's Japanese text
-// when the interface is Japanese.
-std::wstring shown(const std::wstring& english, bool japanese = japaneseSystem()) {
-  return japanese ? japaneseFor(english) : english;
-}
-
 std::wstring setupFolder() {
   const std::wstring program = setupProgramPath();
   return program.substr(0, program.rfind(L'\\') + 1);
 }
-
 
 // A partner product made present for one test.
 class PresentProduct {

@@ -504,8 +504,6 @@ TEST_F(InstallJobTest, WithoutAStagingFolderTheJobUsesAndRemovesAPrivateOne) {
   EXPECT_TRUE(listFolder(current.path()).empty());
 }
 
-
-
 // What an install leaves that a failed one must leave as it was: every file
 // below the install folder, the entry's values, and the links and settings
 // file it may change.
