@@ -79,6 +79,18 @@ const std::vector<ArchiveFile>& archiveFiles() {
   return files;
 }
 
+// Every file below a folder, with its path relative to it.
+void listFilesBelow(const std::wstring& folder, const std::wstring& prefix,
+                    std::vector<std::wstring>& files) {
+  for (const std::wstring& name : listFolder(folder + prefix)) {
+    const std::wstring relative = prefix + name;
+    if (folderExists(folder + relative))
+      listFilesBelow(folder, relative + L"\\", files);
+    else
+      files.push_back(relative);
+  }
+}
+
 const std::vector<WPARAM> kFullProgress = {0, 20, 40, 60, 80, 100};
 
 std::vector<WPARAM> positionsSeen;
@@ -174,7 +186,8 @@ class InstallJobTest : public ::testing::Test {
     // Every file arrives whole, and nothing else: the inner archives are not
     // unpacked.
     std::vector<std::wstring> present;
-    for (const auto& file : filesBelow(state_.installFolder)) present.push_back(file.first);
+    listFilesBelow(ensureTrailingBackslash(state_.installFolder), L"", present);
+    std::sort(present.begin(), present.end());
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(present, expected);
   }
@@ -446,6 +459,8 @@ TEST_F(InstallJobTest, NothingIsWrittenInTheCurrentOrTheUsersTemporaryFolder) {
   EXPECT_TRUE(listFolder(current.path()).empty());
 }
 
+
+
 // What an install leaves that a failed one must leave as it was: every file
 // below the install folder, the entry's values, and the links and settings
 // file it may change.
@@ -504,7 +519,9 @@ class InstallTransactionTest : public InstallJobTest {
     Release release;
     const std::wstring folder = ensureTrailingBackslash(choices_.installFolder);
     release.folder = folderExists(folder);
-    release.files = filesBelow(folder);
+    std::vector<std::wstring> files;
+    if (release.folder) listFilesBelow(folder, L"", files);
+    for (const std::wstring& file : files) release.files[file] = readBytes(folder + file);
     release.entry = entryValues();
     // The date the entry was written changes with each install.
     release.entry.erase(L"InstallDate");
