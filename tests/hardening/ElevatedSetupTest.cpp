@@ -25,24 +25,7 @@ using namespace tonvane::test;
 
 namespace {
 
-bool japaneseSystem() { return environment("TONVANE_EXPECT_ACP") == "932"; }
-
-std::wstring shown(const std::wstring& english) { return japaneseSystem() ? japaneseFor(english) : english; }
-
 std::string ascii(const std::wstring& text) { return std::string(text.begin(), text.end()); }
-
-// The bytes of one of the setup's resources as the file holds them.
-std::string setupResource(const wchar_t* type, unsigned id) {
-  HMODULE setup = LoadLibraryExW(setupProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-  if (setup == nullptr) return std::string();
-  std::string bytes;
-  if (HRSRC found = FindResourceW(setup, MAKEINTRESOURCEW(id), type)) {
-    const char* data = static_cast<const char*>(LockResource(LoadResource(setup, found)));
-    if (data != nullptr) bytes.assign(data, SizeofResource(setup, found));
-  }
-  FreeLibrary(setup);
-  return bytes;
-}
 
 class ElevatedSetupTest : public WholeSetupTest {
  protected:

@@ -144,7 +144,6 @@ TEST(RecoverInterruptedInstall, APlantedJournalActsOnNothingAndAMadeFolderGoes) 
   EXPECT_EQ(test::readBytes(temp / L"victim.txt.tonvane-new"), "not the install's");
   EXPECT_EQ(tree(folder), (Files{{L"a.txt.tonvane-new", "staged"}}));
 
-
   Journal journal;
   journal.folderMade = true;
   journal.files = {{L"a.txt", false}};

@@ -23,12 +23,6 @@ using namespace tonvane::test;
 
 namespace {
 
-bool japaneseSystem() { return environment("TONVANE_EXPECT_ACP") == "932"; }
-
-std::wstring shown(const std::wstring& english) {
-  return japaneseSystem() ? japaneseFor(english) : english;
-}
-
 // "テストのダイアログ", the folder browser's caption.
 const wchar_t kBrowserCaption[] = L"\u30C6\u30B9\u30C8\u306E\u30C0\u30A4\u30A2\u30ED\u30B0";
 

@@ -52,12 +52,6 @@ void walk(const std::wstring& folder, const std::wstring& below, const Visit& vi
   FindClose(search);
 }
 
-Files filesBelow(const std::wstring& folder) {
-  Files files;
-  walk(folder, L"", [&](const std::wstring& path) { files[path] = readBytes(folder + path); });
-  return files;
-}
-
 // What the large setup packed: the application's files and the generated ones.
 const Files& archiveFiles() {
   static const Files files = [] {

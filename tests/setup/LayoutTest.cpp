@@ -26,24 +26,9 @@ using namespace tonvane::test;
 
 namespace {
 
-bool japaneseSystem() { return environment("TONVANE_EXPECT_ACP") == "932"; }
-
 int testDpi() {
   const std::string value = environment("TONVANE_TEST_DPI");
   return value.empty() ? 96 : std::stoi(value);
-}
-
-std::wstring shown(const std::wstring& english) { return japaneseSystem() ? japaneseFor(english) : english; }
-
-std::string narrow(const std::wstring& text) {
-  std::string result;
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  if (size > 1) {
-    result.resize(static_cast<std::size_t>(size));
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &result[0], size, nullptr, nullptr);
-    result.resize(static_cast<std::size_t>(size - 1));
-  }
-  return result;
 }
 
 // The screen's resolution for programs started from now on, put back at
@@ -180,9 +165,9 @@ RECT expectTextFits(const Control& control, const char* where) {
   DeleteObject(font);
   ReleaseDC(control.window, context);
   EXPECT_LE(extent.right, width - chrome)
-      << where << ": \"" << narrow(control.text) << "\" needs " << extent.right + chrome << " pixels of "
+      << where << ": \"" << utf8Of(control.text) << "\" needs " << extent.right + chrome << " pixels of "
       << width;
-  EXPECT_LE(extent.bottom - descent, height) << where << ": \"" << narrow(control.text) << "\" needs " << extent.bottom
+  EXPECT_LE(extent.bottom - descent, height) << where << ": \"" << utf8Of(control.text) << "\" needs " << extent.bottom
                                    << " pixels of height, has " << height;
   if (control.kind == Kind::Text) painted.bottom = std::min<LONG>(painted.bottom, painted.top + extent.bottom - descent);
   return painted;
@@ -205,8 +190,8 @@ void expectNoOverlap(const std::vector<Control>& controls, const char* where) {
     for (std::size_t b = a + 1; b < controls.size(); ++b) {
       RECT common = {};
       EXPECT_FALSE(IntersectRect(&common, &controls[a].painted, &controls[b].painted))
-          << where << ": \"" << narrow(controls[a].text) << "\" " << describe(controls[a].painted)
-          << " overlaps \"" << narrow(controls[b].text) << "\" " << describe(controls[b].painted);
+          << where << ": \"" << utf8Of(controls[a].text) << "\" " << describe(controls[a].painted)
+          << " overlaps \"" << utf8Of(controls[b].text) << "\" " << describe(controls[b].painted);
     }
   }
 }
@@ -223,7 +208,7 @@ void expectPageLaidOut(SetupRun& run, SetupPage page) {
   RECT client = {};
   GetClientRect(window, &client);
   for (const Control& control : controls)
-    EXPECT_LE(control.rect.right, client.right) << where << ": \"" << narrow(control.text) << "\" leaves the page";
+    EXPECT_LE(control.rect.right, client.right) << where << ": \"" << utf8Of(control.text) << "\" leaves the page";
 
   std::vector<Control> buttons;
   for (const Control& control : visibleControls(run.frame(), "frame"))
@@ -335,7 +320,7 @@ TEST_F(LayoutTest, EnglishKeepsTheTemplatesAndOnlyCutLabelsGrow) {
     for (std::size_t i = 0; i < controls.size(); ++i) {
       const RECT& actual = controls[i].rect;
       const RECT& planned = expected[i].rect;
-      const std::string name = std::string(where) + " \"" + narrow(windowText(controls[i].window)) + "\"";
+      const std::string name = std::string(where) + " \"" + utf8Of(windowText(controls[i].window)) + "\"";
       EXPECT_EQ(GetDlgCtrlID(controls[i].window), GetDlgCtrlID(expected[i].window)) << name;
       if (!japaneseSystem()) {
         EXPECT_TRUE(EqualRect(&actual, &planned))
@@ -367,7 +352,7 @@ TEST_F(LayoutTest, EnglishKeepsTheTemplatesAndOnlyCutLabelsGrow) {
                                    L"Install the plug-in JWord"}) {
       const std::wstring label = shown(english);
       EXPECT_NE(std::find(grown.begin(), grown.end(), label), grown.end())
-          << "\"" << narrow(label) << "\" kept its template's width";
+          << "\"" << utf8Of(label) << "\" kept its template's width";
     }
   }
 }

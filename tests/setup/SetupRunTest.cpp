@@ -31,19 +31,10 @@ const wchar_t kToolbarPresenceKey[] =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Yahoo!\u30C4\u30FC\u30EB\u30D0\u30FC";
 const wchar_t kPluginPresenceKey[] = L"CLSID\\{B83FC273-3522-4CC6-92EC-75CC86678DA4}";
 
-bool japaneseSystem() { return environment("TONVANE_EXPECT_ACP") == "932"; }
-
-// What the interface shows for an English text: the table's Japanese text
-// when the interface is Japanese.
-std::wstring shown(const std::wstring& english, bool japanese = japaneseSystem()) {
-  return japanese ? japaneseFor(english) : english;
-}
-
 std::wstring setupFolder() {
   const std::wstring program = setupProgramPath();
   return program.substr(0, program.rfind(L'\\') + 1);
 }
-
 
 // A partner product made present for one test.
 class PresentProduct {
@@ -108,17 +99,10 @@ const Buttons kTermsButtons{kHidden, kHidden, kHidden, kHidden, kHidden, kHidden
 // A TEXT resource of the setup program, read from the file and decoded as
 // the Shift-JIS it is.
 std::wstring setupTermsText(unsigned id) {
-  HMODULE setup = LoadLibraryExW(setupProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-  if (setup == nullptr) return L"(setup not readable)";
-  std::wstring text;
-  if (HRSRC found = FindResourceW(setup, MAKEINTRESOURCEW(id), L"TEXT")) {
-    const DWORD size = SizeofResource(setup, found);
-    const char* bytes = static_cast<const char*>(LockResource(LoadResource(setup, found)));
-    text.resize(size);
-    text.resize(static_cast<std::size_t>(
-        MultiByteToWideChar(932, 0, bytes, static_cast<int>(size), &text[0], static_cast<int>(size))));
-  }
-  FreeLibrary(setup);
+  const std::string bytes = setupResource(L"TEXT", id);
+  std::wstring text(bytes.size(), L'\0');
+  text.resize(static_cast<std::size_t>(MultiByteToWideChar(932, 0, bytes.data(), static_cast<int>(bytes.size()),
+                                                           &text[0], static_cast<int>(text.size()))));
   return text;
 }
 

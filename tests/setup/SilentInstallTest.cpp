@@ -30,28 +30,16 @@ namespace {
 
 constexpr const wchar_t* kMutexName = L"TonvaneSetup";
 
-bool japaneseSystem() { return environment("TONVANE_EXPECT_ACP") == "932"; }
-
-std::string utf8(const std::wstring& text) {
-  if (text.empty()) return std::string();
-  const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                         0, nullptr, nullptr);
-  std::string bytes(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0], length, nullptr,
-                      nullptr);
-  return bytes;
-}
-
 std::string describe(const std::vector<std::wstring>& windows) {
   std::string text;
-  for (const std::wstring& window : windows) text += "[" + utf8(window) + "] ";
+  for (const std::wstring& window : windows) text += "[" + utf8Of(window) + "] ";
   return text;
 }
 
 // The log's text after its byte-order mark; "" (and a failure) without one.
 std::string logText(const std::wstring& path) {
   const std::string bytes = readBytes(path);
-  EXPECT_EQ(bytes.substr(0, 3), "\xEF\xBB\xBF") << "no UTF-8 log at " << utf8(path);
+  EXPECT_EQ(bytes.substr(0, 3), "\xEF\xBB\xBF") << "no UTF-8 log at " << utf8Of(path);
   return bytes.size() >= 3 ? bytes.substr(3) : std::string();
 }
 
@@ -127,10 +115,10 @@ class SilentInstallTest : public SetupSandbox {
     watcher.stop();
     EXPECT_GT(watcher.rounds(), 0);
     const std::vector<std::wstring> seen = watcher.seen();
-    EXPECT_TRUE(seen.empty()) << "windows shown by " << utf8(arguments) << ": " << describe(seen);
+    EXPECT_TRUE(seen.empty()) << "windows shown by " << utf8Of(arguments) << ": " << describe(seen);
     // Never a partner installer, never a web page.
-    EXPECT_FALSE(fileExists(partnerLog_)) << utf8(arguments);
-    EXPECT_FALSE(fileExists(urlRecord_)) << utf8(arguments);
+    EXPECT_FALSE(fileExists(partnerLog_)) << utf8Of(arguments);
+    EXPECT_FALSE(fileExists(urlRecord_)) << utf8Of(arguments);
     return exitCode;
   }
 };
@@ -169,8 +157,8 @@ TEST_F(SilentInstallTest, TheDefaultsLeaveWhatTheWizardsTypicalRunLeaves) {
   EXPECT_EQ(silent.files.size(), wizard.files.size());
   for (const auto& file : wizard.files) {
     const auto found = silent.files.find(file.first);
-    ASSERT_NE(found, silent.files.end()) << utf8(file.first);
-    EXPECT_TRUE(found->second == file.second) << utf8(file.first) << " differs";
+    ASSERT_NE(found, silent.files.end()) << utf8Of(file.first);
+    EXPECT_TRUE(found->second == file.second) << utf8Of(file.first) << " differs";
   }
   EXPECT_EQ(silent.entry, wizard.entry);
   EXPECT_EQ(silent.links, wizard.links);
@@ -280,7 +268,7 @@ TEST_F(SilentInstallTest, ARefusedFolderAnUnwritableFolderAndAnUnknownOptionEndW
       {L"/S /D", "Unknown option: /D", 87},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(utf8(c.arguments));
+    SCOPED_TRACE(utf8Of(c.arguments));
     const std::wstring log = temp_ / L"failed.log";
     DeleteFileW(log.c_str());
     // The log option first: the folder takes the rest of the line.
@@ -326,17 +314,17 @@ TEST_F(SilentInstallTest, TheLogNamesEveryStepOfAJapaneseSilentInstall) {
   const std::wstring log = temp_ / L"\u30BB\u30C3\u30C8\u30A2\u30C3\u30D7.log";
   EXPECT_EQ(runSilently(L"/S /lang:jpn /LOG=\"" + log + L"\""), 0u);
   const std::string text = logText(log);
-  const std::string folder = utf8(defaultInstallFolder());
-  const std::string japaneseHelp = utf8(japaneseFor(L"Online help"));
+  const std::string folder = utf8Of(defaultInstallFolder());
+  const std::string japaneseHelp = utf8Of(japaneseFor(L"Online help"));
   ASSERT_NE(japaneseHelp, "Online help");
   const std::string codePage = japaneseSystem() ? "ANSI code page 932" : "ANSI code page 1252";
   // In this order.
   const std::string steps[] = {
       "Tonvane Free Setup 5.2.1.1, started ",
-      "Command line: \"" + utf8(setupProgramPath()) + "\" /S /lang:jpn /LOG=",
+      "Command line: \"" + utf8Of(setupProgramPath()) + "\" /S /lang:jpn /LOG=",
       codePage,
       "Run: silent install",
-      "Older release " + utf8(olderCode) + ": msiexec /x" + utf8(olderCode) +
+      "Older release " + utf8Of(olderCode) + ": msiexec /x" + utf8Of(olderCode) +
           " /qn /norestart ended with exit code 0",
       "Install folder: " + folder + " (with uninstaller, links for all users); links: Start menu, desktop\r\n",
       "Journal: Staging\r\n",
@@ -346,12 +334,12 @@ TEST_F(SilentInstallTest, TheLogNamesEveryStepOfAJapaneseSilentInstall) {
       "Switched ",
       "Uninstall entry HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
       "Tonvane Free written, version 5.2.1.1",
-      "Link made: " + utf8(shellFolder(CSIDL_COMMON_PROGRAMS)) + "Tonvane Free\\Tonvane Free.lnk -> " +
+      "Link made: " + utf8Of(shellFolder(CSIDL_COMMON_PROGRAMS)) + "Tonvane Free\\Tonvane Free.lnk -> " +
           folder + "Tonvane.exe",
-      "Link made: " + utf8(shellFolder(CSIDL_COMMON_PROGRAMS)) + "Tonvane Free\\" + japaneseHelp + ".lnk",
-      "Link made: " + utf8(shellFolder(CSIDL_COMMON_PROGRAMS)) + "Tonvane Free\\" +
-          utf8(japaneseFor(L"Uninstall")) + ".lnk -> " + folder + "TonvaneUninstaller.exe /Uninstall",
-      "Link made: " + utf8(shellFolder(CSIDL_COMMON_DESKTOPDIRECTORY)) + "Tonvane Free.lnk",
+      "Link made: " + utf8Of(shellFolder(CSIDL_COMMON_PROGRAMS)) + "Tonvane Free\\" + japaneseHelp + ".lnk",
+      "Link made: " + utf8Of(shellFolder(CSIDL_COMMON_PROGRAMS)) + "Tonvane Free\\" +
+          utf8Of(japaneseFor(L"Uninstall")) + ".lnk -> " + folder + "TonvaneUninstaller.exe /Uninstall",
+      "Link made: " + utf8Of(shellFolder(CSIDL_COMMON_DESKTOPDIRECTORY)) + "Tonvane Free.lnk",
       "Install complete, backups and journal deleted\r\n",
       "Installed\r\n",
       "Exit code 0\r\n",
@@ -378,7 +366,7 @@ TEST_F(SilentInstallTest, HelpShowsOneBoxWithTheOptionsAndInstallsNothing) {
     bool japanese;
   } cases[] = {{L"/?", japaneseSystem()}, {L"/S /help /lang:jpn", true}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(utf8(c.arguments));
+    SCOPED_TRACE(utf8Of(c.arguments));
     SetupRun run;
     ASSERT_TRUE(run.start(c.arguments));
     // The watcher of the silent runs sees this box: its silence there means
@@ -387,20 +375,17 @@ TEST_F(SilentInstallTest, HelpShowsOneBoxWithTheOptionsAndInstallsNothing) {
     HWND box = run.waitForMessageBox(60000);
     ASSERT_NE(box, nullptr) << "exit code " << run.exitCode();
     const std::wstring text = SetupRun::messageBoxText(box);
-    const auto shown = [&](const wchar_t* english) {
-      return c.japanese ? japaneseFor(english) : std::wstring(english);
-    };
-    EXPECT_EQ(SetupRun::messageBoxCaption(box), shown(L"Tonvane Free Setup"));
+    EXPECT_EQ(SetupRun::messageBoxCaption(box), shown(L"Tonvane Free Setup", c.japanese));
     for (const wchar_t* option : {L"/S", L"/D=<folder>", L"/NoDesktop", L"/NoStartMenu", L"/SendTo",
                                   L"/CurrentUser", L"/Portable", L"/AllowDowngrade", L"/LOG=<file>", L"/lang:jpn"})
       EXPECT_NE(text.find(L"\r\n" + std::wstring(option) + L"\r\n"), std::wstring::npos)
-          << utf8(option) << " in\n" << utf8(text);
+          << utf8Of(option) << " in\n" << utf8Of(text);
     for (const wchar_t* english :
          {L"Install silently, without any window, with the default choices",
           L"Install into this folder (must come last)", L"Create the shortcuts for the current user only",
           L"Install even over a newer release (without it: exit code 1638)",
           L"Exit codes: 0 installed, 87 invalid option or folder, 112 not enough disk space, 1602 cancelled, 1603 failed (nothing changed), 1618 another setup is running"})
-      EXPECT_NE(text.find(shown(english)), std::wstring::npos) << utf8(shown(english)) << " in\n" << utf8(text);
+      EXPECT_NE(text.find(shown(english, c.japanese)), std::wstring::npos) << utf8Of(shown(english, c.japanese)) << " in\n" << utf8Of(text);
     EXPECT_EQ(run.messageBoxes().size(), 1u);
     EXPECT_TRUE(SetupRun::hasButton(box, IDOK));
     // The watcher polls: answered before its next round, the box would be

@@ -27,13 +27,6 @@ using namespace tonvane::test;
 
 namespace {
 
-bool japaneseSystem() { return environment("TONVANE_EXPECT_ACP") == "932"; }
-
-std::wstring shown(const std::wstring& english) {
-  return japaneseSystem() ? uninstallerJapaneseFor(english) : english;
-}
-
-
 std::wstring temporaryFolder() {
   wchar_t temp[MAX_PATH + 1] = {};
   GetTempPathW(MAX_PATH + 1, temp);
@@ -84,9 +77,9 @@ class UninstallRunTest : public WholeSetupTest {
     if (valueName != L"UninstallString") return;
     HWND question = run.waitForMessageBox();
     ASSERT_NE(question, nullptr) << "no question; exit code " << run.exitCode();
-    EXPECT_EQ(SetupRun::messageBoxCaption(question), shown(L"Tonvane Free Uninstall"));
+    EXPECT_EQ(SetupRun::messageBoxCaption(question), shownByUninstaller(L"Tonvane Free Uninstall"));
     EXPECT_EQ(SetupRun::messageBoxText(question),
-              shown(L"Do you want to remove Tonvane Free and all of its components?"));
+              shownByUninstaller(L"Do you want to remove Tonvane Free and all of its components?"));
     EXPECT_TRUE(SetupRun::hasButton(question, IDYES));
     EXPECT_TRUE(SetupRun::hasButton(question, IDNO));
     ASSERT_TRUE(SetupRun::answer(question, answer));
@@ -97,7 +90,7 @@ class UninstallRunTest : public WholeSetupTest {
     HWND box = run.waitForMessageBox(60000);
     if (box == nullptr) return L"(no summary; exit code " + std::to_wstring(run.exitCode()) + L")";
     const std::wstring text = SetupRun::messageBoxText(box);
-    EXPECT_EQ(SetupRun::messageBoxCaption(box), shown(L"Tonvane Free Uninstall"));
+    EXPECT_EQ(SetupRun::messageBoxCaption(box), shownByUninstaller(L"Tonvane Free Uninstall"));
     SetupRun::answer(box, IDOK);
     return text;
   }
@@ -166,7 +159,7 @@ TEST_F(UninstallRunTest, TheEntrysCommandRemovesTheWholeInstall) {
 
   SetupRun run;
   startUninstall(run, IDYES);
-  EXPECT_EQ(summary(run), shown(L"Tonvane Free was removed from your computer."));
+  EXPECT_EQ(summary(run), shownByUninstaller(L"Tonvane Free was removed from your computer."));
   EXPECT_EQ(run.waitForExit(), 0u);
 
   expectFolderGone();
@@ -211,7 +204,7 @@ TEST_F(UninstallRunTest, RemovesBothLogsFilesAndKeepsTheUsersAndWhatLiesOutside)
   SetupRun run;
   startUninstall(run, IDYES);
   const std::wstring text = summary(run);
-  EXPECT_NE(text.find(shown(L"Tonvane Free was removed from your computer.")), std::wstring::npos) << testing::PrintToString(text);
+  EXPECT_NE(text.find(shownByUninstaller(L"Tonvane Free was removed from your computer.")), std::wstring::npos) << testing::PrintToString(text);
   EXPECT_NE(text.find(outsideFile), std::wstring::npos) << testing::PrintToString(text);
   EXPECT_EQ(run.waitForExit(), 0u);
 
@@ -251,7 +244,7 @@ TEST_F(UninstallRunTest, DecliningOrLosingTheLogKeepsAllAndAFileInUseIsLeftForAS
     const std::wstring english =
         L"This program removes Tonvane Free from your computer. Start it from the Start menu "
         L"(Uninstall) or from the list of installed programs.";
-    EXPECT_EQ(SetupRun::messageBoxText(box).rfind(japanese ? uninstallerJapaneseFor(english) : english, 0), 0u)
+    EXPECT_EQ(SetupRun::messageBoxText(box).rfind(shownByUninstaller(english, japanese), 0), 0u)
         << testing::PrintToString(SetupRun::messageBoxText(box));
     EXPECT_NE(SetupRun::messageBoxText(box).find(L"/Uninstall"), std::wstring::npos);
     SetupRun::answer(box, IDOK);
@@ -268,7 +261,7 @@ TEST_F(UninstallRunTest, DecliningOrLosingTheLogKeepsAllAndAFileInUseIsLeftForAS
     SetupRun withoutLog;
     startUninstall(withoutLog, IDYES);
     EXPECT_EQ(summary(withoutLog),
-              shown(L"Tonvane Free was not removed: the list of its files (install.log) is missing or cannot be "
+              shownByUninstaller(L"Tonvane Free was not removed: the list of its files (install.log) is missing or cannot be "
                     L"read."));
     EXPECT_EQ(withoutLog.waitForExit(), 2u);
     ASSERT_TRUE(MoveFileW(aside.c_str(), log.c_str()));
@@ -291,7 +284,7 @@ TEST_F(UninstallRunTest, DecliningOrLosingTheLogKeepsAllAndAFileInUseIsLeftForAS
     EXPECT_EQ(second.waitForExit(30000), 1u);
     EXPECT_TRUE(second.messageBoxes().empty());
     const std::wstring text = summary(run);
-    EXPECT_NE(text.find(shown(L"Tonvane Free could not be removed completely.")), std::wstring::npos)
+    EXPECT_NE(text.find(shownByUninstaller(L"Tonvane Free could not be removed completely.")), std::wstring::npos)
         << testing::PrintToString(text);
     EXPECT_NE(text.find(busy), std::wstring::npos) << testing::PrintToString(text);
     EXPECT_EQ(run.waitForExit(), 2u);

@@ -33,10 +33,6 @@ constexpr const wchar_t* kOlderReleaseQuestion =
 
 std::wstring laterSetup() { return winePathOfUnixPath(TONVANE_LATER_SETUP); }
 
-std::wstring shown(const std::wstring& english) {
-  return environment("TONVANE_EXPECT_ACP") == "932" ? japaneseFor(english) : english;
-}
-
 std::string logText(const std::wstring& path) {
   const std::string bytes = readBytes(path);
   return bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? bytes.substr(3) : bytes;

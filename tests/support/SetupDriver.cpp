@@ -34,6 +34,18 @@ const char* pageName(SetupPage page) {
 
 std::wstring setupProgramPath() { return winePathOfUnixPath(TONVANE_SETUP_PROGRAM); }
 
+std::string setupResource(const wchar_t* type, unsigned id) {
+  HMODULE setup = LoadLibraryExW(setupProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (setup == nullptr) return std::string();
+  std::string bytes;
+  if (HRSRC found = FindResourceW(setup, MAKEINTRESOURCEW(id), type)) {
+    const char* data = static_cast<const char*>(LockResource(LoadResource(setup, found)));
+    if (data != nullptr) bytes.assign(data, SizeofResource(setup, found));
+  }
+  FreeLibrary(setup);
+  return bytes;
+}
+
 bool waitUntil(const std::function<bool()>& condition, DWORD milliseconds) {
   const ULONGLONG end = GetTickCount64() + milliseconds;
   for (;;) {

@@ -34,6 +34,10 @@ struct ButtonState {
 // The setup program of the build, as a Windows path.
 std::wstring setupProgramPath();
 
+// The bytes of one of the setup program's resources as its file holds them;
+// "" when it has none of that type and id.
+std::string setupResource(const wchar_t* type, unsigned id);
+
 // Polls `condition` every 50 ms until it holds or the time runs out.
 bool waitUntil(const std::function<bool()>& condition, DWORD milliseconds = 30000);
 

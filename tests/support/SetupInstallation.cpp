@@ -84,16 +84,6 @@ LinkFields readLink(const std::wstring& linkPath) {
 
 namespace {
 
-void addFiles(InstallSnapshot& snapshot, const std::wstring& folder, const std::wstring& prefix) {
-  for (const std::wstring& name : listFolder(folder)) {
-    const std::wstring path = folder + name;
-    if (folderExists(path))
-      addFiles(snapshot, path + L"\\", prefix + name + L"\\");
-    else
-      snapshot.files[prefix + name] = readBytes(path);
-  }
-}
-
 const int kLinkFolders[] = {CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS, CSIDL_COMMON_DESKTOPDIRECTORY,
                             CSIDL_DESKTOPDIRECTORY, CSIDL_SENDTO};
 
@@ -119,7 +109,7 @@ std::map<std::wstring, std::wstring> productLinks() {
 
 InstallSnapshot snapshotInstallation(const std::wstring& folder) {
   InstallSnapshot result;
-  addFiles(result, folder.empty() || folder.back() == L'\\' ? folder : folder + L"\\", L"");
+  result.files = filesBelow(folder);
   result.entry = registryTexts(HKEY_LOCAL_MACHINE, uninstallEntryPath());
   result.links = productLinks();
   return result;

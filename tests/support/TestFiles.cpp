@@ -129,6 +129,23 @@ std::vector<std::wstring> listFolder(const std::wstring& folder) {
   return names;
 }
 
+std::map<std::wstring, std::string> filesBelow(const std::wstring& folder) {
+  std::map<std::wstring, std::string> files;
+  const std::wstring base = folder.empty() || folder.back() == L'\\' ? folder : folder + L'\\';
+  std::vector<std::wstring> pending = {L""};
+  while (!pending.empty()) {
+    const std::wstring below = pending.back();
+    pending.pop_back();
+    for (const std::wstring& name : listFolder(base + below)) {
+      if (folderExists(base + below + name))
+        pending.push_back(below + name + L"\\");
+      else
+        files[below + name] = readBytes(base + below + name);
+    }
+  }
+  return files;
+}
+
 std::string utf8Of(const std::wstring& text) {
   if (text.empty()) return std::string();
   const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);

@@ -3,6 +3,7 @@
 // build tree seen through Wine's Z: drive.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,10 @@ std::string environment(const char* name);
 
 // Names of the files and folders directly inside a folder.
 std::vector<std::wstring> listFolder(const std::wstring& folder);
+
+// The files below a folder, in its subfolders too, by their paths relative
+// to it ("sub\\name"), with their bytes.
+std::map<std::wstring, std::string> filesBelow(const std::wstring& folder);
 
 // The Unix path Wine keeps a Windows path at; "" outside Wine.
 std::string unixPathOf(const std::wstring& path);

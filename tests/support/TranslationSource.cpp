@@ -49,4 +49,12 @@ std::wstring uninstallerJapaneseFor(const std::wstring& english) {
   return lookUp(entries, english);
 }
 
+bool japaneseSystem() { return environment("TONVANE_EXPECT_ACP") == "932"; }
+
+std::wstring shown(const std::wstring& english, bool japanese) { return japanese ? japaneseFor(english) : english; }
+
+std::wstring shownByUninstaller(const std::wstring& english, bool japanese) {
+  return japanese ? uninstallerJapaneseFor(english) : english;
+}
+
 }  // namespace tonvane::test

@@ -79,18 +79,6 @@ const std::vector<ArchiveFile>& archiveFiles() {
   return files;
 }
 
-// Every file below a folder, with its path relative to it.
-void listFilesBelow(const std::wstring& folder, const std::wstring& prefix,
-                    std::vector<std::wstring>& files) {
-  for (const std::wstring& name : listFolder(folder + prefix)) {
-    const std::wstring relative = prefix + name;
-    if (folderExists(folder + relative))
-      listFilesBelow(folder, relative + L"\\", files);
-    else
-      files.push_back(relative);
-  }
-}
-
 const std::vector<WPARAM> kFullProgress = {0, 20, 40, 60, 80, 100};
 
 std::vector<WPARAM> positionsSeen;
@@ -186,8 +174,7 @@ class InstallJobTest : public ::testing::Test {
     // Every file arrives whole, and nothing else: the inner archives are not
     // unpacked.
     std::vector<std::wstring> present;
-    listFilesBelow(ensureTrailingBackslash(state_.installFolder), L"", present);
-    std::sort(present.begin(), present.end());
+    for (const auto& file : filesBelow(state_.installFolder)) present.push_back(file.first);
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(present, expected);
   }
@@ -459,8 +446,6 @@ TEST_F(InstallJobTest, NothingIsWrittenInTheCurrentOrTheUsersTemporaryFolder) {
   EXPECT_TRUE(listFolder(current.path()).empty());
 }
 
-
-
 // What an install leaves that a failed one must leave as it was: every file
 // below the install folder, the entry's values, and the links and settings
 // file it may change.
@@ -519,9 +504,7 @@ class InstallTransactionTest : public InstallJobTest {
     Release release;
     const std::wstring folder = ensureTrailingBackslash(choices_.installFolder);
     release.folder = folderExists(folder);
-    std::vector<std::wstring> files;
-    if (release.folder) listFilesBelow(folder, L"", files);
-    for (const std::wstring& file : files) release.files[file] = readBytes(folder + file);
+    release.files = filesBelow(folder);
     release.entry = entryValues();
     // The date the entry was written changes with each install.
     release.entry.erase(L"InstallDate");
