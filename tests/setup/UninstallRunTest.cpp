@@ -107,19 +107,39 @@ class UninstallRunTest : public WholeSetupTest {
         << "now: " << testing::PrintToString(listFolder(temporaryFolder()));
   }
 
-  // The copy's private folder under the system's temporary folder: made by
-  // this uninstall, empty once the copy has ended, out of ordinary users'
-  // reach, and left to the system to remove at the next restart.
-  void expectCopyFolderLeftEmptyForRestart(const std::vector<std::wstring>& before) {
+  // The copy that removes the uninstaller's file and the folder runs on
+  // after the uninstaller has ended, from its private folder under the
+  // system's temporary folder (`before`: that folder's names before the
+  // uninstall). While it tries to remove the install folder it holds it for
+  // deletion, and Wine opens a folder to list it without sharing deletion:
+  // a listing meanwhile fails and reads as empty. So the install folder is
+  // read once the copy has ended, which its own file, deleted as its last
+  // handle closes, tells. The copy's folder; "" after a failure.
+  std::wstring waitForTheCopy(const std::vector<std::wstring>& before) {
     const std::wstring parent = privateFolderParent();
     std::vector<std::wstring> made;
     for (const std::wstring& name : listFolder(parent))
       if (name.rfind(L"TonvaneUninstall-", 0) == 0 && std::find(before.begin(), before.end(), name) == before.end())
         made.push_back(name);
-    ASSERT_EQ(made.size(), 1u) << testing::PrintToString(made);
+    if (made.size() != 1) {
+      ADD_FAILURE() << "the copy's folders: " << testing::PrintToString(made);
+      return L"";
+    }
     const std::wstring copyFolder = parent + made[0];
-    EXPECT_TRUE(waitUntil([&] { return listFolder(copyFolder).empty(); }, 30000))
-        << "left: " << testing::PrintToString(listFolder(copyFolder));
+    if (!waitUntil([&] { return !fileExists(copyFolder + L"\\TonvaneUninstaller.exe"); }, 30000)) {
+      ADD_FAILURE() << "the copy still runs: " << testing::PrintToString(listFolder(copyFolder));
+      return L"";
+    }
+    return copyFolder;
+  }
+
+  // The copy's folder: made by this uninstall, empty once the copy has
+  // ended, out of ordinary users' reach, and left to the system to remove
+  // at the next restart.
+  void expectCopyFolderLeftEmptyForRestart(const std::vector<std::wstring>& before) {
+    const std::wstring copyFolder = waitForTheCopy(before);
+    ASSERT_FALSE(copyFolder.empty());
+    EXPECT_TRUE(listFolder(copyFolder).empty()) << "left: " << testing::PrintToString(listFolder(copyFolder));
     EXPECT_EQ(ordinaryUserRights(copyFolder), 0ul);
     EXPECT_NE(lowerCase(pendingRemovals()).find(lowerCase(L"\\??\\" + copyFolder)), std::wstring::npos)
         << "not to be removed at restart: " << testing::PrintToString(copyFolder);
@@ -201,6 +221,7 @@ TEST_F(UninstallRunTest, RemovesBothLogsFilesAndKeepsTheUsersAndWhatLiesOutside)
     writeBytes(folder + L"install.log", log);
   }
 
+  const std::vector<std::wstring> systemTempBefore = listFolder(privateFolderParent());
   SetupRun run;
   startUninstall(run, IDYES);
   const std::wstring text = summary(run);
@@ -208,7 +229,8 @@ TEST_F(UninstallRunTest, RemovesBothLogsFilesAndKeepsTheUsersAndWhatLiesOutside)
   EXPECT_NE(text.find(outsideFile), std::wstring::npos) << testing::PrintToString(text);
   EXPECT_EQ(run.waitForExit(), 0u);
 
-  EXPECT_TRUE(waitUntil([&] { return !fileExists(folder + L"TonvaneUninstaller.exe"); }, 30000));
+  ASSERT_FALSE(waitForTheCopy(systemTempBefore).empty());
+  EXPECT_FALSE(fileExists(folder + L"TonvaneUninstaller.exe"));
   for (const std::wstring& path : listed) {
     if (path != outsideFile) {
       EXPECT_FALSE(fileExists(path)) << testing::PrintToString(path);
