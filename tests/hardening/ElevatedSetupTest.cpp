@@ -177,13 +177,10 @@ TEST_F(ElevatedSetupTest, TooLittleRoomIsRefusedBeforeAnythingIsWritten) {
     }
   };
   emptyDrive();
+  // Less room than the application's program alone takes.
+  ASSERT_TRUE(fillDiskLeaving(root + L"filler.bin", 16 * 1024));
   ULARGE_INTEGER free = {};
   ASSERT_TRUE(GetDiskFreeSpaceExW(root.c_str(), &free, nullptr, nullptr));
-  ASSERT_GT(free.QuadPart, 24u * 1024);
-  // Less room than the application's program alone takes.
-  writeBytes(root + L"filler.bin", std::string(static_cast<std::size_t>(free.QuadPart) - 16 * 1024, 'f'));
-  ASSERT_TRUE(GetDiskFreeSpaceExW(root.c_str(), &free, nullptr, nullptr));
-  ASSERT_LT(free.QuadPart, 1024u * 1024);
   const std::vector<std::wstring> before = listFolder(root);
   const std::wstring english = L"There is not enough free space on drive %s. The install needs %s, and %s is free.";
 

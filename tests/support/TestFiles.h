@@ -35,6 +35,12 @@ bool folderExists(const std::wstring& path);
 std::string readBytes(const std::wstring& path);
 void writeBytes(const std::wstring& path, const std::string& bytes);
 
+// Writes `file` as large as leaves `left` bytes free on its disk, which must
+// be the harness's small disk: false when the disk has no more room than
+// that, or more than the small disk can hold (a disk unmounted under a
+// run shows the host's room instead).
+bool fillDiskLeaving(const std::wstring& file, unsigned long long left);
+
 // "/a/b" as Wine shows it to a program: "Z:\a\b".
 std::wstring winePathOfUnixPath(const std::string& unixPath);
 
