@@ -371,11 +371,11 @@ int installMode(const std::wstring& program, const std::wstring& folder, const s
   figure("pause_requested_ms", static_cast<double>(block->requestedMilliseconds));
   figure("job_ms", finished - clicked - pauses);
   figure("stall_ms", responsiveness.longestStall());
-  // The job's steps, told apart by its pauses (InstallJob: archive written
-  // and checked, the application's files staged, the log and uninstaller
+  // The job's steps, told apart by its pauses (InstallJob: the install
+  // folder ready, the application's files staged, the log and uninstaller
   // staged, the switch into place, the entry, links and settings and the
   // commit, bar at 100; then the next page).
-  static const char* const kSteps[] = {"step_archive_ms", "step_stage_ms",  "step_stage_rest_ms",
+  static const char* const kSteps[] = {"step_folder_ms", "step_stage_ms",  "step_stage_rest_ms",
                                        "step_switch_ms",  "step_commit_ms", "step_at_100_ms"};
   const int calls = std::min<int>(static_cast<int>(block->calls), PauseProbeBlock::kMaxCalls);
   if (calls == 6) {

@@ -58,7 +58,7 @@ string(REPLACE "." "," TONVANE_VERSION_NUMBERS "${TONVANE_APPLICATION_VERSION}")
 # The manifest's schema takes an http or https address of up to 2048
 # characters; blanks and quotes would not survive the YAML and the shell.
 if(TONVANE_DOWNLOAD_URL STREQUAL "")
-  set(TONVANE_INSTALLER_URL "${TONVANE_VENDOR_SITE}download/TonvaneSetup.exe")
+  set(TONVANE_INSTALLER_URL "${TONVANE_VENDOR_SITE}download/${TONVANE_SETUP_NAME}.exe")
 else()
   set(TONVANE_INSTALLER_URL "${TONVANE_DOWNLOAD_URL}")
 endif()
@@ -80,9 +80,10 @@ if(NOT TONVANE_APPLICATION_FOLDER STREQUAL "")
                         "it must name an existing folder by its full path")
   endif()
   # The shortcuts and the uninstall entry's icon point at Tonvane.exe.
-  if(NOT EXISTS "${TONVANE_APPLICATION_FOLDER}/Tonvane.exe" OR IS_DIRECTORY "${TONVANE_APPLICATION_FOLDER}/Tonvane.exe")
+  set(program "${TONVANE_APPLICATION_NAME}.exe")
+  if(NOT EXISTS "${TONVANE_APPLICATION_FOLDER}/${program}" OR IS_DIRECTORY "${TONVANE_APPLICATION_FOLDER}/${program}")
     message(FATAL_ERROR "TONVANE_APPLICATION_FOLDER \"${TONVANE_APPLICATION_FOLDER}\" "
-                        "holds no Tonvane.exe at its top")
+                        "holds no ${program} at its top")
   endif()
 endif()
 

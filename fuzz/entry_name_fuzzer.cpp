@@ -1,5 +1,6 @@
 // Input: UTF-16 code units, two bytes each (little-endian), taken as an
-// entry name, a typed install folder and a path to place in a folder.
+// entry name, a typed install folder, a path to place in a folder and a path
+// to classify.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -48,16 +49,33 @@ void checkInsideFolder(const std::wstring& path) {
   }
 }
 
+void checkClassification(const std::wstring& path) {
+  using namespace tonvane;
+  std::wstring backslashed = path;
+  for (wchar_t& c : backslashed)
+    if (c == L'/') c = L'\\';
+  const PathKind either = classifyPath(path, Separators::Either);
+  require(either == classifyPath(backslashed, Separators::Backslash),
+          "'/' read as a separator is not the same as '\\' written", path);
+  const std::wstring head = backslashed.substr(0, 4);
+  if (head == L"\\\\.\\" || head == L"\\\\?\\" || head == L"\\??\\")
+    require(either == PathKind::Device, "a device, verbatim or object-namespace path not told as one", path);
+  if (isFullPathKind(either))
+    require(classifyPath(ensureTrailingBackslash(path) + L"x", Separators::Either) == either,
+            "a full path changes its kind when a name is added below it", path);
+}
+
 void checkInstallFolder(const std::wstring& typed) {
   using namespace tonvane;
   const std::wstring folder = normalizedInstallFolder(typed);
   if (folder.empty()) return;
   require(normalizedInstallFolder(folder) == folder, "the normalized folder changes when normalized again", typed);
-  require(isAbsoluteFolder(folder), "the normalized folder is not absolute", typed);
+  require(isFullPathKind(classifyPath(folder, Separators::Either)), "the normalized folder is not a full path", typed);
   require(folder.find(L'/') == std::wstring::npos, "the normalized folder holds '/'", typed);
   std::size_t rest = 0;
   if (folder[1] == L':') {
-    require(isPlainDrivePath(folder), "a drive folder that is no plain drive path", typed);
+    require(classifyPath(folder, Separators::Backslash) == PathKind::Drive, "a drive folder that is no drive path",
+            typed);
     rest = 3;
   } else {
     require(folder.compare(0, 2, L"\\\\") == 0 && folder[2] != L'?' && folder[2] != L'.',
@@ -91,5 +109,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   tonvane::fuzz::checkEntryPath(text);
   checkInsideFolder(text);
   checkInstallFolder(text);
+  checkClassification(text);
   return 0;
 }

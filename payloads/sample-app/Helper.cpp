@@ -5,6 +5,8 @@
 // output, and ends with 0. Plain Win32, to stay small.
 #include <windows.h>
 
+#include "ProductIdentity.h"
+
 #ifndef TONVANE_APPLICATION_VERSION
 #error "the build passes the application's version"
 #endif
@@ -17,7 +19,7 @@ int wmain() {
     if (path[i] == L'\\') name = path + i + 1;
   wchar_t line[MAX_PATH + 64] = {};
   lstrcpynW(line, name, MAX_PATH);
-  lstrcatW(line, L", a helper of Tonvane Free " TONVANE_APPLICATION_VERSION L"\r\n");
+  lstrcatW(line, L", a helper of " TONVANE_PRODUCT_NAME " " TONVANE_APPLICATION_VERSION L"\r\n");
   char bytes[4 * (MAX_PATH + 64)] = {};
   const int size = WideCharToMultiByte(CP_UTF8, 0, line, -1, bytes, sizeof bytes, nullptr, nullptr);
   DWORD written = 0;

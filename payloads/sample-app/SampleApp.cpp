@@ -12,16 +12,19 @@
 #include <shlobj.h>
 #include <strsafe.h>
 
+#include "ProductIdentity.h"
+
 #ifndef TONVANE_APPLICATION_VERSION
 #error "the build passes the application's version"
 #endif
 
 namespace {
 
-constexpr wchar_t kTitle[] = L"Tonvane Free " TONVANE_APPLICATION_VERSION;
+using tonvane::kSettingsFileName;
+using tonvane::kUserSettingsFolder;
+
+constexpr wchar_t kTitle[] = L"" TONVANE_PRODUCT_NAME " " TONVANE_APPLICATION_VERSION;
 constexpr wchar_t kWindowClass[] = L"TonvaneSampleApplication";
-constexpr wchar_t kSettingsFileName[] = L"Tonvane.ini";
-constexpr wchar_t kUserSettingsFolder[] = L"tonvanehome\\Tonvane\\";
 constexpr wchar_t kCurrentFolderMark[] = L"$Current\\";
 constexpr int kCurrentFolderMarkLength = sizeof kCurrentFolderMark / sizeof(wchar_t) - 1;
 // Room for the longest path Windows has, so that a long install folder is

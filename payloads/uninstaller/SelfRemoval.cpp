@@ -9,6 +9,7 @@
 #include "PathText.h"
 #include "Paths.h"
 #include "PrivateFolder.h"
+#include "ProductIdentity.h"
 #include "ScopedHandles.h"
 #include "Shortcuts.h"
 
@@ -16,8 +17,6 @@ namespace tonvane {
 
 namespace {
 
-// The copy's folder under the system's temporary folder.
-constexpr const wchar_t* kCopyFolderPrefix = L"TonvaneUninstall-";
 // The original starts the copy before its summary, which stands until the
 // user answers it: the copy, which shows nothing, waits as long as that.
 // Before the original has ended, its file could not be deleted anyway.
@@ -77,7 +76,7 @@ bool deleteWithRetries(const std::wstring& path) {
 
 bool startSelfRemoval(const std::wstring& installFolder) {
   PrivateFolder folder;
-  if (!folder.create(kCopyFolderPrefix)) return false;
+  if (!folder.create(kUninstallerCopyFolderPrefix)) return false;
   const std::wstring copy = writeCopy(folder);
   if (copy.empty()) return false;
 
@@ -125,13 +124,13 @@ bool startSelfRemoval(const std::wstring& installFolder) {
   return true;
 }
 
-int finishSelfRemoval(HANDLE originalProcess, const std::wstring& installFolder) {
+ExitCode finishSelfRemoval(HANDLE originalProcess, const std::wstring& installFolder) {
   {
     const KernelHandle original(originalProcess);
     if (original) WaitForSingleObject(original.get(), kOriginalWait);
   }
   const std::wstring folder = ensureTrailingBackslash(installFolder);
-  if (folder.size() < 4 || lowerCase(folder) == lowerCase(folderOfPath(L""))) return 2;
+  if (folder.size() < 4 || lowerCase(folder) == lowerCase(folderOfPath(L""))) return ExitCode::SelfRemovalIncomplete;
   const bool fileGone = deleteWithRetries(folder + kUninstallerFileName);
   bool folderGone = false;
   for (int attempt = 0; attempt < kDeleteTries && !folderGone; ++attempt) {
@@ -143,7 +142,7 @@ int finishSelfRemoval(HANDLE originalProcess, const std::wstring& installFolder)
       else Sleep(kDeleteRetryDelay);
     }
   }
-  return fileGone && folderGone ? 0 : 2;
+  return fileGone && folderGone ? ExitCode::SelfRemovalDone : ExitCode::SelfRemovalIncomplete;
 }
 
 }  // namespace tonvane

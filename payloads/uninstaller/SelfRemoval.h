@@ -19,6 +19,8 @@
 
 #include <string>
 
+#include "ExitCode.h"
+
 namespace tonvane {
 
 // The option that starts a copy in its finishing role.
@@ -33,7 +35,7 @@ bool startSelfRemoval(const std::wstring& installFolder);
 // handle (the copy's own, inherited), then deletes the uninstaller in
 // `installFolder` and the folder when it is empty. Only a file named like
 // the uninstaller is deleted, and never the folder the copy itself runs
-// from. Returns 0 when both are gone, 2 otherwise.
-int finishSelfRemoval(HANDLE original, const std::wstring& installFolder);
+// from. SelfRemovalDone when both are gone, else SelfRemovalIncomplete.
+ExitCode finishSelfRemoval(HANDLE original, const std::wstring& installFolder);
 
 }  // namespace tonvane

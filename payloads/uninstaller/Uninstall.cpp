@@ -26,14 +26,6 @@ namespace {
 // A shell link is a few kilobytes; anything far larger is not one of ours.
 constexpr std::size_t kLinkSizeLimit = 1024 * 1024;
 
-// A drive path ("C:\...") or a network path ("\\server\..."): anything else
-// (relative, device and verbatim forms) is never taken for a file of ours.
-bool isFullPath(const std::wstring& path) {
-  if (path.size() >= 3 && path[1] == L':' && path[2] == L'\\') return true;
-  return path.size() >= 3 && path[0] == L'\\' && path[1] == L'\\' && path[2] != L'?' &&
-         path[2] != L'.';
-}
-
 // "." and ".." steps resolved, "/" turned into "\"; pure text, the file
 // system is not asked.
 std::wstring normalisedPath(const std::wstring& path) {
@@ -43,8 +35,11 @@ std::wstring normalisedPath(const std::wstring& path) {
   return buffer;
 }
 
+// A drive path ("C:\...") or a network path ("\\server\share\...") whose
+// root is written with backslashes: anything else (relative, device and
+// verbatim forms) is never taken for a file of ours.
 bool isInside(const std::wstring& path, const std::wstring& folder) {
-  if (!isFullPath(path)) return false;
+  if (!isFullPathKind(classifyPath(path, Separators::Backslash))) return false;
   const std::wstring normal = normalisedPath(path);
   return !normal.empty() && isPathInsideFolder(normal, folder);
 }
@@ -255,57 +250,38 @@ void removeProgramGroup(const std::wstring& programs, const std::wstring& folder
 bool entryBelongsHere(const std::wstring& folder) {
   UninstallEntry entry = makeUninstallEntry(kProductName);
   if (!readUninstallEntry(entry) || entry.installLocation.empty()) return false;
-  if (!isFullPath(entry.installLocation)) return false;
+  if (!isFullPathKind(classifyPath(entry.installLocation, Separators::Backslash))) return false;
   return samePath(normalisedPath(entry.installLocation), folder);
 }
 
-}  // namespace
-
-LinkFolders systemLinkFolders() {
-  LinkFolders folders;
-  folders.commonPrograms = specialFolderPath(CSIDL_COMMON_PROGRAMS);
-  folders.userPrograms = specialFolderPath(CSIDL_PROGRAMS);
-  folders.commonDesktop = specialFolderPath(CSIDL_COMMON_DESKTOPDIRECTORY);
-  folders.userDesktop = specialFolderPath(CSIDL_DESKTOPDIRECTORY);
-  folders.sendTo = specialFolderPath(CSIDL_SENDTO);
-  return folders;
+// What a killed setup left is dealt with first: an install killed half-way
+// is finished, so that the log read next describes the files that are
+// there, and a killed setup's staging folder goes. False when the install
+// cannot be finished: it leaves nothing this program could trust, and
+// nothing is removed.
+bool finishInterruptedWork(const std::wstring& folder) {
+  if (!recoverInterruptedInstall(folder)) return false;
+  removeStalePrivateFolders(kStagingFolderPrefix);
+  return true;
 }
 
-UninstallOutcome removeInstallation(const std::wstring& installFolder, const LinkFolders& links,
-                                    const UninstallProgress& progress) {
-  UninstallOutcome outcome;
-  const std::wstring folder = ensureTrailingBackslash(normalisedPath(installFolder));
-  if (folder.size() <= 1 || !isFullPath(folder)) {
-    outcome.logUnreadable = true;
-    return outcome;
-  }
-  // An install that was killed half-way is finished first, so that the
-  // log read next describes the files that are there. One that cannot be
-  // finished leaves nothing this program could trust: nothing is removed.
-  if (!recoverInterruptedInstall(folder)) {
-    outcome.logUnreadable = true;
-    return outcome;
-  }
-  // So does the staging folder of a setup that was killed.
-  removeStalePrivateFolders(kStagingFolderPrefix);
-  // Held until the end, so that it cannot be renamed or replaced while what
-  // lies in it is judged against where it really is. A folder that is
-  // itself a junction or link now was not made so by the setup: nothing in
-  // it is judged by where it leads.
-  HeldPath held;
-  std::wstring folderFinal;
-  if (held.open(folderName(folder), HeldPath::Access::Look) &&
-      held.isFolder() && !held.isReparsePoint())
-    folderFinal = held.finalPath();
-  const std::wstring logPath = folder + kInstallLogFileName;
+// Opens the install folder into `held`, which the caller keeps until the
+// end so that the folder cannot be renamed or replaced while what lies in
+// it is judged against where it really is, and gives its final path. A
+// folder that is itself a junction or link now was not made so by the
+// setup: "" then, and nothing in it is judged by where it leads.
+std::wstring holdInstallFolder(const std::wstring& folder, HeldPath& held) {
+  if (held.open(folderName(folder), HeldPath::Access::Look) && held.isFolder() && !held.isReparsePoint())
+    return held.finalPath();
+  return std::wstring();
+}
 
-  std::vector<std::wstring> listed;
-  if (!readLoggedPaths(logPath, listed)) {
-    // Without the list, every link and the entry still lead to an install
-    // that nothing here may take for its own.
-    outcome.logUnreadable = true;
-    return outcome;
-  }
+// Each listed file, deleted when it lies in the folder, and the outcome
+// counted; `progress` hears of every one. What the deletions may have
+// emptied is returned for removeEmptiedFolders.
+std::vector<std::wstring> removeListedFiles(const std::vector<std::wstring>& listed, const std::wstring& folder,
+                                            const std::wstring& folderFinal, const UninstallProgress& progress,
+                                            UninstallOutcome& outcome) {
   std::vector<std::wstring> touched;
   std::size_t done = 0;
   for (const std::wstring& path : listed) {
@@ -335,28 +311,81 @@ UninstallOutcome removeInstallation(const std::wstring& installFolder, const Lin
     ++done;
     if (progress) progress(done, listed.size());
   }
-  removeEmptiedFolders(touched, folder, folderFinal);
+  return touched;
+}
 
-  const bool finished = outcome.everythingRemoved();
-  removeProgramGroup(links.commonPrograms, folder, links.helpLinkNames, !finished);
-  removeProgramGroup(links.userPrograms, folder, links.helpLinkNames, !finished);
+// The links that lead into the folder: the Start menu groups, the desktops'
+// links and Send To's.
+void removeLinks(const LinkFolders& links, const std::wstring& folder, bool keepUninstallLink) {
+  removeProgramGroup(links.commonPrograms, folder, links.helpLinkNames, keepUninstallLink);
+  removeProgramGroup(links.userPrograms, folder, links.helpLinkNames, keepUninstallLink);
   removeLinkInto(links.commonDesktop, folder);
   removeLinkInto(links.userDesktop, folder);
   removeLinkInto(links.sendTo, folder);
+}
 
-  if (finished) {
-    if (entryBelongsHere(folder)) deleteUninstallEntry(kProductName);
-    HeldPath log;
-    if (log.open(logPath, HeldPath::Access::Delete) && log.isAt(finalPathBelow(folderFinal, folder, logPath)))
-      log.remove();
-  } else if (!folderFinal.empty()) {
-    // Listed as they stand: a file that could not even be examined is
-    // still the install's, for the next run to try. (A folder that could
-    // not be judged is not written to either; its log stays as it was.)
-    PathList remaining;
-    for (const std::wstring& path : outcome.leftInPlace) remaining.addPath(path);
-    saveInstallLog(remaining, logPath);
+// Once every listed file is gone: the uninstall entry, when it is this
+// install's, and the log.
+void removeEntryAndLog(const std::wstring& folder, const std::wstring& folderFinal, const std::wstring& logPath) {
+  if (entryBelongsHere(folder)) deleteUninstallEntry(kProductName);
+  HeldPath log;
+  if (log.open(logPath, HeldPath::Access::Delete) && log.isAt(finalPathBelow(folderFinal, folder, logPath)))
+    log.remove();
+}
+
+// The log rewritten for the next run, listing what stayed as it stands: a
+// file that could not even be examined is still the install's. (A folder
+// that could not be judged is not written to; its log stays as it was.)
+void keepLogOfRemaining(const std::vector<std::wstring>& leftInPlace, const std::wstring& logPath) {
+  PathList remaining;
+  for (const std::wstring& path : leftInPlace) remaining.addPath(path);
+  saveInstallLog(remaining, logPath);
+}
+
+}  // namespace
+
+LinkFolders systemLinkFolders() {
+  LinkFolders folders;
+  folders.commonPrograms = specialFolderPath(CSIDL_COMMON_PROGRAMS);
+  folders.userPrograms = specialFolderPath(CSIDL_PROGRAMS);
+  folders.commonDesktop = specialFolderPath(CSIDL_COMMON_DESKTOPDIRECTORY);
+  folders.userDesktop = specialFolderPath(CSIDL_DESKTOPDIRECTORY);
+  folders.sendTo = specialFolderPath(CSIDL_SENDTO);
+  return folders;
+}
+
+UninstallOutcome removeInstallation(const std::wstring& installFolder, const LinkFolders& links,
+                                    const UninstallProgress& progress) {
+  UninstallOutcome outcome;
+  const std::wstring folder = ensureTrailingBackslash(normalisedPath(installFolder));
+  if (!isFullPathKind(classifyPath(folder, Separators::Backslash))) {
+    outcome.logUnreadable = true;
+    return outcome;
   }
+  if (!finishInterruptedWork(folder)) {
+    outcome.logUnreadable = true;
+    return outcome;
+  }
+  HeldPath held;
+  const std::wstring folderFinal = holdInstallFolder(folder, held);
+  const std::wstring logPath = folder + kInstallLogFileName;
+
+  std::vector<std::wstring> listed;
+  if (!readLoggedPaths(logPath, listed)) {
+    // Without the list, every link and the entry still lead to an install
+    // that nothing here may take for its own.
+    outcome.logUnreadable = true;
+    return outcome;
+  }
+  const std::vector<std::wstring> touched = removeListedFiles(listed, folder, folderFinal, progress, outcome);
+  removeEmptiedFolders(touched, folder, folderFinal);
+
+  const bool finished = outcome.everythingRemoved();
+  removeLinks(links, folder, !finished);
+  if (finished)
+    removeEntryAndLog(folder, folderFinal, logPath);
+  else if (!folderFinal.empty())
+    keepLogOfRemaining(outcome.leftInPlace, logPath);
   return outcome;
 }
 

@@ -3,11 +3,8 @@
 // it: "...\TonvaneUninstaller.exe" /Uninstall. It asks once, removes the
 // install (Uninstall.h) while a small window counts the files, reports once,
 // and leaves its own file and the folder to a copy of itself that runs after
-// it has ended (SelfRemoval.h).
-//
-// Exit codes: 0 when everything was removed, 1 when nothing was done (the
-// user declined, another copy runs, no administrator rights, no /Uninstall),
-// 2 when something stayed.
+// it has ended (SelfRemoval.h). Its exit codes are the Uninstall... ones of
+// ExitCode.h.
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
@@ -16,34 +13,32 @@
 #include <string>
 #include <vector>
 
-#include "AnsiText.h"
 #include "DllSearch.h"
-#include "IniDocument.h"
-#include "LanguageChoice.h"
+#include "ExitCode.h"
+#include "MessageLoop.h"
 #include "NumberText.h"
 #include "Paths.h"
+#include "ProductIdentity.h"
+#include "ProgramStart.h"
 #include "ResourceIds.h"
-#include "Resources.h"
 #include "ScopedHandles.h"
 #include "SelfRemoval.h"
 #include "SetupMessage.h"
-#include "StartupChecks.h"
+#include "Shortcuts.h"
 #include "TranslationTable.h"
 #include "Uninstall.h"
 #include "UninstallerOptions.h"
+#include "WindowPlacement.h"
 
 namespace {
 
 using namespace tonvane;
 
-constexpr wchar_t kMutexName[] = L"TonvaneUninstaller";
 // Names listed in the summary before the rest is only counted.
 constexpr std::size_t kListedNames = 12;
 
-constexpr const wchar_t* kCaption = L"Tonvane Free Uninstall";
-
 int showMessage(HWND owner, const std::wstring& text, UINT flags) {
-  return showTranslatedMessage(owner, text, kCaption, flags);
+  return showTranslatedMessage(owner, text, kUninstallCaption, flags);
 }
 
 INT_PTR CALLBACK progressProcedure(HWND, UINT message, WPARAM, LPARAM) {
@@ -52,19 +47,22 @@ INT_PTR CALLBACK progressProcedure(HWND, UINT message, WPARAM, LPARAM) {
   return message == WM_INITDIALOG ? TRUE : FALSE;
 }
 
-// The window that counts the files while they go.
-class ProgressWindow {
+// The window that counts the files while they go. The removal runs on this
+// thread: between two files the messages queued meanwhile go through the
+// window's own loop, so it repaints and answers and never stands frozen.
+class ProgressWindow : private MessageFilter {
  public:
   ProgressWindow() {
     window_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_UNINSTALL_PROGRESS), nullptr,
                                  progressProcedure, 0);
     if (window_ == nullptr) return;
-    SetWindowTextW(window_, translateText(kCaption).c_str());
+    SetWindowTextW(window_, translateText(kUninstallCaption).c_str());
     translateWindow(window_);
-    centre();
+    centerOnWorkArea(window_);
+    loop_.addMessageFilter(this);
     ShowWindow(window_, SW_SHOW);
     UpdateWindow(window_);
-    pump();
+    pumpPendingMessages(loop_, pump_);
   }
   ~ProgressWindow() {
     if (window_ != nullptr) DestroyWindow(window_);
@@ -79,32 +77,15 @@ class ProgressWindow {
     SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(done), 0);
     const std::wstring count = decimalText(done) + L" / " + decimalText(total);
     SetDlgItemTextW(window_, IDC_UNINSTALL_PROGRESS_COUNT, count.c_str());
-    pump();
+    pumpPendingMessages(loop_, pump_);
   }
 
  private:
-  // The removal runs on this thread: between two files the window repaints
-  // and answers, so it never stands frozen.
-  void pump() {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      if (!IsDialogMessageW(window_, &message)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-      }
-    }
-  }
-
-  void centre() {
-    RECT window = {}, work = {};
-    GetWindowRect(window_, &window);
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    const int width = window.right - window.left, height = window.bottom - window.top;
-    SetWindowPos(window_, nullptr, work.left + (work.right - work.left - width) / 2,
-                 work.top + (work.bottom - work.top - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-  }
+  bool preTranslateMessage(MSG& message) override { return IsDialogMessageW(window_, &message) != FALSE; }
 
   HWND window_ = nullptr;
+  MessageLoop loop_;
+  PumpState pump_;
 };
 
 std::wstring nameList(const std::vector<std::wstring>& names) {
@@ -143,33 +124,22 @@ std::wstring summary(const UninstallOutcome& outcome, bool selfRemoval, const st
   return text;
 }
 
-// "Online help" as the setup names the link in either language; the
-// Japanese name from this program's table whatever the interface is now.
+// The help link's name as the setup gives it in either language; the
+// Japanese one from this program's table whatever the interface is now.
 std::vector<std::wstring> helpLinkNames() {
-  std::vector<std::wstring> names{L"Online help"};
-  const ResourceBytes bytes = loadResource(ResourceId::kText, IDR_JAPANESE_TABLE);
-  IniDocument table;
-  table.unescapeOnLoad = true;
-  if (table.loadText(decodeShiftJisText(bytes.data, bytes.size))) {
-    const int section = table.findSection(L"Text");
-    if (section >= 0) {
-      if (const std::wstring* japanese = table.sectionEntries(section).lookup(L"Online help"))
-        names.push_back(unescapeText(*japanese));
-    }
-  }
-  return names;
+  return {kHelpLinkName, translationInResource(IDR_JAPANESE_TABLE, kHelpLinkName)};
 }
 
-int uninstall(const UninstallerOptions& options) {
+ExitCode uninstall(const UninstallerOptions& options) {
   const StartupPlatform platform = systemStartupPlatform();
   if (!platform.isUserAnAdmin()) {
     if (!options.silent) showMessage(nullptr, translateText(L"Please start with administrator privileges."), MB_OK | MB_ICONSTOP);
-    return 1;
+    return ExitCode::UninstallNotDone;
   }
   if (!options.silent &&
       showMessage(nullptr, translateText(L"Do you want to remove Tonvane Free and all of its components?"),
                   MB_YESNO | MB_ICONQUESTION) != IDYES)
-    return 1;
+    return ExitCode::UninstallNotDone;
 
   const ComInitialization com;
   const std::wstring folder = folderOfPath(L"");
@@ -190,7 +160,7 @@ int uninstall(const UninstallerOptions& options) {
   if (!options.silent)
     showMessage(nullptr, summary(outcome, selfRemoval, folder),
                 MB_OK | (selfRemoval ? MB_ICONINFORMATION : MB_ICONWARNING));
-  return selfRemoval ? 0 : 2;
+  return selfRemoval ? ExitCode::Uninstalled : ExitCode::UninstallIncomplete;
 }
 
 }  // namespace
@@ -201,23 +171,23 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   const std::vector<std::wstring> arguments = commandLineArguments();
   const UninstallerOptions options = parseUninstallerOptions(arguments);
   if (options.finish) {
-    return finishSelfRemoval(reinterpret_cast<HANDLE>(options.originalProcess), options.installFolder);
+    return static_cast<int>(
+        finishSelfRemoval(reinterpret_cast<HANDLE>(options.originalProcess), options.installFolder));
   }
 
   InstanceMutex instance;
-  if (!instance.take(kMutexName)) return 1;
-  if (japaneseInterface(languageCode(arguments), GetUserDefaultLangID()))
-    loadTranslationResource(IDR_JAPANESE_TABLE);
+  if (!instance.take(kUninstallerMutexName)) return static_cast<int>(ExitCode::UninstallNotDone);
+  loadInterfaceLanguage(arguments);
 
   if (!options.uninstall) {
     if (!options.silent)
       showMessage(nullptr,
                   translateText(L"This program removes Tonvane Free from your computer. Start it from the "
                                 L"Start menu (Uninstall) or from the list of installed programs.") +
-                      L"\r\n\r\nTonvaneUninstaller.exe /Uninstall [/S] [/lang:jpn]\r\n/S: " +
+                      L"\r\n\r\n" + kUninstallerFileName + L" /Uninstall [/S] [/lang:jpn]\r\n/S: " +
                       translateText(L"remove without any question or window"),
                   MB_OK | MB_ICONINFORMATION);
-    return 1;
+    return static_cast<int>(ExitCode::UninstallNotDone);
   }
-  return uninstall(options);
+  return static_cast<int>(uninstall(options));
 }

@@ -76,11 +76,26 @@ bool isPathInsideFolder(const std::wstring& path, const std::wstring& folder) {
   return isContainedRelativePath(path.substr(prefix.size()));
 }
 
-bool isPlainDrivePath(const std::wstring& path) {
-  if (path.size() < 3 || path[1] != L':' || path[2] != L'\\') return false;
+PathKind classifyPath(const std::wstring& path, Separators separators) {
+  const auto separatorAt = [&](std::size_t at) {
+    return at < path.size() && (path[at] == L'\\' || (separators == Separators::Either && path[at] == L'/'));
+  };
+  if (separatorAt(0)) {
+    if (!separatorAt(1)) {
+      const bool objectNamespace = path.size() >= 4 && path[1] == L'?' && path[2] == L'?' && separatorAt(3);
+      return objectNamespace ? PathKind::Device : PathKind::Rooted;
+    }
+    if (path.size() > 2 && (path[2] == L'.' || path[2] == L'?')) return PathKind::Device;
+    std::size_t serverEnd = 2;
+    while (serverEnd < path.size() && !separatorAt(serverEnd)) ++serverEnd;
+    const std::size_t shareStart = serverEnd + 1;
+    if (serverEnd == 2 || shareStart >= path.size() || separatorAt(shareStart)) return PathKind::IncompleteNetwork;
+    return PathKind::Network;
+  }
+  if (path.size() < 2 || path[1] != L':') return PathKind::Relative;
   const wchar_t drive = path[0];
-  if (!((drive >= L'A' && drive <= L'Z') || (drive >= L'a' && drive <= L'z'))) return false;
-  return path.find(L'/') == std::wstring::npos;
+  if (!((drive >= L'A' && drive <= L'Z') || (drive >= L'a' && drive <= L'z'))) return PathKind::Device;
+  return separatorAt(2) ? PathKind::Drive : PathKind::DriveRelative;
 }
 
 bool isReservedDeviceName(const std::wstring& step) {

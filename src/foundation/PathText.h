@@ -51,8 +51,35 @@ bool hasForbiddenNameCharacter(const std::wstring& step);
 // them full paths first.
 bool isPathInsideFolder(const std::wstring& path, const std::wstring& folder);
 
-// "X:\..." with a drive letter and backslashes only: no network, device or
-// verbatim form, no forward slash.
-bool isPlainDrivePath(const std::wstring& path);
+// How the system reads the start of a path, from the text alone: whether it
+// names a place by itself or is taken from some current folder, and whether
+// it reaches past the file system's names altogether. The steps after the
+// root are not judged here.
+enum class PathKind {
+  Relative,           // "a\b", "": from the current folder
+  DriveRelative,      // "C:a", "C:": from that drive's current folder
+  Rooted,             // "\a": from the root of the current folder's drive
+  Drive,              // "C:\a": a full path on a drive, A to Z in either case
+  Network,            // "\\server\share...": a full path on a share, both named
+  IncompleteNetwork,  // "\\server", "\\server\", "\\\share", "\\server\\share":
+                      // a network form short of a server or a share name
+  // "\\.\", "\\?\" and "\??\": devices, verbatim paths and the object
+  // namespace, which no check of a name reaches. Also "\\." and "\\?"
+  // followed by anything else (the system would look for such a server,
+  // but none can be named so) and a colon after anything but a letter
+  // ("1:\x" names a device the system looks up, not a drive).
+  Device,
+};
+
+// Whether "/" separates steps, as it does for the system, or is taken as
+// written: a caller that accepts backslashes only reads "C:/x" as "C:"
+// followed by a name, a drive-relative path.
+enum class Separators { Backslash, Either };
+
+PathKind classifyPath(const std::wstring& path, Separators separators);
+
+// A drive or network path with its names: what is the same wherever the
+// program runs from.
+inline bool isFullPathKind(PathKind kind) { return kind == PathKind::Drive || kind == PathKind::Network; }
 
 }  // namespace tonvane

@@ -53,20 +53,6 @@ bool writeBytes(HANDLE file, const std::string& bytes) {
          written == bytes.size();
 }
 
-// Forms that reach a device, a pipe or the system's object namespace, told
-// from the text alone so that such a name is never even opened (opening a
-// port can already change its lines, opening a pipe hands the other end
-// this process's rights). Either separator counts, as it does for the
-// system.
-bool namesDeviceOrVerbatimForm(const std::wstring& path) {
-  std::wstring head = path.substr(0, 4);
-  for (wchar_t& c : head)
-    if (c == L'/') c = L'\\';
-  if (head == L"\\??\\") return true;
-  return head.size() >= 3 && head[0] == L'\\' && head[1] == L'\\' && (head[2] == L'.' || head[2] == L'?') &&
-         (head.size() == 3 || head[3] == L'\\');
-}
-
 // Where the log goes: the root every step is checked from ("C:\" or
 // "\\server\share\"), the folders below it and the file's name.
 struct LogPlace {
@@ -90,17 +76,17 @@ bool isCommunicationShare(const std::wstring& share) {
 bool splitLogPlace(const std::wstring& full, LogPlace& place) {
   place = LogPlace();
   std::size_t restStart = 0;
-  if (isPlainDrivePath(full)) {
+  const PathKind kind = classifyPath(full, Separators::Backslash);
+  if (kind == PathKind::Drive) {
     restStart = 3;
-  } else if (full.compare(0, 2, L"\\\\") == 0) {
+  } else if (kind == PathKind::Network) {
+    // Both names are there; the file lies below the share.
     const std::size_t serverEnd = full.find(L'\\', 2);
-    if (serverEnd == std::wstring::npos) return false;
     const std::size_t shareEnd = full.find(L'\\', serverEnd + 1);
     if (shareEnd == std::wstring::npos) return false;
     const std::wstring server = full.substr(2, serverEnd - 2);
     const std::wstring share = full.substr(serverEnd + 1, shareEnd - serverEnd - 1);
-    if (server.empty() || share.empty() || server.find_first_not_of(L'.') == std::wstring::npos ||
-        hasForbiddenNameCharacter(server) || hasForbiddenNameCharacter(share) || isCommunicationShare(share))
+    if (hasForbiddenNameCharacter(server) || hasForbiddenNameCharacter(share) || isCommunicationShare(share))
       return false;
     restStart = shareEnd + 1;
   } else {
@@ -180,7 +166,12 @@ bool isPlainFile(HANDLE file) {
 }
 
 bool SetupLogFile::open(const std::wstring& path) {
-  if (path.empty() || namesDeviceOrVerbatimForm(path)) return false;
+  // Forms that reach a device, a pipe or the system's object namespace are
+  // told from the text alone, so that such a name is never even opened
+  // (opening a port can already change its lines, opening a pipe hands the
+  // other end this process's rights). Either separator counts, as it does
+  // for the system.
+  if (path.empty() || classifyPath(path, Separators::Either) == PathKind::Device) return false;
   LogPlace place;
   const std::wstring full = fullPathOf(path);
   if (!splitLogPlace(full, place)) return false;

@@ -8,10 +8,9 @@
 
 #include <string>
 
-namespace tonvane {
+#include "ProductIdentity.h"
 
-// The setup's caption, also its translation key.
-constexpr const wchar_t* kSetupCaption = L"Tonvane Free Setup";
+namespace tonvane {
 
 // MessageBoxW owned by `owner` (null: none) with `flags`, the caption
 // `captionKey` translated (section "Text"), and `text` shown as given: the

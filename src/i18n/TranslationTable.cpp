@@ -28,6 +28,18 @@ bool translateTree(HWND window, const EntryTable& table, bool withSiblings) {
   return true;
 }
 
+// The table of a TEXT resource in Shift-JIS (code page 932, whatever the
+// system's ANSI code page is).
+void loadTableResource(IniDocument& table, unsigned resourceId) {
+  const ResourceBytes bytes = loadResource(ResourceId::kText, resourceId);
+  table.loadText(decodeShiftJisText(bytes.data, bytes.size));
+}
+
+const std::wstring* textEntry(const IniDocument& table, const std::wstring& text) {
+  const int section = table.findSection(L"Text");
+  return section >= 0 ? table.sectionEntries(section).lookup(text) : nullptr;
+}
+
 }  // namespace
 
 TranslationTable::TranslationTable() { unescapeOnLoad = true; }
@@ -40,11 +52,7 @@ TranslationTable& TranslationTable::instance() {
 std::wstring translateText(const std::wstring& text) {
   TranslationTable& table = TranslationTable::instance();
   ScopedLock hold(table.lock());
-  const int section = table.findSection(L"Text");
-  if (section >= 0) {
-    if (const std::wstring* value = table.sectionEntries(section).lookup(text))
-      return unescapeText(*value);
-  }
+  if (const std::wstring* value = textEntry(table, text)) return unescapeText(*value);
   return std::wstring(text);
 }
 
@@ -57,11 +65,17 @@ bool translateWindow(HWND window) {
 }
 
 void loadTranslationResource(unsigned resourceId) {
-  const ResourceBytes bytes = loadResource(ResourceId::kText, resourceId);
-  const std::wstring text = decodeShiftJisText(bytes.data, bytes.size);
   TranslationTable& table = TranslationTable::instance();
   ScopedLock hold(table.lock());
-  table.loadText(text);
+  loadTableResource(table, resourceId);
+}
+
+std::wstring translationInResource(unsigned resourceId, const std::wstring& text) {
+  IniDocument table;
+  table.unescapeOnLoad = true;
+  loadTableResource(table, resourceId);
+  const std::wstring* value = textEntry(table, text);
+  return value != nullptr ? unescapeText(*value) : std::wstring();
 }
 
 }  // namespace tonvane

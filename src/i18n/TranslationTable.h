@@ -40,4 +40,10 @@ bool translateWindow(HWND window);
 // A missing resource leaves the interface English.
 void loadTranslationResource(unsigned resourceId);
 
+// The translation of a text from section "Text" of the table in a TEXT
+// resource of this program (read as loadTranslationResource reads it),
+// whatever the translator holds; "" when the resource or its table lacks
+// the text.
+std::wstring translationInResource(unsigned resourceId, const std::wstring& text);
+
 }  // namespace tonvane

@@ -11,7 +11,6 @@
 #include "InstallJob.h"
 #include "NumberText.h"
 #include "Paths.h"
-#include "PrivateFolder.h"
 #include "Resources.h"
 #include "SetupLog.h"
 #include "TranslationTable.h"
@@ -134,8 +133,6 @@ std::vector<VolumeSpace> installSpaceNeeds(const std::wstring& installFolder, bo
   const ResourceBytes archive = loadResource(ResourceId::kZip, IDR_APPLICATION_ARCHIVE);
   std::vector<VolumeSpace> needs;
   addFilesToVolume(needs, volumeOfPath(folder), installFolderFiles(archive, folder, portable));
-  const std::wstring staging = privateFolderParent();
-  if (!staging.empty()) addFilesToVolume(needs, volumeOfPath(staging), {archive.size});
   return needs;
 }
 

@@ -11,9 +11,8 @@
 // folder counted at two bytes a character (a double-byte ANSI code page),
 // plus the earlier log, whose paths it carries on. Files of an earlier
 // install stay until the new ones are in place, so nothing is subtracted
-// for them. On the staging folder's volume (privateFolderParent(),
-// PrivateFolder.h) the archive is written and checked before it is
-// extracted. When both are one volume, the needs add up.
+// for them. Nothing else is written: the archive is read from the setup's
+// own image.
 //
 // The free space is what the user may still write (quotas included) at the
 // nearest folder of each path that exists; the cluster size is the

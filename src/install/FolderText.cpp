@@ -4,11 +4,6 @@
 
 namespace tonvane {
 
-namespace {
-bool isSlash(wchar_t c) { return c == L'\\' || c == L'/'; }
-bool isDriveLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
-}  // namespace
-
 std::wstring browsedInstallFolder(const std::wstring& chosen) {
   std::wstring folder = chosen;
   if (folder.find(kInstallFolderName) == std::wstring::npos)
@@ -16,31 +11,19 @@ std::wstring browsedInstallFolder(const std::wstring& chosen) {
   return ensureTrailingBackslash(folder);
 }
 
-bool isAbsoluteFolder(const std::wstring& folder) {
-  if (folder.size() >= 3 && isDriveLetter(folder[0]) && folder[1] == L':' && isSlash(folder[2]))
-    return true;
-  if (folder.size() < 2 || !isSlash(folder[0]) || !isSlash(folder[1])) return false;
-  const std::size_t serverEnd = folder.find_first_of(L"\\/", 2);
-  if (serverEnd == std::wstring::npos || serverEnd == 2) return false;
-  // The share name runs to the next slash or the end; it must not be empty.
-  const std::size_t shareStart = serverEnd + 1;
-  return shareStart < folder.size() && !isSlash(folder[shareStart]);
-}
-
 std::wstring normalizedInstallFolder(const std::wstring& typed) {
   std::wstring text = typed;
   for (wchar_t& c : text)
     if (c == L'/') c = L'\\';
-  if (!isAbsoluteFolder(text)) return std::wstring();
+  const PathKind kind = classifyPath(text, Separators::Backslash);
+  if (!isFullPathKind(kind)) return std::wstring();
 
   std::wstring result;
   std::size_t rest = 0;
-  if (text[1] == L':') {
+  if (kind == PathKind::Drive) {
     result = text.substr(0, 3);
     rest = 3;
   } else {
-    // "\\?\" and "\\.\" reach devices and skip every check of the name.
-    if (text.size() >= 3 && (text[2] == L'?' || text[2] == L'.')) return std::wstring();
     result = L"\\\\";
     rest = 2;
   }
@@ -71,8 +54,9 @@ std::wstring normalizedInstallFolder(const std::wstring& typed) {
 }
 
 std::wstring earlierInstallFolder(const std::wstring& installLocation) {
-  if (installLocation.size() > kLongestInstallFolder || !isPlainDrivePath(installLocation) ||
-      normalizedInstallFolder(installLocation).empty())
+  if (installLocation.size() > kLongestInstallFolder ||
+      classifyPath(installLocation, Separators::Backslash) != PathKind::Drive ||
+      installLocation.find(L'/') != std::wstring::npos || normalizedInstallFolder(installLocation).empty())
     return std::wstring();
   return installLocation;
 }

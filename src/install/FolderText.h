@@ -6,11 +6,9 @@
 #include <cstddef>
 #include <string>
 
-namespace tonvane {
+#include "ProductIdentity.h"
 
-// The application's own folder name, without and with its backslash.
-constexpr const wchar_t* kInstallFolderName = L"Tonvane Free";
-constexpr const wchar_t* kInstallFolderNameSlash = L"Tonvane Free\\";
+namespace tonvane {
 
 // The folder the edit box shows after the user browsed to `chosen`: the
 // folder name is added unless `chosen` already contains it (case-sensitive),
@@ -18,19 +16,15 @@ constexpr const wchar_t* kInstallFolderNameSlash = L"Tonvane Free\\";
 // without a file-system path) gives "Tonvane Free\".
 std::wstring browsedInstallFolder(const std::wstring& chosen);
 
-// True for "X:\..." (any drive letter, either slash) and for
-// "\\server\share..." with a server and a share name. Anything else would be
-// resolved against the process's current folder.
-bool isAbsoluteFolder(const std::wstring& folder);
-
 // What the folder page makes of the typed folder before anything uses it:
-// "/" becomes "", repeated separators collapse (but for the two that begin
+// "/" becomes "\", repeated separators collapse (but for the two that begin
 // a network path), trailing blanks and dots of each step go, as Windows
 // would drop them, and a trailing backslash stays when one was typed. ""
-// (refused) for a folder that is not absolute, a device or verbatim path
-// ("\?", "\."), a step of dots alone, a device name as a step (CON, NUL,
-// AUX, PRN, COM0-9, LPT0-9, also with an extension) or a character no file
-// name may hold.
+// (refused) for a folder that is no drive or network path with its names
+// (classifyPath, PathText.h: anything else is taken from the process's
+// current folder, or is a device or verbatim path), a step of dots alone,
+// a device name as a step (CON, NUL, AUX, PRN, COM0-9, LPT0-9, also with
+// an extension) or a character no file name may hold.
 std::wstring normalizedInstallFolder(const std::wstring& typed);
 
 // The longest folder the system makes without the verbatim prefix

@@ -6,51 +6,23 @@
 
 #include "Extraction.h"
 #include "FileFlusher.h"
-#include "FileHandle.h"
 #include "HeldPath.h"
 #include "InstallTransaction.h"
 #include "InstallFolder.h"
 #include "InstallLog.h"
 #include "NumberText.h"
 #include "Paths.h"
+#include "ProductIdentity.h"
 #include "Resources.h"
 #include "SetupLog.h"
 #include "Shortcuts.h"
 #include "PrivateFolder.h"
 #include "UninstallRegistration.h"
-#include "VendorSite.h"
 #include "VersionInfo.h"
 
 namespace tonvane {
 
 namespace {
-
-// A payload resource written to a file. A missing resource counts as a
-// failure here: writeResourceToFile would leave an empty file and succeed,
-// and an empty uninstaller or archive is no install.
-bool writePayload(const wchar_t* type, unsigned id, const std::wstring& path) {
-  const ResourceBytes payload = loadResource(type, id);
-  if (payload.size == 0) return false;
-  return writeResourceToFile(payload, path);
-}
-
-// A staging folder the job made for itself is held by the job and goes
-// with it; one it was given belongs to the caller.
-class OwnStagingFolder {
- public:
-  explicit OwnStagingFolder(const std::wstring& given) {
-    if (!given.empty())
-      path_ = ensureTrailingBackslash(given);
-    else if (own_.create(kStagingFolderPrefix))
-      path_ = own_.path();
-  }
-
-  const std::wstring& path() const { return path_; }
-
- private:
-  PrivateFolder own_;
-  std::wstring path_;
-};
 
 // What the installed files take on disk, in kilobytes rounded up, for the
 // size the system's list of programs shows.
@@ -185,10 +157,65 @@ bool planFromArchive(const ResourceBytes& archive, InstallTransaction& transacti
   return true;
 }
 
+// Makes the install folder unless it is there, and says in the setup log
+// what rights it got. The failed step, for the log, when there is no
+// folder to install into; nullptr once there is.
+const wchar_t* makeFolderForInstall(const InstallChoices& choices, InstallFolderRights& rights) {
+  rights = makeInstallFolder(choices.installFolder, choices.portable);
+  if (rights == InstallFolderRights::NoAccessList) return L"the install folder's access list could not be built";
+  if (rights == InstallFolderRights::NotMade) return L"the install folder could not be made";
+  logFolderRights(rights, choices.portable);
+  return nullptr;
+}
+
+// Every file of the archive staged beside its destination, each marked in
+// the transaction and added to `installed`. True when every one of
+// `archiveFiles` arrived: an install that lacks a file is no install.
+bool stageApplicationFiles(const ResourceBytes& carried, std::size_t archiveFiles, const std::wstring& folder,
+                           InstallTransaction& transaction, PathList& installed) {
+  StepGate& gate = transaction.gate();
+  FileFlusher flusher;
+  const StagedWrite staged{[&transaction](const std::wstring& relative) { return transaction.stagedRelative(relative); },
+                           transaction.flushesEachFile() ? &flusher : nullptr,
+                           [&gate](const std::wstring& relative) {
+                             return gate.allows(L"write " + relative);
+                           }};
+  // Read where the setup carries it, in its own mapped image: there is no
+  // copy on disk for another program to change, and no file read back
+  // through the system in small pieces.
+  std::vector<std::wstring> written;
+  const bool whole = extractArchiveFromMemory(carried.data, carried.size, folder, written, &staged);
+  for (std::wstring& path : written) {
+    path.erase(0, folder.size());
+    transaction.markStaged(path);
+  }
+  installed.addNewFiles(folder, written);
+  setupLog(L"Staged " + decimalText(written.size()) + L" of " + decimalText(archiveFiles) +
+           L" files of the application");
+  return whole && written.size() == archiveFiles;
+}
+
+// install.log (the earlier log's paths that still exist, then this run's)
+// and, unless portable, the uninstaller, staged beside their names. The
+// failed step, for the log; nullptr when both are staged.
+const wchar_t* stageLogAndUninstaller(const InstallChoices& choices, const PathList& installed,
+                                      std::size_t earlier, InstallTransaction& transaction) {
+  const std::string logBytes = installLogBytes(installed);
+  if (!transaction.stage(kInstallLogFileName, logBytes.data(), logBytes.size()))
+    return L"install.log could not be written";
+  setupLog(L"install.log: " + decimalText(earlier) + L" paths kept from the earlier log, " +
+           decimalText(installed.size() - earlier) + L" added");
+  if (!choices.portable) {
+    const ResourceBytes uninstaller = loadResource(ResourceId::kExe, IDR_UNINSTALLER);
+    if (uninstaller.size == 0 || !transaction.stage(kUninstallerFileName, uninstaller.data, uninstaller.size))
+      return L"the uninstaller could not be written";
+  }
+  return nullptr;
+}
+
 // The transaction itself, in the install folder that exists now.
 InstallResult installFiles(const InstallChoices& choices, const ResourceBytes& carried, bool folderMade,
-                           StepGate& gate, const std::function<void(int)>& reached,
-                           const std::function<void()>& extracted) {
+                           StepGate& gate, const std::function<void(int)>& reached) {
   const std::wstring folder = ensureTrailingBackslash(choices.installFolder);
   const auto failed = [&gate](const wchar_t* step) {
     setupLog(std::wstring(L"Install failed: ") + step);
@@ -203,44 +230,15 @@ InstallResult installFiles(const InstallChoices& choices, const ResourceBytes& c
   transaction.planFile(kInstallLogFileName);
   if (!transaction.begin()) return failed(L"the install could not begin");
 
-  const std::wstring logPath = folder + kInstallLogFileName;
   PathList installed;
   // An earlier install's files that still exist stay listed, first.
-  loadInstallLog(logPath, installed);
+  loadInstallLog(folder + kInstallLogFileName, installed);
   const std::size_t earlier = installed.size();
-  std::vector<std::wstring> written;
-  FileFlusher flusher;
-  const StagedWrite staged{[&transaction](const std::wstring& relative) { return transaction.stagedRelative(relative); },
-                           transaction.flushesEachFile() ? &flusher : nullptr,
-                           [&gate](const std::wstring& relative) {
-                             return gate.allows(L"write " + relative);
-                           }};
-  // The staged archive holds exactly the carried bytes (checked, and held
-  // since), so those are what is read: from the setup's own mapped image,
-  // not a file read back through the system in small pieces.
-  const bool whole = extractArchiveFromMemory(carried.data, carried.size, folder, written, &staged);
-  extracted();
-  for (std::wstring& path : written) {
-    path.erase(0, folder.size());
-    transaction.markStaged(path);
-  }
-  installed.addNewFiles(folder, written);
-  setupLog(L"Staged " + decimalText(written.size()) + L" of " + decimalText(archiveFiles) +
-           L" files of the application");
-  // Nothing is skipped: an install that lacks a file is no install.
-  if (!whole || written.size() != archiveFiles) return failed(L"the application's files did not arrive");
+  if (!stageApplicationFiles(carried, archiveFiles, folder, transaction, installed))
+    return failed(L"the application's files did not arrive");
   reached(40);
 
-  const std::string logBytes = installLogBytes(installed);
-  if (!transaction.stage(kInstallLogFileName, logBytes.data(), logBytes.size()))
-    return failed(L"install.log could not be written");
-  setupLog(L"install.log: " + decimalText(earlier) + L" paths kept from the earlier log, " +
-           decimalText(installed.size() - earlier) + L" added");
-  if (!choices.portable) {
-    const ResourceBytes uninstaller = loadResource(ResourceId::kExe, IDR_UNINSTALLER);
-    if (uninstaller.size == 0 || !transaction.stage(kUninstallerFileName, uninstaller.data, uninstaller.size))
-      return failed(L"the uninstaller could not be written");
-  }
+  if (const wchar_t* step = stageLogAndUninstaller(choices, installed, earlier, transaction)) return failed(step);
   reached(60);
 
   if (!transaction.switchFiles()) return failed(L"the new files could not be put in place");
@@ -256,8 +254,8 @@ InstallResult installFiles(const InstallChoices& choices, const ResourceBytes& c
 
 }  // namespace
 
-InstallResult runInstallJob(const InstallChoices& choices, const std::wstring& stagingFolder,
-                            const InstallProgress& progress, const volatile LONG* cancel) {
+InstallResult runInstallJob(const InstallChoices& choices, const InstallProgress& progress,
+                            const volatile LONG* cancel) {
   const auto reached = [&progress](int position) {
     if (progress) progress(position);
   };
@@ -269,43 +267,22 @@ InstallResult runInstallJob(const InstallChoices& choices, const std::wstring& s
     return gate.wasCancelled() ? InstallResult::Cancelled : InstallResult::Failed;
   };
 
+  // What killed runs left of their private folders (staged partner
+  // installers) goes.
   removeStalePrivateFolders(kStagingFolderPrefix);
-  // Declared before the archive, so the archive is deleted before its folder.
-  OwnStagingFolder staging(stagingFolder);
-  if (staging.path().empty()) return failed(L"no staging folder could be made");
-  // A failed run leaves no copy of the archive in the staging folder either.
-  FileDeletedOnExit archive(staging.path() + kArchiveFileName);
-  if (!gate.allows(L"stage the archive") || !writePayload(ResourceId::kZip, IDR_APPLICATION_ARCHIVE, archive.path()))
-    return failed(L"the archive could not be written to the staging folder");
-  // Held against writes and deletion until it is extracted, and checked
-  // against the bytes the setup carries: an archive swapped in the temporary
-  // folder is never extracted by this elevated program.
   const ResourceBytes carried = loadResource(ResourceId::kZip, IDR_APPLICATION_ARCHIVE);
-  FileHandle heldArchive;
-  if (!heldArchive.openHeldForReading(archive.path()) ||
-      !fileHoldsResource(heldArchive, carried))
-    return failed(L"the staged archive does not hold the setup's bytes");
-  reached(20);
+  if (carried.size == 0) return failed(L"the setup carries no application archive");
 
   // An install into this folder that was killed is finished first, so that
   // this one starts from a whole release.
   if (isExistingFolder(choices.installFolder) && !recoverInterruptedInstall(choices.installFolder))
     return failed(L"an interrupted install in the folder could not be finished");
-
   const std::vector<std::wstring> missing = missingFolders(choices.installFolder);
-  const InstallFolderRights rights = makeInstallFolder(choices.installFolder, choices.portable);
-  if (rights == InstallFolderRights::NoAccessList)
-    return failed(L"the install folder's access list could not be built");
-  if (rights == InstallFolderRights::NotMade) return failed(L"the install folder could not be made");
-  logFolderRights(rights, choices.portable);
+  InstallFolderRights rights = InstallFolderRights::NotMade;
+  if (const wchar_t* step = makeFolderForInstall(choices, rights)) return failed(step);
+  reached(20);
 
-  // The staged archive is not needed once the files are extracted.
-  const auto archiveDone = [&heldArchive, &archive] {
-    heldArchive.close();
-    archive.remove();
-  };
-  const InstallResult result =
-      installFiles(choices, carried, rights != InstallFolderRights::Existing, gate, reached, archiveDone);
+  const InstallResult result = installFiles(choices, carried, rights != InstallFolderRights::Existing, gate, reached);
   if (result != InstallResult::Installed) {
     // The install folder went with the roll-back; the folders made above it
     // go too.

@@ -8,8 +8,8 @@
 // Left behind by a run: the application's files, "install.log" (the files
 // of this run after the still-existing ones of an earlier log), and, unless
 // portable, "TonvaneUninstaller.exe" and the uninstall entry "Tonvane Free".
-// The archive "Tonvane.zip" lives in the staging folder only while it is
-// extracted.
+// The archive is read where the setup carries it, in its own image: no
+// copy of it is written anywhere.
 #pragma once
 
 #include <windows.h>
@@ -19,25 +19,15 @@
 #include <vector>
 
 #include "InstallChoices.h"
+#include "ProductIdentity.h"
 
 namespace tonvane {
 
-// The archive's name in the staging folder, and the log's in the install
-// folder.
-constexpr const wchar_t* kArchiveFileName = L"Tonvane.zip";
-// The setup's private staging folders are "<prefix>NNNNNNNN": a run that was
-// killed left its folder, which the next run knows by the prefix.
-constexpr const wchar_t* kStagingFolderPrefix = L"TonvaneSetup-";
-constexpr const wchar_t* kInstallLogFileName = L"install.log";
-
-// The publisher named in the uninstall entry.
-constexpr const wchar_t* kPublisher = L"Marrowfen";
-
 // Called with each position as the job reaches it: 0 before anything is
-// done; 20 once the archive is written to the staging folder and checked;
-// 40 once every file of the application is staged beside its destination;
-// 60 once the log and the uninstaller are staged too; 80 once the new files
-// are in place; 100 once the entry, the links and the settings are made
+// done; 20 once an interrupted install in the folder is finished and the
+// install folder is there; 40 once every file of the application is staged
+// beside its destination; 60 once the log and the uninstaller are staged
+// too; 80 once the new files are in place; 100 once the entry, the links and the settings are made
 // and the transaction is over. A failed run stops reporting at its last
 // position.
 using InstallProgress = std::function<void(int position)>;
@@ -51,11 +41,10 @@ enum class InstallResult {
 // Runs the whole install on the calling thread as one transaction
 // (InstallTransaction.h): the application's files, "install.log", the
 // uninstaller, the uninstall entry, the links and the settings file, all of
-// them or none. `stagingFolder` is where the archive is written before it
-// is extracted; when it is empty the job makes a private staging folder of
-// its own (PrivateFolder.h), holds it, and removes it again at its end.
-// `progress` may be empty. `cancel`, when given and set (by another
-// thread), stops the job at its next step and undoes what it did.
+// them or none. What killed runs left of their private staging folders
+// (PrivateFolder.h) is removed first. `progress` may be empty. `cancel`,
+// when given and set (by another thread), stops the job at its next step
+// and undoes what it did.
 //
 // An install into the folder that was killed half-way is finished first
 // (recoverInterruptedInstall). A missing install folder is made, with the
@@ -65,8 +54,8 @@ enum class InstallResult {
 // else: an earlier release stays byte for byte as it was, its log and its
 // entry included. Every step and the result go to the setup log. COM must
 // be initialised on the calling thread (the links).
-InstallResult runInstallJob(const InstallChoices& choices, const std::wstring& stagingFolder,
-                            const InstallProgress& progress, const volatile LONG* cancel = nullptr);
+InstallResult runInstallJob(const InstallChoices& choices, const InstallProgress& progress,
+                            const volatile LONG* cancel = nullptr);
 
 // The full paths of the files an install of `choices` writes into its
 // folder, whether they are there yet or not: the archive's files,

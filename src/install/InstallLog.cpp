@@ -60,7 +60,11 @@ bool loadInstallLog(const std::wstring& logPath, PathList& list) {
   const EntryTable& entries = log.sectionEntries(section);
   std::wstring key, value;
   for (int i = 0; i < entries.entryCount(); ++i) {
-    if (!entries.entryAt(i, key, value) || !isPlainDrivePath(value)) continue;
+    // Written with backslashes only: a "/" the system would take for a
+    // separator is not this setup's.
+    if (!entries.entryAt(i, key, value) || classifyPath(value, Separators::Backslash) != PathKind::Drive ||
+        value.find(L'/') != std::wstring::npos)
+      continue;
     if (isPathInsideFolder(list.longForm(value), folder)) list.addExistingPath(value);
   }
   return true;

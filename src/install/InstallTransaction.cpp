@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "FileHandle.h"
+#include "NumberText.h"
 #include "PathText.h"
 #include "Paths.h"
 #include "ScopedHandles.h"
@@ -365,7 +366,7 @@ bool InstallTransaction::writeJournal(JournalPhase phase) {
   // A journal that could never be read back would leave a killed run to
   // nobody.
   if (bytes.size() > kLongestJournal) {
-    setupLog(L"Journal too long to be read back: " + std::to_wstring(bytes.size()) + L" bytes");
+    setupLog(L"Journal too long to be read back: " + decimalText(bytes.size()) + L" bytes");
     return false;
   }
   if (replaceFileWithBytes(folder_ + kJournalFileName, bytes.data(), bytes.size())) {
@@ -511,7 +512,7 @@ bool InstallTransaction::switchFiles() {
       return false;
     file.movedIn = true;
   }
-  setupLog(L"Switched " + std::to_wstring(files_.size()) + L" files into place");
+  setupLog(L"Switched " + decimalText(files_.size()) + L" files into place");
   return true;
 }
 
@@ -571,15 +572,106 @@ void InstallTransaction::rollBack() {
   setupLog(L"Rolled back");
 }
 
+namespace {
+
+// A run killed while it replaced its journal left the new one beside it,
+// never in force: the journal at its own name is what the run had done.
+void removeReplacementJournal(const std::wstring& folder) {
+  if (!isExistingPath(folder + kJournalFileName + kStagedSuffix)) return;
+  FolderHolds folders(folder);
+  removeIfThere(folders, folder, std::wstring(kJournalFileName) + kStagedSuffix);
+}
+
+// The journal in the folder held as `root`, read through a handle checked
+// to be exactly that file. False when it is no journal this program may act
+// on: then what stands at its name has gone, unread.
+bool readJournal(const std::wstring& folder, const HeldPath& root, Journal& journal) {
+  const std::wstring journalPath = folder + kJournalFileName;
+  HeldPath held;
+  std::string bytes;
+  if (held.open(journalPath, HeldPath::Access::Delete) && !held.isFolder() &&
+      held.isAt(ensureTrailingBackslash(root.finalPath()) + kJournalFileName) &&
+      held.readAll(bytes, kLongestJournal) && parseJournal(bytes, journal) && namesOnlyPlannablePaths(journal))
+    return true;
+  setupLog(L"A journal that is none was deleted unread: " + journalPath);
+  // What stands at the name itself goes, never what it may lead to.
+  if (held.isOpen() && !held.isFolder()) held.remove();
+  return false;
+}
+
+// Carrying forward, the folders staged whole go in first, as the killed run
+// did; one that is in its place already has nothing at its staged name.
+bool moveStagedFoldersIn(FolderHolds& folders, const std::wstring& folder, const std::vector<std::wstring>& planned,
+                         const FolderSet& newFolders) {
+  bool whole = true;
+  for (const std::wstring& top : topNewFolders(planned, newFolders)) {
+    if (!isExistingPath(folder + top + kStagedSuffix)) continue;
+    if (isExistingPath(folder + top)) {
+      setupLog(L"Left alone, something stands where a staged folder goes: " + folder + top);
+      whole = false;
+      continue;
+    }
+    whole = moveFolderIn(folders, folder, top) && whole;
+  }
+  return whole;
+}
+
+// Where the killed run staged a file: beside its name, or inside a new
+// folder staged whole. Setups before folders were staged whole wrote every
+// file beside its name, in new folders too; their journals say the same.
+std::wstring stagedNameOf(const std::wstring& folder, const std::wstring& name, const FolderSet& newFolders) {
+  const std::wstring beside = name + kStagedSuffix;
+  const std::wstring staged = stagedRelativeIn(name, newFolders);
+  if (staged != beside && !isExistingPath(folder + staged) && isExistingPath(folder + beside)) return beside;
+  return staged;
+}
+
+// One file carried forward: the old file aside and the new one in, in the
+// order of the killed run, then the old one gone.
+bool carryFileForward(FolderHolds& folders, const std::wstring& folder, const std::wstring& name,
+                      const std::wstring& staged, const std::wstring& self) {
+  const std::wstring backup = name + kBackupSuffix;
+  bool whole = true;
+  if (isExistingPath(folder + staged) && isFileAt(folder + name, self)) {
+    // The uninstaller, about to remove the whole install: moved aside,
+    // its running file could not be deleted, and nothing would be
+    // removed. It stays as it is; the new copy goes.
+    setupLog(L"Kept, this program runs from it: " + folder + name);
+    whole = removeIfThere(folders, folder, staged) && whole;
+  } else if (isExistingPath(folder + staged)) {
+    if (isExistingPath(folder + name)) {
+      if (isExistingPath(folder + backup))
+        whole = removeIfThere(folders, folder, name) && whole;
+      else
+        whole = moveChecked(folders, folder, name, backup) && whole;
+    }
+    whole = moveChecked(folders, folder, staged, name) && whole;
+  }
+  return removeIfThere(folders, folder, backup) && whole;
+}
+
+// One file rolled back: the old file back at its name, or, where no release
+// had a file and the killed run had switched one in, none; the staged copy
+// gone.
+bool rollFileBack(FolderHolds& folders, const std::wstring& folder, const JournalFile& file,
+                  const std::wstring& staged, JournalPhase phase) {
+  const std::wstring& name = file.path;
+  const std::wstring backup = name + kBackupSuffix;
+  bool whole = true;
+  if (isExistingPath(folder + backup)) {
+    whole = removeIfThere(folders, folder, name) && moveChecked(folders, folder, backup, name);
+  } else if (!file.existed && phase == JournalPhase::RollingBack && !isExistingPath(folder + staged)) {
+    whole = removeIfThere(folders, folder, name);
+  }
+  return removeIfThere(folders, folder, staged) && whole;
+}
+
+}  // namespace
+
 bool recoverInterruptedInstall(const std::wstring& installFolder) {
   const std::wstring folder = ensureTrailingBackslash(installFolder);
   const std::wstring journalPath = folder + kJournalFileName;
-  // A run killed while it replaced its journal left the new one beside it,
-  // never in force: the journal at its own name is what the run had done.
-  if (isExistingPath(journalPath + kStagedSuffix)) {
-    FolderHolds folders(folder);
-    removeIfThere(folders, folder, std::wstring(kJournalFileName) + kStagedSuffix);
-  }
+  removeReplacementJournal(folder);
   if (!isExistingPath(journalPath)) return true;
 
   std::wstring rootPath = folder;
@@ -590,76 +682,22 @@ bool recoverInterruptedInstall(const std::wstring& installFolder) {
     setupLog(L"Journal found, but the folder is a link or cannot be checked: " + folder);
     return false;
   }
-  HeldPath held;
   Journal journal;
-  std::string bytes;
-  if (!held.open(journalPath, HeldPath::Access::Delete) || held.isFolder() ||
-      !held.isAt(ensureTrailingBackslash(root.finalPath()) + kJournalFileName) ||
-      !held.readAll(bytes, kLongestJournal) || !parseJournal(bytes, journal) || !namesOnlyPlannablePaths(journal)) {
-    setupLog(L"A journal that is none was deleted unread: " + journalPath);
-    // What stands at the name itself goes, never what it may lead to.
-    if (held.isOpen() && !held.isFolder()) held.remove();
-    return true;
-  }
-  held.close();
+  if (!readJournal(folder, root, journal)) return true;
   setupLog(L"Journal found (" + phaseName(journal.phase) + L"): finishing the interrupted install in " + folder);
 
   FolderHolds folders(folder);
-  bool whole = true;
   const bool forward = journal.phase == JournalPhase::Switching;
   const std::wstring self = thisProgramsFile();
   const FolderSet newFolders = comparedSet(journal.folders);
-  if (forward) {
-    // Folders staged whole first, as the killed run did; one that is in its
-    // place already has nothing at its staged name.
-    for (const std::wstring& top : topNewFolders(journal.folders, newFolders)) {
-      if (!isExistingPath(folder + top + kStagedSuffix)) continue;
-      if (isExistingPath(folder + top)) {
-        setupLog(L"Left alone, something stands where a staged folder goes: " + folder + top);
-        whole = false;
-        continue;
-      }
-      whole = moveFolderIn(folders, folder, top) && whole;
-    }
-  }
+  bool whole = !forward || moveStagedFoldersIn(folders, folder, journal.folders, newFolders);
   for (const JournalFile& file : journal.files) {
-    const std::wstring& name = file.path;
-    const std::wstring beside = name + kStagedSuffix;
-    std::wstring staged = stagedRelativeIn(name, newFolders);
-    // Setups before folders were staged whole wrote every file beside its
-    // name, in new folders too; their journals say the same.
-    if (staged != beside && !isExistingPath(folder + staged) && isExistingPath(folder + beside)) staged = beside;
-    const std::wstring backup = name + kBackupSuffix;
+    const std::wstring staged = stagedNameOf(folder, file.path, newFolders);
     // Files of a folder staged whole moved in with it.
-    if (forward && staged != beside) continue;
-    if (forward) {
-      // Old file aside, new one in: the order of the killed run.
-      if (isExistingPath(folder + staged) && isFileAt(folder + name, self)) {
-        // The uninstaller, about to remove the whole install: moved aside,
-        // its running file could not be deleted, and nothing would be
-        // removed. It stays as it is; the new copy goes.
-        setupLog(L"Kept, this program runs from it: " + folder + name);
-        whole = removeIfThere(folders, folder, staged) && whole;
-      } else if (isExistingPath(folder + staged)) {
-        if (isExistingPath(folder + name)) {
-          if (isExistingPath(folder + backup))
-            whole = removeIfThere(folders, folder, name) && whole;
-          else
-            whole = moveChecked(folders, folder, name, backup) && whole;
-        }
-        whole = moveChecked(folders, folder, staged, name) && whole;
-      }
-      whole = removeIfThere(folders, folder, backup) && whole;
-    } else {
-      if (isExistingPath(folder + backup)) {
-        whole = removeIfThere(folders, folder, name) && moveChecked(folders, folder, backup, name) && whole;
-      } else if (!file.existed && journal.phase == JournalPhase::RollingBack &&
-                 !isExistingPath(folder + staged)) {
-        // Switched in by the killed run, and no release had a file there.
-        whole = removeIfThere(folders, folder, name) && whole;
-      }
-      whole = removeIfThere(folders, folder, staged) && whole;
-    }
+    if (forward && staged != file.path + kStagedSuffix) continue;
+    whole = (forward ? carryFileForward(folders, folder, file.path, staged, self)
+                     : rollFileBack(folders, folder, file, staged, journal.phase)) &&
+            whole;
   }
   folders.clear();
   if (!forward) {

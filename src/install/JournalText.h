@@ -36,9 +36,10 @@
 #include <string>
 #include <vector>
 
+#include "ProductIdentity.h"
+
 namespace tonvane {
 
-constexpr const wchar_t* kJournalFileName = L"install.journal";
 // Longest journal read; a longer file is no journal.
 constexpr std::size_t kLongestJournal = 16u * 1024u * 1024u;
 

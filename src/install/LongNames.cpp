@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "PathText.h"
 #include "ScopedHandles.h"
 
 namespace tonvane {
@@ -15,10 +16,11 @@ std::wstring upper(std::wstring text) {
   return text;
 }
 
-// Only plain drive paths are answered from listings; "\\server\share",
-// "\\?\", ".", "..", "/" and wildcards go to the system.
-bool plainDrivePath(const std::wstring& path) {
-  if (path.size() < 3 || path[1] != L':' || path[2] != L'\\') return false;
+// Only drive paths with backslashes and plain steps are answered from
+// listings; "\\server\share", "\\?\", ".", "..", "/" and wildcards go
+// to the system.
+bool answeredFromListings(const std::wstring& path) {
+  if (classifyPath(path, Separators::Backslash) != PathKind::Drive) return false;
   if (path.find_first_of(L"/*?") != std::wstring::npos) return false;
   std::size_t start = 3;
   while (start < path.size()) {
@@ -115,7 +117,7 @@ std::wstring LongNames::resolve(const std::wstring& path) {
 }
 
 std::wstring LongNames::longForm(const std::wstring& path) {
-  if (!plainDrivePath(path)) return systemLongForm(path);
+  if (!answeredFromListings(path)) return systemLongForm(path);
   const std::wstring result = resolve(path);
   if (result.empty()) return systemLongForm(path);
   if (result.size() >= kLongPathCapacity) return path;

@@ -25,7 +25,8 @@ class LongNames {
   // Upper-cased long and short names of a folder's entries -> long name.
   using Listing = std::unordered_map<std::wstring, std::wstring>;
 
-  // The long form of a plain drive path, "" when a step is not found.
+  // The long form of a path the listings can answer (a drive path with
+  // plain steps), "" when a step is not found.
   std::wstring resolve(const std::wstring& path);
   const Listing& listing(const std::wstring& folder, bool refresh);
 

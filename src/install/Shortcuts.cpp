@@ -12,12 +12,12 @@
 #include "InstallTransaction.h"
 #include "Paths.h"
 #include "PathText.h"
+#include "ProductIdentity.h"
 #include "Resources.h"
 #include "SetupLog.h"
 #include "ShellLink.h"
 #include "TranslationTable.h"
 #include "UninstallRegistration.h"
-#include "VendorSite.h"
 
 namespace tonvane {
 
@@ -211,7 +211,7 @@ bool createShortcutsAndSettings(const InstallChoices& choices, const ShellFolder
             setupLog(L"Group folder removed: " + group);
         });
       makeLink(changes, program, group, programLinkName(), description, L"");
-      makeLink(changes, helpAddress(), group, translateText(L"Online help") + L".lnk", L"", L"");
+      makeLink(changes, helpAddress(), group, translateText(kHelpLinkName) + L".lnk", L"", L"");
       // The portable configuration has no uninstaller.
       if (!choices.portable)
         makeLink(changes, uninstaller, group, translateText(L"Uninstall") + L".lnk", L"", L"/Uninstall");

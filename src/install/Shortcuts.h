@@ -26,14 +26,14 @@
 #include <string>
 
 #include "InstallChoices.h"
+#include "ProductIdentity.h"
 
 namespace tonvane {
 
-constexpr const wchar_t* kProgramFileName = L"Tonvane.exe";
-constexpr const wchar_t* kUninstallerFileName = L"TonvaneUninstaller.exe";
-constexpr const wchar_t* kSettingsFileName = L"Tonvane.ini";
-// Under the user's application-data folder.
-constexpr const wchar_t* kUserSettingsFolder = L"tonvanehome\\Tonvane\\";
+// The group's link to the help pages, without ".lnk", in English; it is
+// named through translateText, and the uninstaller finds it by that name in
+// either language (its target, a web address, is no file to match it by).
+constexpr const wchar_t* kHelpLinkName = L"Online help";
 
 // The shell folders the step writes to, each with a trailing backslash, or
 // empty when the shell could not name it.

@@ -12,13 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "ProductIdentity.h"
+
 namespace tonvane {
 
-// Under HKEY_LOCAL_MACHINE, for every user: there is no per-user entry.
-constexpr const wchar_t* kUninstallRoot = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-
-// The key and display name of the entry this setup writes.
-constexpr const wchar_t* kProductName = L"Tonvane Free";
+// The entry this setup writes is kUninstallRoot + kProductName, with
+// kProductName as its display name (ProductIdentity.h).
 
 // An empty field stands for an absent value: it is never written, and a
 // value that cannot be read leaves its field as it was.

@@ -50,7 +50,9 @@ std::wstring stageOffer(StagedOffers& offers, unsigned resourceId, const wchar_t
   const FileDeletedOnExit archive(offers.stagingFolder + archiveName);
   const ResourceBytes payload = loadResource(ResourceId::kZip, resourceId);
   if (!writeResourceToFile(payload, archive.path())) return std::wstring();
-  // Held and checked until extracted, as the application archive is.
+  // Held against writes and deletion, and checked against the carried
+  // bytes, until it is extracted: what comes out is what the setup carries,
+  // whatever was put at that name meanwhile.
   FileHandle held;
   if (!held.openHeldForReading(archive.path()) || !fileHoldsResource(held, payload))
     return std::wstring();

@@ -51,7 +51,9 @@ struct StagedOffers {
   void startStaging();
 
   // Guards tempFiles, stagingFolder, ownFolder, toolbarInstaller and
-  // pluginInstaller. No other lock is taken while it is held.
+  // pluginInstaller; the install step waits on it for the staging to end
+  // (InstallStep.h). Only the setup log's own lock is taken while it is
+  // held.
   CriticalSection lock;
   // Empty while no worker was started.
   OwnedWorker offerWorker;
@@ -77,10 +79,11 @@ bool detectPlugin();
 // The offer worker's procedure; `object` is the StagedOffers. Holds their
 // lock from start to end, so accepting the offers or closing the wizard
 // waits until staging is complete. Uses the staging folder already set, or
-// creates a new private one (PrivateFolder.h) and holds it in ownFolder. Each offer's archive is written there,
-// extracted, and deleted again; the extracted files are appended to
-// tempFiles and the first program among them becomes toolbarInstaller or
-// pluginInstaller (empty when none could be staged).
+// creates a new private one (PrivateFolder.h) and holds it in ownFolder.
+// Each offer's archive is written there, held and checked against the
+// bytes the setup carries, extracted, and deleted again; the extracted
+// files are appended to tempFiles and the first program among them becomes
+// toolbarInstaller or pluginInstaller (empty when none could be staged).
 void stageOffers(void* object, WorkerThread* record);
 
 // The first path whose extension is ".exe" in any letter case; "" for none.
@@ -88,7 +91,8 @@ std::wstring findFirstExe(const std::vector<std::wstring>& paths);
 
 // Under the offers' lock: runs each accepted installer that was staged
 // (toolbar first), waits for it, deletes it and forgets its path. An offer
-// without a staged installer starts nothing. Exit codes are not looked at.
+// without a staged installer starts nothing. Exit codes go to the setup log;
+// nothing else looks at them.
 void launchAcceptedOffers(StagedOffers& offers, bool installToolbar, bool installPlugin);
 
 }  // namespace tonvane

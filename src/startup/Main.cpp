@@ -1,15 +1,14 @@
 // Entry point of the setup program: the start-up checks, COM and the common
-// controls, then the wizard; its result is the exit code (1 after Close, 2
-// after a confirmed Cancel or a failed install, 0 when the wizard's frame
-// cannot be created, 1 when a start-up check refuses or the setup file is
-// damaged). "/S" installs without the wizard, and ends with the numbers of
-// SilentInstall.h, and "/?" shows the options instead; "/LOG=" keeps a setup
+// controls, then the wizard, whose result is the exit code (the Wizard...
+// codes of ExitCode.h). "/S" installs without the wizard and ends with the
+// Silent... codes, and "/?" shows the options instead; "/LOG=" keeps a setup
 // log of either run.
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
 
 #include "DllSearch.h"
+#include "ExitCode.h"
 #include "MessageLoop.h"
 #include "NumberText.h"
 #include "PayloadCheck.h"
@@ -28,10 +27,12 @@
 
 namespace {
 
-int runSetup(const tonvane::SetupOptions& options, int showCommand) {
+using tonvane::ExitCode;
+
+ExitCode runSetup(const tonvane::SetupOptions& options, int showCommand) {
   // Nothing but the help box may show itself in a silent run.
   const bool silent = options.silent && !options.help;
-  if (silent && !tonvane::silentOptionsKnown(options)) return tonvane::kSilentInvalidOption;
+  if (silent && !tonvane::silentOptionsKnown(options)) return ExitCode::SilentInvalidOption;
   if (const auto refused = tonvane::checkStart(tonvane::systemStartupPlatform(), !silent))
     return *refused;
   if (!tonvane::payloadIntact()) {
@@ -41,10 +42,10 @@ int runSetup(const tonvane::SetupOptions& options, int showCommand) {
                                 tonvane::translateText(L"The setup file is damaged. Please download it again."),
                                 MB_OK | MB_ICONSTOP);
     tonvane::releaseInstance();
-    return silent ? tonvane::kSilentDamagedSetup : 1;
+    return silent ? ExitCode::SilentDamagedSetup : ExitCode::WizardRefused;
   }
 
-  int exitCode = 0;
+  ExitCode exitCode = ExitCode::HelpShown;
   {
     const tonvane::ComInitialization com;
     if (options.help) {
@@ -80,7 +81,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
   // Before the start-up checks, so that a refusal is logged too.
   if (!options.logFile.empty() && tonvane::openSetupLog(options.logFile))
     tonvane::logSetupStart(options);
-  const int exitCode = runSetup(options, showCommand);
+  const int exitCode = static_cast<int>(runSetup(options, showCommand));
   tonvane::setupLog(L"Exit code " + tonvane::decimalText(static_cast<unsigned>(exitCode)));
   tonvane::closeSetupLog();
   return exitCode;

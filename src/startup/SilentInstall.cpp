@@ -96,7 +96,7 @@ static bool filesAreFree(const InstallChoices& choices, bool keepPrograms) {
   return false;
 }
 
-int runSilentInstall(const SetupOptions& options) {
+ExitCode runSilentInstall(const SetupOptions& options) {
   const EarlierInstall earlier = findEarlierInstall();
   InstallChoices choices = silentInstallChoices(options, earlier.folder);
   // The folder page's own rule: a folder it would refuse is a failure here,
@@ -104,39 +104,39 @@ int runSilentInstall(const SetupOptions& options) {
   const std::wstring normalized = normalizedInstallFolder(choices.installFolder);
   if (normalized.empty()) {
     setupLog(L"Install folder refused: \"" + choices.installFolder + L"\"");
-    return kSilentInvalidOption;
+    return ExitCode::SilentInvalidOption;
   }
   choices.installFolder = normalized;
   // Refusals come before the older releases go: a refused install leaves
   // the machine as it found it.
   VolumeSpace full;
-  if (!installHasRoom(normalized, choices.portable, full)) return kSilentNoDiskSpace;
+  if (!installHasRoom(normalized, choices.portable, full)) return ExitCode::SilentNoDiskSpace;
   // A portable copy writes no entry and leaves the installed release alone.
   if (!choices.portable && earlier.release == InstalledRelease::Newer) {
     if (!options.allowDowngrade) {
       setupLog(L"Refused: a newer release is installed; /AllowDowngrade installs this older release over it");
-      return kSilentNewerInstalled;
+      return ExitCode::SilentNewerInstalled;
     }
     setupLog(L"A newer release is installed; /AllowDowngrade: installing this older release over it");
   }
 
-  if (!filesAreFree(choices, options.noCloseApplications)) return kSilentFilesInUse;
+  if (!filesAreFree(choices, options.noCloseApplications)) return ExitCode::SilentFilesInUse;
 
   uninstallPreviousVersions(true);
   if (isExistingFolder(normalized)) setupLog(L"The install folder exists; installing over it");
 
-  switch (runInstallJob(choices, std::wstring(), InstallProgress())) {
+  switch (runInstallJob(choices, InstallProgress())) {
     case InstallResult::Installed:
       setupLog(L"Installed");
-      return kSilentInstalled;
+      return ExitCode::SilentInstalled;
     case InstallResult::Cancelled:
       setupLog(L"Cancelled; nothing changed");
-      return kSilentCancelled;
+      return ExitCode::SilentCancelled;
     case InstallResult::Failed:
       break;
   }
   setupLog(L"Failed to install; everything it changed was undone");
-  return kSilentFailed;
+  return ExitCode::SilentFailed;
 }
 
 std::wstring setupHelpText() {

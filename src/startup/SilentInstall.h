@@ -11,39 +11,17 @@
 // release than its own it installs only with /AllowDowngrade, where the
 // wizard would ask.
 //
-// Exit codes: the Windows Installer's numbers, which deployment tools read
-// from any installer without a table of their own (README.md, "Exit codes
-// of a silent install").
+// Exit codes: the ExitCode::Silent... values (ExitCode.h), the Windows
+// Installer's numbers.
 #pragma once
 
 #include <string>
 
+#include "ExitCode.h"
 #include "InstallChoices.h"
 #include "SetupOptions.h"
 
 namespace tonvane {
-
-constexpr int kSilentInstalled = 0;
-// Another copy of the setup runs (a deployment tool tries again later).
-constexpr int kSilentAnotherCopy = 1618;
-constexpr int kSilentCancelled = 1602;
-// Files of the installed release are in use and were not closed; nothing
-// was changed.
-constexpr int kSilentFilesInUse = 32;
-// Too little room on a drive the install writes to; nothing was written.
-constexpr int kSilentNoDiskSpace = 112;
-// A newer release is installed and /AllowDowngrade was not given; nothing
-// was changed.
-constexpr int kSilentNewerInstalled = 1638;
-// An unknown option or a folder the folder page would refuse.
-constexpr int kSilentInvalidOption = 87;
-// The install failed and everything it had changed was undone.
-constexpr int kSilentFailed = 1603;
-// Refused at start-up: a system the setup does not run on, a user without
-// the administrators' rights, a setup file that is damaged.
-constexpr int kSilentUnsupportedSystem = 1633;
-constexpr int kSilentNotAdministrator = 1925;
-constexpr int kSilentDamagedSetup = 1620;
 
 // False, with a line for each in the setup log, when the options hold
 // anything a silent install does not know. Checked before start-up takes
@@ -59,7 +37,7 @@ InstallChoices silentInstallChoices(const SetupOptions& options,
 
 // The install itself, after the start-up checks passed, with COM
 // initialised on the calling thread. Shows nothing; its exit code.
-int runSilentInstall(const SetupOptions& options);
+ExitCode runSilentInstall(const SetupOptions& options);
 
 // The help box's text, translated, and the box (OK only, owned by the
 // desktop).

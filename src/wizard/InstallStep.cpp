@@ -24,7 +24,6 @@ void pause() { Sleep(30 + static_cast<DWORD>(std::rand() % 30)); }
 // which reads it only after the job's thread has ended.
 struct JobRun {
   InstallChoices choices;
-  std::wstring stagingFolder;
   HWND progressBar = nullptr;
   const volatile LONG* cancel = nullptr;
   InstallResult result = InstallResult::Failed;
@@ -46,7 +45,7 @@ DWORD WINAPI runJob(void* parameter) {
   const ComInitialization com;
   try {
     FaultTranslatorScope faultsAsExceptions;
-    run.result = runInstallJob(run.choices, run.stagingFolder, showPosition, run.cancel);
+    run.result = runInstallJob(run.choices, showPosition, run.cancel);
   } catch (...) {
     // A fault inside the job is a failed install, told to the user as one,
     // not the end of the setup.
@@ -88,12 +87,14 @@ InstallResult runInstallJob(SetupState& state) {
   PumpState pump;
   pumpPendingMessages(pump);
 
+  // An offer worker that is still staging holds the offers' lock until it
+  // is done. The job waits for it: it removes what killed runs left of
+  // their staging folders, and the worker's new folder must not meet that
+  // in the moment between its making and its hold.
+  { ScopedLock staged(state.offers.lock); }
+
   JobRun run;
   run.choices = state.installChoices();
-  {
-    ScopedLock hold(state.offers.lock);
-    run.stagingFolder = state.offers.stagingFolder;
-  }
   HWND page = state.pages[Progress].window;
   run.progressBar = page != nullptr ? GetDlgItem(page, IDC_PROGRESS_BAR) : nullptr;
   state.cancelInstall = 0;

@@ -9,18 +9,13 @@
 namespace tonvane {
 
 // Dispatches the messages already queued (so the Progress page is painted),
-// then runs the install job (InstallJob.h) with the state's choices and its
-// staging folder. The Progress page's bar shows each position the job
-// reaches, after a short pause (30 to 60 ms) for every position but 0 and
-// one more after 100, so that the user sees it move. Cancel, while the job
+// then runs the install job (InstallJob.h) with the state's choices, once
+// the offer worker's staging is over. The Progress page's bar shows each
+// position the job reaches, after a short pause (30 to 60 ms) for every
+// position but 0 and one more after 100, so that the user sees it move. Cancel, while the job
 // runs, sets the state's cancelInstall, which stops and undoes it. A failed
 // install ends after the message "Failed to install." (OK only), owned by
 // the frame, has been closed; a cancelled one shows nothing.
-//
-// The staging folder is read under the offers' lock: an offer worker that
-// has begun staging holds it until it is done, so the job never sees a
-// half-set value and its archive does not share the folder with a staging
-// run that is still writing.
 InstallResult runInstallJob(SetupState& state);
 
 }  // namespace tonvane

@@ -15,13 +15,14 @@
 #include "LabelFit.h"
 #include "PartnerOffers.h"
 #include "Paths.h"
+#include "ProductIdentity.h"
 #include "Resources.h"
 #include "SetupMessage.h"
 #include "Shortcuts.h"
 #include "TranslationTable.h"
 #include "UiHelpers.h"
 #include "UninstallRegistration.h"
-#include "VendorSite.h"
+#include "WindowPlacement.h"
 
 namespace tonvane {
 
@@ -51,6 +52,37 @@ void setFrameIcons(HWND frame) {
   HANDLE small = LoadImageW(instance, MAKEINTRESOURCEW(IDI_SETUP_ICON), IMAGE_ICON,
                             GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0);
   SendMessageW(frame, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+}
+
+// The template has four default push buttons, of which the dialog manager
+// remembers the last one created (OK, disabled outside the terms view):
+// Enter did nothing. Set only on a page change, since a push button that
+// has the focus is the one Enter presses until the focus leaves it.
+void setDefaultButton(HWND frame, const SetupState& state, std::int32_t page, int defaultId) {
+  SendMessageW(frame, DM_SETDEFID, static_cast<WPARAM>(defaultId), 0);
+  if (isPageIndex(page) && page < kPageDialogCount) clearPageButtonDefaults(state.pages[page].window);
+}
+
+// Not while a message box or the folder browser has the frame disabled,
+// nor while the user is in another window: focusing a control activates
+// its frame. A page shown meanwhile gets the focus the frame restores on
+// its activation, moved only when that is a window no longer shown.
+bool mayMoveFocus(HWND frame) { return IsWindowEnabled(frame) && GetActiveWindow() == frame; }
+
+// Hiding a page hands its focus to its parent, the page area; disabling a
+// button takes the focus from it.
+bool focusMisplaced(HWND frame) {
+  HWND focus = GetFocus();
+  return focus == nullptr || focus == frame || focus == GetDlgItem(frame, IDC_FRAME_PAGE_AREA) ||
+         !IsChild(frame, focus) || !canHoldFocus(focus);
+}
+
+// Where the focus goes on the page: the terms view or, where that cannot
+// hold it, the default button; on another page the control the page offers.
+HWND focusTarget(const SetupState& state, std::int32_t page, HWND defaultButton) {
+  if (page == ToolbarTerms || page == PluginTerms)
+    return canHoldFocus(state.termsView) ? state.termsView : defaultButton;
+  return isPageIndex(page) ? focusTargetFor(state.pages[page].window, defaultButton) : nullptr;
 }
 
 }  // namespace
@@ -283,44 +315,17 @@ void SetupWizard::settleKeyboard() {
   const std::int32_t p = state_.pageIndex;
   const bool pageChanged = p != keyboardPage_;
   keyboardPage_ = p;
-  // The template has four default push buttons, of which the dialog manager
-  // remembers the last one created (OK, disabled outside the terms view):
-  // Enter did nothing. Set only on a page change, since a push button that
-  // has the focus is the one Enter presses until the focus leaves it.
   const int defaultId = defaultButtonFor(p);
-  if (pageChanged) {
-    SendMessageW(frame, DM_SETDEFID, static_cast<WPARAM>(defaultId), 0);
-    if (isPageIndex(p) && p < kPageDialogCount) clearPageButtonDefaults(state_.pages[p].window);
-  }
-
-  // Not while a message box or the folder browser has the frame disabled,
-  // nor while the user is in another window: focusing a control activates
-  // its frame. A page shown meanwhile gets the focus the frame restores on
-  // its activation, moved only when that is a window no longer shown.
-  if (!IsWindowEnabled(frame) || GetActiveWindow() != frame) return;
-  HWND pageArea = GetDlgItem(frame, IDC_FRAME_PAGE_AREA);
-  HWND focus = GetFocus();
-  // Hiding a page hands its focus to its parent, the page area; disabling a
-  // button takes the focus from it.
-  const bool misplaced = focus == nullptr || focus == frame || focus == pageArea ||
-                         !IsChild(frame, focus) || !canHoldFocus(focus);
-  if (!pageChanged && !misplaced) return;
-
-  HWND defaultButton = GetDlgItem(frame, defaultId);
-  HWND target = nullptr;
-  if (p == ToolbarTerms || p == PluginTerms) {
-    target = canHoldFocus(state_.termsView) ? state_.termsView : defaultButton;
-  } else if (isPageIndex(p)) {
-    target = focusTargetFor(state_.pages[p].window, defaultButton);
-  }
-  if (target == nullptr || !canHoldFocus(target)) return;
-  moveDialogFocus(frame, target);
+  if (pageChanged) setDefaultButton(frame, state_, p, defaultId);
+  if (!mayMoveFocus(frame) || (!pageChanged && !focusMisplaced(frame))) return;
+  HWND target = focusTarget(state_, p, GetDlgItem(frame, defaultId));
+  if (target != nullptr && canHoldFocus(target)) moveDialogFocus(frame, target);
 }
 
-void SetupWizard::endWizard(int exitCode) {
+void SetupWizard::endWizard(ExitCode exitCode) {
   DestroyWindow(state_.frameWindow);
   state_.frameWindow = nullptr;
-  PostQuitMessage(exitCode);
+  PostQuitMessage(static_cast<int>(exitCode));
 }
 
 bool SetupWizard::isChecked(PageIndex page, int control) const {
@@ -336,7 +341,7 @@ void SetupWizard::onNext() {
     state_.desktopShortcut = isChecked(Shortcuts, IDC_SHORTCUTS_DESKTOP);
     state_.sendToShortcut = isChecked(Shortcuts, IDC_SHORTCUTS_SEND_TO);
     if (!freeFilesInUse(state_)) {
-      endWizard(2);
+      endWizard(ExitCode::WizardCancelled);
       return;
     }
     state_.pageIndex = Progress;
@@ -344,7 +349,7 @@ void SetupWizard::onNext() {
     refreshAndRepaint();
     updateButtons();
     if (runInstallJob(state_) != InstallResult::Installed) {
-      endWizard(2);
+      endWizard(ExitCode::WizardCancelled);
       return;
     }
     if (detectToolbar() && detectPlugin()) state_.pageIndex += 1;
@@ -397,7 +402,7 @@ void SetupWizard::onCancel() {
     InterlockedExchange(&state_.cancelInstall, 1);
     return;
   }
-  endWizard(2);
+  endWizard(ExitCode::WizardCancelled);
 }
 
 void SetupWizard::onClose() {
@@ -413,22 +418,23 @@ void SetupWizard::onClose() {
     openUrl(address, guard);
     guard.end();
   }
-  endWizard(1);
+  endWizard(ExitCode::WizardClosed);
 }
 
-int runWizard(int showCommand) {
+ExitCode runWizard(int showCommand) {
   const DWORD thread = GetCurrentThreadId();
   MessageLoop loop;
   LoopRegistry* registry = loopRegistry();
   if (registry != nullptr) registry->add(thread, &loop);
 
-  int result = 0;
+  ExitCode result = ExitCode::WizardNotShown;
   std::unique_ptr<SetupWizard> wizard(new (std::nothrow) SetupWizard);
   if (wizard == nullptr) {
     SetLastError(ERROR_OUTOFMEMORY);
   } else if (HWND frame = createBoundDialog(*wizard, IDD_FRAME, nullptr, 0)) {
     ShowWindow(frame, showCommand);
-    result = loop.run();
+    // The quit message carries what endWizard was given.
+    result = static_cast<ExitCode>(loop.run());
   }
   if (registry != nullptr) registry->remove(thread);
   // Teardown: the staged offers go and the offer worker is waited for.

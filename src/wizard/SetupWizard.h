@@ -5,13 +5,14 @@
 // ends; its data is the SetupState it owns.
 //
 //   initModule();
-//   const int exitCode = runWizard(showCommand);  // 1 Close, 2 Cancel/failed
-//   termModule();                                  // install, 0 no frame
+//   const ExitCode exitCode = runWizard(showCommand);  // ExitCode::Wizard...
+//   termModule();
 #pragma once
 
 #include <windows.h>
 
 #include "DialogBinding.h"
+#include "ExitCode.h"
 #include "MessageLoop.h"
 #include "ResourceIds.h"
 #include "SetupState.h"
@@ -58,7 +59,7 @@ class SetupWizard : public DialogBinding, public MessageFilter, public IdleHandl
   // Visibility and enabled state of the frame's buttons for the current page.
   void updateButtons();
   // Destroys the frame and posts the quit message with the exit code.
-  void endWizard(int exitCode);
+  void endWizard(ExitCode exitCode);
 
   void onNext();
   void onBack();
@@ -89,8 +90,8 @@ class SetupWizard : public DialogBinding, public MessageFilter, public IdleHandl
 };
 
 // Runs the whole wizard on the calling thread, between initModule and
-// termModule, and returns the exit code given to endWizard; 0 when the frame
-// cannot be created.
-int runWizard(int showCommand);
+// termModule, and returns the exit code given to endWizard; WizardNotShown
+// when the frame cannot be created.
+ExitCode runWizard(int showCommand);
 
 }  // namespace tonvane

@@ -1,6 +1,6 @@
 // Small window helpers of the wizard: web addresses, point-sized fonts,
-// centring, the screen's DPI scale, and keeping an owner window disabled
-// while something modal of ours runs.
+// the screen's DPI scale, and keeping an owner window disabled while
+// something modal of ours runs. Centring is in WindowPlacement.h.
 #pragma once
 
 #include <windows.h>
@@ -52,12 +52,6 @@ bool openUrl(const std::wstring& address, const OwnerDisableGuard& guard);
 // Null when the font cannot be created; the caller owns the font (a
 // GdiObject<HFONT> deletes it).
 HFONT createPointFont(const LOGFONTW& description, HDC deviceContext = nullptr);
-
-// Moves a window without resizing it: a child to the centre of its parent's
-// client area; a top-level window to the centre of its visible, not
-// minimised owner, or of the work area, and in both cases kept inside the
-// work area, its left and top edges winning when it is larger.
-void centerOnWorkArea(HWND window);
 
 // The screen's vertical DPI divided by 96.
 double dpiScale();

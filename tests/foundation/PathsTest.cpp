@@ -110,10 +110,53 @@ TEST(PathInsideFolder, OnlyDescendantsThatStayBelowTheFolder) {
         L"C:\\Program Files\\Tonvane Free\\a:s", L"D:\\Program Files\\Tonvane Free\\a", L""})
     EXPECT_FALSE(isPathInsideFolder(path, folder)) << path;
   EXPECT_FALSE(isPathInsideFolder(L"C:\\x", L""));
+}
 
-  EXPECT_TRUE(isPlainDrivePath(L"C:\\x"));
-  for (const wchar_t* path : {L"\\\\server\\share\\x", L"\\\\?\\C:\\x", L"C:x", L"C:/x", L"C:\\a/b", L"1:\\x", L""})
-    EXPECT_FALSE(isPlainDrivePath(path)) << path;
+// Each path read as the system reads it (either slash a separator) and as
+// written with backslashes only.
+TEST(ClassifyPath, TellsTheFormsApartWithEitherSlashOrBackslashesOnly) {
+  using K = PathKind;
+  const struct {
+    const wchar_t* path;
+    PathKind either;
+    PathKind backslash;
+  } cases[] = {
+      {L"", K::Relative, K::Relative},
+      {L"Tonvane Free\\", K::Relative, K::Relative},
+      {L".\\Apps", K::Relative, K::Relative},
+      {L"C:", K::DriveRelative, K::DriveRelative},
+      {L"C:Apps", K::DriveRelative, K::DriveRelative},
+      {L"C:\\", K::Drive, K::Drive},
+      {L"d:\\Apps\\Tonvane Free\\", K::Drive, K::Drive},
+      {L"C:\\Apps\\..\\Windows", K::Drive, K::Drive},
+      {L"C:/Apps", K::Drive, K::DriveRelative},
+      {L"C:\\a/b", K::Drive, K::Drive},
+      {L"1:\\Apps", K::Device, K::Device},
+      {L"\\Apps", K::Rooted, K::Rooted},
+      {L"/Apps", K::Rooted, K::Relative},
+      {L"\\??", K::Rooted, K::Rooted},
+      {L"\\\\server\\share", K::Network, K::Network},
+      {L"\\\\server\\share\\Tonvane Free\\", K::Network, K::Network},
+      {L"//server/share", K::Network, K::Relative},
+      {L"\\\\server/share", K::Network, K::IncompleteNetwork},
+      {L"\\\\", K::IncompleteNetwork, K::IncompleteNetwork},
+      {L"\\\\server", K::IncompleteNetwork, K::IncompleteNetwork},
+      {L"\\\\server\\", K::IncompleteNetwork, K::IncompleteNetwork},
+      {L"\\\\\\share", K::IncompleteNetwork, K::IncompleteNetwork},
+      {L"\\\\server\\\\share", K::IncompleteNetwork, K::IncompleteNetwork},
+      {L"\\\\?\\C:\\Apps", K::Device, K::Device},
+      {L"\\\\?\\UNC\\server\\share", K::Device, K::Device},
+      {L"\\\\.\\PhysicalDrive0", K::Device, K::Device},
+      {L"\\\\.", K::Device, K::Device},
+      {L"\\\\.server\\share", K::Device, K::Device},
+      {L"//?/C:/Apps", K::Device, K::Relative},
+      {L"\\??\\C:\\Apps", K::Device, K::Device},
+      {L"/?\?/C:", K::Device, K::Relative},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(classifyPath(c.path, Separators::Either), c.either) << c.path;
+    EXPECT_EQ(classifyPath(c.path, Separators::Backslash), c.backslash) << c.path;
+  }
 }
 
 }  // namespace

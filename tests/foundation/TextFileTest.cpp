@@ -168,10 +168,7 @@ TEST(TextFile, ATextThatDoesNotFitOnTheDiskIsNotWritten) {
   const std::wstring disk = test::winePathOfUnixPath(small) + L"\\";
   DeleteFileW((disk + L"filler").c_str());
   DeleteFileW((disk + L"text.txt").c_str());
-  ULARGE_INTEGER free = {};
-  ASSERT_TRUE(GetDiskFreeSpaceExW(disk.c_str(), &free, nullptr, nullptr));
-  ASSERT_GT(free.QuadPart, 16384u);
-  test::writeBytes(disk + L"filler", std::string(static_cast<std::size_t>(free.QuadPart) - 8192, 'f'));
+  ASSERT_TRUE(test::fillDiskLeaving(disk + L"filler", 8192));
 
   {
     FileHandle writer;

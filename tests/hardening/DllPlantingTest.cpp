@@ -19,10 +19,11 @@
 #include <utility>
 #include <vector>
 
-#include "ProcessRunner.h"
 #include "RegistryKey.h"
+#include "OlderRelease.h"
 #include "SetupDriver.h"
 #include "SetupInstallation.h"
+#include "SetupSandbox.h"
 #include "TestFiles.h"
 #include "UninstallRegistration.h"
 #include "UrlRecorder.h"
@@ -96,31 +97,6 @@ std::vector<std::wstring> plantedForTheSetup() {
   return names;
 }
 
-// An older release of Tonvane Free installed by the Windows Installer from
-// the package tests/install builds; removed again at the end if the setup
-// left it.
-class OlderRelease {
- public:
-  ~OlderRelease() {
-    if (keyExists(productCode())) runAndWait(L"msiexec", L"/x" + productCode() + L" /qn");
-  }
-  std::uint32_t install() const {
-    return runAndWait(L"msiexec", L"/i \"" + winePathOfUnixPath(TONVANE_OLDER_RELEASES_DIR) +
-                                      L"\\release1.msi\" /qn");
-  }
-  static std::wstring productCode() { return L"{1D0A5E00-7A3C-4E21-9B3F-000000000001}"; }
-  static std::wstring file() {
-    wchar_t programFiles[MAX_PATH] = {};
-    GetEnvironmentVariableW(L"ProgramFiles", programFiles, MAX_PATH);
-    return std::wstring(programFiles) + L"\\Tonvane Free 4.1\\readme.txt";
-  }
-  static bool keyExists(const std::wstring& keyName) {
-    RegistryKey key;
-    return key.open(HKEY_LOCAL_MACHINE, (std::wstring(kUninstallRoot) + keyName).c_str(),
-                    KEY_READ) == ERROR_SUCCESS;
-  }
-};
-
 // The marker files in the folder, with what each says (the program that
 // loaded or ran the planted file).
 std::vector<std::wstring> markers(const std::wstring& folder) {
@@ -186,10 +162,10 @@ DWORD runInFolder(const std::wstring& program, const std::wstring& arguments,
   return run.waitForExit(60000);
 }
 
-class DllPlantingTest : public ::testing::Test {
+class DllPlantingTest : public WholeSetupTest {
  protected:
   void SetUp() override {
-    removeInstallation();
+    WholeSetupTest::SetUp();
     for (const wchar_t* name : kPlantedLibraries)
       ASSERT_TRUE(CopyFileW(winePathOfUnixPath(TONVANE_PLANTED_LIBRARY).c_str(),
                             (folder_ / name).c_str(), FALSE))
@@ -200,7 +176,6 @@ class DllPlantingTest : public ::testing::Test {
                           (folder_ / L"load-probe.exe").c_str(), FALSE));
     ASSERT_TRUE(CopyFileW(setupProgramPath().c_str(), (folder_ / kSetupCopy).c_str(), FALSE));
   }
-  void TearDown() override { removeInstallation(); }
 
   void clearMarkers() {
     for (const std::wstring& name : listFolder(folder_.path()))
@@ -208,18 +183,15 @@ class DllPlantingTest : public ::testing::Test {
         DeleteFileW((folder_ / name).c_str());
   }
 
-  // The typical run from Welcome to Close, with the press-release box
+  // The setup's copy started in the folder (its current folder too), and
+  // the typical run from Welcome to Close, with the press-release box
   // cleared; on the Complete page, the modules the setup has mapped are
   // checked: none comes from the folder but the setup itself and Wine's own
   // code.
   void driveToTheEnd(SetupRun& run) {
-    ASSERT_NE(run.waitForFrame(), nullptr) << "exit code " << run.exitCode();
-    ASSERT_TRUE(run.waitForPage(SetupPage::Welcome));
-    ASSERT_TRUE(nextTo(run, SetupPage::Folder));
-    ASSERT_TRUE(nextTo(run, SetupPage::Shortcuts));
-    ASSERT_TRUE(nextTo(run, SetupPage::Offers, 120000));
-    run.click(IDC_FRAME_NO);
-    ASSERT_TRUE(run.waitForPage(SetupPage::Complete));
+    ASSERT_TRUE(startAtWelcome(run, L"", folder_ / kSetupCopy, L"", folder_.path()));
+    ASSERT_TRUE(nextThroughInstall(run));
+    ASSERT_TRUE(declineOffers(run));
 
     const std::vector<Module> mapped = modules(run.processId());
     const std::wstring self = folder_ / kSetupCopy;
@@ -237,9 +209,7 @@ class DllPlantingTest : public ::testing::Test {
     EXPECT_TRUE(sawSelf) << mapped.size() << " modules";
 
     ASSERT_TRUE(run.isChecked(IDC_COMPLETE_PRESS_RELEASE));
-    run.click(IDC_COMPLETE_PRESS_RELEASE);
-    ASSERT_TRUE(waitUntil([&] { return !run.isChecked(IDC_COMPLETE_PRESS_RELEASE); }, 10000));
-    run.click(IDC_FRAME_CLOSE);
+    ASSERT_TRUE(closeWithoutPressRelease(run));
   }
 
   TempFolder folder_;
@@ -269,20 +239,18 @@ TEST_F(DllPlantingTest, TheSetupLoadsNoPlantedDllAndRunsTheSystemsMsiexec) {
 
   OlderRelease older;
   ASSERT_EQ(older.install(), 0u);
-  ASSERT_TRUE(OlderRelease::keyExists(OlderRelease::productCode()));
-  ASSERT_TRUE(fileExists(OlderRelease::file()));
+  ASSERT_TRUE(older.registered());
+  ASSERT_TRUE(fileExists(older.file()));
   // Nothing is to open a browser; should the press-release box stay ticked
   // after all, the recorder stands in for the browser.
   HttpHandlerSwap swap(urlRecorderCommand(folder_ / L"opened.txt"));
   ASSERT_EQ(swap.status(), ERROR_SUCCESS);
 
   SetupRun run;
-  ASSERT_TRUE(run.start(L"", folder_ / kSetupCopy, L"", folder_.path()));
   driveToTheEnd(run);
   if (!HasFatalFailure()) {
-    EXPECT_EQ(run.waitForExit(), 1u);
-    EXPECT_FALSE(OlderRelease::keyExists(OlderRelease::productCode()));
-    EXPECT_FALSE(fileExists(OlderRelease::file()));
+    EXPECT_FALSE(older.registered());
+    EXPECT_FALSE(fileExists(older.file()));
     EXPECT_TRUE(fileExists(defaultInstallFolder() + L"Tonvane.exe"));
   }
   // Whether the run got through or not, whatever it loaded or started from

@@ -16,6 +16,7 @@
 
 #include "SetupDriver.h"
 #include "SetupInstallation.h"
+#include "SetupSandbox.h"
 #include "TestFiles.h"
 #include "TranslationSource.h"
 #include "WizardSteps.h"
@@ -24,44 +25,15 @@ using namespace tonvane::test;
 
 namespace {
 
-bool japaneseSystem() { return environment("TONVANE_EXPECT_ACP") == "932"; }
-
-std::wstring shown(const std::wstring& english) { return japaneseSystem() ? japaneseFor(english) : english; }
-
 std::string ascii(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
-// The bytes of one of the setup's resources as the file holds them.
-std::string setupResource(const wchar_t* type, unsigned id) {
-  HMODULE setup = LoadLibraryExW(setupProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-  if (setup == nullptr) return std::string();
-  std::string bytes;
-  if (HRSRC found = FindResourceW(setup, MAKEINTRESOURCEW(id), type)) {
-    const char* data = static_cast<const char*>(LockResource(LoadResource(setup, found)));
-    if (data != nullptr) bytes.assign(data, SizeofResource(setup, found));
-  }
-  FreeLibrary(setup);
-  return bytes;
-}
-
-class ElevatedSetupTest : public ::testing::Test {
+class ElevatedSetupTest : public WholeSetupTest {
  protected:
-  void SetUp() override { removeInstallation(); }
-  void TearDown() override { removeInstallation(); }
-
-  void start(SetupRun& run, const std::wstring& program = L"") {
-    ASSERT_TRUE(run.start(L"", program));
-    ASSERT_NE(run.waitForFrame(), nullptr) << "setup ended with " << run.exitCode();
-    ASSERT_TRUE(run.waitForPage(SetupPage::Welcome));
-  }
-
-  void next(SetupRun& run, SetupPage expected, DWORD milliseconds = 60000) {
-    ASSERT_TRUE(nextTo(run, expected, milliseconds));
-  }
 
   // From Welcome to the install with `folder` typed, answering Yes when the
   // folder exists, until the Offers page.
   void installInto(SetupRun& run, const std::wstring& folder) {
-    next(run, SetupPage::Folder);
+    ASSERT_TRUE(nextTo(run, SetupPage::Folder));
     run.typeInto(IDC_FOLDER_EDIT, folder);
     run.click(IDC_FRAME_NEXT);
     ASSERT_TRUE(waitUntil([&] {
@@ -70,12 +42,7 @@ class ElevatedSetupTest : public ::testing::Test {
       return false;
     })) << "on " << pageName(run.currentPage());
     ASSERT_TRUE(run.settle());
-    run.click(IDC_FRAME_NEXT);
-    ASSERT_TRUE(run.waitForPage(SetupPage::Offers, 120000)) << "on " << pageName(run.currentPage());
-  }
-
-  void finish(SetupRun& run) {
-    EXPECT_TRUE(declineOffersAndClose(run));
+    ASSERT_TRUE(nextTo(run, SetupPage::Offers, 120000));
   }
 };
 
@@ -107,12 +74,8 @@ TEST_F(ElevatedSetupTest, ADamagedSetupFileSaysSoAndInstallsNothing) {
   // The intact copy starts as usual: the check is not what refused.
   writeBytes(damaged, readBytes(setupProgramPath()));
   SetupRun intact;
-  start(intact, damaged);
-  intact.click(IDC_FRAME_CANCEL);
-  HWND question = intact.waitForMessageBox();
-  ASSERT_NE(question, nullptr);
-  SetupRun::answer(question, IDOK);
-  EXPECT_EQ(intact.waitForExit(), 2u);
+  ASSERT_TRUE(startAtWelcome(intact, L"", damaged));
+  EXPECT_TRUE(cancelConfirmed(intact));
 }
 
 // An install.log a normal program put in the folder before the install,
@@ -131,9 +94,9 @@ TEST_F(ElevatedSetupTest, APlantedLogCarriesNothingOutsideTheFolderIntoTheNewOne
                  ascii(folder) + "..\\..\\Windows\\win.ini\r\nPath4=" + ascii(folder) + "kept.dll");
 
   SetupRun run;
-  start(run);
-  installInto(run, folder);
-  finish(run);
+  ASSERT_TRUE(startAtWelcome(run));
+  ASSERT_NO_FATAL_FAILURE(installInto(run, folder));
+  EXPECT_TRUE(declineOffersAndClose(run));
 
   const std::string log = readBytes(folder + L"install.log");
   EXPECT_EQ(log.find("win.ini"), std::string::npos) << log;
@@ -149,9 +112,9 @@ TEST_F(ElevatedSetupTest, ATypedFolderIsCleanedBeforeItIsUsed) {
   std::wstring typed = parent.path() + L"Tonvane Free ";
   std::replace(typed.begin(), typed.end(), L'\\', L'/');
   SetupRun run;
-  start(run);
-  installInto(run, typed);
-  finish(run);
+  ASSERT_TRUE(startAtWelcome(run));
+  ASSERT_NO_FATAL_FAILURE(installInto(run, typed));
+  EXPECT_TRUE(declineOffersAndClose(run));
   EXPECT_EQ(listFolder(parent.path()), std::vector<std::wstring>{L"Tonvane Free"});
   EXPECT_TRUE(fileExists(parent.path() + L"Tonvane Free\\Tonvane.exe"));
   // Removed here, as removeInstallation knows only the default folder.
@@ -214,13 +177,10 @@ TEST_F(ElevatedSetupTest, TooLittleRoomIsRefusedBeforeAnythingIsWritten) {
     }
   };
   emptyDrive();
+  // Less room than the application's program alone takes.
+  ASSERT_TRUE(fillDiskLeaving(root + L"filler.bin", 16 * 1024));
   ULARGE_INTEGER free = {};
   ASSERT_TRUE(GetDiskFreeSpaceExW(root.c_str(), &free, nullptr, nullptr));
-  ASSERT_GT(free.QuadPart, 24u * 1024);
-  // Less room than the application's program alone takes.
-  writeBytes(root + L"filler.bin", std::string(static_cast<std::size_t>(free.QuadPart) - 16 * 1024, 'f'));
-  ASSERT_TRUE(GetDiskFreeSpaceExW(root.c_str(), &free, nullptr, nullptr));
-  ASSERT_LT(free.QuadPart, 1024u * 1024);
   const std::vector<std::wstring> before = listFolder(root);
   const std::wstring english = L"There is not enough free space on drive %s. The install needs %s, and %s is free.";
 
@@ -230,8 +190,8 @@ TEST_F(ElevatedSetupTest, TooLittleRoomIsRefusedBeforeAnythingIsWritten) {
     std::vector<std::wstring> fields;
     if (kind == Run::Wizard) {
       SetupRun run;
-      start(run);
-      next(run, SetupPage::Folder);
+      ASSERT_TRUE(startAtWelcome(run));
+      ASSERT_TRUE(nextTo(run, SetupPage::Folder));
       run.typeInto(IDC_FOLDER_EDIT, folder);
       run.click(IDC_FRAME_NEXT);
       HWND box = run.waitForMessageBox(60000);
@@ -247,11 +207,7 @@ TEST_F(ElevatedSetupTest, TooLittleRoomIsRefusedBeforeAnythingIsWritten) {
       ASSERT_TRUE(run.settle());
       EXPECT_EQ(run.currentPage(), SetupPage::Folder);
       EXPECT_TRUE(run.messageBoxes().empty());
-      run.click(IDC_FRAME_CANCEL);
-      HWND question = run.waitForMessageBox();
-      ASSERT_NE(question, nullptr);
-      SetupRun::answer(question, IDOK);
-      EXPECT_EQ(run.waitForExit(), 2u);
+      EXPECT_TRUE(cancelConfirmed(run));
     } else {
       TempFolder temp;
       const std::wstring log = temp / L"setup.log";

@@ -13,9 +13,9 @@
 int wmain(int argc, wchar_t** argv) {
   if (argc > 1 && std::wcscmp(argv[1], L"msiexec") == 0) {
     std::wstring commandLine = L"msiexec.exe /?";
+    PROCESS_INFORMATION process = {};
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
     if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process))
       return 1;

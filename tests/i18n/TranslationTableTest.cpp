@@ -88,6 +88,24 @@ TEST_F(Translation, TheShippedTableHoldsEveryEntryOfItsSource) {
   EXPECT_EQ(table.sectionEntries(table.findSection(L"Text")).entryCount(), text);
 }
 
+TEST_F(Translation, ATextIsReadFromAResourcesTableWithoutLoadingTheTranslator) {
+  const std::wstring japanese = test::japaneseFor(L"Online help");
+  ASSERT_NE(japanese, L"Online help");
+  const struct {
+    unsigned resource;
+    const wchar_t* text;
+    std::wstring expected;
+  } cases[] = {
+      {IDR_JAPANESE_TABLE, L"Online help", japanese},
+      {IDR_JAPANESE_TABLE, L"Folder", L""},  // a window text
+      {IDR_JAPANESE_TABLE, L"No such text", L""},
+      {9999, L"Online help", L""},  // no such resource
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(translationInResource(c.resource, c.text), c.expected) << c.resource << " " << c.text;
+  EXPECT_EQ(translateText(L"Online help"), L"Online help");
+}
+
 TEST_F(Translation, TranslateTextLooksOnlyInTheTextSection) {
   loadTranslationResource(215);
   EXPECT_EQ(translateText(L"Failed to install."),

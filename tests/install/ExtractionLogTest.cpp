@@ -18,14 +18,6 @@ using tonvane::test::ZipBuilder;
 
 namespace {
 
-std::string utf8(const std::wstring& text) {
-  std::string bytes(text.size() * 3, '\0');
-  bytes.resize(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                                            &bytes[0], static_cast<int>(bytes.size()), nullptr,
-                                                            nullptr)));
-  return bytes;
-}
-
 TEST(ExtractionLog, NamesEachSkippedEntryWithItsReason) {
   TempFolder temp;
   const std::string kept = test::numberedLines(2000, "kept");
@@ -53,7 +45,7 @@ TEST(ExtractionLog, NamesEachSkippedEntryWithItsReason) {
   for (const std::string& expected :
        {std::string("Skipped entry \"../outside.txt\": its name leaves the folder"),
         std::string("Skipped entry \"sub/NUL.txt\": its name leaves the folder, is too long or names no file"),
-        "Skipped " + utf8(temp / L"dest\\damaged.txt") + ": CRC mismatch\r\n"})
+        "Skipped " + test::utf8Of(temp / L"dest\\damaged.txt") + ": CRC mismatch\r\n"})
     EXPECT_NE(text.find(expected), std::string::npos) << expected << " in\n" << text;
   EXPECT_EQ(text.find("good.txt"), std::string::npos) << text;
   EXPECT_EQ(text.find("last.txt"), std::string::npos) << text;

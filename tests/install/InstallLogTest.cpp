@@ -267,10 +267,7 @@ TEST(InstallLog, AWriteThatFailsPartWayLeavesTheOldLogWhole) {
   test::writeBytes(folder + L"install.log", old);
 
   // Leave a few kilobytes free, far less than the new log needs.
-  ULARGE_INTEGER free = {};
-  ASSERT_TRUE(GetDiskFreeSpaceExW(disk.c_str(), &free, nullptr, nullptr));
-  ASSERT_GT(free.QuadPart, 16384u);
-  test::writeBytes(disk + L"filler", std::string(static_cast<std::size_t>(free.QuadPart) - 8192, 'f'));
+  ASSERT_TRUE(test::fillDiskLeaving(disk + L"filler", 8192));
 
   PathList list;
   ASSERT_TRUE(loadInstallLog(folder + L"install.log", list));

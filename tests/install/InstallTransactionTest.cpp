@@ -47,10 +47,7 @@ TEST(ReplaceFileWithBytes, AWriteThatRunsOutOfDiskFailsAndKeepsTheOldFile) {
   ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
   test::writeBytes(folder + L"install.log", "the earlier log");
   const std::string bytes(96 * 1024, 'u');
-  ULARGE_INTEGER free = {};
-  ASSERT_TRUE(GetDiskFreeSpaceExW(folder.c_str(), &free, nullptr, nullptr));
-  ASSERT_GT(free.QuadPart, 40u * 1024);
-  test::writeBytes(folder + L"filler", std::string(static_cast<std::size_t>(free.QuadPart) - 32 * 1024, 'f'));
+  ASSERT_TRUE(test::fillDiskLeaving(folder + L"filler", 32 * 1024));
 
   EXPECT_FALSE(replaceFileWithBytes(folder + L"install.log", bytes.data(), bytes.size()));
   EXPECT_EQ(test::readBytes(folder + L"install.log"), "the earlier log");
@@ -143,7 +140,6 @@ TEST(RecoverInterruptedInstall, APlantedJournalActsOnNothingAndAMadeFolderGoes) 
   EXPECT_TRUE(recoverInterruptedInstall(folder));
   EXPECT_EQ(test::readBytes(temp / L"victim.txt.tonvane-new"), "not the install's");
   EXPECT_EQ(tree(folder), (Files{{L"a.txt.tonvane-new", "staged"}}));
-
 
   Journal journal;
   journal.folderMade = true;

@@ -16,23 +16,21 @@ else()
   set(older_release_arch x86)
   set(older_release_win64 no)
 endif()
-set(older_releases_dir ${CMAKE_CURRENT_BINARY_DIR}/older-releases)
 set(older_release_source ${PROJECT_SOURCE_DIR}/tests/data/OlderRelease.wxs)
-file(WRITE ${older_releases_dir}/readme.txt "Tonvane Free, an older release\n")
+file(WRITE ${TONVANE_OLDER_RELEASES_DIR}/readme.txt "Tonvane Free, an older release\n")
 set(older_release_packages)
 foreach(release 1 2)
-  set(package ${older_releases_dir}/release${release}.msi)
+  set(package ${TONVANE_OLDER_RELEASES_DIR}/release${release}.msi)
   add_custom_command(
     OUTPUT ${package}
     COMMAND ${TONVANE_WIXL} -a ${older_release_arch} -D Win64=${older_release_win64}
             -D Release=${release} -D Payload=readme.txt
             -o ${package} ${older_release_source}
     # wixl takes only relative source paths, from its working folder.
-    WORKING_DIRECTORY ${older_releases_dir}
+    WORKING_DIRECTORY ${TONVANE_OLDER_RELEASES_DIR}
     DEPENDS ${older_release_source}
     COMMENT "Packing older release ${release} with wixl")
   list(APPEND older_release_packages ${package})
 endforeach()
 add_custom_target(older_releases DEPENDS ${older_release_packages})
 add_dependencies(install_tests older_releases)
-target_compile_definitions(install_tests PRIVATE TONVANE_OLDER_RELEASES_DIR="${older_releases_dir}")

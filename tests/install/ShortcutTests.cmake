@@ -1,12 +1,3 @@
-# The shortcut step's resources, and the second reading of its links.
-
-configure_file(InstallResources.rc.in ${CMAKE_CURRENT_BINARY_DIR}/InstallResources.rc @ONLY)
-set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/InstallResources.rc PROPERTIES
-  OBJECT_DEPENDS "${TONVANE_JAPANESE_TABLE};${TONVANE_SETTINGS_TEMPLATE}")
-target_sources(install_tests PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/InstallResources.rc)
-add_dependencies(install_tests translation_table settings_template)
-target_link_libraries(install_tests PRIVATE ole32 uuid shell32)
-
 # ShortcutsTest.cpp leaves copies of the links it made in the prefix's shell
 # folders here, one folder per system code page; Debian's lnkinfo, a reader
 # of link files that shares nothing with Wine's shell, checks them after the

@@ -16,13 +16,13 @@
 #include <vector>
 
 #include "MessageBoxWatcher.h"
+#include "ProductIdentity.h"
 #include "Resources.h"
 #include "ShellLink.h"
 #include "SetupInstallation.h"
 #include "Shortcuts.h"
 #include "TestFiles.h"
 #include "TranslationTable.h"
-#include "VendorSite.h"
 
 using namespace tonvane;
 using tonvane::test::LinkFields;

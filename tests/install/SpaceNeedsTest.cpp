@@ -39,7 +39,7 @@ TEST(SpaceNeeds, TheNeedsOfOneVolumeAddUpAndEachVolumeIsJudgedOnItsOwn) {
   std::vector<VolumeSpace> needs;
   addFilesToVolume(needs, volume(L"C", 4096, true, 12288), {1, 4097});
   addFilesToVolume(needs, volume(L"D", 512, true, 1024), {1000});
-  // The staging folder on the install folder's volume.
+  // A second need on the first volume adds to what it needs.
   addFilesToVolume(needs, volume(L"C", 4096, true, 12288), {100});
   ASSERT_EQ(needs.size(), 2u);
   EXPECT_EQ(needs[0].neededBytes, 16384u);

@@ -14,11 +14,13 @@
 #include <string>
 #include <vector>
 
-#include "ProcessRunner.h"
+#include "OlderRelease.h"
+#include "ProductIdentity.h"
+#include "RegistryKey.h"
+#include "RegistryValues.h"
 #include "SetupLog.h"
 #include "TestFiles.h"
 #include "UninstallRegistration.h"
-#include "VendorSite.h"
 
 using namespace tonvane;
 
@@ -44,12 +46,9 @@ class UninstallKeyGuard {
 
 void writeRawValue(const std::wstring& keyName, const wchar_t* value, DWORD type, const void* data,
                    DWORD bytes) {
-  HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, uninstallPath(keyName).c_str(), 0, nullptr, 0,
-                            KEY_ALL_ACCESS, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  EXPECT_EQ(RegSetValueExW(key, value, 0, type, static_cast<const BYTE*>(data), bytes), ERROR_SUCCESS);
-  RegCloseKey(key);
+  RegistryKey key;
+  ASSERT_EQ(key.create(HKEY_LOCAL_MACHINE, uninstallPath(keyName)), ERROR_SUCCESS);
+  EXPECT_EQ(RegSetValueExW(key.handle(), value, 0, type, static_cast<const BYTE*>(data), bytes), ERROR_SUCCESS);
 }
 
 void writeRawString(const std::wstring& keyName, const wchar_t* value, const std::wstring& text) {
@@ -57,26 +56,8 @@ void writeRawString(const std::wstring& keyName, const wchar_t* value, const std
                 static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
 }
 
-struct RawValue {
-  bool found = false;
-  DWORD type = REG_NONE;
-  std::string bytes;
-};
-
-RawValue readRawValue(const std::wstring& keyName, const wchar_t* value) {
-  RawValue raw;
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, uninstallPath(keyName).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-    return raw;
-  char data[8192];
-  DWORD size = sizeof data;
-  if (RegQueryValueExW(key, value, nullptr, &raw.type, reinterpret_cast<BYTE*>(data), &size) ==
-      ERROR_SUCCESS) {
-    raw.found = true;
-    raw.bytes.assign(data, size);
-  }
-  RegCloseKey(key);
-  return raw;
+test::RegistryValue readRawValue(const std::wstring& keyName, const wchar_t* value) {
+  return test::registryValue(HKEY_LOCAL_MACHINE, uninstallPath(keyName), value);
 }
 
 // REG_SZ bytes of a text with its terminator.
@@ -85,42 +66,29 @@ std::string stringBytes(const std::wstring& text) {
 }
 
 bool keyExists(const std::wstring& keyName) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, uninstallPath(keyName).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-    return false;
-  RegCloseKey(key);
-  return true;
+  return test::registryKeyExists(HKEY_LOCAL_MACHINE, uninstallPath(keyName));
 }
 
 // The names of a key's values (the Uninstall key itself for ""), sorted.
 Names valueNames(const std::wstring& keyName) {
   Names names;
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, uninstallPath(keyName).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-    return names;
-  for (DWORD index = 0;; ++index) {
-    wchar_t name[16384];
-    DWORD length = 16384;
-    if (RegEnumValueW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-    names.emplace_back(name, length);
-  }
-  RegCloseKey(key);
-  std::sort(names.begin(), names.end());
+  for (const auto& value : test::registryValues(HKEY_LOCAL_MACHINE, uninstallPath(keyName)))
+    names.push_back(value.first);
   return names;
 }
 
 // The subkeys of the Uninstall key in the registry's enumeration order.
 Names uninstallSubkeys() {
   Names names;
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallRoot, 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
+  RegistryKey key;
+  if (key.open(HKEY_LOCAL_MACHINE, kUninstallRoot, KEY_READ) != ERROR_SUCCESS) return names;
   for (DWORD index = 0;; ++index) {
     wchar_t name[256];
     DWORD length = 256;
-    if (RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    if (RegEnumKeyExW(key.handle(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+      break;
     names.emplace_back(name, length);
   }
-  RegCloseKey(key);
   return names;
 }
 
@@ -147,7 +115,7 @@ TEST(WriteUninstallEntry, AnEntryWithOnlyItsKeyNameGetsOnlyTheInstallDate) {
   const std::wstring after = localDateToday();
 
   EXPECT_EQ(valueNames(guard.name()), Names{L"InstallDate"});
-  const RawValue date = readRawValue(guard.name(), L"InstallDate");
+  const test::RegistryValue date = readRawValue(guard.name(), L"InstallDate");
   EXPECT_EQ(date.type, static_cast<DWORD>(REG_SZ));
   EXPECT_EQ(date.bytes.size(), 18u);  // eight digits and the terminator
   EXPECT_TRUE(entry.installDate == before || entry.installDate == after) << entry.installDate.c_str();
@@ -184,7 +152,7 @@ TEST(WriteUninstallEntry, WritesEveryFieldAsTerminatedRegSzAndReadsItBack) {
 
   EXPECT_EQ(valueNames(guard.name()), kAllValueNames);
   for (const std::wstring& name : kAllValueNames) {
-    const RawValue raw = readRawValue(guard.name(), name.c_str());
+    const test::RegistryValue raw = readRawValue(guard.name(), name.c_str());
     EXPECT_EQ(raw.type, static_cast<DWORD>(REG_SZ)) << name.c_str();
     // Terminated: the last two bytes are zero and the count is even.
     ASSERT_GE(raw.bytes.size(), 2u) << name.c_str();
@@ -232,7 +200,7 @@ TEST(WriteUninstallEntry, OverwritingReplacesTheRecordsValuesAndKeepsTheRest) {
   // An empty field is no value: the old one stays.
   EXPECT_EQ(readRawValue(guard.name(), L"Publisher").bytes, stringBytes(L"Earlier publisher"));
   EXPECT_EQ(readRawValue(guard.name(), L"Comments").bytes, stringBytes(L"written by someone else"));
-  const RawValue estimated = readRawValue(guard.name(), L"EstimatedSize");
+  const test::RegistryValue estimated = readRawValue(guard.name(), L"EstimatedSize");
   EXPECT_EQ(estimated.type, static_cast<DWORD>(REG_DWORD));
   EXPECT_EQ(estimated.bytes, std::string(reinterpret_cast<const char*>(&size), sizeof size));
   EXPECT_EQ(valueNames(guard.name()), (Names{L"Comments", L"DisplayName", L"DisplayVersion",
@@ -485,43 +453,12 @@ std::string setupLogOf(Call call) {
 
 std::string ascii(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
-// An older release installed from the package built by wixl
-// (tests/data/OlderRelease.wxs); uninstalled again at the end if it is
-// still there.
-class OlderRelease {
- public:
-  explicit OlderRelease(int release) : release_(release) {}
-  ~OlderRelease() {
-    if (keyExists(productCode())) runAndWait(L"msiexec", L"/x" + productCode() + L" /qn");
-  }
-  OlderRelease(const OlderRelease&) = delete;
-  OlderRelease& operator=(const OlderRelease&) = delete;
-
-  std::uint32_t install() const {
-    const std::wstring package = test::winePathOfUnixPath(TONVANE_OLDER_RELEASES_DIR) + L"\\release" +
-                                 std::to_wstring(release_) + L".msi";
-    return runAndWait(L"msiexec", L"/i \"" + package + L"\" /qn");
-  }
-  std::wstring productCode() const {
-    return L"{1D0A5E00-7A3C-4E21-9B3F-00000000000" + std::to_wstring(release_) + L"}";
-  }
-  std::wstring folder() const {
-    wchar_t programFiles[MAX_PATH] = {};
-    GetEnvironmentVariableW(L"ProgramFiles", programFiles, MAX_PATH);
-    return std::wstring(programFiles) + L"\\Tonvane Free 4." + std::to_wstring(release_);
-  }
-  std::wstring file() const { return folder() + L"\\readme.txt"; }
-
- private:
-  int release_;
-};
-
 TEST(UninstallPreviousVersions, RemovesOlderReleasesAndKeepsItsOwnEntry) {
   UninstallKeyGuard own(kProductName);
-  OlderRelease first(1), second(2);
+  test::OlderRelease first(1), second(2);
   ASSERT_EQ(first.install(), 0u);
   ASSERT_EQ(second.install(), 0u);
-  for (const OlderRelease* release : {&first, &second}) {
+  for (const test::OlderRelease* release : {&first, &second}) {
     UninstallEntry entry = makeUninstallEntry(release->productCode());
     ASSERT_TRUE(readUninstallEntry(entry)) << release->productCode().c_str();
     EXPECT_EQ(entry.displayName, kProductName);
@@ -543,7 +480,7 @@ TEST(UninstallPreviousVersions, RemovesOlderReleasesAndKeepsItsOwnEntry) {
   const std::string log = setupLogOf([] { uninstallPreviousVersions(); });
   watcher.stop();
 
-  for (const OlderRelease* release : {&first, &second}) {
+  for (const test::OlderRelease* release : {&first, &second}) {
     EXPECT_FALSE(keyExists(release->productCode())) << release->productCode().c_str();
     EXPECT_FALSE(test::fileExists(release->file())) << release->file().c_str();
   }
@@ -553,7 +490,7 @@ TEST(UninstallPreviousVersions, RemovesOlderReleasesAndKeepsItsOwnEntry) {
   EXPECT_EQ(ownEntry.publisher, L"Marrowfen");
   // Passive, and never a restart without asking: one removal each, and the
   // Windows Installer's answer.
-  for (const OlderRelease* release : {&first, &second}) {
+  for (const test::OlderRelease* release : {&first, &second}) {
     const std::string code = ascii(release->productCode());
     EXPECT_NE(log.find(" Older release " + code + ": msiexec /x" + code +
                        " /passive /norestart ended with exit code 0\r\n"),

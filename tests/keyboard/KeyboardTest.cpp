@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -21,12 +22,6 @@
 using namespace tonvane::test;
 
 namespace {
-
-bool japaneseSystem() { return environment("TONVANE_EXPECT_ACP") == "932"; }
-
-std::wstring shown(const std::wstring& english) {
-  return japaneseSystem() ? japaneseFor(english) : english;
-}
 
 // "テストのダイアログ", the folder browser's caption.
 const wchar_t kBrowserCaption[] = L"\u30C6\u30B9\u30C8\u306E\u30C0\u30A4\u30A2\u30ED\u30B0";
@@ -79,7 +74,7 @@ HWND browserWindow(SetupRun& run) {
   return nullptr;
 }
 
-class KeyboardTest : public ::testing::Test, protected SetupSandbox {
+class KeyboardTest : public SetupSandbox {
  protected:
   void SetUp() override {
     ASSERT_TRUE(keys_.available())
@@ -88,19 +83,15 @@ class KeyboardTest : public ::testing::Test, protected SetupSandbox {
         << "xdotool is missing: run scripts/bootstrap";
     ASSERT_EQ(environment("DISPLAY"), keys_.display())
         << "not on the keyboard display (TONVANE_ON_KEYBOARD_DISPLAY, tests/harness/wine-exec)";
-    removeInstallation();
-    ASSERT_EQ(urlHandler_.status(), ERROR_SUCCESS);
+    SetupSandbox::SetUp();
   }
-  void TearDown() override { removeInstallation(); }
 
   // Starts the setup (on the keyboard display, as this program runs there:
   // tests/harness/wine-exec) and gives its frame the X focus, as the user's
   // click on it would.
   void startSetup(SetupRun& run) {
-    ASSERT_TRUE(run.start(L"", L"", partnerEnvironment()));
-    ASSERT_NE(run.waitForFrame(), nullptr) << "setup ended with " << run.exitCode();
-    ASSERT_TRUE(run.waitForPage(SetupPage::Welcome));
-    ASSERT_TRUE(keys_.focusWindow("^Tonvane Free$")) << "xdotool: " << keys_.lastExitCode();
+    ASSERT_TRUE(startInSandbox(run));
+    refocusFrame();
   }
 
   // A top-level window of the setup that had the X focus is gone. With no
@@ -129,6 +120,18 @@ class KeyboardTest : public ::testing::Test, protected SetupSandbox {
     EXPECT_TRUE(waitUntil([&] { return focusOf(run) == expected; }, 10000))
         << where << ": the focus is on " << describe(focusOf(run)) << ", expected "
         << describe(expected);
+  }
+
+  // Each key press in turn moves the focus to the control with its id.
+  struct FocusStep {
+    const char* keys;
+    int id;
+  };
+  void walkFocus(SetupRun& run, std::initializer_list<FocusStep> steps) {
+    for (const FocusStep& step : steps) {
+      ASSERT_NO_FATAL_FAILURE(press(step.keys));
+      expectFocus(run, step.id, step.keys);
+    }
   }
 
   // The button Enter presses is drawn as the default, and no other is.
@@ -176,19 +179,12 @@ TEST_F(KeyboardTest, KeyboardAloneInstallsFromWelcomeToClose) {
   EXPECT_EQ(folder, defaultInstallFolder());
 
   // Tab walks the page top to bottom, then the buttons, and comes back.
-  const struct {
-    const char* keys;
-    int id;
-  } walk[] = {{"Tab", IDC_FOLDER_BROWSE},    {"Tab", IDC_FOLDER_PORTABLE},
-              {"Tab", IDC_FOLDER_ALL_USERS}, {"Tab", IDC_FRAME_NEXT},
-              {"Tab", IDC_FRAME_BACK},       {"Tab", IDC_FRAME_CANCEL},
-              {"Tab", IDC_FOLDER_EDIT},      {"shift+Tab", IDC_FRAME_CANCEL},
-              {"shift+Tab", IDC_FRAME_BACK}, {"Tab", IDC_FRAME_CANCEL},
-              {"Tab", IDC_FOLDER_EDIT}};
-  for (const auto& step : walk) {
-    ASSERT_NO_FATAL_FAILURE(press(step.keys));
-    expectFocus(run, step.id, step.keys);
-  }
+  ASSERT_NO_FATAL_FAILURE(walkFocus(run, {{"Tab", IDC_FOLDER_BROWSE},    {"Tab", IDC_FOLDER_PORTABLE},
+                                          {"Tab", IDC_FOLDER_ALL_USERS}, {"Tab", IDC_FRAME_NEXT},
+                                          {"Tab", IDC_FRAME_BACK},       {"Tab", IDC_FRAME_CANCEL},
+                                          {"Tab", IDC_FOLDER_EDIT},      {"shift+Tab", IDC_FRAME_CANCEL},
+                                          {"shift+Tab", IDC_FRAME_BACK}, {"Tab", IDC_FRAME_CANCEL},
+                                          {"Tab", IDC_FOLDER_EDIT}}));
 
   // Space on the portable box ticks it (the folder follows), and again
   // unticks it.
@@ -226,17 +222,10 @@ TEST_F(KeyboardTest, KeyboardAloneInstallsFromWelcomeToClose) {
   expectFocusOnPage(run, IDC_FRAME_YES);
   expectFocus(run, IDC_OFFERS_TOOLBAR, "Offers");
   // Each offer's box, then its terms button, then the buttons.
-  const struct {
-    const char* keys;
-    int id;
-  } offers[] = {{"Tab", IDC_OFFERS_TOOLBAR_TERMS}, {"Tab", IDC_OFFERS_PLUGIN},
-                {"Tab", IDC_OFFERS_PLUGIN_TERMS},  {"Tab", IDC_FRAME_YES},
-                {"Tab", IDC_FRAME_NO},             {"Tab", IDC_OFFERS_TOOLBAR},
-                {"Tab", IDC_OFFERS_TOOLBAR_TERMS}};
-  for (const auto& step : offers) {
-    ASSERT_NO_FATAL_FAILURE(press(step.keys));
-    expectFocus(run, step.id, step.keys);
-  }
+  ASSERT_NO_FATAL_FAILURE(walkFocus(run, {{"Tab", IDC_OFFERS_TOOLBAR_TERMS}, {"Tab", IDC_OFFERS_PLUGIN},
+                                          {"Tab", IDC_OFFERS_PLUGIN_TERMS},  {"Tab", IDC_FRAME_YES},
+                                          {"Tab", IDC_FRAME_NO},             {"Tab", IDC_OFFERS_TOOLBAR},
+                                          {"Tab", IDC_OFFERS_TOOLBAR_TERMS}}));
 
   // Enter on the focused terms button shows the terms; Enter there is OK.
   ASSERT_NO_FATAL_FAILURE(pressFor(run, "Return", SetupPage::Terms));

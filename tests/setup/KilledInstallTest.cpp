@@ -16,6 +16,7 @@
 
 #include "SetupDriver.h"
 #include "SetupInstallation.h"
+#include "SetupSandbox.h"
 #include "TestFiles.h"
 
 using namespace tonvane::test;
@@ -49,12 +50,6 @@ void walk(const std::wstring& folder, const std::wstring& below, const Visit& vi
       visit(below + name);
   } while (FindNextFileW(search, &found));
   FindClose(search);
-}
-
-Files filesBelow(const std::wstring& folder) {
-  Files files;
-  walk(folder, L"", [&](const std::wstring& path) { files[path] = readBytes(folder + path); });
-  return files;
 }
 
 // What the large setup packed: the application's files and the generated ones.
@@ -199,12 +194,17 @@ std::string showsMoment(const std::wstring& folder, const Case& c) {
          std::to_string(left.backups) + " backups";
 }
 
+// Where an elevated setup makes its private folders.
+std::wstring systemTempFolder() {
+  wchar_t windows[MAX_PATH] = {};
+  GetSystemWindowsDirectoryW(windows, MAX_PATH);
+  return std::wstring(windows) + L"\\Temp\\";
+}
+
 // The setup's private staging folders under the system's temporary folder
 // that no running setup holds: what a killed run left.
 std::set<std::wstring> staleStagingFolders() {
-  wchar_t windows[MAX_PATH] = {};
-  GetSystemWindowsDirectoryW(windows, MAX_PATH);
-  const std::wstring temp = std::wstring(windows) + L"\\Temp\\";
+  const std::wstring temp = systemTempFolder();
   std::set<std::wstring> stale;
   WIN32_FIND_DATAW found;
   HANDLE search = FindFirstFileW((temp + L"TonvaneSetup-*").c_str(), &found);
@@ -219,6 +219,17 @@ std::set<std::wstring> staleStagingFolders() {
   } while (FindNextFileW(search, &found));
   FindClose(search);
   return stale;
+}
+
+// What a wizard run killed after its partner offers were staged leaves (a
+// silent run stages nothing): a staging folder no setup holds, with an
+// installer in it. False when it could not be made.
+bool plantStaleStagingFolder() {
+  const std::wstring folder =
+      systemTempFolder() + L"TonvaneSetup-" + std::to_wstring(10000000 + GetCurrentProcessId() % 90000000);
+  if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+  writeBytes(folder + L"\\offer.exe", "MZ");
+  return fileExists(folder + L"\\offer.exe");
 }
 
 // At most a few names of a list, for a message.
@@ -239,7 +250,6 @@ void expectLargeRelease(const std::wstring& folder) {
   Files installed = filesBelow(folder + L"\\");
   Files expected = archiveFiles();
   expected[L"TonvaneUninstaller.exe"] = readBytes(winePathOfUnixPath(TONVANE_UNINSTALLER));
-  const std::string log = installed[L"install.log"];
   installed.erase(L"install.log");
   std::set<std::wstring> missing, differing, extra;
   for (const auto& file : expected) {
@@ -255,12 +265,8 @@ void expectLargeRelease(const std::wstring& folder) {
   EXPECT_TRUE(differing.empty()) << "not the archive's bytes: " << someOf(differing);
   EXPECT_TRUE(extra.empty()) << "not the release's: " << someOf(extra);
 
-  std::set<std::wstring> listed, unlisted;
-  for (std::size_t at = log.find("\r\nPath"); at != std::string::npos; at = log.find("\r\nPath", at + 2)) {
-    const std::size_t value = log.find('=', at) + 1;
-    const std::size_t end = log.find("\r\n", value);
-    listed.insert(std::wstring(log.begin() + value, end == std::string::npos ? log.end() : log.begin() + end));
-  }
+  const std::vector<std::wstring> logged = installLogPaths(folder + L"\\install.log");
+  std::set<std::wstring> listed(logged.begin(), logged.end()), unlisted;
   for (const auto& file : archiveFiles())
     if (!listed.erase(folder + L"\\" + file.first)) unlisted.insert(file.first);
   EXPECT_TRUE(unlisted.empty()) << "not in install.log: " << someOf(unlisted);
@@ -283,10 +289,8 @@ const Case kCases[] = {
 
 void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
 
-class KilledInstallTest : public ::testing::TestWithParam<Case> {
+class KilledInstallTest : public WholeSetupTest, public ::testing::WithParamInterface<Case> {
  protected:
-  void SetUp() override { removeInstallation(); }
-  void TearDown() override { removeInstallation(); }
 
   TempFolder temp_;
   const std::wstring folder_ = temp_ / L"Tonvane Free";
@@ -303,7 +307,7 @@ TEST_P(KilledInstallTest, TheNextRunLeavesTheWholeReleaseOrNothing) {
   ASSERT_EQ(notKilled, "") << "the large setup was not killed at " << c.name;
   const std::string notShown = showsMoment(folder_, c);
   ASSERT_EQ(notShown, "");
-  ASSERT_FALSE(staleStagingFolders().empty()) << "the killed setup left no staging folder";
+  ASSERT_TRUE(plantStaleStagingFolder());
 
   if (!c.uninstall) {
     SetupRun again;

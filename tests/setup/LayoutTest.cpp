@@ -16,6 +16,7 @@
 #include "RegistryKey.h"
 #include "SetupDriver.h"
 #include "SetupInstallation.h"
+#include "SetupSandbox.h"
 #include "TestFiles.h"
 #include "TranslationSource.h"
 #include "WizardSteps.h"
@@ -25,24 +26,9 @@ using namespace tonvane::test;
 
 namespace {
 
-bool japaneseSystem() { return environment("TONVANE_EXPECT_ACP") == "932"; }
-
 int testDpi() {
   const std::string value = environment("TONVANE_TEST_DPI");
   return value.empty() ? 96 : std::stoi(value);
-}
-
-std::wstring shown(const std::wstring& english) { return japaneseSystem() ? japaneseFor(english) : english; }
-
-std::string narrow(const std::wstring& text) {
-  std::string result;
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  if (size > 1) {
-    result.resize(static_cast<std::size_t>(size));
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &result[0], size, nullptr, nullptr);
-    result.resize(static_cast<std::size_t>(size - 1));
-  }
-  return result;
 }
 
 // The screen's resolution for programs started from now on, put back at
@@ -179,9 +165,9 @@ RECT expectTextFits(const Control& control, const char* where) {
   DeleteObject(font);
   ReleaseDC(control.window, context);
   EXPECT_LE(extent.right, width - chrome)
-      << where << ": \"" << narrow(control.text) << "\" needs " << extent.right + chrome << " pixels of "
+      << where << ": \"" << utf8Of(control.text) << "\" needs " << extent.right + chrome << " pixels of "
       << width;
-  EXPECT_LE(extent.bottom - descent, height) << where << ": \"" << narrow(control.text) << "\" needs " << extent.bottom
+  EXPECT_LE(extent.bottom - descent, height) << where << ": \"" << utf8Of(control.text) << "\" needs " << extent.bottom
                                    << " pixels of height, has " << height;
   if (control.kind == Kind::Text) painted.bottom = std::min<LONG>(painted.bottom, painted.top + extent.bottom - descent);
   return painted;
@@ -204,8 +190,8 @@ void expectNoOverlap(const std::vector<Control>& controls, const char* where) {
     for (std::size_t b = a + 1; b < controls.size(); ++b) {
       RECT common = {};
       EXPECT_FALSE(IntersectRect(&common, &controls[a].painted, &controls[b].painted))
-          << where << ": \"" << narrow(controls[a].text) << "\" " << describe(controls[a].painted)
-          << " overlaps \"" << narrow(controls[b].text) << "\" " << describe(controls[b].painted);
+          << where << ": \"" << utf8Of(controls[a].text) << "\" " << describe(controls[a].painted)
+          << " overlaps \"" << utf8Of(controls[b].text) << "\" " << describe(controls[b].painted);
     }
   }
 }
@@ -222,7 +208,7 @@ void expectPageLaidOut(SetupRun& run, SetupPage page) {
   RECT client = {};
   GetClientRect(window, &client);
   for (const Control& control : controls)
-    EXPECT_LE(control.rect.right, client.right) << where << ": \"" << narrow(control.text) << "\" leaves the page";
+    EXPECT_LE(control.rect.right, client.right) << where << ": \"" << utf8Of(control.text) << "\" leaves the page";
 
   std::vector<Control> buttons;
   for (const Control& control : visibleControls(run.frame(), "frame"))
@@ -259,24 +245,13 @@ class TemplateCopies {
   std::vector<HWND> made_;
 };
 
-class LayoutTest : public ::testing::Test {
- protected:
-  void SetUp() override { removeInstallation(); }
-  void TearDown() override { removeInstallation(); }
-
-  void next(SetupRun& run, SetupPage expected, DWORD milliseconds = 60000) {
-    ASSERT_TRUE(nextTo(run, expected, milliseconds));
-  }
-};
+class LayoutTest : public SetupSandbox {};
 
 TEST_F(LayoutTest, EveryPageShowsItsTextsWholeWithoutOverlaps) {
   const ScreenDpi dpi(testDpi());
   ASSERT_EQ(dpi.status(), ERROR_SUCCESS);
-  TempFolder temp;
   SetupRun run;
-  ASSERT_TRUE(run.start(L"", L"", environmentWith({L"TONVANE_PARTNER_LOG=" + (temp / L"partners.log")})));
-  ASSERT_NE(run.waitForFrame(), nullptr) << "setup ended with " << run.exitCode();
-  ASSERT_TRUE(run.waitForPage(SetupPage::Welcome));
+  ASSERT_TRUE(startInSandbox(run));
   {
     // The setup runs at the resolution under test: its page is that much
     // larger than the template made here at 96 DPI (fonts do not grow in
@@ -294,14 +269,13 @@ TEST_F(LayoutTest, EveryPageShowsItsTextsWholeWithoutOverlaps) {
         << "the page is " << shownPage.right << " pixels wide, " << atStandard.right << " at 96 DPI";
   }
   expectPageLaidOut(run, SetupPage::Welcome);
-  next(run, SetupPage::Folder);
+  ASSERT_TRUE(nextTo(run, SetupPage::Folder));
   expectPageLaidOut(run, SetupPage::Folder);
-  next(run, SetupPage::Shortcuts);
+  ASSERT_TRUE(nextTo(run, SetupPage::Shortcuts));
   expectPageLaidOut(run, SetupPage::Shortcuts);
-  next(run, SetupPage::Offers, 180000);
+  ASSERT_TRUE(nextTo(run, SetupPage::Offers, 180000));
   expectPageLaidOut(run, SetupPage::Offers);
-  run.click(IDC_FRAME_NO);
-  ASSERT_TRUE(run.waitForPage(SetupPage::Complete));
+  ASSERT_TRUE(declineOffers(run));
   expectPageLaidOut(run, SetupPage::Complete);
   EXPECT_TRUE(closeWithoutPressRelease(run));
 }
@@ -333,11 +307,8 @@ std::vector<PlacedControl> placedControls(HWND dialog) {
 TEST_F(LayoutTest, EnglishKeepsTheTemplatesAndOnlyCutLabelsGrow) {
   if (testDpi() != 96) GTEST_SKIP() << "compared at 96 DPI, where this process measures as the setup does";
   TemplateCopies templates;
-  TempFolder temp;
   SetupRun run;
-  ASSERT_TRUE(run.start(L"", L"", environmentWith({L"TONVANE_PARTNER_LOG=" + (temp / L"partners.log")})));
-  ASSERT_NE(run.waitForFrame(), nullptr) << "setup ended with " << run.exitCode();
-  ASSERT_TRUE(run.waitForPage(SetupPage::Welcome));
+  ASSERT_TRUE(startInSandbox(run));
 
   std::vector<std::wstring> grown;
   const auto compare = [&](HWND shown, int templateId, bool child, const char* where) {
@@ -349,7 +320,7 @@ TEST_F(LayoutTest, EnglishKeepsTheTemplatesAndOnlyCutLabelsGrow) {
     for (std::size_t i = 0; i < controls.size(); ++i) {
       const RECT& actual = controls[i].rect;
       const RECT& planned = expected[i].rect;
-      const std::string name = std::string(where) + " \"" + narrow(windowText(controls[i].window)) + "\"";
+      const std::string name = std::string(where) + " \"" + utf8Of(windowText(controls[i].window)) + "\"";
       EXPECT_EQ(GetDlgCtrlID(controls[i].window), GetDlgCtrlID(expected[i].window)) << name;
       if (!japaneseSystem()) {
         EXPECT_TRUE(EqualRect(&actual, &planned))
@@ -366,14 +337,13 @@ TEST_F(LayoutTest, EnglishKeepsTheTemplatesAndOnlyCutLabelsGrow) {
 
   compare(run.frame(), IDD_FRAME, false, "frame");
   compare(run.pageWindow(SetupPage::Welcome), IDD_WELCOME_PAGE, true, "Welcome");
-  next(run, SetupPage::Folder);
+  ASSERT_TRUE(nextTo(run, SetupPage::Folder));
   compare(run.pageWindow(SetupPage::Folder), IDD_FOLDER_PAGE, true, "Folder");
-  next(run, SetupPage::Shortcuts);
+  ASSERT_TRUE(nextTo(run, SetupPage::Shortcuts));
   compare(run.pageWindow(SetupPage::Shortcuts), IDD_SHORTCUTS_PAGE, true, "Shortcuts");
-  next(run, SetupPage::Offers, 180000);
+  ASSERT_TRUE(nextTo(run, SetupPage::Offers, 180000));
   compare(run.pageWindow(SetupPage::Offers), IDD_OFFERS_PAGE, true, "Offers");
-  run.click(IDC_FRAME_NO);
-  ASSERT_TRUE(run.waitForPage(SetupPage::Complete));
+  ASSERT_TRUE(declineOffers(run));
   compare(run.pageWindow(SetupPage::Complete), IDD_COMPLETE_PAGE, true, "Complete");
   EXPECT_TRUE(closeWithoutPressRelease(run));
 
@@ -382,7 +352,7 @@ TEST_F(LayoutTest, EnglishKeepsTheTemplatesAndOnlyCutLabelsGrow) {
                                    L"Install the plug-in JWord"}) {
       const std::wstring label = shown(english);
       EXPECT_NE(std::find(grown.begin(), grown.end(), label), grown.end())
-          << "\"" << narrow(label) << "\" kept its template's width";
+          << "\"" << utf8Of(label) << "\" kept its template's width";
     }
   }
 }

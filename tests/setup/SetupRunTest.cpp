@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <string>
 
+#include "ProductIdentity.h"
 #include "RegistryKey.h"
 #include "SetupDriver.h"
 #include "SetupInstallation.h"
@@ -18,7 +19,6 @@
 #include "TestFiles.h"
 #include "TranslationSource.h"
 #include "UrlRecorder.h"
-#include "VendorSite.h"
 #include "WizardSteps.h"
 
 using namespace tonvane;
@@ -31,19 +31,10 @@ const wchar_t kToolbarPresenceKey[] =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Yahoo!\u30C4\u30FC\u30EB\u30D0\u30FC";
 const wchar_t kPluginPresenceKey[] = L"CLSID\\{B83FC273-3522-4CC6-92EC-75CC86678DA4}";
 
-bool japaneseSystem() { return environment("TONVANE_EXPECT_ACP") == "932"; }
-
-// What the interface shows for an English text: the table's Japanese text
-// when the interface is Japanese.
-std::wstring shown(const std::wstring& english, bool japanese = japaneseSystem()) {
-  return japanese ? japaneseFor(english) : english;
-}
-
 std::wstring setupFolder() {
   const std::wstring program = setupProgramPath();
   return program.substr(0, program.rfind(L'\\') + 1);
 }
-
 
 // A partner product made present for one test.
 class PresentProduct {
@@ -108,17 +99,10 @@ const Buttons kTermsButtons{kHidden, kHidden, kHidden, kHidden, kHidden, kHidden
 // A TEXT resource of the setup program, read from the file and decoded as
 // the Shift-JIS it is.
 std::wstring setupTermsText(unsigned id) {
-  HMODULE setup = LoadLibraryExW(setupProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-  if (setup == nullptr) return L"(setup not readable)";
-  std::wstring text;
-  if (HRSRC found = FindResourceW(setup, MAKEINTRESOURCEW(id), L"TEXT")) {
-    const DWORD size = SizeofResource(setup, found);
-    const char* bytes = static_cast<const char*>(LockResource(LoadResource(setup, found)));
-    text.resize(size);
-    text.resize(static_cast<std::size_t>(
-        MultiByteToWideChar(932, 0, bytes, static_cast<int>(size), &text[0], static_cast<int>(size))));
-  }
-  FreeLibrary(setup);
+  const std::string bytes = setupResource(L"TEXT", id);
+  std::wstring text(bytes.size(), L'\0');
+  text.resize(static_cast<std::size_t>(MultiByteToWideChar(932, 0, bytes.data(), static_cast<int>(bytes.size()),
+                                                           &text[0], static_cast<int>(text.size()))));
   return text;
 }
 
@@ -155,35 +139,8 @@ std::string headerPixels(HWND frame) {
   return pixels;
 }
 
-class SetupRunTest : public ::testing::Test, protected SetupSandbox {
+class SetupRunTest : public SetupSandbox {
  protected:
-  void SetUp() override {
-    removeInstallation();
-    ASSERT_EQ(urlHandler_.status(), ERROR_SUCCESS);
-  }
-  void TearDown() override { removeInstallation(); }
-
-  // Starts the setup with the partner stand-ins logging into partnerLog_
-  // and waits for the Welcome page.
-  void startSetup(SetupRun& run, const std::wstring& arguments = L"") {
-    ASSERT_TRUE(run.start(arguments, L"", partnerEnvironment()));
-    ASSERT_NE(run.waitForFrame(), nullptr) << "setup ended with " << run.exitCode();
-    ASSERT_TRUE(run.waitForPage(SetupPage::Welcome));
-  }
-
-  // Next from page to page; each page must appear.
-  void next(SetupRun& run, SetupPage expected, DWORD milliseconds = 60000) {
-    ASSERT_TRUE(nextTo(run, expected, milliseconds));
-  }
-
-  // Cancel and confirm with OK: the wizard ends with exit code 2.
-  void cancelAndConfirm(SetupRun& run) {
-    run.click(IDC_FRAME_CANCEL);
-    HWND box = run.waitForMessageBox();
-    ASSERT_NE(box, nullptr);
-    ASSERT_TRUE(SetupRun::answer(box, IDOK));
-    EXPECT_EQ(run.waitForExit(), 2u);
-  }
 
   std::string openedAddress(DWORD milliseconds) { return waitForFile(urlRecord_, milliseconds); }
 };
@@ -193,7 +150,7 @@ class SetupRunTest : public ::testing::Test, protected SetupSandbox {
 // second copy that is turned away.
 TEST_F(SetupRunTest, TypicalRunInstallsAndEndsWithCloseAndThePressReleasePage) {
   SetupRun run;
-  startSetup(run);
+  ASSERT_TRUE(startInSandbox(run));
   EXPECT_TRUE(mutexExists(kMutexName));
   expectButtons(run, "Welcome", {kEnabled, kDisabled, kEnabled, kHidden, kHidden, kHidden, kHidden});
 
@@ -204,24 +161,23 @@ TEST_F(SetupRunTest, TypicalRunInstallsAndEndsWithCloseAndThePressReleasePage) {
   }
   EXPECT_EQ(run.exitCode(), static_cast<DWORD>(STILL_ACTIVE));
 
-  next(run, SetupPage::Folder);
+  ASSERT_TRUE(nextTo(run, SetupPage::Folder));
   expectButtons(run, "Folder", kFirstPagesButtons);
   EXPECT_EQ(windowText(run.control(IDC_FOLDER_EDIT)), defaultInstallFolder());
   EXPECT_TRUE(run.isChecked(IDC_FOLDER_ALL_USERS));
   EXPECT_FALSE(run.isChecked(IDC_FOLDER_PORTABLE));
 
-  next(run, SetupPage::Shortcuts);
+  ASSERT_TRUE(nextTo(run, SetupPage::Shortcuts));
   expectButtons(run, "Shortcuts", kFirstPagesButtons);
   EXPECT_TRUE(run.isChecked(IDC_SHORTCUTS_START_MENU));
   EXPECT_TRUE(run.isChecked(IDC_SHORTCUTS_DESKTOP));
   EXPECT_FALSE(run.isChecked(IDC_SHORTCUTS_SEND_TO));
 
-  next(run, SetupPage::Offers, 120000);
+  ASSERT_TRUE(nextTo(run, SetupPage::Offers, 120000));
   expectButtons(run, "Offers", kOffersButtons);
   EXPECT_TRUE(run.isChecked(IDC_OFFERS_TOOLBAR));
   EXPECT_TRUE(run.isChecked(IDC_OFFERS_PLUGIN));
-  run.click(IDC_FRAME_NO);
-  ASSERT_TRUE(run.waitForPage(SetupPage::Complete));
+  ASSERT_TRUE(declineOffers(run));
   expectButtons(run, "Complete", kCompleteButtons);
   EXPECT_TRUE(run.isChecked(IDC_COMPLETE_PRESS_RELEASE));
   run.click(IDC_FRAME_CLOSE);
@@ -258,17 +214,16 @@ TEST_F(SetupRunTest, TypicalRunInstallsAndEndsWithCloseAndThePressReleasePage) {
 // the Shortcuts page keeps its first-visit defaults; Cancel asks first.
 TEST_F(SetupRunTest, BackAndNextKeepWhatWasTypedAndCancelAsksBeforeEnding) {
   SetupRun run;
-  startSetup(run);
-  next(run, SetupPage::Folder);
+  ASSERT_TRUE(startInSandbox(run));
+  ASSERT_TRUE(nextTo(run, SetupPage::Folder));
   const std::wstring typed = L"C:\\Somewhere Else\\Tonvane\\";
   run.typeInto(IDC_FOLDER_EDIT, typed);
   run.click(IDC_FRAME_BACK);
   ASSERT_TRUE(run.waitForPage(SetupPage::Welcome));
-  next(run, SetupPage::Folder);
+  ASSERT_TRUE(nextTo(run, SetupPage::Folder));
   EXPECT_EQ(windowText(run.control(IDC_FOLDER_EDIT)), typed);
 
-  run.click(IDC_FOLDER_PORTABLE);
-  ASSERT_TRUE(waitUntil([&] { return run.isChecked(IDC_FOLDER_PORTABLE); }));
+  ASSERT_TRUE(clickBox(run, IDC_FOLDER_PORTABLE, true));
   EXPECT_TRUE(waitUntil([&] {
     return windowText(run.control(IDC_FOLDER_EDIT)) == setupFolder() + L"Tonvane Free\\";
   })) << "folder: " << testing::PrintToString(windowText(run.control(IDC_FOLDER_EDIT)));
@@ -278,17 +233,15 @@ TEST_F(SetupRunTest, BackAndNextKeepWhatWasTypedAndCancelAsksBeforeEnding) {
   }));
 
   // First visit of Shortcuts with the portable box ticked: no links proposed.
-  run.click(IDC_FOLDER_PORTABLE);
-  ASSERT_TRUE(waitUntil([&] { return run.isChecked(IDC_FOLDER_PORTABLE); }));
-  next(run, SetupPage::Shortcuts);
+  ASSERT_TRUE(clickBox(run, IDC_FOLDER_PORTABLE, true));
+  ASSERT_TRUE(nextTo(run, SetupPage::Shortcuts));
   EXPECT_FALSE(run.isChecked(IDC_SHORTCUTS_START_MENU));
   EXPECT_FALSE(run.isChecked(IDC_SHORTCUTS_DESKTOP));
   run.click(IDC_FRAME_BACK);
   ASSERT_TRUE(run.waitForPage(SetupPage::Folder));
   EXPECT_TRUE(run.isChecked(IDC_FOLDER_PORTABLE));
-  run.click(IDC_FOLDER_PORTABLE);
-  ASSERT_TRUE(waitUntil([&] { return !run.isChecked(IDC_FOLDER_PORTABLE); }));
-  next(run, SetupPage::Shortcuts);
+  ASSERT_TRUE(clickBox(run, IDC_FOLDER_PORTABLE, false));
+  ASSERT_TRUE(nextTo(run, SetupPage::Shortcuts));
   // Not recomputed on the second visit.
   EXPECT_FALSE(run.isChecked(IDC_SHORTCUTS_START_MENU));
   EXPECT_FALSE(run.isChecked(IDC_SHORTCUTS_DESKTOP));
@@ -306,7 +259,7 @@ TEST_F(SetupRunTest, BackAndNextKeepWhatWasTypedAndCancelAsksBeforeEnding) {
   EXPECT_EQ(run.exitCode(), static_cast<DWORD>(STILL_ACTIVE));
   expectButtons(run, "Shortcuts after a kept Cancel", kFirstPagesButtons);
 
-  cancelAndConfirm(run);
+  EXPECT_TRUE(cancelConfirmed(run));
   EXPECT_FALSE(mutexExists(kMutexName));
   EXPECT_FALSE(folderExists(defaultInstallFolder()));
   EXPECT_FALSE(entryExists());
@@ -317,8 +270,8 @@ TEST_F(SetupRunTest, BackAndNextKeepWhatWasTypedAndCancelAsksBeforeEnding) {
 // asks before installing over an existing one.
 TEST_F(SetupRunTest, FolderPageRefusesEmptyAndRelativeFoldersAndAsksBeforeOverwriting) {
   SetupRun run;
-  startSetup(run);
-  next(run, SetupPage::Folder);
+  ASSERT_TRUE(startInSandbox(run));
+  ASSERT_TRUE(nextTo(run, SetupPage::Folder));
 
   for (const std::wstring& folder : {std::wstring(), std::wstring(L"Tonvane Free\\")}) {
     run.typeInto(IDC_FOLDER_EDIT, folder);
@@ -344,12 +297,8 @@ TEST_F(SetupRunTest, FolderPageRefusesEmptyAndRelativeFoldersAndAsksBeforeOverwr
   Sleep(300);
   EXPECT_EQ(run.currentPage(), SetupPage::Folder);
 
-  run.click(IDC_FRAME_NEXT);
-  box = run.waitForMessageBox();
-  ASSERT_NE(box, nullptr);
-  ASSERT_TRUE(SetupRun::answer(box, IDYES));
-  ASSERT_TRUE(run.waitForPage(SetupPage::Shortcuts));
-  cancelAndConfirm(run);
+  ASSERT_TRUE(nextOverExistingFolder(run));
+  EXPECT_TRUE(cancelConfirmed(run));
   EXPECT_TRUE(listFolder(existing.path()).empty());
 }
 
@@ -362,17 +311,11 @@ TEST_F(SetupRunTest, BothOffersPresentGoStraightToCompleteAndAnUntickedBoxOpensN
   ASSERT_EQ(plugin.status(), ERROR_SUCCESS);
 
   SetupRun run;
-  startSetup(run);
-  next(run, SetupPage::Folder);
-  next(run, SetupPage::Shortcuts);
-  next(run, SetupPage::Complete, 120000);
+  ASSERT_TRUE(startInSandbox(run));
+  ASSERT_TRUE(nextThroughInstall(run, SetupPage::Complete));
   EXPECT_EQ(run.pageWindow(SetupPage::Offers), nullptr) << "the offers page was made";
   expectButtons(run, "Complete", kCompleteButtons);
-
-  run.click(IDC_COMPLETE_PRESS_RELEASE);
-  ASSERT_TRUE(waitUntil([&] { return !run.isChecked(IDC_COMPLETE_PRESS_RELEASE); }));
-  run.click(IDC_FRAME_CLOSE);
-  EXPECT_EQ(run.waitForExit(), 1u);
+  EXPECT_TRUE(closeWithoutPressRelease(run));
   EXPECT_TRUE(fileExists(defaultInstallFolder() + L"Tonvane.exe"));
   EXPECT_EQ(openedAddress(3000), "");
 }
@@ -386,17 +329,14 @@ TEST_F(SetupRunTest, OnePresentOfferTermsViewsAndYesRunOnlyTheAcceptedInstaller)
   ASSERT_EQ(toolbar.status(), ERROR_SUCCESS);
 
   SetupRun run;
-  startSetup(run);
-  next(run, SetupPage::Folder);
-  next(run, SetupPage::Shortcuts);
-  next(run, SetupPage::Offers, 120000);
+  ASSERT_TRUE(startInSandbox(run));
+  ASSERT_TRUE(nextThroughInstall(run));
   EXPECT_FALSE(run.isChecked(IDC_OFFERS_TOOLBAR));
   EXPECT_FALSE(run.isEnabled(IDC_OFFERS_TOOLBAR));
   EXPECT_TRUE(run.isChecked(IDC_OFFERS_PLUGIN));
   EXPECT_TRUE(run.isEnabled(IDC_OFFERS_PLUGIN));
 
-  run.click(IDC_OFFERS_PLUGIN);
-  ASSERT_TRUE(waitUntil([&] { return !run.isChecked(IDC_OFFERS_PLUGIN); }));
+  ASSERT_TRUE(clickBox(run, IDC_OFFERS_PLUGIN, false));
 
   // The header's title follows the page: each terms view has its own, and
   // the Offers page's comes back with the page.
@@ -427,8 +367,7 @@ TEST_F(SetupRunTest, OnePresentOfferTermsViewsAndYesRunOnlyTheAcceptedInstaller)
   }
   EXPECT_NE(termsHeaders[0], termsHeaders[1]) << "both terms views showed the same title";
 
-  run.click(IDC_OFFERS_PLUGIN);
-  ASSERT_TRUE(waitUntil([&] { return run.isChecked(IDC_OFFERS_PLUGIN); }));
+  ASSERT_TRUE(clickBox(run, IDC_OFFERS_PLUGIN, true));
   run.click(IDC_FRAME_YES);
   ASSERT_TRUE(run.waitForPage(SetupPage::Complete));
   const std::string log = readBytes(partnerLog_);
@@ -449,10 +388,10 @@ TEST_F(SetupRunTest, AFailedInstallShowsItsMessageAndEndsWithTwo) {
   // A drive that does not exist: nothing of the archive can be written.
   ASSERT_EQ(GetDriveTypeW(L"Q:\\"), static_cast<UINT>(DRIVE_NO_ROOT_DIR));
   SetupRun run;
-  startSetup(run);
-  next(run, SetupPage::Folder);
+  ASSERT_TRUE(startInSandbox(run));
+  ASSERT_TRUE(nextTo(run, SetupPage::Folder));
   run.typeInto(IDC_FOLDER_EDIT, L"Q:\\Tonvane Free\\");
-  next(run, SetupPage::Shortcuts);
+  ASSERT_TRUE(nextTo(run, SetupPage::Shortcuts));
   run.click(IDC_FRAME_NEXT);
   HWND box = run.waitForMessageBox(120000);
   ASSERT_NE(box, nullptr);
@@ -479,18 +418,18 @@ TEST_F(SetupRunTest, TheInterfaceLanguageFollowsTheCommandLineAndTheSystem) {
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(std::wstring(c.arguments)));
     SetupRun run;
-    startSetup(run, c.arguments);
+    ASSERT_TRUE(startInSandbox(run, c.arguments));
     EXPECT_EQ(windowText(run.control(IDC_FRAME_NEXT)), shown(L"&Next >", c.japanese));
     EXPECT_EQ(windowText(run.control(IDC_FRAME_BACK)), shown(L"< &Back", c.japanese));
     EXPECT_EQ(windowText(run.control(IDC_FRAME_CANCEL)), shown(L"&Cancel", c.japanese));
     EXPECT_EQ(windowText(run.control(IDC_FRAME_YES)), shown(L"&Yes", c.japanese));
     // The frame's caption has no translation and stays.
     EXPECT_EQ(windowText(run.frame()), L"Tonvane Free");
-    next(run, SetupPage::Folder);
+    ASSERT_TRUE(nextTo(run, SetupPage::Folder));
     EXPECT_EQ(windowText(run.control(IDC_FOLDER_ALL_USERS)),
               shown(L"Install for all users", c.japanese));
     EXPECT_EQ(windowText(run.control(IDC_FOLDER_BROWSE)), shown(L"&Reference...", c.japanese));
-    next(run, SetupPage::Shortcuts);
+    ASSERT_TRUE(nextTo(run, SetupPage::Shortcuts));
     EXPECT_EQ(windowText(run.control(IDC_SHORTCUTS_SEND_TO)), shown(L"Send To Menu", c.japanese));
 
     run.click(IDC_FRAME_CANCEL);

@@ -11,6 +11,7 @@
 
 #include "SetupDriver.h"
 #include "SetupInstallation.h"
+#include "SetupSandbox.h"
 #include "TestFiles.h"
 #include "WizardSteps.h"
 
@@ -18,33 +19,23 @@ using namespace tonvane::test;
 
 namespace {
 
-// The uninstaller check-signed read back from the signed setup's EXE 210.
+// The setup check-signed signed, and the uninstaller it read back from that
+// setup's EXE 210.
+std::wstring signedSetupPath() { return winePathOfUnixPath(TONVANE_SIGNED_SETUP); }
 std::wstring signedUninstallerPath() { return winePathOfUnixPath(TONVANE_SIGNED_UNINSTALLER); }
 
-class SignedSetupTest : public ::testing::Test {
- protected:
-  void SetUp() override { removeInstallation(); }
-  void TearDown() override { removeInstallation(); }
-
-  void next(SetupRun& run, SetupPage expected, DWORD milliseconds = 60000) {
-    ASSERT_TRUE(nextTo(run, expected, milliseconds));
-  }
-};
+class SignedSetupTest : public WholeSetupTest {};
 
 TEST_F(SignedSetupTest, PassesItsSelfCheckAndInstallsTheSignedUninstaller) {
   const std::string signedUninstaller = readBytes(signedUninstallerPath());
   ASSERT_FALSE(signedUninstaller.empty());
 
   SetupRun run;
-  ASSERT_TRUE(run.start());
   // A payload that fails the self-check ends the setup with a message box
   // before the frame is made.
-  ASSERT_NE(run.waitForFrame(), nullptr) << "setup ended with " << run.exitCode();
-  ASSERT_TRUE(run.waitForPage(SetupPage::Welcome));
+  ASSERT_TRUE(startAtWelcome(run, L"", signedSetupPath()));
   EXPECT_TRUE(run.messageBoxes().empty());
-  next(run, SetupPage::Folder);
-  next(run, SetupPage::Shortcuts);
-  next(run, SetupPage::Offers, 120000);
+  ASSERT_TRUE(nextThroughInstall(run));
   EXPECT_TRUE(declineOffersAndClose(run));
 
   const std::wstring installed = defaultInstallFolder();
@@ -59,7 +50,7 @@ TEST_F(SignedSetupTest, PassesItsSelfCheckAndInstallsTheSignedUninstaller) {
 // The self-check is live on the signed file and covers the signed
 // uninstaller: one changed byte of it, and the setup refuses to start.
 TEST_F(SignedSetupTest, RefusesToStartWhenItsSignedUninstallerIsChanged) {
-  std::string setup = readBytes(setupProgramPath());
+  std::string setup = readBytes(signedSetupPath());
   const std::string signedUninstaller = readBytes(signedUninstallerPath());
   ASSERT_FALSE(setup.empty());
   ASSERT_FALSE(signedUninstaller.empty());

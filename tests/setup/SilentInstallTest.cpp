@@ -14,7 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "RegistryKey.h"
+#include "OlderRelease.h"
+#include "ProcessWindows.h"
 #include "SetupDriver.h"
 #include "SetupInstallation.h"
 #include "SetupSandbox.h"
@@ -28,33 +29,17 @@ using namespace tonvane::test;
 namespace {
 
 constexpr const wchar_t* kMutexName = L"TonvaneSetup";
-// The first of the older releases tests/data/OlderRelease.wxs makes.
-constexpr const wchar_t* kOlderReleaseCode = L"{1D0A5E00-7A3C-4E21-9B3F-000000000001}";
-const std::wstring kOlderReleaseKey =
-    std::wstring(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + kOlderReleaseCode;
-
-bool japaneseSystem() { return environment("TONVANE_EXPECT_ACP") == "932"; }
-
-std::string utf8(const std::wstring& text) {
-  if (text.empty()) return std::string();
-  const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                         0, nullptr, nullptr);
-  std::string bytes(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0], length, nullptr,
-                      nullptr);
-  return bytes;
-}
 
 std::string describe(const std::vector<std::wstring>& windows) {
   std::string text;
-  for (const std::wstring& window : windows) text += "[" + utf8(window) + "] ";
+  for (const std::wstring& window : windows) text += "[" + utf8Of(window) + "] ";
   return text;
 }
 
 // The log's text after its byte-order mark; "" (and a failure) without one.
 std::string logText(const std::wstring& path) {
   const std::string bytes = readBytes(path);
-  EXPECT_EQ(bytes.substr(0, 3), "\xEF\xBB\xBF") << "no UTF-8 log at " << utf8(path);
+  EXPECT_EQ(bytes.substr(0, 3), "\xEF\xBB\xBF") << "no UTF-8 log at " << utf8Of(path);
   return bytes.size() >= 3 ? bytes.substr(3) : std::string();
 }
 
@@ -94,24 +79,16 @@ class WindowWatcher {
   int rounds() const { return rounds_; }
 
  private:
-  static BOOL CALLBACK look(HWND window, LPARAM data) {
-    auto* self = reinterpret_cast<WindowWatcher*>(data);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner != self->processId_ || !IsWindowVisible(window)) return TRUE;
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    wchar_t caption[128] = {};
-    GetWindowTextW(window, caption, 128);
-    EnterCriticalSection(&self->lock_);
-    self->seen_.emplace(window, std::wstring(name) + L" '" + caption + L"'");
-    LeaveCriticalSection(&self->lock_);
-    return TRUE;
-  }
   static DWORD WINAPI watch(void* data) {
     auto* self = static_cast<WindowWatcher*>(data);
     do {
-      EnumWindows(&look, reinterpret_cast<LPARAM>(self));
+      for (HWND window : topLevelWindows(self->processId_, true)) {
+        wchar_t caption[128] = {};
+        GetWindowTextW(window, caption, 128);
+        EnterCriticalSection(&self->lock_);
+        self->seen_.emplace(window, className(window) + L" '" + caption + L"'");
+        LeaveCriticalSection(&self->lock_);
+      }
       ++self->rounds_;
     } while (WaitForSingleObject(self->stop_, 5) == WAIT_TIMEOUT);
     return 0;
@@ -125,24 +102,8 @@ class WindowWatcher {
   volatile int rounds_ = 0;
 };
 
-class SilentInstallTest : public ::testing::Test, protected SetupSandbox {
+class SilentInstallTest : public SetupSandbox {
  protected:
-  void SetUp() override {
-    removeInstallation();
-    ASSERT_EQ(urlHandler_.status(), ERROR_SUCCESS);
-  }
-  void TearDown() override {
-    removeInstallation();
-    // The older release of the log's test, if the setup left it.
-    RegistryKey older;
-    if (older.open(HKEY_LOCAL_MACHINE, kOlderReleaseKey, KEY_READ) == ERROR_SUCCESS) {
-      older.close();
-      SetupRun msi;
-      if (msi.start(L"/x" + std::wstring(kOlderReleaseCode) + L" /qn", shellFolder(CSIDL_SYSTEM) + L"msiexec.exe"))
-        msi.waitForExit(120000);
-    }
-  }
-
   // Runs the setup with `arguments` to its end, watching its windows; its
   // exit code. `program` is the build's setup unless named.
   DWORD runSilently(const std::wstring& arguments, const std::wstring& program = L"") {
@@ -154,10 +115,10 @@ class SilentInstallTest : public ::testing::Test, protected SetupSandbox {
     watcher.stop();
     EXPECT_GT(watcher.rounds(), 0);
     const std::vector<std::wstring> seen = watcher.seen();
-    EXPECT_TRUE(seen.empty()) << "windows shown by " << utf8(arguments) << ": " << describe(seen);
+    EXPECT_TRUE(seen.empty()) << "windows shown by " << utf8Of(arguments) << ": " << describe(seen);
     // Never a partner installer, never a web page.
-    EXPECT_FALSE(fileExists(partnerLog_)) << utf8(arguments);
-    EXPECT_FALSE(fileExists(urlRecord_)) << utf8(arguments);
+    EXPECT_FALSE(fileExists(partnerLog_)) << utf8Of(arguments);
+    EXPECT_FALSE(fileExists(urlRecord_)) << utf8Of(arguments);
     return exitCode;
   }
 };
@@ -168,12 +129,8 @@ TEST_F(SilentInstallTest, TheDefaultsLeaveWhatTheWizardsTypicalRunLeaves) {
   const std::wstring wizardLog = temp_ / L"wizard.log";
   {
     SetupRun run;
-    ASSERT_TRUE(run.start(L"/LOG=\"" + wizardLog + L"\""));
-    ASSERT_NE(run.waitForFrame(), nullptr) << "setup ended with " << run.exitCode();
-    ASSERT_TRUE(run.waitForPage(SetupPage::Welcome));
-    ASSERT_TRUE(nextTo(run, SetupPage::Folder));
-    ASSERT_TRUE(nextTo(run, SetupPage::Shortcuts));
-    ASSERT_TRUE(nextTo(run, SetupPage::Offers, 120000));
+    ASSERT_TRUE(startAtWelcome(run, L"/LOG=\"" + wizardLog + L"\""));
+    ASSERT_TRUE(nextThroughInstall(run));
     ASSERT_TRUE(declineOffersAndClose(run));
   }
   const InstallSnapshot wizard = snapshotInstallation(defaultInstallFolder());
@@ -200,8 +157,8 @@ TEST_F(SilentInstallTest, TheDefaultsLeaveWhatTheWizardsTypicalRunLeaves) {
   EXPECT_EQ(silent.files.size(), wizard.files.size());
   for (const auto& file : wizard.files) {
     const auto found = silent.files.find(file.first);
-    ASSERT_NE(found, silent.files.end()) << utf8(file.first);
-    EXPECT_TRUE(found->second == file.second) << utf8(file.first) << " differs";
+    ASSERT_NE(found, silent.files.end()) << utf8Of(file.first);
+    EXPECT_TRUE(found->second == file.second) << utf8Of(file.first) << " differs";
   }
   EXPECT_EQ(silent.entry, wizard.entry);
   EXPECT_EQ(silent.links, wizard.links);
@@ -213,19 +170,11 @@ TEST_F(SilentInstallTest, TheWizardsLogNamesTheOffersStartedWithTheirExitCodes) 
   const std::wstring log = temp_ / L"offers.log";
   {
     SetupRun run;
-    ASSERT_TRUE(run.start(L"/LOG=\"" + log + L"\"", L"", partnerEnvironment()));
-    ASSERT_NE(run.waitForFrame(), nullptr) << "setup ended with " << run.exitCode();
-    ASSERT_TRUE(run.waitForPage(SetupPage::Welcome));
-    for (SetupPage page : {SetupPage::Folder, SetupPage::Shortcuts, SetupPage::Offers}) {
-      run.click(IDC_FRAME_NEXT);
-      ASSERT_TRUE(run.waitForPage(page, 120000)) << pageName(page);
-    }
+    ASSERT_TRUE(startInSandbox(run, L"/LOG=\"" + log + L"\""));
+    ASSERT_TRUE(nextThroughInstall(run));
     run.click(IDC_FRAME_YES);
     ASSERT_TRUE(run.waitForPage(SetupPage::Complete, 120000));
-    run.click(IDC_COMPLETE_PRESS_RELEASE);
-    ASSERT_TRUE(waitUntil([&] { return !run.isChecked(IDC_COMPLETE_PRESS_RELEASE); }));
-    run.click(IDC_FRAME_CLOSE);
-    ASSERT_EQ(run.waitForExit(), 1u);
+    ASSERT_TRUE(closeWithoutPressRelease(run));
   }
   ASSERT_TRUE(fileExists(partnerLog_));
   const std::string text = logText(log);
@@ -319,7 +268,7 @@ TEST_F(SilentInstallTest, ARefusedFolderAnUnwritableFolderAndAnUnknownOptionEndW
       {L"/S /D", "Unknown option: /D", 87},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(utf8(c.arguments));
+    SCOPED_TRACE(utf8Of(c.arguments));
     const std::wstring log = temp_ / L"failed.log";
     DeleteFileW(log.c_str());
     // The log option first: the folder takes the rest of the line.
@@ -356,30 +305,26 @@ TEST_F(SilentInstallTest, ASecondCopyIsRefusedWith1618) {
 // "/S /lang:jpn /LOG=..." with an older release installed by the Windows
 // Installer: a log, in a file of a Japanese name, naming every step.
 TEST_F(SilentInstallTest, TheLogNamesEveryStepOfAJapaneseSilentInstall) {
-  const std::wstring package = winePathOfUnixPath(TONVANE_OLDER_RELEASES_DIR) + L"\\release1.msi";
-  const std::wstring olderCode = kOlderReleaseCode;
-  SetupRun msi;
-  ASSERT_TRUE(msi.start(L"/i \"" + package + L"\" /qn", shellFolder(CSIDL_SYSTEM) + L"msiexec.exe"));
-  ASSERT_EQ(msi.waitForExit(120000), 0u);
-  RegistryKey older;
-  ASSERT_EQ(older.open(HKEY_LOCAL_MACHINE, kOlderReleaseKey, KEY_READ), ERROR_SUCCESS);
-  older.close();
+  OlderRelease older;
+  ASSERT_EQ(older.install(), 0u);
+  ASSERT_TRUE(older.registered());
+  const std::wstring olderCode = older.productCode();
 
   // "セットアップ.log"
   const std::wstring log = temp_ / L"\u30BB\u30C3\u30C8\u30A2\u30C3\u30D7.log";
   EXPECT_EQ(runSilently(L"/S /lang:jpn /LOG=\"" + log + L"\""), 0u);
   const std::string text = logText(log);
-  const std::string folder = utf8(defaultInstallFolder());
-  const std::string japaneseHelp = utf8(japaneseFor(L"Online help"));
+  const std::string folder = utf8Of(defaultInstallFolder());
+  const std::string japaneseHelp = utf8Of(japaneseFor(L"Online help"));
   ASSERT_NE(japaneseHelp, "Online help");
   const std::string codePage = japaneseSystem() ? "ANSI code page 932" : "ANSI code page 1252";
   // In this order.
   const std::string steps[] = {
       "Tonvane Free Setup 5.2.1.1, started ",
-      "Command line: \"" + utf8(setupProgramPath()) + "\" /S /lang:jpn /LOG=",
+      "Command line: \"" + utf8Of(setupProgramPath()) + "\" /S /lang:jpn /LOG=",
       codePage,
       "Run: silent install",
-      "Older release " + utf8(olderCode) + ": msiexec /x" + utf8(olderCode) +
+      "Older release " + utf8Of(olderCode) + ": msiexec /x" + utf8Of(olderCode) +
           " /qn /norestart ended with exit code 0",
       "Install folder: " + folder + " (with uninstaller, links for all users); links: Start menu, desktop\r\n",
       "Journal: Staging\r\n",
@@ -389,12 +334,12 @@ TEST_F(SilentInstallTest, TheLogNamesEveryStepOfAJapaneseSilentInstall) {
       "Switched ",
       "Uninstall entry HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
       "Tonvane Free written, version 5.2.1.1",
-      "Link made: " + utf8(shellFolder(CSIDL_COMMON_PROGRAMS)) + "Tonvane Free\\Tonvane Free.lnk -> " +
+      "Link made: " + utf8Of(shellFolder(CSIDL_COMMON_PROGRAMS)) + "Tonvane Free\\Tonvane Free.lnk -> " +
           folder + "Tonvane.exe",
-      "Link made: " + utf8(shellFolder(CSIDL_COMMON_PROGRAMS)) + "Tonvane Free\\" + japaneseHelp + ".lnk",
-      "Link made: " + utf8(shellFolder(CSIDL_COMMON_PROGRAMS)) + "Tonvane Free\\" +
-          utf8(japaneseFor(L"Uninstall")) + ".lnk -> " + folder + "TonvaneUninstaller.exe /Uninstall",
-      "Link made: " + utf8(shellFolder(CSIDL_COMMON_DESKTOPDIRECTORY)) + "Tonvane Free.lnk",
+      "Link made: " + utf8Of(shellFolder(CSIDL_COMMON_PROGRAMS)) + "Tonvane Free\\" + japaneseHelp + ".lnk",
+      "Link made: " + utf8Of(shellFolder(CSIDL_COMMON_PROGRAMS)) + "Tonvane Free\\" +
+          utf8Of(japaneseFor(L"Uninstall")) + ".lnk -> " + folder + "TonvaneUninstaller.exe /Uninstall",
+      "Link made: " + utf8Of(shellFolder(CSIDL_COMMON_DESKTOPDIRECTORY)) + "Tonvane Free.lnk",
       "Install complete, backups and journal deleted\r\n",
       "Installed\r\n",
       "Exit code 0\r\n",
@@ -407,7 +352,7 @@ TEST_F(SilentInstallTest, TheLogNamesEveryStepOfAJapaneseSilentInstall) {
   }
   EXPECT_EQ(text.find("Skipped"), std::string::npos) << text;
   EXPECT_EQ(text.find("Offer"), std::string::npos) << text;
-  EXPECT_EQ(older.open(HKEY_LOCAL_MACHINE, kOlderReleaseKey, KEY_READ), ERROR_FILE_NOT_FOUND);
+  EXPECT_FALSE(older.registered());
   // The links carry the Japanese names the log gave.
   EXPECT_TRUE(fileExists(shellFolder(CSIDL_COMMON_PROGRAMS) + L"Tonvane Free\\" + japaneseFor(L"Online help") +
                          L".lnk"));
@@ -421,7 +366,7 @@ TEST_F(SilentInstallTest, HelpShowsOneBoxWithTheOptionsAndInstallsNothing) {
     bool japanese;
   } cases[] = {{L"/?", japaneseSystem()}, {L"/S /help /lang:jpn", true}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(utf8(c.arguments));
+    SCOPED_TRACE(utf8Of(c.arguments));
     SetupRun run;
     ASSERT_TRUE(run.start(c.arguments));
     // The watcher of the silent runs sees this box: its silence there means
@@ -430,20 +375,17 @@ TEST_F(SilentInstallTest, HelpShowsOneBoxWithTheOptionsAndInstallsNothing) {
     HWND box = run.waitForMessageBox(60000);
     ASSERT_NE(box, nullptr) << "exit code " << run.exitCode();
     const std::wstring text = SetupRun::messageBoxText(box);
-    const auto shown = [&](const wchar_t* english) {
-      return c.japanese ? japaneseFor(english) : std::wstring(english);
-    };
-    EXPECT_EQ(SetupRun::messageBoxCaption(box), shown(L"Tonvane Free Setup"));
+    EXPECT_EQ(SetupRun::messageBoxCaption(box), shown(L"Tonvane Free Setup", c.japanese));
     for (const wchar_t* option : {L"/S", L"/D=<folder>", L"/NoDesktop", L"/NoStartMenu", L"/SendTo",
                                   L"/CurrentUser", L"/Portable", L"/AllowDowngrade", L"/LOG=<file>", L"/lang:jpn"})
       EXPECT_NE(text.find(L"\r\n" + std::wstring(option) + L"\r\n"), std::wstring::npos)
-          << utf8(option) << " in\n" << utf8(text);
+          << utf8Of(option) << " in\n" << utf8Of(text);
     for (const wchar_t* english :
          {L"Install silently, without any window, with the default choices",
           L"Install into this folder (must come last)", L"Create the shortcuts for the current user only",
           L"Install even over a newer release (without it: exit code 1638)",
           L"Exit codes: 0 installed, 87 invalid option or folder, 112 not enough disk space, 1602 cancelled, 1603 failed (nothing changed), 1618 another setup is running"})
-      EXPECT_NE(text.find(shown(english)), std::wstring::npos) << utf8(shown(english)) << " in\n" << utf8(text);
+      EXPECT_NE(text.find(shown(english, c.japanese)), std::wstring::npos) << utf8Of(shown(english, c.japanese)) << " in\n" << utf8Of(text);
     EXPECT_EQ(run.messageBoxes().size(), 1u);
     EXPECT_TRUE(SetupRun::hasButton(box, IDOK));
     // The watcher polls: answered before its next round, the box would be

@@ -24,8 +24,7 @@ using namespace tonvane::test;
 
 namespace {
 
-// TONVANE_SETUP_PROGRAM names the solid setup in this program.
-std::wstring solidSetup() { return setupProgramPath(); }
+std::wstring solidSetup() { return winePathOfUnixPath(TONVANE_SOLID_SETUP); }
 
 // The files the setup writes beside the application's own.
 bool isInstallersOwn(const std::wstring& name) {

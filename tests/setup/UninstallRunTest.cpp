@@ -14,9 +14,10 @@
 
 #include "PathText.h"
 #include "PrivateFolder.h"
-#include "RegistryKey.h"
+#include "RegistryValues.h"
 #include "SetupDriver.h"
 #include "SetupInstallation.h"
+#include "SetupSandbox.h"
 #include "TestFiles.h"
 #include "TranslationSource.h"
 #include "WizardSteps.h"
@@ -25,13 +26,6 @@ using namespace tonvane;
 using namespace tonvane::test;
 
 namespace {
-
-bool japaneseSystem() { return environment("TONVANE_EXPECT_ACP") == "932"; }
-
-std::wstring shown(const std::wstring& english) {
-  return japaneseSystem() ? uninstallerJapaneseFor(english) : english;
-}
-
 
 std::wstring temporaryFolder() {
   wchar_t temp[MAX_PATH + 1] = {};
@@ -48,61 +42,30 @@ std::wstring programsGroup() { return shellFolder(CSIDL_COMMON_PROGRAMS) + L"Ton
 std::wstring desktopLink() { return shellFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"Tonvane Free.lnk"; }
 std::wstring sendToLink() { return shellFolder(CSIDL_SENDTO) + L"Tonvane Free.lnk"; }
 
-// The listed paths of an install.log, in file order.
-std::vector<std::wstring> logPaths(const std::wstring& log) {
-  const std::string bytes = readBytes(log);
-  std::vector<std::wstring> paths;
-  std::size_t start = 0;
-  while (start < bytes.size()) {
-    std::size_t end = bytes.find("\r\n", start);
-    if (end == std::string::npos) end = bytes.size();
-    const std::string line = bytes.substr(start, end - start);
-    start = end + 2;
-    const std::size_t equals = line.find('=');
-    if (line.rfind("Path", 0) == 0 && equals != std::string::npos) {
-      const std::string path = line.substr(equals + 1);
-      paths.emplace_back(path.begin(), path.end());  // the test's paths are ASCII
-    }
-  }
-  return paths;
-}
-
-class UninstallRunTest : public ::testing::Test {
+class UninstallRunTest : public WholeSetupTest {
  protected:
   void SetUp() override {
-    removeInstallation();
+    WholeSetupTest::SetUp();
     tempBefore_ = sorted(listFolder(temporaryFolder()));
   }
-  void TearDown() override { removeInstallation(); }
 
   // The whole wizard with its defaults, Send To as asked, No to the offers
   // and the press-release box unticked.
   void install(bool sendTo = false) {
     SetupRun run;
-    ASSERT_TRUE(run.start());
-    ASSERT_NE(run.waitForFrame(), nullptr) << "setup ended with " << run.exitCode();
-    ASSERT_TRUE(run.waitForPage(SetupPage::Welcome));
-    next(run, SetupPage::Folder);
+    ASSERT_TRUE(startAtWelcome(run));
+    ASSERT_TRUE(nextTo(run, SetupPage::Folder));
     if (folderExists(defaultInstallFolder())) {
-      run.click(IDC_FRAME_NEXT);
-      HWND box = run.waitForMessageBox();
-      ASSERT_NE(box, nullptr);
-      ASSERT_TRUE(SetupRun::answer(box, IDYES));
-      ASSERT_TRUE(run.waitForPage(SetupPage::Shortcuts));
+      ASSERT_TRUE(nextOverExistingFolder(run));
     } else {
-      next(run, SetupPage::Shortcuts);
+      ASSERT_TRUE(nextTo(run, SetupPage::Shortcuts));
     }
     if (sendTo) {
-      run.click(IDC_SHORTCUTS_SEND_TO);
-      ASSERT_TRUE(waitUntil([&] { return run.isChecked(IDC_SHORTCUTS_SEND_TO); }));
+      ASSERT_TRUE(clickBox(run, IDC_SHORTCUTS_SEND_TO, true));
     }
-    next(run, SetupPage::Offers, 120000);
+    ASSERT_TRUE(nextTo(run, SetupPage::Offers, 120000));
     ASSERT_TRUE(declineOffersAndClose(run));
     ASSERT_TRUE(fileExists(defaultInstallFolder() + L"TonvaneUninstaller.exe"));
-  }
-
-  void next(SetupRun& run, SetupPage expected, DWORD milliseconds = 60000) {
-    ASSERT_TRUE(nextTo(run, expected, milliseconds));
   }
 
   // The uninstall command as the entry holds it, started as the system's
@@ -114,9 +77,9 @@ class UninstallRunTest : public ::testing::Test {
     if (valueName != L"UninstallString") return;
     HWND question = run.waitForMessageBox();
     ASSERT_NE(question, nullptr) << "no question; exit code " << run.exitCode();
-    EXPECT_EQ(SetupRun::messageBoxCaption(question), shown(L"Tonvane Free Uninstall"));
+    EXPECT_EQ(SetupRun::messageBoxCaption(question), shownByUninstaller(L"Tonvane Free Uninstall"));
     EXPECT_EQ(SetupRun::messageBoxText(question),
-              shown(L"Do you want to remove Tonvane Free and all of its components?"));
+              shownByUninstaller(L"Do you want to remove Tonvane Free and all of its components?"));
     EXPECT_TRUE(SetupRun::hasButton(question, IDYES));
     EXPECT_TRUE(SetupRun::hasButton(question, IDNO));
     ASSERT_TRUE(SetupRun::answer(question, answer));
@@ -127,7 +90,7 @@ class UninstallRunTest : public ::testing::Test {
     HWND box = run.waitForMessageBox(60000);
     if (box == nullptr) return L"(no summary; exit code " + std::to_wstring(run.exitCode()) + L")";
     const std::wstring text = SetupRun::messageBoxText(box);
-    EXPECT_EQ(SetupRun::messageBoxCaption(box), shown(L"Tonvane Free Uninstall"));
+    EXPECT_EQ(SetupRun::messageBoxCaption(box), shownByUninstaller(L"Tonvane Free Uninstall"));
     SetupRun::answer(box, IDOK);
     return text;
   }
@@ -144,19 +107,39 @@ class UninstallRunTest : public ::testing::Test {
         << "now: " << testing::PrintToString(listFolder(temporaryFolder()));
   }
 
-  // The copy's private folder under the system's temporary folder: made by
-  // this uninstall, empty once the copy has ended, out of ordinary users'
-  // reach, and left to the system to remove at the next restart.
-  void expectCopyFolderLeftEmptyForRestart(const std::vector<std::wstring>& before) {
+  // The copy that removes the uninstaller's file and the folder runs on
+  // after the uninstaller has ended, from its private folder under the
+  // system's temporary folder (`before`: that folder's names before the
+  // uninstall). While it tries to remove the install folder it holds it for
+  // deletion, and Wine opens a folder to list it without sharing deletion:
+  // a listing meanwhile fails and reads as empty. So the install folder is
+  // read once the copy has ended, which its own file, deleted as its last
+  // handle closes, tells. The copy's folder; "" after a failure.
+  std::wstring waitForTheCopy(const std::vector<std::wstring>& before) {
     const std::wstring parent = privateFolderParent();
     std::vector<std::wstring> made;
     for (const std::wstring& name : listFolder(parent))
       if (name.rfind(L"TonvaneUninstall-", 0) == 0 && std::find(before.begin(), before.end(), name) == before.end())
         made.push_back(name);
-    ASSERT_EQ(made.size(), 1u) << testing::PrintToString(made);
+    if (made.size() != 1) {
+      ADD_FAILURE() << "the copy's folders: " << testing::PrintToString(made);
+      return L"";
+    }
     const std::wstring copyFolder = parent + made[0];
-    EXPECT_TRUE(waitUntil([&] { return listFolder(copyFolder).empty(); }, 30000))
-        << "left: " << testing::PrintToString(listFolder(copyFolder));
+    if (!waitUntil([&] { return !fileExists(copyFolder + L"\\TonvaneUninstaller.exe"); }, 30000)) {
+      ADD_FAILURE() << "the copy still runs: " << testing::PrintToString(listFolder(copyFolder));
+      return L"";
+    }
+    return copyFolder;
+  }
+
+  // The copy's folder: made by this uninstall, empty once the copy has
+  // ended, out of ordinary users' reach, and left to the system to remove
+  // at the next restart.
+  void expectCopyFolderLeftEmptyForRestart(const std::vector<std::wstring>& before) {
+    const std::wstring copyFolder = waitForTheCopy(before);
+    ASSERT_FALSE(copyFolder.empty());
+    EXPECT_TRUE(listFolder(copyFolder).empty()) << "left: " << testing::PrintToString(listFolder(copyFolder));
     EXPECT_EQ(ordinaryUserRights(copyFolder), 0ul);
     EXPECT_NE(lowerCase(pendingRemovals()).find(lowerCase(L"\\??\\" + copyFolder)), std::wstring::npos)
         << "not to be removed at restart: " << testing::PrintToString(copyFolder);
@@ -165,19 +148,9 @@ class UninstallRunTest : public ::testing::Test {
 
   // What the system is to delete or rename at the next restart.
   static std::wstring pendingRemovals() {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0,
-                      KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-      return std::wstring();
-    std::vector<wchar_t> text(65536);
-    DWORD bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-    const LONG status = RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr,
-                                         reinterpret_cast<BYTE*>(text.data()), &bytes);
-    RegCloseKey(key);
-    if (status != ERROR_SUCCESS) return std::wstring();
-    std::wstring all(text.data(), bytes / sizeof(wchar_t));
-    std::replace(all.begin(), all.end(), L'\0', L'|');
-    return all;
+    return registryValue(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                         L"PendingFileRenameOperations")
+        .text();
   }
 
   std::vector<std::wstring> tempBefore_;
@@ -190,7 +163,7 @@ class UninstallRunTest : public ::testing::Test {
 TEST_F(UninstallRunTest, TheEntrysCommandRemovesTheWholeInstall) {
   install();
   const std::wstring folder = defaultInstallFolder();
-  const std::vector<std::wstring> installed = logPaths(folder + L"install.log");
+  const std::vector<std::wstring> installed = installLogPaths(folder + L"install.log");
   ASSERT_FALSE(installed.empty());
   EXPECT_EQ(entryValue(L"QuietUninstallString"), entryValue(L"UninstallString") + L" /S");
   EXPECT_EQ(entryNumber(L"NoModify"), 1u);
@@ -206,7 +179,7 @@ TEST_F(UninstallRunTest, TheEntrysCommandRemovesTheWholeInstall) {
 
   SetupRun run;
   startUninstall(run, IDYES);
-  EXPECT_EQ(summary(run), shown(L"Tonvane Free was removed from your computer."));
+  EXPECT_EQ(summary(run), shownByUninstaller(L"Tonvane Free was removed from your computer."));
   EXPECT_EQ(run.waitForExit(), 0u);
 
   expectFolderGone();
@@ -231,7 +204,7 @@ TEST_F(UninstallRunTest, RemovesBothLogsFilesAndKeepsTheUsersAndWhatLiesOutside)
                                           std::string(folder.begin(), folder.end()) + "Earlier.dll");
   install(true);
   ASSERT_TRUE(fileExists(sendToLink()));
-  const std::vector<std::wstring> listed = logPaths(folder + L"install.log");
+  const std::vector<std::wstring> listed = installLogPaths(folder + L"install.log");
   ASSERT_FALSE(listed.empty());
   EXPECT_EQ(listed.front(), folder + L"Earlier.dll");
 
@@ -248,14 +221,16 @@ TEST_F(UninstallRunTest, RemovesBothLogsFilesAndKeepsTheUsersAndWhatLiesOutside)
     writeBytes(folder + L"install.log", log);
   }
 
+  const std::vector<std::wstring> systemTempBefore = listFolder(privateFolderParent());
   SetupRun run;
   startUninstall(run, IDYES);
   const std::wstring text = summary(run);
-  EXPECT_NE(text.find(shown(L"Tonvane Free was removed from your computer.")), std::wstring::npos) << testing::PrintToString(text);
+  EXPECT_NE(text.find(shownByUninstaller(L"Tonvane Free was removed from your computer.")), std::wstring::npos) << testing::PrintToString(text);
   EXPECT_NE(text.find(outsideFile), std::wstring::npos) << testing::PrintToString(text);
   EXPECT_EQ(run.waitForExit(), 0u);
 
-  EXPECT_TRUE(waitUntil([&] { return !fileExists(folder + L"TonvaneUninstaller.exe"); }, 30000));
+  ASSERT_FALSE(waitForTheCopy(systemTempBefore).empty());
+  EXPECT_FALSE(fileExists(folder + L"TonvaneUninstaller.exe"));
   for (const std::wstring& path : listed) {
     if (path != outsideFile) {
       EXPECT_FALSE(fileExists(path)) << testing::PrintToString(path);
@@ -278,7 +253,7 @@ TEST_F(UninstallRunTest, RemovesBothLogsFilesAndKeepsTheUsersAndWhatLiesOutside)
 TEST_F(UninstallRunTest, DecliningOrLosingTheLogKeepsAllAndAFileInUseIsLeftForASecondRun) {
   install();
   const std::wstring folder = defaultInstallFolder();
-  const std::vector<std::wstring> installed = logPaths(folder + L"install.log");
+  const std::vector<std::wstring> installed = installLogPaths(folder + L"install.log");
   const std::wstring uninstaller = folder + L"TonvaneUninstaller.exe";
   {
     // Without /Uninstall it only says how it is used, in the language the
@@ -291,7 +266,7 @@ TEST_F(UninstallRunTest, DecliningOrLosingTheLogKeepsAllAndAFileInUseIsLeftForAS
     const std::wstring english =
         L"This program removes Tonvane Free from your computer. Start it from the Start menu "
         L"(Uninstall) or from the list of installed programs.";
-    EXPECT_EQ(SetupRun::messageBoxText(box).rfind(japanese ? uninstallerJapaneseFor(english) : english, 0), 0u)
+    EXPECT_EQ(SetupRun::messageBoxText(box).rfind(shownByUninstaller(english, japanese), 0), 0u)
         << testing::PrintToString(SetupRun::messageBoxText(box));
     EXPECT_NE(SetupRun::messageBoxText(box).find(L"/Uninstall"), std::wstring::npos);
     SetupRun::answer(box, IDOK);
@@ -308,12 +283,12 @@ TEST_F(UninstallRunTest, DecliningOrLosingTheLogKeepsAllAndAFileInUseIsLeftForAS
     SetupRun withoutLog;
     startUninstall(withoutLog, IDYES);
     EXPECT_EQ(summary(withoutLog),
-              shown(L"Tonvane Free was not removed: the list of its files (install.log) is missing or cannot be "
+              shownByUninstaller(L"Tonvane Free was not removed: the list of its files (install.log) is missing or cannot be "
                     L"read."));
     EXPECT_EQ(withoutLog.waitForExit(), 2u);
     ASSERT_TRUE(MoveFileW(aside.c_str(), log.c_str()));
   }
-  EXPECT_EQ(logPaths(folder + L"install.log"), installed);
+  EXPECT_EQ(installLogPaths(folder + L"install.log"), installed);
   for (const std::wstring& path : installed) EXPECT_TRUE(fileExists(path)) << testing::PrintToString(path);
   EXPECT_TRUE(entryExists());
   EXPECT_EQ(listFolder(programsGroup()).size(), 3u);
@@ -331,13 +306,13 @@ TEST_F(UninstallRunTest, DecliningOrLosingTheLogKeepsAllAndAFileInUseIsLeftForAS
     EXPECT_EQ(second.waitForExit(30000), 1u);
     EXPECT_TRUE(second.messageBoxes().empty());
     const std::wstring text = summary(run);
-    EXPECT_NE(text.find(shown(L"Tonvane Free could not be removed completely.")), std::wstring::npos)
+    EXPECT_NE(text.find(shownByUninstaller(L"Tonvane Free could not be removed completely.")), std::wstring::npos)
         << testing::PrintToString(text);
     EXPECT_NE(text.find(busy), std::wstring::npos) << testing::PrintToString(text);
     EXPECT_EQ(run.waitForExit(), 2u);
   }
   EXPECT_TRUE(fileExists(busy));
-  EXPECT_EQ(logPaths(folder + L"install.log"), std::vector<std::wstring>{busy});
+  EXPECT_EQ(installLogPaths(folder + L"install.log"), std::vector<std::wstring>{busy});
   EXPECT_TRUE(fileExists(folder + L"TonvaneUninstaller.exe"));
   EXPECT_TRUE(entryExists());
   for (const std::wstring& path : installed) {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "ProcessWindows.h"
 #include "RegistryKey.h"
 #include "SetupDriver.h"
 #include "SetupInstallation.h"
@@ -32,10 +33,6 @@ constexpr const wchar_t* kOlderReleaseQuestion =
 
 std::wstring laterSetup() { return winePathOfUnixPath(TONVANE_LATER_SETUP); }
 
-std::wstring shown(const std::wstring& english) {
-  return environment("TONVANE_EXPECT_ACP") == "932" ? japaneseFor(english) : english;
-}
-
 std::string logText(const std::wstring& path) {
   const std::string bytes = readBytes(path);
   return bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? bytes.substr(3) : bytes;
@@ -53,13 +50,8 @@ void expectUnchanged(const InstallSnapshot& before, const InstallSnapshot& after
   EXPECT_EQ(after.links, before.links);
 }
 
-class UpgradeTest : public ::testing::Test, protected SetupSandbox {
+class UpgradeTest : public SetupSandbox {
  protected:
-  void SetUp() override {
-    removeInstallation();
-    ASSERT_EQ(urlHandler_.status(), ERROR_SUCCESS);
-  }
-  void TearDown() override { removeInstallation(); }
 
   // Runs a setup (the build's unless named) to its end; its exit code.
   DWORD runSilently(const std::wstring& arguments, const std::wstring& program = L"") {
@@ -69,23 +61,19 @@ class UpgradeTest : public ::testing::Test, protected SetupSandbox {
   }
 
   // Starts a setup's wizard with a log and walks it to the folder page.
-  void startAtFolderPage(SetupRun& run, const std::wstring& program, const std::wstring& log) {
-    ASSERT_TRUE(run.start(L"/LOG=\"" + log + L"\"", program, partnerEnvironment()));
-    ASSERT_NE(run.waitForFrame(), nullptr) << "setup ended with " << run.exitCode();
-    ASSERT_TRUE(run.waitForPage(SetupPage::Welcome));
-    ASSERT_TRUE(nextTo(run, SetupPage::Folder));
+  testing::AssertionResult startAtFolderPage(SetupRun& run, const std::wstring& program, const std::wstring& log) {
+    if (testing::AssertionResult started = startInSandbox(run, L"/LOG=\"" + log + L"\"", program); !started)
+      return started;
+    return nextTo(run, SetupPage::Folder);
   }
 
   // The later release's wizard walked over the installed folder to Next on
   // its Shortcuts page: the box that comes then.
   HWND boxAfterShortcutsPage(SetupRun& run, const std::wstring& log) {
-    startAtFolderPage(run, laterSetup(), log);
+    EXPECT_TRUE(startAtFolderPage(run, laterSetup(), log));
+    EXPECT_TRUE(nextOverExistingFolder(run));
     run.click(IDC_FRAME_NEXT);
     HWND box = run.waitForMessageBox();
-    EXPECT_TRUE(box != nullptr && SetupRun::answer(box, IDYES));  // the folder exists
-    EXPECT_TRUE(run.waitForPage(SetupPage::Shortcuts));
-    run.click(IDC_FRAME_NEXT);
-    box = run.waitForMessageBox();
     EXPECT_NE(box, nullptr);
     return box;
   }
@@ -103,7 +91,7 @@ TEST_F(UpgradeTest, TheWizardProposesTheEarlierFolderAndInstallsTheLaterReleaseT
 
   const std::wstring log = temp_ / L"wizard.log";
   SetupRun run;
-  startAtFolderPage(run, laterSetup(), log);
+  ASSERT_TRUE(startAtFolderPage(run, laterSetup(), log));
   const auto edit = [&] { return windowText(run.control(IDC_FOLDER_EDIT)); };
   EXPECT_EQ(edit(), folder_);
   run.click(IDC_FOLDER_PORTABLE);
@@ -188,7 +176,7 @@ TEST_F(UpgradeTest, AnOlderReleaseAsksInTheWizardAndNeedsAllowDowngradeSilently)
   const std::wstring wizardLog = temp_ / L"wizard.log";
   {
     SetupRun run;
-    startAtFolderPage(run, L"", wizardLog);
+    ASSERT_TRUE(startAtFolderPage(run, L"", wizardLog));
     EXPECT_EQ(windowText(run.control(IDC_FOLDER_EDIT)), folder_);
     run.click(IDC_FRAME_NEXT);
     HWND box = run.waitForMessageBox();
@@ -207,11 +195,7 @@ TEST_F(UpgradeTest, AnOlderReleaseAsksInTheWizardAndNeedsAllowDowngradeSilently)
     ASSERT_TRUE(run.settle());
     EXPECT_EQ(run.currentPage(), SetupPage::Folder);
     EXPECT_TRUE(run.messageBoxes().empty());
-    run.click(IDC_FRAME_CANCEL);
-    box = run.waitForMessageBox();
-    ASSERT_NE(box, nullptr);
-    ASSERT_TRUE(SetupRun::answer(box, IDOK));
-    EXPECT_EQ(run.waitForExit(), 2u);
+    EXPECT_TRUE(cancelConfirmed(run));
   }
   expectUnchanged(later, snapshotInstallation(folder_));
   EXPECT_NE(logText(wizardLog).find("the user chose not to install this older release, nothing changed"),
@@ -272,22 +256,7 @@ class RunningApplication {
   }
 
  private:
-  struct WindowSearch {
-    DWORD id;
-    std::vector<HWND> found;
-  };
-  static BOOL CALLBACK collect(HWND window, LPARAM context) {
-    auto& search = *reinterpret_cast<WindowSearch*>(context);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == search.id) search.found.push_back(window);
-    return TRUE;
-  }
-  std::vector<HWND> windows() const {
-    WindowSearch search{process_.dwProcessId, {}};
-    EnumWindows(&collect, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-  }
+  std::vector<HWND> windows() const { return topLevelWindows(process_.dwProcessId); }
   PROCESS_INFORMATION process_ = {};
 };
 

@@ -2,6 +2,9 @@
 // out by hand, and the silent install's choices made from them.
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+#include <utility>
+
 #include "InstallFolder.h"
 #include "SetupOptions.h"
 #include "SilentInstall.h"
@@ -27,12 +30,20 @@ std::wstring flags(const SetupOptions& o) {
   return text;
 }
 
+// Each command line against the flags of the options read from it.
+void expectFlags(std::initializer_list<std::pair<const wchar_t*, const wchar_t*>> cases) {
+  for (const auto& c : cases)
+    EXPECT_EQ(flags(parseSetupOptions(c.first)), c.second) << testing::PrintToString(std::wstring(c.first));
+}
+
+// The silent install's choices from a command line (and an earlier
+// install's folder).
+InstallChoices choicesFor(const wchar_t* line, const std::wstring& earlier = L"") {
+  return silentInstallChoices(parseSetupOptions(line), earlier);
+}
+
 TEST(SetupOptions, ReadsEveryOptionInAnyLetterCaseAndOrder) {
-  struct Case {
-    const wchar_t* line;
-    const wchar_t* expected;
-  };
-  const Case cases[] = {
+  expectFlags({
       {L"setup.exe", L""},
       {L"\"C:\\My Setups\\setup.exe\"", L""},
       // The program path is never an option, quoted or not.
@@ -56,17 +67,11 @@ TEST(SetupOptions, ReadsEveryOptionInAnyLetterCaseAndOrder) {
       // taken, a bare word.
       {L"setup.exe /S /NoDesktops -S /S=1 /D folder", L"S ?[/NoDesktops] ?[-S] ?[/S=1] ?[/D] ?[folder] "},
       {L"setup.exe /S \"\"", L"S "},
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(flags(parseSetupOptions(c.line)), c.expected) << testing::PrintToString(std::wstring(c.line));
+  });
 }
 
 TEST(SetupOptions, TheFolderTakesTheWholeRestOfTheLine) {
-  struct Case {
-    const wchar_t* line;
-    const wchar_t* expected;
-  };
-  const Case cases[] = {
+  expectFlags({
       {L"setup.exe /S /D=C:\\Program Files\\Tonvane Free", L"S D=[C:\\Program Files\\Tonvane Free] "},
       {L"setup.exe /d=D:\\Apps\\Tonvane /S", L"D=[D:\\Apps\\Tonvane /S] "},
       {L"setup.exe /S /D=C:\\A  B\\ ", L"S D=[C:\\A  B\\] "},
@@ -75,9 +80,7 @@ TEST(SetupOptions, TheFolderTakesTheWholeRestOfTheLine) {
       {L"setup.exe /S /D=C:\\x /LOG=C:\\l.log", L"S D=[C:\\x /LOG=C:\\l.log] "},
       // Only at the start of an argument.
       {L"setup.exe /S x/D=C:\\x", L"S ?[x/D=C:\\x] "},
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(flags(parseSetupOptions(c.line)), c.expected) << testing::PrintToString(std::wstring(c.line));
+  });
 }
 
 TEST(SetupOptions, AWizardRunNamesTheSilentOptionsItIgnores) {
@@ -87,7 +90,7 @@ TEST(SetupOptions, AWizardRunNamesTheSilentOptionsItIgnores) {
 }
 
 TEST(SilentInstallChoices, TheWizardsDefaultsChangedByTheOptions) {
-  const InstallChoices defaults = silentInstallChoices(parseSetupOptions(L"setup.exe /S"));
+  const InstallChoices defaults = choicesFor(L"setup.exe /S");
   EXPECT_EQ(defaults.installFolder, defaultFolder());
   EXPECT_FALSE(defaults.portable);
   EXPECT_TRUE(defaults.allUsers);
@@ -95,38 +98,34 @@ TEST(SilentInstallChoices, TheWizardsDefaultsChangedByTheOptions) {
   EXPECT_TRUE(defaults.desktopShortcut);
   EXPECT_FALSE(defaults.sendToShortcut);
 
-  const InstallChoices changed = silentInstallChoices(
-      parseSetupOptions(L"setup.exe /S /NoDesktop /SendTo /CurrentUser /D=E:\\Tools\\Tonvane"));
+  const InstallChoices changed = choicesFor(L"setup.exe /S /NoDesktop /SendTo /CurrentUser /D=E:\\Tools\\Tonvane");
   EXPECT_EQ(changed.installFolder, L"E:\\Tools\\Tonvane");
   EXPECT_FALSE(changed.allUsers);
   EXPECT_TRUE(changed.startMenuShortcut);
   EXPECT_FALSE(changed.desktopShortcut);
   EXPECT_TRUE(changed.sendToShortcut);
 
-  const InstallChoices noStart = silentInstallChoices(parseSetupOptions(L"setup.exe /S /NoStartMenu"));
+  const InstallChoices noStart = choicesFor(L"setup.exe /S /NoStartMenu");
   EXPECT_FALSE(noStart.startMenuShortcut);
   EXPECT_TRUE(noStart.desktopShortcut);
 
   // As the folder page proposes it when its portable box is ticked, and the
   // Shortcuts page then proposes no link.
-  const InstallChoices portable = silentInstallChoices(parseSetupOptions(L"setup.exe /S /Portable"));
+  const InstallChoices portable = choicesFor(L"setup.exe /S /Portable");
   EXPECT_TRUE(portable.portable);
   EXPECT_EQ(portable.installFolder, portableDefaultFolder());
   EXPECT_NE(portable.installFolder, defaultFolder());
   EXPECT_FALSE(portable.startMenuShortcut);
   EXPECT_FALSE(portable.desktopShortcut);
-  EXPECT_TRUE(silentInstallChoices(parseSetupOptions(L"setup.exe /S /Portable /SendTo")).sendToShortcut);
-  EXPECT_EQ(silentInstallChoices(parseSetupOptions(L"setup.exe /S /Portable /D=F:\\Stick")).installFolder,
-            L"F:\\Stick");
+  EXPECT_TRUE(choicesFor(L"setup.exe /S /Portable /SendTo").sendToShortcut);
+  EXPECT_EQ(choicesFor(L"setup.exe /S /Portable /D=F:\\Stick").installFolder, L"F:\\Stick");
 
   // An earlier install's folder stands in for the default folder only: a
   // given folder and the portable one come first.
   const std::wstring earlier = L"D:\\Apps\\Mine";
-  EXPECT_EQ(silentInstallChoices(parseSetupOptions(L"setup.exe /S"), earlier).installFolder, earlier);
-  EXPECT_EQ(silentInstallChoices(parseSetupOptions(L"setup.exe /S /D=E:\\Given"), earlier).installFolder,
-            L"E:\\Given");
-  EXPECT_EQ(silentInstallChoices(parseSetupOptions(L"setup.exe /S /Portable"), earlier).installFolder,
-            portableDefaultFolder());
+  EXPECT_EQ(choicesFor(L"setup.exe /S", earlier).installFolder, earlier);
+  EXPECT_EQ(choicesFor(L"setup.exe /S /D=E:\\Given", earlier).installFolder, L"E:\\Given");
+  EXPECT_EQ(choicesFor(L"setup.exe /S /Portable", earlier).installFolder, portableDefaultFolder());
 }
 
 }  // namespace

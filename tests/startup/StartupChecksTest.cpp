@@ -51,7 +51,7 @@ bool instanceMutexFree() {
 // The copy's report: one line per message box (caption, tab, text), then
 // "japanese=0|1", "mutexFree=0|1", "recordSize=N".
 int startAndReport(const StartupPlatform& platform, bool showRefusals = true) {
-  std::optional<int> result;
+  std::optional<ExitCode> result;
   std::vector<test::SeenBox> boxes;
   {
     test::MessageBoxWatcher watcher(IDOK);
@@ -68,7 +68,7 @@ int startAndReport(const StartupPlatform& platform, bool showRefusals = true) {
   wchar_t reportPath[MAX_PATH] = {};
   GetEnvironmentVariableW(L"TONVANE_CHILD_REPORT", reportPath, MAX_PATH);
   test::writeBytes(reportPath, bytes);
-  if (result) return *result;
+  if (result) return static_cast<int>(*result);
   releaseInstance();
   return japaneseLoaded() ? kWentOnJapanese : kWentOnEnglish;
 }
@@ -154,7 +154,7 @@ TEST_F(StartupChecks, ASecondCopyEndsAtOnceWithoutAWord) {
   ASSERT_NE(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
 
   const ChildRun run = start(L"start", L"/lang:jpn");
-  EXPECT_EQ(run.exitCode, 1u);
+  EXPECT_EQ(run.exitCode, static_cast<unsigned long>(ExitCode::WizardRefused));
   EXPECT_EQ(run.report.find(L'\t'), std::wstring::npos);
   // Refused before the language step: no table was loaded.
   EXPECT_NE(run.report.find(L"japanese=0\n"), std::wstring::npos);
@@ -190,7 +190,8 @@ TEST_F(StartupChecks, RefusalsShowOneTranslatedMessageAndFreeTheMutex) {
   };
   for (const Case& c : cases) {
     const ChildRun run = start(c.scenario, c.arguments);
-    EXPECT_EQ(run.exitCode, 1u) << c.scenario << " " << c.arguments;
+    EXPECT_EQ(run.exitCode, static_cast<unsigned long>(ExitCode::WizardRefused))
+        << c.scenario << " " << c.arguments;
     // Exactly one box, and the mutex given back while the copy still runs.
     EXPECT_EQ(run.report.rfind(c.box + L"\njapanese=", 0), 0u)
         << c.scenario << " " << c.arguments << ": " << testing::PrintToString(run.report);
@@ -202,16 +203,18 @@ TEST_F(StartupChecks, ASilentRunsRefusalsShowNothingAndGoToTheLog) {
   const struct {
     const wchar_t* scenario;
     const char* logged;
-    unsigned long exitCode;  // the Windows Installer's number for it
+    ExitCode exitCode;
   } cases[] = {
-      {L"quiet-windows98", "Refused at start-up: You can install Windows 2000, XP, Vista, 7 and 8.\r\n", 1633},
-      {L"quiet-not-admin", "Refused at start-up: Please start with administrator privileges.\r\n", 1925},
+      {L"quiet-windows98", "Refused at start-up: You can install Windows 2000, XP, Vista, 7 and 8.\r\n",
+       ExitCode::SilentUnsupportedSystem},
+      {L"quiet-not-admin", "Refused at start-up: Please start with administrator privileges.\r\n",
+       ExitCode::SilentNotAdministrator},
   };
   for (const auto& c : cases) {
     const std::wstring log = folder_ / (std::wstring(c.scenario) + L".log");
     SetEnvironmentVariableW(L"TONVANE_CHILD_LOG", log.c_str());
     const ChildRun run = start(c.scenario, L"/lang:jpn");
-    EXPECT_EQ(run.exitCode, c.exitCode) << c.scenario;
+    EXPECT_EQ(run.exitCode, static_cast<unsigned long>(c.exitCode)) << c.scenario;
     EXPECT_EQ(run.report.find(L'\t'), std::wstring::npos) << testing::PrintToString(run.report);
     EXPECT_NE(run.report.find(L"mutexFree=1\n"), std::wstring::npos) << c.scenario;
     const std::string text = test::readBytes(log);

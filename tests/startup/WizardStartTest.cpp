@@ -13,23 +13,14 @@ using namespace tonvane;
 
 namespace {
 
-BOOL CALLBACK countVisible(HWND window, LPARAM data) {
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  if (process == GetCurrentProcessId() && IsWindowVisible(window)) ++*reinterpret_cast<int*>(data);
-  return TRUE;
-}
-
 TEST(WizardStart, WithoutItsFrameTheWizardEndsWithZeroAndShowsNothing) {
   ASSERT_EQ(FindResourceW(nullptr, MAKEINTRESOURCEW(IDD_FRAME), MAKEINTRESOURCEW(5)), nullptr);
-  ASSERT_EQ(initModule(), S_OK);
+  ASSERT_TRUE(initModule());
   test::MessageBoxWatcher watcher;
-  EXPECT_EQ(runWizard(SW_SHOWNORMAL), 0);
+  EXPECT_EQ(runWizard(SW_SHOWNORMAL), ExitCode::WizardNotShown);
   EXPECT_EQ(loopRegistry()->size(), 0u);
   EXPECT_EQ(currentMessageLoop(), nullptr);
-  int visible = 0;
-  EnumWindows(&countVisible, reinterpret_cast<LPARAM>(&visible));
-  EXPECT_EQ(visible, 0);
+  EXPECT_EQ(test::topLevelWindows(GetCurrentProcessId(), true).size(), 0u);
   EXPECT_TRUE(watcher.seen().empty());
   termModule();
 }

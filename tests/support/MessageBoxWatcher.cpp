@@ -7,23 +7,6 @@ namespace tonvane::test {
 namespace {
 constexpr int kMessageTextId = 0xFFFF;
 
-struct Search {
-  DWORD process;
-  std::vector<HWND> boxes;
-};
-
-BOOL CALLBACK collectBoxes(HWND window, LPARAM data) {
-  auto* search = reinterpret_cast<Search*>(data);
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  wchar_t className[16] = {};
-  GetClassNameW(window, className, 16);
-  if (process == search->process && std::wstring(className) == L"#32770" &&
-      IsWindowVisible(window) && GetDlgItem(window, kMessageTextId) != nullptr)
-    search->boxes.push_back(window);
-  return TRUE;
-}
-
 // A box is read once, the moment it shows, which can be before its thread
 // has entered the box's message loop. Wine counts a thread that has not
 // asked for a message for five seconds as hung (a test's main thread, busy
@@ -36,22 +19,6 @@ std::wstring textOf(HWND window) {
   return buffer;
 }
 }  // namespace
-
-std::vector<HWND> visibleMessageBoxes(DWORD processId) {
-  Search search{processId, {}};
-  EnumWindows(collectBoxes, reinterpret_cast<LPARAM>(&search));
-  return search.boxes;
-}
-
-HWND waitForMessageBox(DWORD milliseconds) {
-  const ULONGLONG deadline = GetTickCount64() + milliseconds;
-  for (;;) {
-    const std::vector<HWND> boxes = visibleMessageBoxes();
-    if (!boxes.empty()) return boxes.front();
-    if (GetTickCount64() >= deadline) return nullptr;
-    Sleep(20);
-  }
-}
 
 MessageBoxWatcher::MessageBoxWatcher(int button)
     : button_(button), stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "ProcessWindows.h"
+
 namespace tonvane::test {
 
 struct SeenBox {
@@ -14,13 +16,6 @@ struct SeenBox {
   std::wstring text;
   HWND owner = nullptr;
 };
-
-// The visible message boxes of a process (this one unless named), found the
-// way a user sees them: dialogs holding the message text control 0xFFFF.
-std::vector<HWND> visibleMessageBoxes(DWORD processId = GetCurrentProcessId());
-
-// The first message box of this process to appear within the time, or null.
-HWND waitForMessageBox(DWORD milliseconds);
 
 class MessageBoxWatcher {
  public:

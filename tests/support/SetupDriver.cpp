@@ -1,9 +1,8 @@
 #include "SetupDriver.h"
 
-#include <algorithm>
 #include <cstdio>
 
-#include "MessageBoxWatcher.h"
+#include "ProcessWindows.h"
 #include "TestFiles.h"
 
 namespace tonvane::test {
@@ -12,31 +11,6 @@ namespace {
 
 constexpr DWORD kSendTimeout = 5000;
 constexpr int kMessageBoxTextId = 0xFFFF;
-
-struct ProcessWindows {
-  DWORD processId;
-  std::vector<HWND> windows;
-};
-
-BOOL CALLBACK collectTopLevel(HWND window, LPARAM data) {
-  auto* found = reinterpret_cast<ProcessWindows*>(data);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  if (owner == found->processId) found->windows.push_back(window);
-  return TRUE;
-}
-
-std::vector<HWND> topLevelWindows(DWORD processId) {
-  ProcessWindows found{processId, {}};
-  EnumWindows(&collectTopLevel, reinterpret_cast<LPARAM>(&found));
-  return found.windows;
-}
-
-std::wstring className(HWND window) {
-  wchar_t name[64] = {};
-  GetClassNameW(window, name, 64);
-  return name;
-}
 
 bool isVisible(HWND window) {
   return window != nullptr && (GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE) != 0;
@@ -59,6 +33,18 @@ const char* pageName(SetupPage page) {
 }
 
 std::wstring setupProgramPath() { return winePathOfUnixPath(TONVANE_SETUP_PROGRAM); }
+
+std::string setupResource(const wchar_t* type, unsigned id) {
+  HMODULE setup = LoadLibraryExW(setupProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (setup == nullptr) return std::string();
+  std::string bytes;
+  if (HRSRC found = FindResourceW(setup, MAKEINTRESOURCEW(id), type)) {
+    const char* data = static_cast<const char*>(LockResource(LoadResource(setup, found)));
+    if (data != nullptr) bytes.assign(data, SizeofResource(setup, found));
+  }
+  FreeLibrary(setup);
+  return bytes;
+}
 
 bool waitUntil(const std::function<bool()>& condition, DWORD milliseconds) {
   const ULONGLONG end = GetTickCount64() + milliseconds;
@@ -85,12 +71,10 @@ std::wstring windowText(HWND window) {
 }
 
 SetupRun::~SetupRun() {
-  if (process_ == nullptr) return;
-  if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
-    TerminateProcess(process_, 0xDEAD);
-    WaitForSingleObject(process_, 10000);
+  if (process_ != nullptr && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
+    TerminateProcess(process_.get(), 0xDEAD);
+    WaitForSingleObject(process_.get(), 10000);
   }
-  CloseHandle(process_);
 }
 
 bool SetupRun::start(const std::wstring& arguments, const std::wstring& program,
@@ -98,60 +82,46 @@ bool SetupRun::start(const std::wstring& arguments, const std::wstring& program,
   const std::wstring path = program.empty() ? setupProgramPath() : program;
   std::wstring commandLine = L"\"" + path + L"\"";
   if (!arguments.empty()) commandLine += L" " + arguments;
+  return launch(path.c_str(), commandLine, environmentBlock, workingFolder);
+}
+
+bool SetupRun::startCommandLine(const std::wstring& commandLine) {
+  return launch(nullptr, commandLine, L"", L"");
+}
+
+bool SetupRun::launch(const wchar_t* program, std::wstring commandLine, const std::wstring& environmentBlock,
+                      const std::wstring& workingFolder) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
   void* environment =
       environmentBlock.empty() ? nullptr : const_cast<wchar_t*>(environmentBlock.c_str());
-  if (!CreateProcessW(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
-                      CREATE_UNICODE_ENVIRONMENT, environment,
-                      workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &info)) {
+  if (!CreateProcessW(program, &commandLine[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                      environment, workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &info)) {
     // The callers only see false; the system's reason goes to the test's
     // output, where a run that fails once and then passes can be read.
-    std::fprintf(stderr, "SetupRun: CreateProcessW(\"%ls\") failed with error %lu\n", path.c_str(),
-                 static_cast<unsigned long>(GetLastError()));
-    return false;
-  }
-  CloseHandle(info.hThread);
-  process_ = info.hProcess;
-  processId_ = info.dwProcessId;
-  return true;
-}
-
-bool SetupRun::startCommandLine(const std::wstring& commandLine) {
-  std::wstring line = commandLine;
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info = {};
-  if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
     std::fprintf(stderr, "SetupRun: CreateProcessW(%ls) failed with error %lu\n", commandLine.c_str(),
                  static_cast<unsigned long>(GetLastError()));
     return false;
   }
   CloseHandle(info.hThread);
-  process_ = info.hProcess;
+  process_.reset(info.hProcess);
   processId_ = info.dwProcessId;
   return true;
 }
 
-std::vector<HWND> SetupRun::visibleWindows() {
-  std::vector<HWND> visible;
-  for (HWND window : topLevelWindows(processId_))
-    if (isVisible(window)) visible.push_back(window);
-  return visible;
-}
+std::vector<HWND> SetupRun::visibleWindows() { return topLevelWindows(processId_, true); }
 
 HWND SetupRun::waitForFrame(DWORD milliseconds) {
   waitUntil(
       [this] {
-        for (HWND window : topLevelWindows(processId_)) {
-          if (className(window) == L"#32770" && GetDlgItem(window, IDC_FRAME_PAGE_AREA) &&
-              isVisible(window)) {
+        for (HWND window : visibleDialogs(processId_)) {
+          if (GetDlgItem(window, IDC_FRAME_PAGE_AREA)) {
             frame_ = window;
             return currentPage() != SetupPage::None;
           }
         }
-        return WaitForSingleObject(process_, 0) == WAIT_OBJECT_0;
+        return WaitForSingleObject(process_.get(), 0) == WAIT_OBJECT_0;
       },
       milliseconds);
   return frame_ != nullptr && currentPage() != SetupPage::None ? frame_ : nullptr;
@@ -269,23 +239,11 @@ void SetupRun::typeInto(int id, const std::wstring& text) {
   waitUntil([&] { return windowText(edit) == text; }, 10000);
 }
 
-std::vector<HWND> SetupRun::messageBoxes() {
-  std::vector<HWND> boxes = visibleMessageBoxes(processId_);
-  // The frame's unnamed controls have the message text's id 0xFFFF too.
-  boxes.erase(std::remove(boxes.begin(), boxes.end(), frame_), boxes.end());
-  return boxes;
-}
+// The frame's unnamed controls have the message text's id 0xFFFF too.
+std::vector<HWND> SetupRun::messageBoxes() { return visibleMessageBoxes(processId_, frame_); }
 
 HWND SetupRun::waitForMessageBox(DWORD milliseconds) {
-  HWND found = nullptr;
-  waitUntil(
-      [&] {
-        const std::vector<HWND> boxes = messageBoxes();
-        if (!boxes.empty()) found = boxes.front();
-        return found != nullptr;
-      },
-      milliseconds);
-  return found;
+  return test::waitForMessageBox(milliseconds, processId_, frame_);
 }
 
 std::wstring SetupRun::messageBoxText(HWND box) {
@@ -308,13 +266,13 @@ bool SetupRun::answer(HWND box, int buttonId) {
 
 DWORD SetupRun::waitForExit(DWORD milliseconds) {
   if (process_ == nullptr) return STILL_ACTIVE;
-  WaitForSingleObject(process_, milliseconds);
+  WaitForSingleObject(process_.get(), milliseconds);
   return exitCode();
 }
 
 DWORD SetupRun::exitCode() {
   DWORD code = STILL_ACTIVE;
-  if (process_ != nullptr) GetExitCodeProcess(process_, &code);
+  if (process_ != nullptr) GetExitCodeProcess(process_.get(), &code);
   return code;
 }
 

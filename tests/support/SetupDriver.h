@@ -16,6 +16,7 @@
 
 // The control ids of the frame and the pages (IDC_...).
 #include "ResourceIds.h"
+#include "ScopedHandles.h"
 
 namespace tonvane::test {
 
@@ -33,19 +34,21 @@ struct ButtonState {
 // The setup program of the build, as a Windows path.
 std::wstring setupProgramPath();
 
+// The bytes of one of the setup program's resources as its file holds them;
+// "" when it has none of that type and id.
+std::string setupResource(const wchar_t* type, unsigned id);
+
 // Polls `condition` every 50 ms until it holds or the time runs out.
 bool waitUntil(const std::function<bool()>& condition, DWORD milliseconds = 30000);
 
 // The text of a window of another process (WM_GETTEXT with a time-out).
 std::wstring windowText(HWND window);
 
+// One run of a program; not copied, as it holds the process.
 class SetupRun {
  public:
-  SetupRun() = default;
   // A run still going is ended by force (exit code 0xDEAD).
   ~SetupRun();
-  SetupRun(const SetupRun&) = delete;
-  SetupRun& operator=(const SetupRun&) = delete;
 
   // Starts `program` (the build's setup by default) with the arguments, in
   // `environmentBlock` when it is not empty (a double-null-terminated block,
@@ -67,7 +70,7 @@ class SetupRun {
   HWND waitForFrame(DWORD milliseconds = 60000);
   HWND frame() const { return frame_; }
   DWORD processId() const { return processId_; }
-  HANDLE process() const { return process_; }
+  HANDLE process() const { return process_.get(); }
 
   // The page dialog shown in the page area (or the terms view).
   SetupPage currentPage();
@@ -109,7 +112,11 @@ class SetupRun {
   DWORD exitCode();
 
  private:
-  HANDLE process_ = nullptr;
+  // CreateProcessW of the command line, `program` its module when given.
+  bool launch(const wchar_t* program, std::wstring commandLine, const std::wstring& environmentBlock,
+              const std::wstring& workingFolder);
+
+  KernelHandle process_;
   DWORD processId_ = 0;
   HWND frame_ = nullptr;
 };

@@ -4,9 +4,11 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "RegistryKey.h"
+#include "RegistryValues.h"
 #include "TestFiles.h"
 
 namespace tonvane::test {
@@ -41,9 +43,17 @@ unsigned long entryNumber(const wchar_t* name) {
   return value;
 }
 
-bool entryExists() {
-  RegistryKey key;
-  return key.open(HKEY_LOCAL_MACHINE, uninstallEntryPath(), KEY_READ) == ERROR_SUCCESS;
+bool entryExists() { return registryKeyExists(HKEY_LOCAL_MACHINE, uninstallEntryPath()); }
+
+std::vector<std::wstring> installLogPaths(const std::wstring& logFile) {
+  std::vector<std::wstring> paths;
+  const std::string text = "\r\n" + readBytes(logFile);
+  for (std::size_t at = text.find("\r\nPath"); at != std::string::npos; at = text.find("\r\nPath", at + 2)) {
+    const std::size_t end = std::min(text.find("\r\n", at + 2), text.size());
+    const std::size_t equals = text.find('=', at);
+    if (equals < end) paths.emplace_back(text.begin() + equals + 1, text.begin() + end);
+  }
+  return paths;
 }
 
 LinkFields readLink(const std::wstring& linkPath) {
@@ -74,38 +84,10 @@ LinkFields readLink(const std::wstring& linkPath) {
 
 namespace {
 
-void addFiles(InstallSnapshot& snapshot, const std::wstring& folder, const std::wstring& prefix) {
-  for (const std::wstring& name : listFolder(folder)) {
-    const std::wstring path = folder + name;
-    if (folderExists(path))
-      addFiles(snapshot, path + L"\\", prefix + name + L"\\");
-    else
-      snapshot.files[prefix + name] = readBytes(path);
-  }
-}
-
 const int kLinkFolders[] = {CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS, CSIDL_COMMON_DESKTOPDIRECTORY,
                             CSIDL_DESKTOPDIRECTORY, CSIDL_SENDTO};
 
 }  // namespace
-
-std::map<std::wstring, std::wstring> entryValues() {
-  std::map<std::wstring, std::wstring> values;
-  RegistryKey key;
-  if (key.open(HKEY_LOCAL_MACHINE, uninstallEntryPath(), KEY_READ) != ERROR_SUCCESS) return values;
-  for (DWORD index = 0;; ++index) {
-    wchar_t name[256] = {};
-    DWORD nameLength = 256;
-    BYTE data[4096] = {};
-    DWORD size = sizeof data - 2;
-    DWORD type = 0;
-    if (RegEnumValueW(key.handle(), index, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS)
-      break;
-    values[name] = type == REG_DWORD ? std::to_wstring(*reinterpret_cast<DWORD*>(data))
-                                     : std::wstring(reinterpret_cast<wchar_t*>(data));
-  }
-  return values;
-}
 
 std::map<std::wstring, std::wstring> productLinks() {
   std::map<std::wstring, std::wstring> links;
@@ -127,8 +109,8 @@ std::map<std::wstring, std::wstring> productLinks() {
 
 InstallSnapshot snapshotInstallation(const std::wstring& folder) {
   InstallSnapshot result;
-  addFiles(result, folder.empty() || folder.back() == L'\\' ? folder : folder + L"\\", L"");
-  result.entry = entryValues();
+  result.files = filesBelow(folder);
+  result.entry = registryTexts(HKEY_LOCAL_MACHINE, uninstallEntryPath());
   result.links = productLinks();
   return result;
 }

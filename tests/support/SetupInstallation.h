@@ -6,6 +6,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 namespace tonvane::test {
 
@@ -25,6 +26,10 @@ std::wstring entryValue(const wchar_t* name);
 unsigned long entryNumber(const wchar_t* name);
 bool entryExists();
 
+// The paths an install.log lists ("PathN=" lines between CR LF), in its
+// order; the tests' install paths are plain ASCII, so bytes are characters.
+std::vector<std::wstring> installLogPaths(const std::wstring& logFile);
+
 // What a shell link holds, read through the shell's own link object (COM
 // must be initialised on the calling thread).
 struct LinkFields {
@@ -35,10 +40,6 @@ struct LinkFields {
 };
 LinkFields readLink(const std::wstring& linkPath);
 
-// Every value of the product's uninstall entry (a number in decimal); empty
-// without the entry.
-std::map<std::wstring, std::wstring> entryValues();
-
 // Every link of the product in the shell folders of both scopes: link path
 // -> "target | arguments | description".
 std::map<std::wstring, std::wstring> productLinks();
@@ -48,7 +49,7 @@ std::map<std::wstring, std::wstring> productLinks();
 // equal snapshots before and after a run mean the run changed none of it.
 struct InstallSnapshot {
   std::map<std::wstring, std::string> files;  // relative name -> bytes
-  std::map<std::wstring, std::wstring> entry;
+  std::map<std::wstring, std::wstring> entry;  // RegistryValue::text() by name
   std::map<std::wstring, std::wstring> links;
 };
 InstallSnapshot snapshotInstallation(const std::wstring& folder);

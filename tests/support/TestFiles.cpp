@@ -129,6 +129,32 @@ std::vector<std::wstring> listFolder(const std::wstring& folder) {
   return names;
 }
 
+bool fillDiskLeaving(const std::wstring& file, unsigned long long left) {
+  const std::wstring folder = file.substr(0, file.find_last_of(L'\\') + 1);
+  ULARGE_INTEGER free = {};
+  if (!GetDiskFreeSpaceExW(folder.c_str(), &free, nullptr, nullptr)) return false;
+  if (free.QuadPart <= left || free.QuadPart > 1024 * 1024) return false;
+  writeBytes(file, std::string(static_cast<std::size_t>(free.QuadPart - left), 'f'));
+  return true;
+}
+
+std::map<std::wstring, std::string> filesBelow(const std::wstring& folder) {
+  std::map<std::wstring, std::string> files;
+  const std::wstring base = folder.empty() || folder.back() == L'\\' ? folder : folder + L'\\';
+  std::vector<std::wstring> pending = {L""};
+  while (!pending.empty()) {
+    const std::wstring below = pending.back();
+    pending.pop_back();
+    for (const std::wstring& name : listFolder(base + below)) {
+      if (folderExists(base + below + name))
+        pending.push_back(below + name + L"\\");
+      else
+        files[below + name] = readBytes(base + below + name);
+    }
+  }
+  return files;
+}
+
 std::string utf8Of(const std::wstring& text) {
   if (text.empty()) return std::string();
   const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);

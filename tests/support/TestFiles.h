@@ -3,6 +3,7 @@
 // build tree seen through Wine's Z: drive.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,12 @@ bool folderExists(const std::wstring& path);
 std::string readBytes(const std::wstring& path);
 void writeBytes(const std::wstring& path, const std::string& bytes);
 
+// Writes `file` as large as leaves `left` bytes free on its disk, which must
+// be the harness's small disk: false when the disk has no more room than
+// that, or more than the small disk can hold (a disk unmounted under a
+// run shows the host's room instead).
+bool fillDiskLeaving(const std::wstring& file, unsigned long long left);
+
 // "/a/b" as Wine shows it to a program: "Z:\a\b".
 std::wstring winePathOfUnixPath(const std::string& unixPath);
 
@@ -42,6 +49,10 @@ std::string environment(const char* name);
 
 // Names of the files and folders directly inside a folder.
 std::vector<std::wstring> listFolder(const std::wstring& folder);
+
+// The files below a folder, in its subfolders too, by their paths relative
+// to it ("sub\\name"), with their bytes.
+std::map<std::wstring, std::string> filesBelow(const std::wstring& folder);
 
 // The Unix path Wine keeps a Windows path at; "" outside Wine.
 std::string unixPathOf(const std::wstring& path);

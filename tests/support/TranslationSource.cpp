@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <sstream>
+
 #include "TestFiles.h"
 
 namespace tonvane::test {
@@ -18,18 +20,13 @@ TranslationSourceEntries japaneseTableSource(const std::wstring& repositoryPath)
                                   &text[0], static_cast<int>(text.size())));
   TranslationSourceEntries entries;
   std::wstring section;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find(L'\n', start);
-    if (end == std::wstring::npos) end = text.size();
-    const std::wstring line = text.substr(start, end - start);
-    start = end + 1;
-    if (line.size() > 2 && line.front() == L'[' && line.back() == L']') {
+  std::wistringstream lines(text);
+  for (std::wstring line; std::getline(lines, line);) {
+    const std::size_t equals = line.find(L'=');
+    if (line.size() > 2 && line.front() == L'[' && line.back() == L']')
       section = line.substr(1, line.size() - 2);
-    } else if (line.find(L'=') != std::wstring::npos) {
-      const std::size_t equals = line.find(L'=');
+    else if (equals != std::wstring::npos)
       entries.push_back({section, {line.substr(0, equals), line.substr(equals + 1)}});
-    }
   }
   return entries;
 }
@@ -50,6 +47,14 @@ std::wstring japaneseFor(const std::wstring& english) {
 std::wstring uninstallerJapaneseFor(const std::wstring& english) {
   static const TranslationSourceEntries entries = japaneseTableSource(L"payloads/uninstaller/japanese.ini");
   return lookUp(entries, english);
+}
+
+bool japaneseSystem() { return environment("TONVANE_EXPECT_ACP") == "932"; }
+
+std::wstring shown(const std::wstring& english, bool japanese) { return japanese ? japaneseFor(english) : english; }
+
+std::wstring shownByUninstaller(const std::wstring& english, bool japanese) {
+  return japanese ? uninstallerJapaneseFor(english) : english;
 }
 
 }  // namespace tonvane::test

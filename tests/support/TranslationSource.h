@@ -25,4 +25,13 @@ std::wstring japaneseFor(const std::wstring& english);
 // The same from the uninstaller's own table.
 std::wstring uninstallerJapaneseFor(const std::wstring& english);
 
+// Whether the test runs on a Japanese system (ctest's TONVANE_EXPECT_ACP).
+bool japaneseSystem();
+
+// What the setup's interface shows for an English text, and what the
+// uninstaller's shows: the Japanese text when the interface is Japanese (as
+// on a Japanese system unless told otherwise).
+std::wstring shown(const std::wstring& english, bool japanese = japaneseSystem());
+std::wstring shownByUninstaller(const std::wstring& english, bool japanese = japaneseSystem());
+
 }  // namespace tonvane::test

@@ -313,20 +313,20 @@ TEST_F(UninstallTest, AListedFileThatCannotBeExaminedStaysListed) {
 // is never taken.
 TEST_F(UninstallTest, TheFinishingCopyRemovesOnlyTheUninstallerAndAnEmptyFolder) {
   writeBytes(installed(L"TonvaneUninstaller.exe"), "uninstaller");
-  EXPECT_EQ(finishSelfRemoval(nullptr, folder_), 0);
+  EXPECT_EQ(finishSelfRemoval(nullptr, folder_), ExitCode::SelfRemovalDone);
   EXPECT_FALSE(folderExists(folder_));
 
   ASSERT_TRUE(CreateDirectoryW(folder_.c_str(), nullptr));
   writeBytes(installed(L"TonvaneUninstaller.exe"), "uninstaller");
   writeBytes(installed(L"notes.txt"), "the user's");
-  EXPECT_EQ(finishSelfRemoval(nullptr, removeTrailingBackslash(folder_)), 2);
+  EXPECT_EQ(finishSelfRemoval(nullptr, removeTrailingBackslash(folder_)), ExitCode::SelfRemovalIncomplete);
   EXPECT_EQ(listFolder(folder_), std::vector<std::wstring>{L"notes.txt"});
 
   wchar_t self[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH);
   std::wstring ownFolder = self;
   ownFolder.resize(ownFolder.rfind(L'\\') + 1);
-  EXPECT_EQ(finishSelfRemoval(nullptr, ownFolder), 2);
+  EXPECT_EQ(finishSelfRemoval(nullptr, ownFolder), ExitCode::SelfRemovalIncomplete);
   EXPECT_TRUE(folderExists(ownFolder));
 }
 

@@ -28,6 +28,7 @@
 #include <utility>
 
 #include "SetupDriver.h"
+#include "SetupInstallation.h"
 #include "TestFiles.h"
 
 using namespace tonvane::test;
@@ -38,15 +39,6 @@ constexpr DWORD kAckTimeout = 60000;
 // The page is shown when waitForPage returns; the header and the controls
 // may still be painting.
 constexpr DWORD kPaintDelay = 800;
-
-std::string narrow(const std::wstring& text) {
-  std::string bytes(text.size() * 4 + 1, '\0');
-  const int length = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
-                                         &bytes[0], static_cast<int>(bytes.size()), nullptr,
-                                         nullptr);
-  bytes.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
-  return bytes;
-}
 
 void say(const std::string& line) {
   std::printf("%s\n", line.c_str());
@@ -115,7 +107,7 @@ class Walk {
       area = unite(area, boxArea);
     }
     return request(name, area,
-                   box != nullptr ? "message box: " + narrow(SetupRun::messageBoxText(box))
+                   box != nullptr ? "message box: " + utf8Of(SetupRun::messageBoxText(box))
                                   : std::string("page: ") + pageName(run_.currentPage()));
   }
 
@@ -195,7 +187,7 @@ void walkDefaults(Walk& walk, SetupRun& run) {
   walk.shot("01-welcome");
   run.click(IDC_FRAME_NEXT);
   if (!walk.page(SetupPage::Folder)) return;
-  say("install folder: " + narrow(windowText(run.control(IDC_FOLDER_EDIT))));
+  say("install folder: " + utf8Of(windowText(run.control(IDC_FOLDER_EDIT))));
   walk.shot("02-folder");
   run.click(IDC_FRAME_NEXT);
   if (!walk.page(SetupPage::Shortcuts)) return;
@@ -214,7 +206,7 @@ void walkUninstall(Walk& walk, const std::wstring& command) {
   if (!walk.check(uninstaller.startCommandLine(command), "starting the uninstaller")) return;
   HWND question = uninstaller.waitForMessageBox();
   if (!walk.check(question != nullptr, "the uninstaller's question")) return;
-  walk.shotWindow("14-uninstall-question", question, "message box: " + narrow(SetupRun::messageBoxText(question)));
+  walk.shotWindow("14-uninstall-question", question, "message box: " + utf8Of(SetupRun::messageBoxText(question)));
   SetupRun::answer(question, IDYES);
 
   HWND progress = nullptr;
@@ -235,18 +227,9 @@ void walkUninstall(Walk& walk, const std::wstring& command) {
   }
   HWND summary = uninstaller.waitForMessageBox(60000);
   if (!walk.check(summary != nullptr, "the uninstaller's summary")) return;
-  walk.shotWindow("16-uninstall-summary", summary, "message box: " + narrow(SetupRun::messageBoxText(summary)));
+  walk.shotWindow("16-uninstall-summary", summary, "message box: " + utf8Of(SetupRun::messageBoxText(summary)));
   SetupRun::answer(summary, IDOK);
   say("uninstaller exit code: " + std::to_string(uninstaller.waitForExit()));
-}
-
-std::wstring uninstallCommand() {
-  wchar_t command[1024] = {};
-  DWORD bytes = sizeof command - sizeof(wchar_t);
-  if (RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tonvane Free",
-                   L"UninstallString", RRF_RT_REG_SZ, nullptr, command, &bytes) != ERROR_SUCCESS)
-    return std::wstring();
-  return command;
 }
 
 void walkReview(Walk& walk, SetupRun& run) {
@@ -264,7 +247,7 @@ void walkReview(Walk& walk, SetupRun& run) {
   run.click(IDC_FRAME_NEXT);
   if (!walk.page(SetupPage::Folder)) return;
   const std::wstring folder = windowText(run.control(IDC_FOLDER_EDIT));
-  say("install folder: " + narrow(folder));
+  say("install folder: " + utf8Of(folder));
   walk.shot("03-folder");
 
   run.typeInto(IDC_FOLDER_EDIT, L"");
@@ -322,7 +305,7 @@ int wmain(int argc, wchar_t** argv) {
 
   SetupRun run;
   if (!run.start(arguments)) {
-    say("walkthrough: the setup could not be started: " + narrow(setupProgramPath()));
+    say("walkthrough: the setup could not be started: " + utf8Of(setupProgramPath()));
     return 1;
   }
   if (run.waitForFrame() == nullptr) {
@@ -343,7 +326,7 @@ int wmain(int argc, wchar_t** argv) {
   else
     say("setup exit code: " + std::to_string(code));
   if (std::wcscmp(argv[1], L"review") == 0 && code == 1 && !walk.failed()) {
-    const std::wstring command = uninstallCommand();
+    const std::wstring command = entryValue(L"UninstallString");
     if (walk.check(!command.empty(), "the uninstall entry")) walkUninstall(walk, command);
   }
   return walk.failed() || code == STILL_ACTIVE ? 1 : 0;

@@ -7,13 +7,16 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "DialogHost.h"
 #include "FolderPage.h"
 #include "MessageBoxWatcher.h"
 #include "Paths.h"
+#include "ProcessWindows.h"
 #include "TestFiles.h"
 #include "TranslationTable.h"
 
@@ -70,25 +73,6 @@ class BrowserDriver {
   bool hadEditBox() const { return hadEditBox_.load(); }
 
  private:
-  struct Search {
-    DWORD process;
-    HWND found;
-  };
-
-  static BOOL CALLBACK find(HWND window, LPARAM data) {
-    auto* search = reinterpret_cast<Search*>(data);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    wchar_t className[16] = {};
-    GetClassNameW(window, className, 16);
-    if (process == search->process && std::wstring(className) == L"#32770" &&
-        IsWindowVisible(window) && windowText(window) == kBrowserCaption) {
-      search->found = window;
-      return FALSE;
-    }
-    return TRUE;
-  }
-
   static BOOL CALLBACK findEdit(HWND window, LPARAM data) {
     wchar_t className[16] = {};
     GetClassNameW(window, className, 16);
@@ -102,19 +86,18 @@ class BrowserDriver {
   static DWORD WINAPI run(void* self) {
     auto* driver = static_cast<BrowserDriver*>(self);
     while (!driver->stop_) {
-      Search search{GetCurrentProcessId(), nullptr};
-      EnumWindows(&BrowserDriver::find, reinterpret_cast<LPARAM>(&search));
-      if (search.found != nullptr) {
-        HWND owner = GetWindow(search.found, GW_OWNER);
+      for (HWND browser : visibleDialogs(GetCurrentProcessId())) {
+        if (windowText(browser) != kBrowserCaption) continue;
+        HWND owner = GetWindow(browser, GW_OWNER);
         // Give the browser time to settle its preselection before answering.
         Sleep(300);
         bool edit = false;
-        EnumChildWindows(search.found, &BrowserDriver::findEdit, reinterpret_cast<LPARAM>(&edit));
+        EnumChildWindows(browser, &BrowserDriver::findEdit, reinterpret_cast<LPARAM>(&edit));
         driver->hadEditBox_ = edit;
         driver->owner_ = owner;
         driver->sawBrowser_ = true;
-        PostMessageW(search.found, WM_COMMAND, MAKEWPARAM(driver->button_, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(search.found, driver->button_)));
+        PostMessageW(browser, WM_COMMAND, MAKEWPARAM(driver->button_, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(browser, driver->button_)));
         return 0;
       }
       Sleep(30);
@@ -202,39 +185,30 @@ TEST_F(FolderPageTest, ThePortableBoxSwitchesBetweenTheOwnFolderAndTheProposedOn
   EXPECT_TRUE(ticked(IDC_FOLDER_ALL_USERS));
 }
 
+// What `change` makes of each folder text, against the text expected.
+void expectFolders(std::wstring (*change)(const std::wstring&),
+                   std::initializer_list<std::pair<const wchar_t*, const wchar_t*>> cases) {
+  for (const auto& c : cases) EXPECT_EQ(change(c.first), c.second) << c.first;
+}
+
+// Chosen in the browser, shown in the edit box.
 TEST(BrowsedInstallFolder, AddsTheFolderNameUnlessThePathHasItInTheSameCase) {
-  const struct {
-    const wchar_t* chosen;
-    const wchar_t* shown;
-  } cases[] = {
+  expectFolders(browsedInstallFolder, {
       {L"D:\\Apps", L"D:\\Apps\\Tonvane Free\\"},
       {L"E:\\", L"E:\\Tonvane Free\\"},
       {L"D:\\Apps\\Tonvane Free 2", L"D:\\Apps\\Tonvane Free 2\\"},
       {L"D:\\Tonvane Free\\Old", L"D:\\Tonvane Free\\Old\\"},
       {L"D:\\tonvane free", L"D:\\tonvane free\\Tonvane Free\\"},
       {L"", L"Tonvane Free\\"},
-  };
-  for (const auto& item : cases)
-    EXPECT_EQ(browsedInstallFolder(item.chosen), item.shown) << item.chosen;
-}
-
-TEST(AbsoluteFolder, DriveAndNetworkPathsAreAbsoluteEverythingElseIsNot) {
-  for (const wchar_t* folder : {L"C:\\", L"d:\\Apps\\Tonvane Free\\", L"C:/Apps",
-                                L"\\\\server\\share", L"\\\\server\\share\\Tonvane Free\\"})
-    EXPECT_TRUE(isAbsoluteFolder(folder)) << folder;
-  for (const wchar_t* folder : {L"", L"Tonvane Free\\", L"C:", L"C:Apps", L"\\Apps", L"1:\\Apps",
-                                L"\\\\server", L"\\\\server\\", L"\\\\\\share", L".\\Apps"})
-    EXPECT_FALSE(isAbsoluteFolder(folder)) << folder;
+  });
 }
 
 // What the leave check makes of typed folders, worked out by hand: what
 // Windows would quietly change is changed here, visibly, and what no folder
 // can be is refused.
 TEST(NormalizedInstallFolder, CleansWhatWindowsWouldChangeAndRefusesDevicesAndBadNames) {
-  const struct {
-    const wchar_t* typed;
-    const wchar_t* used;
-  } kept[] = {
+  // Typed, and used.
+  expectFolders(normalizedInstallFolder, {
       {L"C:\\Program Files\\Tonvane Free\\", L"C:\\Program Files\\Tonvane Free\\"},
       {L"D:\\Apps\\Tonvane Free ", L"D:\\Apps\\Tonvane Free"},
       {L"D:\\Apps\\Tonvane Free\\ ", L"D:\\Apps\\Tonvane Free\\"},
@@ -246,15 +220,14 @@ TEST(NormalizedInstallFolder, CleansWhatWindowsWouldChangeAndRefusesDevicesAndBa
       {L"//server/share", L"\\\\server\\share"},
       {L"e:\\", L"e:\\"},
       {L"C:\\console\\com10\\lpt\\nul-free", L"C:\\console\\com10\\lpt\\nul-free"},
-  };
-  for (const auto& item : kept) EXPECT_EQ(normalizedInstallFolder(item.typed), item.used) << item.typed;
+  });
 
   for (const wchar_t* refused :
        {L"", L"Tonvane Free", L"\\Apps", L"C:Apps", L"\\\\?\\C:\\Apps", L"\\\\.\\C:\\Apps", L"//?/C:/Apps",
         L"\\\\.\\PhysicalDrive0", L"C:\\CON", L"C:\\Apps\\nul.txt\\x", L"C:\\aux .log", L"C:\\Apps\\COM1",
         L"C:\\LPT9\\", L"C:\\prn.", L"C:\\Apps\\..\\Windows", L"C:\\Apps\\.\\x", L"C:\\a:b",
         L"C:\\Apps\\Tonvane|Free", L"C:\\Apps\\What?", L"C:\\Apps\\<x>", L"C:\\Apps\\tab\there",
-        L"\\\\server", L"\\\\server\\ "})
+        L"\\\\server", L"\\\\server\\ ", L"\\\\server\\\\share", L"\\\\\\share", L"\\\\.server\\share", L"1:\\Apps"})
     EXPECT_EQ(normalizedInstallFolder(refused), L"") << refused;
 }
 
@@ -271,7 +244,7 @@ TEST(EarlierInstallFolder, OnlyAFullDrivePathTheFolderPageAcceptsIsProposed) {
        {std::wstring(L""), std::wstring(L"Apps\\Mine"), std::wstring(L"\\Apps"), std::wstring(L"C:Apps"),
         std::wstring(L"\\\\server\\share\\Tonvane Free"), std::wstring(L"//server/share/x"),
         std::wstring(L"\\\\?\\C:\\Apps"), std::wstring(L"\\\\.\\C:\\Apps"), std::wstring(L"\\??\\C:\\Apps"),
-        std::wstring(L"C:/Apps/Mine"), std::wstring(L"C:\\Apps\\NUL"), std::wstring(L"C:\\Apps\\..\\Windows"),
+        std::wstring(L"C:/Apps/Mine"), std::wstring(L"C:\\Apps/Mine"), std::wstring(L"C:\\Apps\\NUL"), std::wstring(L"C:\\Apps\\..\\Windows"),
         std::wstring(L"C:\\Apps\\a|b"), std::wstring(L"C:\\Apps\\line\r\nbreak"), std::wstring(L"1:\\Apps"),
         longest + L"a"})
     EXPECT_EQ(earlierInstallFolder(refused), L"") << refused;

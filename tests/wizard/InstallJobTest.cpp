@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <cwchar>
 #include <ostream>
 #include <functional>
@@ -29,9 +28,12 @@
 #include "MessageLoop.h"
 #include "Paths.h"
 #include "PrivateFolder.h"
+#include "RegistryKey.h"
+#include "RegistryValues.h"
 #include "Resources.h"
 #include "ScopedEnvironment.h"
 #include "ScopedHandles.h"
+#include "SetupInstallation.h"
 #include "SetupLog.h"
 #include "Shortcuts.h"
 #include "TestFiles.h"
@@ -77,18 +79,6 @@ const std::vector<ArchiveFile>& archiveFiles() {
   return files;
 }
 
-// Every file below a folder, with its path relative to it.
-void listFilesBelow(const std::wstring& folder, const std::wstring& prefix,
-                    std::vector<std::wstring>& files) {
-  for (const std::wstring& name : listFolder(folder + prefix)) {
-    const std::wstring relative = prefix + name;
-    if (folderExists(folder + relative))
-      listFilesBelow(folder, relative + L"\\", files);
-    else
-      files.push_back(relative);
-  }
-}
-
 const std::vector<WPARAM> kFullProgress = {0, 20, 40, 60, 80, 100};
 
 std::vector<WPARAM> positionsSeen;
@@ -112,33 +102,17 @@ std::wstring entryPath() { return std::wstring(kUninstallRoot) + kProductName; }
 
 void removeEntry() { RegDeleteTreeW(HKEY_LOCAL_MACHINE, entryPath().c_str()); }
 
-// Every value of the entry, read back with the registry API: texts as they
-// are, numbers as "dword:N".
+// Every value of the entry as its text ("dword:N" for a number); the entry
+// holds texts and numbers only.
 std::map<std::wstring, std::wstring> entryValues() {
-  std::map<std::wstring, std::wstring> values;
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, entryPath().c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-    return values;
-  for (DWORD index = 0;; ++index) {
-    wchar_t name[256];
-    DWORD nameLength = 256;
-    wchar_t data[2048] = {};
-    DWORD bytes = sizeof data - sizeof(wchar_t);
-    DWORD type = 0;
-    if (RegEnumValueW(key, index, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data),
-                      &bytes) != ERROR_SUCCESS)
-      break;
-    if (type == REG_DWORD && bytes == sizeof(DWORD)) {
-      DWORD number = 0;
-      std::memcpy(&number, data, sizeof number);
-      values[std::wstring(name, nameLength)] = L"dword:" + std::to_wstring(number);
-      continue;
+  std::map<std::wstring, std::wstring> texts;
+  for (const auto& value : registryValues(HKEY_LOCAL_MACHINE, entryPath())) {
+    if (value.second.type != REG_DWORD || value.second.bytes.size() != sizeof(DWORD)) {
+      EXPECT_EQ(value.second.type, static_cast<DWORD>(REG_SZ)) << utf8Of(value.first);
     }
-    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ)) << name;
-    values[std::wstring(name, nameLength)] = data;
+    texts[value.first] = value.second.text();
   }
-  RegCloseKey(key);
-  return values;
+  return texts;
 }
 
 std::wstring today() {
@@ -149,21 +123,9 @@ std::wstring today() {
   return text;
 }
 
-// The paths of "install.log" in the order the file lists them (the test
-// folders have plain ASCII names, so bytes are characters here).
+// The paths of "install.log" in the order the file lists them.
 std::vector<std::wstring> loggedPaths(const std::wstring& folder) {
-  const std::string text = readBytes(ensureTrailingBackslash(folder) + L"install.log");
-  std::vector<std::wstring> paths;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find("\r\n", start);
-    if (end == std::string::npos) end = text.size();
-    const std::string line = text.substr(start, end - start);
-    const std::size_t equals = line.find('=');
-    if (equals != std::string::npos) paths.emplace_back(line.begin() + equals + 1, line.end());
-    start = end + 2;
-  }
-  return paths;
+  return installLogPaths(ensureTrailingBackslash(folder) + L"install.log");
 }
 
 class InstallJobTest : public ::testing::Test {
@@ -186,7 +148,6 @@ class InstallJobTest : public ::testing::Test {
 
     state_.frameWindow = frame_;
     state_.pages[Progress].window = page_;
-    state_.offers.stagingFolder = staging_.path();
     state_.installFolder = target_ / L"Tonvane Free";
   }
 
@@ -213,19 +174,12 @@ class InstallJobTest : public ::testing::Test {
     // Every file arrives whole, and nothing else: the inner archives are not
     // unpacked.
     std::vector<std::wstring> present;
-    listFilesBelow(ensureTrailingBackslash(state_.installFolder), L"", present);
-    std::sort(present.begin(), present.end());
+    for (const auto& file : filesBelow(state_.installFolder)) present.push_back(file.first);
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(present, expected);
   }
 
-  void expectNoArchiveLeft() const {
-    EXPECT_FALSE(fileExists(staging_ / L"Tonvane.zip"));
-    EXPECT_TRUE(listFolder(staging_.path()).empty());
-  }
-
   MessageBoxWatcher boxes_;
-  TempFolder staging_;
   TempFolder target_;
   HWND frame_ = nullptr;
   HWND page_ = nullptr;
@@ -233,12 +187,12 @@ class InstallJobTest : public ::testing::Test {
 };
 
 TEST_F(InstallJobTest, ANormalInstallLeavesTheApplicationItsLogTheUninstallerAndTheEntry) {
-  // What exists as each position is set: the archive, the log, the
+  // What exists as each position is set: the install folder, the log, the
   // uninstaller, the entry.
   std::vector<std::string> stages;
   onPosition = [&](WPARAM) {
     std::string stage;
-    stage += fileExists(staging_ / L"Tonvane.zip") ? 'Z' : '-';
+    stage += folderExists(state_.installFolder) ? 'F' : '-';
     stage += fileExists(installed(L"install.log")) ? 'L' : '-';
     stage += fileExists(installed(L"TonvaneUninstaller.exe")) ? 'U' : '-';
     stage += entryValues().empty() ? '-' : 'E';
@@ -247,11 +201,10 @@ TEST_F(InstallJobTest, ANormalInstallLeavesTheApplicationItsLogTheUninstallerAnd
   ASSERT_EQ(runInstallJob(state_), InstallResult::Installed);
   EXPECT_TRUE(boxes_.seen().empty());
   EXPECT_EQ(positionsSeen, kFullProgress);
-  // The new files reach their names only together, at 80; the archive
-  // goes once it is extracted.
-  EXPECT_EQ(stages, (std::vector<std::string>{"----", "Z---", "----", "----", "-LU-", "-LUE"}));
+  // The folder is there from 20; the new files reach their names only
+  // together, at 80.
+  EXPECT_EQ(stages, (std::vector<std::string>{"----", "F---", "F---", "F---", "FLU-", "FLUE"}));
   expectApplicationFiles();
-  expectNoArchiveLeft();
 
   // The log lists exactly what the archive brought, in its order, and
   // neither itself nor the uninstaller.
@@ -297,7 +250,7 @@ TEST_F(InstallJobTest, ANormalInstallLeavesTheApplicationItsLogTheUninstallerAnd
 // posted to the window in the middle of the install is dispatched before
 // the job is over, not after it.
 TEST_F(InstallJobTest, TheWindowKeepsHandlingMessagesWhileTheJobRuns) {
-  ASSERT_EQ(initModule(), S_OK);
+  ASSERT_TRUE(initModule());
   MessageLoop loop;
   ASSERT_TRUE(loopRegistry()->add(GetCurrentThreadId(), &loop));
   std::vector<bool> sentFromElsewhere;
@@ -351,13 +304,9 @@ TEST_F(InstallJobTest, APortableInstallWritesTheLogButNoUninstallerAndNoEntry) {
   EXPECT_TRUE(boxes_.seen().empty());
   EXPECT_EQ(positionsSeen, kFullProgress);
   expectApplicationFiles();
-  expectNoArchiveLeft();
   EXPECT_EQ(loggedPaths(state_.installFolder).size(), archiveFiles().size());
   EXPECT_FALSE(fileExists(installed(L"TonvaneUninstaller.exe")));
-  HKEY key = nullptr;
-  EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, entryPath().c_str(), 0, KEY_READ, &key),
-            ERROR_FILE_NOT_FOUND);
-  if (key != nullptr) RegCloseKey(key);
+  EXPECT_FALSE(registryKeyExists(HKEY_LOCAL_MACHINE, entryPath()));
 }
 
 TEST_F(InstallJobTest, AnInstallOverAnEarlierOneListsTheOldStillExistingFilesFirst) {
@@ -390,27 +339,6 @@ TEST_F(InstallJobTest, AnInstallOverAnEarlierOneListsTheOldStillExistingFilesFir
   }
 }
 
-TEST_F(InstallJobTest, AStagingFolderThatCannotTakeTheArchiveFailsBeforeAnythingIsInstalled) {
-  // A folder that does not exist, and a "folder" that is a file.
-  writeBytes(staging_ / L"a file", "not a folder");
-  for (const std::wstring& staging : {staging_ / L"missing\\", staging_ / L"a file\\"}) {
-    SCOPED_TRACE(std::string(staging.begin(), staging.end()));
-    const std::size_t before = boxes_.seen().size();
-    state_.offers.stagingFolder = staging;
-    positionsSeen.clear();
-    EXPECT_EQ(runInstallJob(state_), InstallResult::Failed);
-    const std::vector<SeenBox> seen = boxes_.seen();
-    ASSERT_EQ(seen.size(), before + 1);
-    EXPECT_EQ(seen.back().caption, L"Tonvane Free Setup");
-    EXPECT_EQ(seen.back().text, L"Failed to install.");
-    EXPECT_EQ(positionsSeen, std::vector<WPARAM>{0});
-    EXPECT_FALSE(folderExists(state_.installFolder));
-    EXPECT_TRUE(entryValues().empty());
-  }
-  EXPECT_EQ(listFolder(staging_.path()), std::vector<std::wstring>{L"a file"});
-  state_.offers.stagingFolder = staging_.path();
-}
-
 // Nothing reaches a folder below a file. Outside the portable configuration
 // the uninstaller cannot be written either; the portable one writes no
 // uninstaller, and an install that brought nothing must still not pass for
@@ -428,8 +356,7 @@ TEST_F(InstallJobTest, AnInstallFolderThatTakesNoFilesIsReportedAsAFailure) {
     ASSERT_EQ(seen.size(), before + 1);
     EXPECT_EQ(seen.back().text, L"Failed to install.");
     // The folder cannot be made: nothing was begun.
-    EXPECT_EQ(positionsSeen.back(), 20u);
-    expectNoArchiveLeft();
+    EXPECT_EQ(positionsSeen, std::vector<WPARAM>{0});
     EXPECT_TRUE(entryValues().empty());
   }
 }
@@ -489,32 +416,20 @@ TEST_F(InstallJobTest, ANewInstallFolderGetsTheProgramFoldersRightsUnlessPortabl
     EXPECT_NE(log.find(line), std::string::npos) << line << " in\n" << log;
 }
 
-// Without an offer worker there is no staging folder: the job makes its own
-// private one (under the system's temporary folder, not the user's) and
-// removes it again, leaving nothing in the process's current folder.
-TEST_F(InstallJobTest, WithoutAStagingFolderTheJobUsesAndRemovesAPrivateOne) {
+// The job writes nothing of its own outside the install folder: not in the
+// process's current folder, not in the user's temporary folder, at any
+// position.
+TEST_F(InstallJobTest, NothingIsWrittenInTheCurrentOrTheUsersTemporaryFolder) {
   TempFolder userTemp;
   TempFolder current;
-  const std::wstring parent = privateFolderParent();
-  const std::vector<std::wstring> before = listFolder(parent);
   wchar_t savedCurrent[MAX_PATH + 1] = {};
   GetCurrentDirectoryW(MAX_PATH + 1, savedCurrent);
   SetCurrentDirectoryW(current.path().c_str());
-
-  // While the archive is there (from 20 to 40): where is it? Test programs
-  // that run beside this one make private folders in the same parent; the
-  // job's is the new one that holds the archive, and nothing else.
-  std::vector<std::wstring> stagingFolders;
-  std::vector<std::wstring> inCurrentFolder;
-  onPosition = [&](WPARAM position) {
-    if (position != 20) return;
-    for (const std::wstring& name : listFolder(parent))
-      if (std::find(before.begin(), before.end(), name) == before.end() &&
-          listFolder(parent + name) == std::vector<std::wstring>{L"Tonvane.zip"})
-        stagingFolders.push_back(name);
-    inCurrentFolder = listFolder(current.path());
+  std::vector<std::wstring> seen;
+  onPosition = [&](WPARAM) {
+    for (const std::wstring& folder : {current.path(), userTemp.path()})
+      for (const std::wstring& name : listFolder(folder)) seen.push_back(folder + name);
   };
-  state_.offers.stagingFolder.clear();
   bool done = false;
   {
     ScopedTempPath redirect(userTemp.path());
@@ -526,14 +441,10 @@ TEST_F(InstallJobTest, WithoutAStagingFolderTheJobUsesAndRemovesAPrivateOne) {
   EXPECT_TRUE(boxes_.seen().empty());
   EXPECT_EQ(positionsSeen, kFullProgress);
   expectApplicationFiles();
-  ASSERT_EQ(stagingFolders.size(), 1u);
-  EXPECT_TRUE(inCurrentFolder.empty());
-  EXPECT_FALSE(folderExists(parent + stagingFolders[0]));
+  EXPECT_EQ(seen, std::vector<std::wstring>{});
   EXPECT_TRUE(listFolder(userTemp.path()).empty());
   EXPECT_TRUE(listFolder(current.path()).empty());
 }
-
-
 
 // What an install leaves that a failed one must leave as it was: every file
 // below the install folder, the entry's values, and the links and settings
@@ -593,9 +504,7 @@ class InstallTransactionTest : public InstallJobTest {
     Release release;
     const std::wstring folder = ensureTrailingBackslash(choices_.installFolder);
     release.folder = folderExists(folder);
-    std::vector<std::wstring> files;
-    if (release.folder) listFilesBelow(folder, L"", files);
-    for (const std::wstring& file : files) release.files[file] = readBytes(folder + file);
+    release.files = filesBelow(folder);
     release.entry = entryValues();
     // The date the entry was written changes with each install.
     release.entry.erase(L"InstallDate");
@@ -607,7 +516,7 @@ class InstallTransactionTest : public InstallJobTest {
 
   InstallResult install() {
     const ComInitialization com;
-    return runInstallJob(choices_, staging_.path(), InstallProgress());
+    return runInstallJob(choices_, InstallProgress());
   }
 
   // An earlier release as the later one meets it: a program of its own, a
@@ -621,13 +530,11 @@ class InstallTransactionTest : public InstallJobTest {
     writeBytes(folder + L"earlier only.dat", "a file of the earlier release");
     ASSERT_GE(archiveFiles().size(), 2u);
     ASSERT_TRUE(DeleteFileW((folder + archiveFiles().back().name).c_str()));
-    HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, entryPath().c_str(), 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
-    const wchar_t version[] = L"5.2.1.1";
-    RegSetValueExW(key, L"DisplayVersion", 0, REG_SZ, reinterpret_cast<const BYTE*>(version), sizeof version);
-    RegSetValueExW(key, L"Comments", 0, REG_SZ, reinterpret_cast<const BYTE*>(version), sizeof version);
-    RegDeleteValueW(key, L"HelpLink");
-    RegCloseKey(key);
+    RegistryKey key;
+    ASSERT_EQ(key.open(HKEY_LOCAL_MACHINE, entryPath(), KEY_SET_VALUE), ERROR_SUCCESS);
+    key.setString(L"DisplayVersion", L"5.2.1.1");
+    key.setString(L"Comments", L"5.2.1.1");
+    RegDeleteValueW(key.handle(), L"HelpLink");
     writeBytes(links_[0], "the earlier release's link");
     writeBytes(folders_.sendTo + L"Tonvane Free.lnk", "the earlier release's Send To link");
   }
@@ -702,7 +609,6 @@ TEST_F(InstallTransactionTest, AFaultAtAnyStepLeavesTheEarlierReleaseOrNothing) 
       EXPECT_NE(log.find("Step failed: " + utf8Of(failing)), std::string::npos) << log;
       EXPECT_NE(log.find("Install failed: "), std::string::npos) << log;
       EXPECT_EQ(log.find("Roll-back incomplete"), std::string::npos) << log;
-      expectNoArchiveLeft();
     }
   }
 }
@@ -729,7 +635,7 @@ TEST_F(InstallTransactionTest, ACancelledInstallUndoesEverything) {
   const Release before = snapshot();
   volatile LONG cancel = 0;
   const ComInitialization com;
-  const InstallResult result = runInstallJob(choices_, staging_.path(), [&cancel](int position) {
+  const InstallResult result = runInstallJob(choices_, [&cancel](int position) {
     if (position == 80) InterlockedExchange(&cancel, 1);
   }, &cancel);
   EXPECT_EQ(result, InstallResult::Cancelled);

@@ -2,6 +2,7 @@
 // extents worked out by hand.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <vector>
 
 #include "LabelGeometry.h"
@@ -23,7 +24,21 @@ LabelText textOf(int singleLineWidth, bool wrapsNow, bool mayWrap, int chrome = 
   return text;
 }
 
+// An expected answer of fitLabel: the width, the line breaking and whether
+// the text shows whole, compared all together.
+LabelFit fit(int width, bool wrap, bool whole) { return LabelFit{width, wrap, whole}; }
+
 }  // namespace
+
+namespace tonvane {
+static bool operator==(const LabelFit& a, const LabelFit& b) {
+  return a.width == b.width && a.wrap == b.wrap && a.whole == b.whole;
+}
+static void PrintTo(const LabelFit& fit, std::ostream* out) {
+  *out << "width " << fit.width << (fit.wrap ? ", broken into lines" : ", one line")
+       << (fit.whole ? ", whole" : ", cut");
+}
+}  // namespace tonvane
 
 TEST(GrowthLimit, TheNearestControlWhollyToTheRightInTheSameRowOrElseTheDialogsEdge) {
   const LayoutBox label = {6, 44, 27, 52};
@@ -48,64 +63,37 @@ TEST(GrowthLimit, NeverLessThanTheControlsOwnRightEdge) {
 }
 
 TEST(FitLabel, ATextThatShowsWholeKeepsItsWidth) {
-  const LayoutBox box = {6, 0, 106, 10};
-  const LabelFit single = fitLabel(box, 400, textOf(100, false, true));
-  EXPECT_EQ(single.width, 100);
-  EXPECT_FALSE(single.wrap);
-  EXPECT_TRUE(single.whole);
+  EXPECT_EQ(fitLabel({6, 0, 106, 10}, 400, textOf(100, false, true)), fit(100, false, true));
   // Two lines of 100 in a 20-pixel-high wrapping label.
-  const LabelFit wrapped = fitLabel({6, 0, 106, 20}, 400, textOf(200, true, true));
-  EXPECT_EQ(wrapped.width, 100);
-  EXPECT_TRUE(wrapped.wrap);
-  EXPECT_TRUE(wrapped.whole);
+  EXPECT_EQ(fitLabel({6, 0, 106, 20}, 400, textOf(200, true, true)), fit(100, true, true));
 }
 
 TEST(FitLabel, ACutSingleLineGrowsToItsTextAndItsBoxExactly) {
-  const LabelFit fit = fitLabel({6, 0, 106, 10}, 273, textOf(150, false, true, 16));
-  EXPECT_EQ(fit.width, 166);
-  EXPECT_FALSE(fit.wrap);
-  EXPECT_TRUE(fit.whole);
+  EXPECT_EQ(fitLabel({6, 0, 106, 10}, 273, textOf(150, false, true, 16)), fit(166, false, true));
   // Exactly the room there is.
-  EXPECT_EQ(fitLabel({6, 0, 106, 10}, 172, textOf(150, false, true, 16)).width, 166);
+  EXPECT_EQ(fitLabel({6, 0, 106, 10}, 172, textOf(150, false, true, 16)), fit(166, false, true));
 }
 
 TEST(FitLabel, WithoutRoomForOneLineATallEnoughControlBreaksItsText) {
   // 300 pixels of text, room for 200: two lines of 150 fit a 20-pixel height.
-  const LabelFit fit = fitLabel({0, 0, 100, 20}, 200, textOf(300, false, true));
-  EXPECT_EQ(fit.width, 150);
-  EXPECT_TRUE(fit.wrap);
-  EXPECT_TRUE(fit.whole);
+  EXPECT_EQ(fitLabel({0, 0, 100, 20}, 200, textOf(300, false, true)), fit(150, true, true));
 }
 
 TEST(FitLabel, WithoutRoomOrHeightItTakesAllTheRoomAndSaysTheTextIsStillCut) {
   // One line high: breaking would not help.
-  const LabelFit low = fitLabel({0, 0, 100, 10}, 200, textOf(300, false, true));
-  EXPECT_EQ(low.width, 200);
-  EXPECT_FALSE(low.wrap);
-  EXPECT_FALSE(low.whole);
+  EXPECT_EQ(fitLabel({0, 0, 100, 10}, 200, textOf(300, false, true)), fit(200, false, false));
   // Tall enough, but a static text without word wrap cannot break lines.
-  const LabelFit noWrap = fitLabel({0, 0, 100, 20}, 200, textOf(300, false, false));
-  EXPECT_EQ(noWrap.width, 200);
-  EXPECT_FALSE(noWrap.wrap);
-  EXPECT_FALSE(noWrap.whole);
+  EXPECT_EQ(fitLabel({0, 0, 100, 20}, 200, textOf(300, false, false)), fit(200, false, false));
 }
 
 TEST(FitLabel, AWrappingTextNeedingMoreLinesThanItsHeightGrowsToTheNarrowestWidthThatHoldsIt) {
   // 300 pixels in 2 lines need 150; in 3 lines, 100.
-  const LabelFit twoLines = fitLabel({0, 0, 120, 20}, 273, textOf(300, true, true));
-  EXPECT_EQ(twoLines.width, 150);
-  EXPECT_TRUE(twoLines.wrap);
-  EXPECT_TRUE(twoLines.whole);
-  const LabelFit threeLines = fitLabel({0, 0, 90, 30}, 273, textOf(300, true, true));
-  EXPECT_EQ(threeLines.width, 100);
-  // Not enough room for two lines either.
-  const LabelFit cut = fitLabel({0, 0, 120, 20}, 140, textOf(300, true, true));
-  EXPECT_EQ(cut.width, 140);
-  EXPECT_FALSE(cut.whole);
+  EXPECT_EQ(fitLabel({0, 0, 120, 20}, 273, textOf(300, true, true)), fit(150, true, true));
+  EXPECT_EQ(fitLabel({0, 0, 90, 30}, 273, textOf(300, true, true)), fit(100, true, true));
+  // Not enough room for two lines either: still broken into lines, cut.
+  EXPECT_EQ(fitLabel({0, 0, 120, 20}, 140, textOf(300, true, true)), fit(140, true, false));
 }
 
 TEST(FitLabel, ALimitLeftOfTheControlsRightEdgeNeverShrinksIt) {
-  const LabelFit fit = fitLabel({50, 0, 150, 10}, 120, textOf(300, false, false));
-  EXPECT_EQ(fit.width, 100);
-  EXPECT_FALSE(fit.whole);
+  EXPECT_EQ(fitLabel({50, 0, 150, 10}, 120, textOf(300, false, false)), fit(100, false, false));
 }

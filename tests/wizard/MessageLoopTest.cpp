@@ -159,7 +159,7 @@ class DelayedThreadPost {
 class Loop : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(initModule(), S_OK);
+    ASSERT_TRUE(initModule());
     drainQueue();
   }
   void TearDown() override {
@@ -328,7 +328,7 @@ TEST_F(Loop, PumpLeavesTheQuitMessageToTheLoop) {
 TEST(LoopRegistryTest, OneLoopPerThreadFoundByThreadId) {
   ASSERT_EQ(loopRegistry(), nullptr);
   EXPECT_EQ(currentMessageLoop(), nullptr);
-  ASSERT_EQ(initModule(), S_OK);
+  ASSERT_TRUE(initModule());
   LoopRegistry* registry = loopRegistry();
   ASSERT_NE(registry, nullptr);
   EXPECT_EQ(registry->moduleThreadId(), GetCurrentThreadId());
@@ -352,7 +352,7 @@ TEST(LoopRegistryTest, OneLoopPerThreadFoundByThreadId) {
 
   // A second set-up keeps what is registered.
   EXPECT_TRUE(registry->add(GetCurrentThreadId(), &second));
-  EXPECT_EQ(initModule(), S_FALSE);
+  EXPECT_TRUE(initModule());
   EXPECT_EQ(loopRegistry(), registry);
   EXPECT_EQ(currentMessageLoop(), &second);
 

@@ -20,6 +20,7 @@
 #include "TranslationSource.h"
 #include "TranslationTable.h"
 #include "UiHelpers.h"
+#include "WindowPlacement.h"
 
 using namespace tonvane;
 

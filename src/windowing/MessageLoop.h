@@ -134,20 +134,24 @@ LoopRegistry* loopRegistry();
 MessageLoop* currentMessageLoop();
 
 // Records the calling thread as the module's thread and creates the empty
-// registry: S_OK, or E_OUTOFMEMORY with no registry. Called again while a
-// registry exists, it keeps that registry (and its loops) and gives S_FALSE.
-HRESULT initModule();
+// registry; false, with no registry, when there is no memory for it. Called
+// again while a registry exists, it keeps that registry (and its loops) and
+// gives true.
+bool initModule();
 
 // Frees the registry. Safe without a registry.
 void termModule();
 
-// Processes the messages already queued for the calling thread through its
-// registered loop (idle handlers when the queue is empty at the start, then
-// the filters, translation and dispatch) and returns true as soon as the
-// queue is empty; it never waits for a message. False at once when the
-// thread has no loop, and false when it meets the quit message: that message
-// is left for (or, if it was taken, posted again with its code to) the loop
-// that is expected to end with it.
+// Processes the messages already queued for the calling thread through
+// `loop` (idle handlers when the queue is empty at the start, then the
+// filters, translation and dispatch) and returns true as soon as the queue
+// is empty; it never waits for a message. False when it meets the quit
+// message: that message is left for (or, if it was taken, posted again with
+// its code to) the loop that is expected to end with it.
+bool pumpPendingMessages(MessageLoop& loop, PumpState& state);
+
+// The same through the calling thread's registered loop; false at once when
+// the thread has none.
 bool pumpPendingMessages(PumpState& state);
 
 }  // namespace tonvane

@@ -179,20 +179,17 @@ MessageLoop* currentMessageLoop() {
   return registry != nullptr ? registry->find(GetCurrentThreadId()) : nullptr;
 }
 
-HRESULT initModule() {
+bool initModule() {
   std::unique_ptr<LoopRegistry>& registry = registryOwner();
-  if (registry) return S_FALSE;
-  registry.reset(new (std::nothrow) LoopRegistry(GetCurrentThreadId()));
-  return registry ? S_OK : E_OUTOFMEMORY;
+  if (!registry) registry.reset(new (std::nothrow) LoopRegistry(GetCurrentThreadId()));
+  return registry != nullptr;
 }
 
 void termModule() { registryOwner().reset(); }
 
-bool pumpPendingMessages(PumpState& state) {
-  MessageLoop* loop = currentMessageLoop();
-  if (loop == nullptr) return false;
+bool pumpPendingMessages(MessageLoop& loop, PumpState& state) {
   for (;;) {
-    const bool waiting = loop->idleWhileQueueEmpty(state);
+    const bool waiting = loop.idleWhileQueueEmpty(state);
     // Only what is queued is pumped: waiting here for the next message would
     // stall the caller's long work until the user happened to move the mouse.
     if (!waiting && !messageWaiting(state.message)) return true;
@@ -203,9 +200,14 @@ bool pumpPendingMessages(PumpState& state) {
       PostQuitMessage(static_cast<int>(state.message.wParam));
       return false;
     }
-    loop->process(state, got != -1 && state.message.message != kKickIdle);
+    loop.process(state, got != -1 && state.message.message != kKickIdle);
     if (!messageWaiting(state.message)) return true;
   }
+}
+
+bool pumpPendingMessages(PumpState& state) {
+  MessageLoop* loop = currentMessageLoop();
+  return loop != nullptr && pumpPendingMessages(*loop, state);
 }
 
 }  // namespace tonvane
