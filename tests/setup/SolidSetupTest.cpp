@@ -47,14 +47,8 @@ void putLe32(std::string& bytes, std::size_t at, std::uint32_t value) {
   for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
-class SolidSetupTest : public ::testing::Test, protected SetupSandbox {
+class SolidSetupTest : public SetupSandbox {
  protected:
-  void SetUp() override {
-    removeInstallation();
-    ASSERT_EQ(urlHandler_.status(), ERROR_SUCCESS);
-  }
-  void TearDown() override { removeInstallation(); }
-
   DWORD runSilently(const std::wstring& program, const std::wstring& arguments) {
     SetupRun run;
     EXPECT_TRUE(run.start(arguments, program, partnerEnvironment()));
