@@ -74,8 +74,7 @@ int wmain(int argc, wchar_t** argv) {
   std::printf("install log merge: %d old + %d new paths -> %u listed, log %s\n", kOld, kNew,
               static_cast<unsigned>(list.size()), written ? "written" : "NOT written");
   std::printf("  load %.1f ms, merge %.1f ms, save %.1f ms, total %.1f ms (target < %.0f ms)\n",
-              milliseconds(start, loaded), milliseconds(loaded, merged), milliseconds(merged, saved),
-              total, kTargetMs);
+              milliseconds(start, loaded), milliseconds(loaded, merged), milliseconds(merged, saved), total, kTargetMs);
   const bool ok = written && list.size() == static_cast<std::size_t>(kOld + kNew / 2) && total < kTargetMs;
   std::printf("%s\n", ok ? "within target" : "OUT OF TARGET");
   return ok ? 0 : 1;

@@ -117,13 +117,18 @@ BOOL WINAPI timedFlushFileBuffers(HANDLE a) {
   return real<decltype(&FlushFileBuffers)>(11)(a);
 }
 
-void* const wrappers[] = {
-    reinterpret_cast<void*>(&timedCreateFileW),      reinterpret_cast<void*>(&timedWriteFile),
-    reinterpret_cast<void*>(&timedReadFile),         reinterpret_cast<void*>(&timedSetFilePointer),
-    reinterpret_cast<void*>(&timedCloseHandle),      reinterpret_cast<void*>(&timedMoveFileExW),
-    reinterpret_cast<void*>(&timedMoveFileW),        reinterpret_cast<void*>(&timedDeleteFileW),
-    reinterpret_cast<void*>(&timedCreateDirectoryW), reinterpret_cast<void*>(&timedGetFileAttributesW),
-    reinterpret_cast<void*>(&timedGetFileAttributesExW), reinterpret_cast<void*>(&timedFlushFileBuffers)};
+void* const wrappers[] = {reinterpret_cast<void*>(&timedCreateFileW),
+                          reinterpret_cast<void*>(&timedWriteFile),
+                          reinterpret_cast<void*>(&timedReadFile),
+                          reinterpret_cast<void*>(&timedSetFilePointer),
+                          reinterpret_cast<void*>(&timedCloseHandle),
+                          reinterpret_cast<void*>(&timedMoveFileExW),
+                          reinterpret_cast<void*>(&timedMoveFileW),
+                          reinterpret_cast<void*>(&timedDeleteFileW),
+                          reinterpret_cast<void*>(&timedCreateDirectoryW),
+                          reinterpret_cast<void*>(&timedGetFileAttributesW),
+                          reinterpret_cast<void*>(&timedGetFileAttributesExW),
+                          reinterpret_cast<void*>(&timedFlushFileBuffers)};
 static_assert(sizeof wrappers / sizeof wrappers[0] == kProbedFunctionCount, "one wrapper per probed function");
 
 // The main program's import address table entry for a KERNEL32 function.
@@ -133,8 +138,8 @@ void** importSlot(const char* function) {
   auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
   const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
   if (imports.VirtualAddress == 0) return nullptr;
-  for (auto* library = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
-       library->Name != 0; ++library) {
+  for (auto* library = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); library->Name != 0;
+       ++library) {
     if (_stricmp(reinterpret_cast<const char*>(base + library->Name), "KERNEL32.dll") != 0) continue;
     auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + library->OriginalFirstThunk);
     auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + library->FirstThunk);

@@ -9,9 +9,9 @@
 #include <cwchar>
 
 struct PauseProbeBlock {
-  volatile LONG hooked;      // set by the probe once Sleep is redirected
-  volatile LONG armed;       // set by the benchmark: count from now on
-  volatile LONG64 ticks;     // QueryPerformanceCounter ticks spent in Sleep
+  volatile LONG hooked;   // set by the probe once Sleep is redirected
+  volatile LONG armed;    // set by the benchmark: count from now on
+  volatile LONG64 ticks;  // QueryPerformanceCounter ticks spent in Sleep
   volatile LONG64 requestedMilliseconds;
   volatile LONG calls;
   // When each counted call began and ended (ticks), the first kMaxCalls.
@@ -26,9 +26,8 @@ struct PauseProbeBlock {
 
 // The KERNEL32 imports the probe times, in the order of functionTicks.
 constexpr const char* kProbedFunctions[] = {
-    "CreateFileW", "WriteFile",         "ReadFile",         "SetFilePointer",   "CloseHandle",
-    "MoveFileExW", "MoveFileW",         "DeleteFileW",      "CreateDirectoryW", "GetFileAttributesW",
-    "GetFileAttributesExW", "FlushFileBuffers"};
+    "CreateFileW", "WriteFile",   "ReadFile",         "SetFilePointer",     "CloseHandle",          "MoveFileExW",
+    "MoveFileW",   "DeleteFileW", "CreateDirectoryW", "GetFileAttributesW", "GetFileAttributesExW", "FlushFileBuffers"};
 constexpr int kProbedFunctionCount = sizeof kProbedFunctions / sizeof kProbedFunctions[0];
 
 inline void pauseProbeBlockName(DWORD processId, wchar_t* name, std::size_t capacity) {

@@ -145,8 +145,7 @@ bool startProcess(const std::wstring& program, const std::wstring& arguments, Pr
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
-  if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &info))
+  if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
     return false;
   CloseHandle(info.hThread);
   process.handle = info.hProcess;
@@ -197,9 +196,7 @@ class MemoryWatch {
   void sample() {
     PROCESS_MEMORY_COUNTERS_EX counters = {};
     counters.cb = sizeof counters;
-    if (!GetProcessMemoryInfo(process_, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                              sizeof counters))
-      return;
+    if (!GetProcessMemoryInfo(process_, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters)) return;
     privatePeak_ = std::max<SIZE_T>({privatePeak_, counters.PrivateUsage, counters.PeakPagefileUsage});
     workingSetPeak_ = std::max<SIZE_T>({workingSetPeak_, counters.WorkingSetSize, counters.PeakWorkingSetSize});
   }
@@ -284,8 +281,8 @@ bool loadProbe(HANDLE process, const std::wstring& probe) {
   if (remote == nullptr || !WriteProcessMemory(process, remote, probe.c_str(), bytes, nullptr)) return false;
   // kernel32 lies at the same address in every process of a session.
   auto* loadLibrary = reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "LoadLibraryW"));
-  HANDLE thread = CreateRemoteThread(process, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(loadLibrary),
-                                     remote, 0, nullptr);
+  HANDLE thread = CreateRemoteThread(process, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(loadLibrary), remote,
+                                     0, nullptr);
   if (thread == nullptr) return false;
   WaitForSingleObject(thread, 30000);
   DWORD loaded = 0;
@@ -302,8 +299,12 @@ int installMode(const std::wstring& program, const std::wstring& folder, const s
   }
   wchar_t blockName[64];
   pauseProbeBlockName(run.processId(), blockName, 64);
-  HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(PauseProbeBlock), blockName);
-  auto* block = mapping != nullptr ? static_cast<PauseProbeBlock*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(PauseProbeBlock))) : nullptr;
+  HANDLE mapping =
+      CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(PauseProbeBlock), blockName);
+  auto* block =
+      mapping != nullptr
+          ? static_cast<PauseProbeBlock*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(PauseProbeBlock)))
+          : nullptr;
   if (block == nullptr) {
     note("cannot share the probe's block");
     return 2;
@@ -376,7 +377,7 @@ int installMode(const std::wstring& program, const std::wstring& folder, const s
   // staged, the switch into place, the entry, links and settings and the
   // commit, bar at 100; then the next page).
   static const char* const kSteps[] = {"step_folder_ms", "step_stage_ms",  "step_stage_rest_ms",
-                                       "step_switch_ms",  "step_commit_ms", "step_at_100_ms"};
+                                       "step_switch_ms", "step_commit_ms", "step_at_100_ms"};
   const int calls = std::min<int>(static_cast<int>(block->calls), PauseProbeBlock::kMaxCalls);
   if (calls == 6) {
     double from = clicked;

@@ -27,8 +27,10 @@ wchar_t lowered(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar
 bool stepClimbs(const std::wstring& step) {
   std::size_t dots = 0;
   for (wchar_t c : step) {
-    if (c == L'.') ++dots;
-    else if (c != L' ') return false;
+    if (c == L'.')
+      ++dots;
+    else if (c != L' ')
+      return false;
   }
   return dots >= 2;
 }
@@ -42,8 +44,7 @@ bool stepNamesDevice(const std::wstring& step) {
   while (!base.empty() && base.back() == L' ') base.pop_back();
   for (const wchar_t* name : {L"con", L"prn", L"aux", L"nul"})
     if (base == name) return true;
-  if (base.size() != 4 || (base.compare(0, 3, L"com") != 0 && base.compare(0, 3, L"lpt") != 0))
-    return false;
+  if (base.size() != 4 || (base.compare(0, 3, L"com") != 0 && base.compare(0, 3, L"lpt") != 0)) return false;
   const wchar_t digit = base[3];
   return (digit >= L'0' && digit <= L'9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
 }
@@ -64,8 +65,7 @@ std::wstring expectedEntryPath(const std::wstring& name) {
     const std::size_t end = path.find(L'\\', start);
     const std::wstring step = path.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
     // A colon is a drive or a stream, wherever it is.
-    if (stepClimbs(step) || stepHasForbiddenCharacter(step) || stepNamesDevice(step))
-      return std::wstring();
+    if (stepClimbs(step) || stepHasForbiddenCharacter(step) || stepNamesDevice(step)) return std::wstring();
     if (end == std::wstring::npos) break;
     start = end + 1;
   }

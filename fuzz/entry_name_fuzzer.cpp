@@ -104,8 +104,7 @@ void checkInstallFolder(const std::wstring& typed) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::wstring text;
-  for (std::size_t i = 0; i + 1 < size; i += 2)
-    text += static_cast<wchar_t>(data[i] | (data[i + 1] << 8));
+  for (std::size_t i = 0; i + 1 < size; i += 2) text += static_cast<wchar_t>(data[i] | (data[i + 1] << 8));
   tonvane::fuzz::checkEntryPath(text);
   checkInsideFolder(text);
   checkInstallFolder(text);

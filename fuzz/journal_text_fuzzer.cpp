@@ -71,8 +71,7 @@ bool expectedJournalPath(const std::wstring& path) {
 }
 
 bool sameJournal(const tonvane::Journal& a, const tonvane::Journal& b) {
-  if (a.phase != b.phase || a.folderMade != b.folderMade || a.folders != b.folders ||
-      a.files.size() != b.files.size())
+  if (a.phase != b.phase || a.folderMade != b.folderMade || a.folders != b.folders || a.files.size() != b.files.size())
     return false;
   for (std::size_t i = 0; i < a.files.size(); ++i)
     if (a.files[i].path != b.files[i].path || a.files[i].existed != b.files[i].existed) return false;
@@ -103,8 +102,7 @@ void checkRead(const std::string& bytes, const std::wstring& shown) {
   const std::string written = journalBytes(journal);
   require(written == bytes, "the text read is not the text written for it", shown);
   Journal again;
-  require(parseJournal(written, again) && sameJournal(again, journal), "the text written reads back otherwise",
-          shown);
+  require(parseJournal(written, again) && sameJournal(again, journal), "the text written reads back otherwise", shown);
 }
 
 void checkWritten(const std::wstring& text, tonvane::JournalPhase phase, bool folderMade) {

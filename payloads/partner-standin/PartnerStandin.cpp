@@ -23,8 +23,8 @@ void appendLine(const wchar_t* logPath, const wchar_t* line) {
   bytes[size - 1] = '\r';
   bytes[size] = '\n';
   // Appending keeps the lines of several runs (both offers) in one file.
-  HANDLE file = CreateFileW(logPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileW(logPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file != INVALID_HANDLE_VALUE) {
     DWORD written = 0;
     WriteFile(file, bytes, static_cast<DWORD>(size) + 1, &written, nullptr);

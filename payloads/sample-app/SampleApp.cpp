@@ -58,8 +58,7 @@ bool isFile(const wchar_t* path) {
 // The user's settings folder with a trailing backslash, or false.
 bool userSettingsFolder(wchar_t* folder) {
   wchar_t applicationData[MAX_PATH] = {};
-  if (SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, applicationData) != S_OK)
-    return false;
+  if (SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, applicationData) != S_OK) return false;
   StringCchCopyW(folder, kPathRoom, applicationData);
   const size_t length = lstrlenW(folder);
   if (length > 0 && folder[length - 1] != L'\\') StringCchCatW(folder, kPathRoom, L"\\");
@@ -73,9 +72,8 @@ void readFolderSetting(const wchar_t* key, wchar_t* folder) {
   GetPrivateProfileStringW(L"Option", key, L"", value, kPathRoom / 2, settingsFile);
   const int length = lstrlenW(value);
   folder[0] = L'\0';
-  if (length >= kCurrentFolderMarkLength &&
-      CompareStringOrdinal(value, kCurrentFolderMarkLength, kCurrentFolderMark,
-                           kCurrentFolderMarkLength, TRUE) == CSTR_EQUAL) {
+  if (length >= kCurrentFolderMarkLength && CompareStringOrdinal(value, kCurrentFolderMarkLength, kCurrentFolderMark,
+                                                                 kCurrentFolderMarkLength, TRUE) == CSTR_EQUAL) {
     StringCchCopyW(folder, kPathRoom, programFolder);
     StringCchCatW(folder, kPathRoom, value + kCurrentFolderMarkLength);
   } else {
@@ -101,27 +99,23 @@ const wchar_t* describeSettings() {
     StringCchCatW(settingsFile, kPathRoom, kSettingsFileName);
     if (!isFile(settingsFile)) {
       // A first start: the application would make the file there.
-      StringCchPrintfW(description, 4 * kPathRoom, L"Settings file: none yet\r\nSettings folder: %ls",
-                       userFolder);
+      StringCchPrintfW(description, 4 * kPathRoom, L"Settings file: none yet\r\nSettings folder: %ls", userFolder);
       return description;
     }
   }
   readFolderSetting(L"SetUpFolder", setUpFolder);
   readFolderSetting(L"StateFolder", stateFolder);
-  StringCchPrintfW(description, 4 * kPathRoom,
-                   L"Settings file: %ls (%ls)\r\nSet-up folder: %ls\r\nState folder: %ls", settingsFile,
-                   kind, setUpFolder, stateFolder);
+  StringCchPrintfW(description, 4 * kPathRoom, L"Settings file: %ls (%ls)\r\nSet-up folder: %ls\r\nState folder: %ls",
+                   settingsFile, kind, setUpFolder, stateFolder);
   return description;
 }
 
 LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CREATE: {
-      HWND text = CreateWindowExW(0, L"STATIC", describeSettings(),
-                                  WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0, 0, 0, 0,
-                                  window, reinterpret_cast<HMENU>(1), nullptr, nullptr);
-      SendMessageW(text, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
-                   FALSE);
+      HWND text = CreateWindowExW(0, L"STATIC", describeSettings(), WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0, 0,
+                                  0, 0, window, reinterpret_cast<HMENU>(1), nullptr, nullptr);
+      SendMessageW(text, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
       return 0;
     }
     case WM_SIZE:
@@ -146,8 +140,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   windowClass.lpszClassName = kWindowClass;
   if (RegisterClassExW(&windowClass) == 0) return 1;
-  HWND window = CreateWindowExW(0, kWindowClass, kTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                CW_USEDEFAULT, 560, 160, nullptr, nullptr, instance, nullptr);
+  HWND window = CreateWindowExW(0, kWindowClass, kTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 560, 160,
+                                nullptr, nullptr, instance, nullptr);
   if (window == nullptr) return 1;
   ShowWindow(window, show);
   UpdateWindow(window);

@@ -84,21 +84,20 @@ bool startSelfRemoval(const std::wstring& installFolder) {
   // inherited one. The loader shares reading and deletion, so the copy can
   // still be started while this handle is open.
   SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
-  const KernelHandle deleteOnClose(CreateFileW(copy.c_str(), DELETE | GENERIC_READ,
-                                               FILE_SHARE_READ | FILE_SHARE_DELETE, &inherited, OPEN_EXISTING,
-                                               FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  const KernelHandle deleteOnClose(CreateFileW(copy.c_str(), DELETE | GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                               &inherited, OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr));
   if (!deleteOnClose) {
     DeleteFileW(copy.c_str());
     return false;
   }
   // The program started below is the file this handle holds, in the folder
   // this process holds: nothing was put in its place.
-  if (!sameFinalPath(finalPathOf(deleteOnClose.get()), ensureTrailingBackslash(folder.finalPath()) +
-                                                           kUninstallerFileName))
+  if (!sameFinalPath(finalPathOf(deleteOnClose.get()),
+                     ensureTrailingBackslash(folder.finalPath()) + kUninstallerFileName))
     return false;
   KernelHandle self;
-  if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), self.receive(),
-                       SYNCHRONIZE, TRUE, 0))
+  if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), self.receive(), SYNCHRONIZE, TRUE,
+                       0))
     return false;
 
   const std::wstring number = decimalText(reinterpret_cast<ULONG_PTR>(self.get()));
@@ -111,8 +110,7 @@ bool startSelfRemoval(const std::wstring& installFolder) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(copy.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, system, &startup,
-                      &process))
+  if (!CreateProcessW(copy.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, system, &startup, &process))
     return false;
   const KernelHandle thread(process.hThread);
   const KernelHandle child(process.hProcess);
@@ -138,8 +136,10 @@ ExitCode finishSelfRemoval(HANDLE originalProcess, const std::wstring& installFo
     if (!folderGone) {
       const DWORD error = GetLastError();
       if (error == ERROR_DIR_NOT_EMPTY) break;  // the user's files stay, and so does their folder
-      if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) folderGone = true;
-      else Sleep(kDeleteRetryDelay);
+      if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+        folderGone = true;
+      else
+        Sleep(kDeleteRetryDelay);
     }
   }
   return fileGone && folderGone ? ExitCode::SelfRemovalDone : ExitCode::SelfRemovalIncomplete;

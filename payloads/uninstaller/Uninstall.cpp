@@ -66,20 +66,15 @@ bool readLoggedPaths(const std::wstring& logPath, std::vector<std::wstring>& pat
 
 enum class Removal { Removed, Missing, Folder, LeftInPlace, Outside };
 
-bool isMissing(DWORD error) {
-  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-}
+bool isMissing(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
 // A folder's path as it is opened: without a trailing backslash (but for
 // a drive's root), since Wine follows a link named with one.
-std::wstring folderName(const std::wstring& path) {
-  return path.size() > 3 ? removeTrailingBackslash(path) : path;
-}
+std::wstring folderName(const std::wstring& path) { return path.size() > 3 ? removeTrailingBackslash(path) : path; }
 
 // Where `path` (inside `folder` by its text) must really be: the same steps
 // below the folder's final path.
-std::wstring finalPathBelow(const std::wstring& folderFinal, const std::wstring& folder,
-                            const std::wstring& path) {
+std::wstring finalPathBelow(const std::wstring& folderFinal, const std::wstring& folder, const std::wstring& path) {
   return ensureTrailingBackslash(folderFinal) + path.substr(folder.size());
 }
 
@@ -89,10 +84,8 @@ std::wstring finalPathBelow(const std::wstring& folderFinal, const std::wstring&
 // nothing can be checked, and nothing is deleted.
 Removal removeListedFile(const std::wstring& path, const std::wstring& folderFinal) {
   const DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES)
-    return isMissing(GetLastError()) ? Removal::Missing : Removal::LeftInPlace;
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-    return Removal::Folder;
+  if (attributes == INVALID_FILE_ATTRIBUTES) return isMissing(GetLastError()) ? Removal::Missing : Removal::LeftInPlace;
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return Removal::Folder;
   if (folderFinal.empty()) return Removal::LeftInPlace;
 
   HeldPath file;
@@ -148,8 +141,7 @@ struct HeldLink {
 // Holds `name` in the folder held as `folder` (opened at `folderPath`): a
 // plain file exactly there, never a junction or link at that name or on the
 // way. False when it is missing or anything else.
-bool holdLink(const HeldPath& folder, const std::wstring& folderPath, const std::wstring& name,
-              HeldLink& link) {
+bool holdLink(const HeldPath& folder, const std::wstring& folderPath, const std::wstring& name, HeldLink& link) {
   if (folder.finalPath().empty()) return false;
   if (!link.file.open(ensureTrailingBackslash(folderPath) + name, HeldPath::Access::Delete)) return false;
   if (link.file.isFolder() || !link.file.isAt(ensureTrailingBackslash(folder.finalPath()) + name)) {
@@ -192,8 +184,8 @@ std::vector<std::wstring> linkNamesIn(const HeldPath& folder) {
   if (query == nullptr) return names;
   std::vector<LONGLONG> buffer(8192);  // aligned as the entries need
   const DWORD size = static_cast<DWORD>(buffer.size() * sizeof(LONGLONG));
-  for (FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;
-       query(folder.get(), kind, buffer.data(), size); kind = FileIdBothDirectoryInfo) {
+  for (FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo; query(folder.get(), kind, buffer.data(), size);
+       kind = FileIdBothDirectoryInfo) {
     const BYTE* entry = reinterpret_cast<const BYTE*>(buffer.data());
     for (;;) {
       const auto* information = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(entry);

@@ -100,26 +100,28 @@ std::wstring nameList(const std::vector<std::wstring>& names) {
 // folder was started (never when anything else stayed).
 std::wstring summary(const UninstallOutcome& outcome, bool selfRemoval, const std::wstring& folder) {
   if (outcome.logUnreadable)
-    return translateText(L"Tonvane Free was not removed: the list of its files (install.log) is missing or "
-                         L"cannot be read.");
-  std::wstring text = selfRemoval
-                          ? translateText(L"Tonvane Free was removed from your computer.")
-                          : translateText(L"Tonvane Free could not be removed completely.");
+    return translateText(
+        L"Tonvane Free was not removed: the list of its files (install.log) is missing or "
+        L"cannot be read.");
+  std::wstring text = selfRemoval ? translateText(L"Tonvane Free was removed from your computer.")
+                                  : translateText(L"Tonvane Free could not be removed completely.");
   if (!outcome.leftInPlace.empty()) {
     text += L"\r\n\r\n" +
-            translateText(L"These files are in use or could not be deleted. Close the programs that use "
-                          L"them and run the uninstaller again:") +
+            translateText(
+                L"These files are in use or could not be deleted. Close the programs that use "
+                L"them and run the uninstaller again:") +
             nameList(outcome.leftInPlace);
   }
   if (!outcome.outsideFolder.empty()) {
     text += L"\r\n\r\n" +
-            translateText(L"These files are listed in install.log but lie outside the install folder; "
-                          L"they were left alone:") +
+            translateText(
+                L"These files are listed in install.log but lie outside the install folder; "
+                L"they were left alone:") +
             nameList(outcome.outsideFolder);
   }
   if (outcome.everythingRemoved() && !selfRemoval) {
-    text += L"\r\n\r\n" + translateText(L"The uninstaller's own file and this folder could not be removed:") +
-            L"\r\n" + removeTrailingBackslash(folder);
+    text += L"\r\n\r\n" + translateText(L"The uninstaller's own file and this folder could not be removed:") + L"\r\n" +
+            removeTrailingBackslash(folder);
   }
   return text;
 }
@@ -133,7 +135,8 @@ std::vector<std::wstring> helpLinkNames() {
 ExitCode uninstall(const UninstallerOptions& options) {
   const StartupPlatform platform = systemStartupPlatform();
   if (!platform.isUserAnAdmin()) {
-    if (!options.silent) showMessage(nullptr, translateText(L"Please start with administrator privileges."), MB_OK | MB_ICONSTOP);
+    if (!options.silent)
+      showMessage(nullptr, translateText(L"Please start with administrator privileges."), MB_OK | MB_ICONSTOP);
     return ExitCode::UninstallNotDone;
   }
   if (!options.silent &&
@@ -151,8 +154,8 @@ ExitCode uninstall(const UninstallerOptions& options) {
   } else {
     registerCommonControls(ICC_PROGRESS_CLASS);
     ProgressWindow window;
-    outcome = removeInstallation(folder, links,
-                                 [&window](std::size_t done, std::size_t total) { window.show(done, total); });
+    outcome =
+        removeInstallation(folder, links, [&window](std::size_t done, std::size_t total) { window.show(done, total); });
   }
   // Started before the summary, so that the summary can say whether it
   // could be; the copy waits for this program to end.

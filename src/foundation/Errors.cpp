@@ -32,10 +32,10 @@ std::wstring errorMessage(std::int32_t value) {
 std::wstring systemErrorText() {
   std::wstring text;
   LocalMemory<wchar_t*> message;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
-      nullptr, GetLastError(), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-      reinterpret_cast<wchar_t*>(message.receive()), 0, nullptr);
+  const DWORD length =
+      FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
+                     nullptr, GetLastError(), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                     reinterpret_cast<wchar_t*>(message.receive()), 0, nullptr);
   if (length != 0 && message) text.assign(message.get(), length);
 
   if (lastFault.recorded) {
@@ -43,8 +43,8 @@ std::wstring systemErrorText() {
     // the report has always shown it.
     const auto field = [](unsigned long long value) { return hexText(value & 0xFFFFFFFFu, 8, true); };
     text += L"\nExceptionCode: " + field(lastFault.code) + L", ExceptionFlags: " + field(lastFault.flags) +
-            L", ExceptionAddress: " + field(lastFault.address) +
-            L", NumberParameters: " + field(lastFault.parameterCount) + L"\n";
+            L", ExceptionAddress: " + field(lastFault.address) + L", NumberParameters: " +
+            field(lastFault.parameterCount) + L"\n";
   }
   return text;
 }

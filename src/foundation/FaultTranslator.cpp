@@ -86,9 +86,7 @@ FaultState* currentState() {
   return static_cast<FaultState*>(value);
 }
 
-bool insideOwnImage(ULONG_PTR address) {
-  return address >= ownImageBegin && address < ownImageEnd;
-}
+bool insideOwnImage(ULONG_PTR address) { return address >= ownImageBegin && address < ownImageEnd; }
 
 bool mappedValue(std::uint32_t code, Exception::ExceptionProcessor2Error& value) {
   switch (code) {
@@ -142,8 +140,7 @@ LONG CALLBACK redirectFault(EXCEPTION_POINTERS* pointers) {
 #endif
   // A breakpoint may leave the instruction pointer past the instruction;
   // the exception address is where it happened. Both must be ours.
-  if (!insideOwnImage(faultAddress) || !insideOwnImage(resumeAddress))
-    return EXCEPTION_CONTINUE_SEARCH;
+  if (!insideOwnImage(faultAddress) || !insideOwnImage(resumeAddress)) return EXCEPTION_CONTINUE_SEARCH;
 
   state->pending = *record;
   state->pending.ExceptionRecord = nullptr;
@@ -170,8 +167,7 @@ void registerHandlerOnce() {
   static const bool registered = [] {
     static const char marker = 0;
     HMODULE module = nullptr;
-    if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                               GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+    if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                            reinterpret_cast<LPCWSTR>(&marker), &module)) {
       const auto* base = reinterpret_cast<const BYTE*>(module);
       const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
@@ -200,8 +196,7 @@ void faultTranslator(std::uint32_t code, const EXCEPTION_RECORD& record) {
   lastFault.code = record.ExceptionCode;
   lastFault.flags = record.ExceptionFlags;
   // Four bytes, as the report has always shown them (the low half on x86_64).
-  lastFault.address =
-      static_cast<std::uint32_t>(reinterpret_cast<ULONG_PTR>(record.ExceptionAddress));
+  lastFault.address = static_cast<std::uint32_t>(reinterpret_cast<ULONG_PTR>(record.ExceptionAddress));
   lastFault.parameterCount = record.NumberParameters;
   lastFault.recorded = true;
 

@@ -15,9 +15,9 @@ bool FileHandle::open(const std::wstring& path, Mode mode) {
                       : mode == Mode::ReadHeld ? FILE_SHARE_READ
                                                : 0;
   const DWORD disposition = mode == Mode::Create ? CREATE_ALWAYS : OPEN_EXISTING;
-  return hold(KernelHandle(CreateFileW(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
-                                       nullptr)),
-              path);
+  return hold(
+      KernelHandle(CreateFileW(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr)),
+      path);
 }
 
 bool FileHandle::createNew(const std::wstring& path, SECURITY_ATTRIBUTES* security) {

@@ -26,8 +26,8 @@ std::wstring finalPathOf(HANDLE handle) {
   if (procedure == nullptr || handle == nullptr || handle == INVALID_HANDLE_VALUE) return std::wstring();
   std::wstring buffer(MAX_PATH, L'\0');
   for (int attempt = 0; attempt < 2; ++attempt) {
-    const DWORD length = procedure(handle, &buffer[0], static_cast<DWORD>(buffer.size()),
-                                   FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    const DWORD length =
+        procedure(handle, &buffer[0], static_cast<DWORD>(buffer.size()), FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
     if (length == 0) return std::wstring();
     if (length < buffer.size()) {
       buffer.resize(length);
@@ -42,8 +42,7 @@ bool sameFinalPath(const std::wstring& a, const std::wstring& b) {
   if (a.empty() || b.empty()) return false;
   static const auto compare = kernelProcedure<CompareOrdinalProcedure>("CompareStringOrdinal");
   if (compare == nullptr) return lowerCase(a) == lowerCase(b);
-  return compare(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
-         CSTR_EQUAL;
+  return compare(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
 
 bool deleteThroughHandle(HANDLE handle) {
@@ -62,9 +61,8 @@ bool HeldPath::open(const std::wstring& given, Access access) {
   if (path.size() > 3 && path.back() == L'\\' && path[path.size() - 2] != L':') path.pop_back();
   DWORD rights = FILE_READ_ATTRIBUTES | SYNCHRONIZE | FILE_READ_DATA;
   if (access == Access::Delete) rights |= DELETE | FILE_WRITE_ATTRIBUTES;
-  KernelHandle opened(CreateFileW(path.c_str(), rights, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
-                                  nullptr));
+  KernelHandle opened(CreateFileW(path.c_str(), rights, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (!opened) return false;
   BY_HANDLE_FILE_INFORMATION information = {};
   if (!GetFileInformationByHandle(opened.get(), &information)) return false;
@@ -112,8 +110,7 @@ bool HeldPath::readAll(std::string& bytes, std::size_t limit) const {
   std::size_t done = 0;
   while (done < bytes.size()) {
     DWORD got = 0;
-    if (!ReadFile(handle_.get(), &bytes[done], static_cast<DWORD>(bytes.size() - done), &got, nullptr) ||
-        got == 0)
+    if (!ReadFile(handle_.get(), &bytes[done], static_cast<DWORD>(bytes.size() - done), &got, nullptr) || got == 0)
       return false;
     done += got;
   }

@@ -19,9 +19,7 @@ std::wstring lowerCase(const std::wstring& text) {
   return lowered;
 }
 
-std::wstring partsFolder(const PathParts& parts) {
-  return std::wstring(parts.drive) + parts.directory;
-}
+std::wstring partsFolder(const PathParts& parts) { return std::wstring(parts.drive) + parts.directory; }
 
 std::wstring partsFullPath(const PathParts& parts) {
   return std::wstring(parts.drive) + parts.directory + parts.fileName + parts.extension;
@@ -115,7 +113,15 @@ bool hasForbiddenNameCharacter(const std::wstring& step) {
   for (wchar_t c : step) {
     if (c < 32) return true;
     switch (c) {
-      case L'<': case L'>': case L':': case L'"': case L'/': case L'\\': case L'|': case L'?': case L'*':
+      case L'<':
+      case L'>':
+      case L':':
+      case L'"':
+      case L'/':
+      case L'\\':
+      case L'|':
+      case L'?':
+      case L'*':
         return true;
       default:
         break;

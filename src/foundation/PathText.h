@@ -9,10 +9,10 @@ namespace tonvane {
 // A path split the way the C runtime's safe splitpath does it; each field is
 // zero-terminated within its width.
 struct PathParts {
-  wchar_t drive[3] = {};       // "C:"
-  wchar_t directory[256] = {}; // "\\A\\B\\" with leading and trailing backslash
-  wchar_t fileName[256] = {};  // without extension
-  wchar_t extension[256] = {}; // with its leading dot
+  wchar_t drive[3] = {};        // "C:"
+  wchar_t directory[256] = {};  // "\\A\\B\\" with leading and trailing backslash
+  wchar_t fileName[256] = {};   // without extension
+  wchar_t extension[256] = {};  // with its leading dot
 };
 
 // Appends one backslash unless the path is empty or already ends with one.

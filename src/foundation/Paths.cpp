@@ -16,14 +16,11 @@ PathParts splitPath(const std::wstring& path) {
   const std::wstring source = path.empty() ? modulePath() : path;
   PathParts parts;
   // On a part too long for its field the runtime empties all four fields.
-  _wsplitpath_s(source.c_str(), parts.drive, 3, parts.directory, 256, parts.fileName, 256,
-                parts.extension, 256);
+  _wsplitpath_s(source.c_str(), parts.drive, 3, parts.directory, 256, parts.fileName, 256, parts.extension, 256);
   return parts;
 }
 
-std::wstring folderOfPath(const std::wstring& path) {
-  return partsFolder(splitPath(removeTrailingBackslash(path)));
-}
+std::wstring folderOfPath(const std::wstring& path) { return partsFolder(splitPath(removeTrailingBackslash(path))); }
 
 namespace {
 // INVALID_FILE_ATTRIBUTES for a path that is missing or cannot be asked about.

@@ -28,9 +28,9 @@ bool ensureFolder(const std::wstring& path);
 
 // What GetFileAttributesW finds at the path itself (a link is not followed).
 // A path that cannot be asked about counts as missing.
-bool isExistingPath(const std::wstring& path);    // a file or a folder
+bool isExistingPath(const std::wstring& path);  // a file or a folder
 bool isExistingFolder(const std::wstring& path);
-bool isExistingFile(const std::wstring& path);    // anything but a folder
+bool isExistingFile(const std::wstring& path);  // anything but a folder
 // Whether the path exists with every attribute in `attributes` set
 // (FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_REPARSE_POINT, ...).
 bool pathHasAttributes(const std::wstring& path, std::uint32_t attributes);

@@ -7,8 +7,8 @@
 namespace tonvane {
 
 PrivateAccess::PrivateAccess(const wchar_t* accessList) {
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(accessList, SDDL_REVISION_1,
-                                                            descriptor_.receive(), nullptr))
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(accessList, SDDL_REVISION_1, descriptor_.receive(),
+                                                            nullptr))
     descriptor_.release();  // whatever the failed call left there is not ours
 }
 
@@ -33,15 +33,13 @@ bool processIsElevated() {
   BOOL member = FALSE;
   SID_IDENTIFIER_AUTHORITY authority = SECURITY_NT_AUTHORITY;
   AllocatedSid administrators;
-  if (!AllocateAndInitializeSid(&authority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0,
-                                0, 0, 0, 0, administrators.receive()))
+  if (!AllocateAndInitializeSid(&authority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                                administrators.receive()))
     return false;
   if (!CheckTokenMembership(nullptr, administrators.get(), &member)) member = FALSE;
   return member != FALSE;
 }
 
-bool isReparsePoint(const std::wstring& path) {
-  return pathHasAttributes(path, FILE_ATTRIBUTE_REPARSE_POINT);
-}
+bool isReparsePoint(const std::wstring& path) { return pathHasAttributes(path, FILE_ATTRIBUTE_REPARSE_POINT); }
 
 }  // namespace tonvane

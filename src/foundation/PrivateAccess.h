@@ -21,8 +21,7 @@ constexpr const wchar_t* kPrivateAccessList = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;
 // Like the program folders': the same, and read and execute (0x1200a9:
 // read data, attributes, extended attributes and permissions, traverse,
 // synchronize) for the built-in Users ("BU").
-constexpr const wchar_t* kProgramFolderAccessList =
-    L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+constexpr const wchar_t* kProgramFolderAccessList = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
 
 // Security attributes carrying one of those access lists, for CreateFileW
 // and CreateDirectoryW; the descriptor is freed with the object. When the

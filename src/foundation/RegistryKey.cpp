@@ -30,14 +30,13 @@ LONG RegistryKey::open(HKEY parent, const std::wstring& subkey, REGSAM access) {
 
 LONG RegistryKey::create(HKEY parent, const std::wstring& subkey) {
   HKEY created = nullptr;
-  const LONG status = RegCreateKeyExW(parent, subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                      kKeyReadWrite, nullptr, &created, nullptr);
+  const LONG status = RegCreateKeyExW(parent, subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, kKeyReadWrite,
+                                      nullptr, &created, nullptr);
   if (status == ERROR_SUCCESS) hold(created);
   return status;
 }
 
-LONG RegistryKey::queryString(const std::wstring& valueName, wchar_t* buffer,
-                              DWORD& capacity) const {
+LONG RegistryKey::queryString(const std::wstring& valueName, wchar_t* buffer, DWORD& capacity) const {
   const DWORD room = capacity;
   capacity = 0;
   // Whatever the registry left in the buffer on a failure (the bytes of a
@@ -49,8 +48,8 @@ LONG RegistryKey::queryString(const std::wstring& valueName, wchar_t* buffer,
 
   DWORD type = REG_NONE;
   DWORD bytes = (room < kLargestByteCapacity ? room : kLargestByteCapacity) * sizeof(wchar_t);
-  const LONG status = RegQueryValueExW(key_, valueName.c_str(), nullptr, &type,
-                                       reinterpret_cast<BYTE*>(buffer), &bytes);
+  const LONG status =
+      RegQueryValueExW(key_, valueName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer), &bytes);
   if (status != ERROR_SUCCESS) return fail(status);
   if (type != REG_SZ && type != REG_EXPAND_SZ) return fail(ERROR_INVALID_DATA);
   if (buffer != nullptr) {
@@ -69,21 +68,18 @@ LONG RegistryKey::queryString(const std::wstring& valueName, wchar_t* buffer,
 LONG RegistryKey::setString(const std::wstring& valueName, const std::wstring& text) {
   if (text.size() >= kLargestByteCapacity) return ERROR_INVALID_DATA;
   const DWORD bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
-  return RegSetValueExW(key_, valueName.c_str(), 0, REG_SZ,
-                        reinterpret_cast<const BYTE*>(text.c_str()), bytes);
+  return RegSetValueExW(key_, valueName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), bytes);
 }
 
 LONG RegistryKey::setDword(const std::wstring& valueName, DWORD value) {
-  return RegSetValueExW(key_, valueName.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                        sizeof value);
+  return RegSetValueExW(key_, valueName.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
 }
 
 LONG RegistryKey::queryDword(const std::wstring& valueName, DWORD& value) const {
   DWORD type = REG_NONE;
   DWORD read = 0;
   DWORD bytes = sizeof read;
-  const LONG status = RegQueryValueExW(key_, valueName.c_str(), nullptr, &type,
-                                       reinterpret_cast<BYTE*>(&read), &bytes);
+  const LONG status = RegQueryValueExW(key_, valueName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&read), &bytes);
   if (status == ERROR_MORE_DATA) return ERROR_INVALID_DATA;
   if (status != ERROR_SUCCESS) return status;
   if (type != REG_DWORD || bytes != sizeof read) return ERROR_INVALID_DATA;

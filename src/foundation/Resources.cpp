@@ -14,8 +14,7 @@ ResourceBytes loadResource(const wchar_t* type, unsigned id) {
   if (resource.found == nullptr) return resource;
   resource.loaded = LoadResource(nullptr, resource.found);
   resource.size = SizeofResource(nullptr, resource.found);
-  if (resource.loaded != nullptr)
-    resource.data = static_cast<const std::uint8_t*>(LockResource(resource.loaded));
+  if (resource.loaded != nullptr) resource.data = static_cast<const std::uint8_t*>(LockResource(resource.loaded));
   if (resource.data == nullptr) resource.size = 0;
   return resource;
 }
@@ -25,8 +24,8 @@ bool fileHoldsResource(FileHandle& file, const ResourceBytes& resource) {
   std::vector<char> buffer(64 * 1024);
   std::size_t done = 0;
   while (done < resource.size) {
-    const std::uint32_t got = file.read(buffer.data(), static_cast<std::uint32_t>(
-                                                           std::min<std::size_t>(buffer.size(), resource.size - done)));
+    const std::uint32_t got = file.read(
+        buffer.data(), static_cast<std::uint32_t>(std::min<std::size_t>(buffer.size(), resource.size - done)));
     if (got == 0 || std::memcmp(buffer.data(), resource.data + done, got) != 0) return false;
     done += got;
   }

@@ -111,8 +111,7 @@ struct FindHandleTraits {
 //   for (FolderSearch search(pattern); search.found(); search.next()) use(search.entry());
 class FolderSearch {
  public:
-  explicit FolderSearch(const std::wstring& pattern)
-      : search_(FindFirstFileW(pattern.c_str(), &entry_)) {}
+  explicit FolderSearch(const std::wstring& pattern) : search_(FindFirstFileW(pattern.c_str(), &entry_)) {}
 
   // False once the search has run out (or never found anything).
   bool found() const { return search_.valid(); }

@@ -38,19 +38,17 @@ SetupLogFile& theLog() {
 
 std::string utf8(const std::wstring& text) {
   if (text.empty()) return std::string();
-  const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
+  const int length =
+      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
   if (length <= 0) return std::string();
   std::string bytes(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0], length,
-                      nullptr, nullptr);
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0], length, nullptr, nullptr);
   return bytes;
 }
 
 bool writeBytes(HANDLE file, const std::string& bytes) {
   DWORD written = 0;
-  return WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-         written == bytes.size();
+  return WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size();
 }
 
 // Where the log goes: the root every step is checked from ("C:\" or
@@ -102,8 +100,7 @@ bool splitLogPlace(const std::wstring& full, LogPlace& place) {
     start = end + 1;
   }
   for (const std::wstring& step : steps)
-    if (step.empty() || step == L"." || step == L".." || hasForbiddenNameCharacter(step) ||
-        isReservedDeviceName(step))
+    if (step.empty() || step == L"." || step == L".." || hasForbiddenNameCharacter(step) || isReservedDeviceName(step))
       return false;
   place.fileName = steps.back();
   steps.pop_back();
@@ -131,9 +128,8 @@ std::wstring pathCallResult(Call call) {
 // A relative name taken from the current folder, "." and ".." steps and
 // forward slashes resolved.
 std::wstring fullPathOf(const std::wstring& path) {
-  return pathCallResult([&](wchar_t* buffer, DWORD size) {
-    return GetFullPathNameW(path.c_str(), size, buffer, nullptr);
-  });
+  return pathCallResult(
+      [&](wchar_t* buffer, DWORD size) { return GetFullPathNameW(path.c_str(), size, buffer, nullptr); });
 }
 
 // The same folder with its short names ("ADMINI~1", common in TEMP)
@@ -160,8 +156,7 @@ bool isPlainFile(HANDLE file) {
   if (GetFileType(file) != FILE_TYPE_DISK) return false;
   BY_HANDLE_FILE_INFORMATION information = {};
   if (!GetFileInformationByHandle(file, &information)) return false;
-  if (information.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))
-    return false;
+  if (information.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) return false;
   return information.nNumberOfLinks <= 1;
 }
 
@@ -206,8 +201,7 @@ bool SetupLogFile::open(const std::wstring& path) {
     return false;
   }
   LARGE_INTEGER start = {};
-  if (!SetFilePointerEx(file.get(), start, nullptr, FILE_BEGIN) || !SetEndOfFile(file.get()))
-    return false;
+  if (!SetFilePointerEx(file.get(), start, nullptr, FILE_BEGIN) || !SetEndOfFile(file.get())) return false;
   if (!writeBytes(file.get(), "\xEF\xBB\xBF")) return false;
   ScopedLock hold(lock_);
   file_ = std::move(file);

@@ -40,8 +40,8 @@ void* made(intptr_t* variable, size_t size, void (*initialize)(void*), void (*di
   SetLastError(lastError);
   if (object == nullptr) return nullptr;
   initialize(object);
-  if (__atomic_compare_exchange_n(variable, &value, reinterpret_cast<intptr_t>(object), false,
-                                  __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE))
+  if (__atomic_compare_exchange_n(variable, &value, reinterpret_cast<intptr_t>(object), false, __ATOMIC_ACQ_REL,
+                                  __ATOMIC_ACQUIRE))
     return object;
   if (discard != nullptr) discard(object);
   free(object);
@@ -54,17 +54,13 @@ void initializeSection(void* section) { InitializeCriticalSection(static_cast<CR
 void deleteSection(void* section) { DeleteCriticalSection(static_cast<CRITICAL_SECTION*>(section)); }
 
 CRITICAL_SECTION* sectionOf(pthread_mutex_t* mutex) {
-  return static_cast<CRITICAL_SECTION*>(
-      made(mutex, sizeof(CRITICAL_SECTION), initializeSection, deleteSection));
+  return static_cast<CRITICAL_SECTION*>(made(mutex, sizeof(CRITICAL_SECTION), initializeSection, deleteSection));
 }
 
-void initializeCondition(void* condition) {
-  InitializeConditionVariable(static_cast<CONDITION_VARIABLE*>(condition));
-}
+void initializeCondition(void* condition) { InitializeConditionVariable(static_cast<CONDITION_VARIABLE*>(condition)); }
 
 CONDITION_VARIABLE* conditionOf(pthread_cond_t* condition) {
-  return static_cast<CONDITION_VARIABLE*>(
-      made(condition, sizeof(CONDITION_VARIABLE), initializeCondition, nullptr));
+  return static_cast<CONDITION_VARIABLE*>(made(condition, sizeof(CONDITION_VARIABLE), initializeCondition, nullptr));
 }
 
 // The thread-local slots whose values need a destructor at the thread's
@@ -105,8 +101,7 @@ void NTAPI onThreadEvent(PVOID, DWORD reason, PVOID) {
 
 // The C runtime's table of thread callbacks (the loader calls each entry on
 // every thread's start and end).
-extern "C" __attribute__((section(".CRT$XLF"), used)) const PIMAGE_TLS_CALLBACK tonvaneThreadEvent =
-    onThreadEvent;
+extern "C" __attribute__((section(".CRT$XLF"), used)) const PIMAGE_TLS_CALLBACK tonvaneThreadEvent = onThreadEvent;
 
 extern "C" {
 

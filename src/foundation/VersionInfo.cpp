@@ -14,8 +14,7 @@ using QueryProc = BOOL(WINAPI*)(LPCVOID, LPCWSTR, LPVOID*, PUINT);
 
 template <typename Proc>
 Proc versionProcedure(const char* name) {
-  return reinterpret_cast<Proc>(
-      reinterpret_cast<void*>(systemProcedure(L"version.dll", name)));
+  return reinterpret_cast<Proc>(reinterpret_cast<void*>(systemProcedure(L"version.dll", name)));
 }
 }  // namespace
 
@@ -46,8 +45,7 @@ std::wstring VersionInfo::productVersion() const {
   const std::wstring subBlock = L"\\StringFileInfo\\" + translationKey + L"\\ProductVersion";
   void* value = nullptr;
   UINT length = 0;
-  if (!query(block.data(), subBlock.c_str(), &value, &length) || value == nullptr)
-    return std::wstring();
+  if (!query(block.data(), subBlock.c_str(), &value, &length) || value == nullptr) return std::wstring();
   // The length counts characters, the terminator included when present.
   std::wstring text(static_cast<const wchar_t*>(value), length);
   const std::size_t zero = text.find(L'\0');

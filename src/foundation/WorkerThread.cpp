@@ -21,8 +21,9 @@ void showReport(const std::wstring& firstLine) {
   // anything it calls) could overwrite the last error the user is told about.
   const std::wstring systemText = systemErrorText();
   const std::wstring text = translated(firstLine) + L"\r\n" +
-                            translated(L"Immediately save the date with another name and "
-                                       L"restart the application.") +
+                            translated(
+                                L"Immediately save the date with another name and "
+                                L"restart the application.") +
                             L"\r\n" + systemText;
   MessageBoxW(GetDesktopWindow(), text.c_str(), L"Exception", MB_ICONWARNING);
 }
@@ -65,8 +66,7 @@ void runGuarded(WorkerThread* record) {
 
 }  // namespace
 
-WorkerThread* start(WorkerThread* record, void* owner, WorkerThread::Procedure procedure,
-                    std::int32_t ownerOffset) {
+WorkerThread* start(WorkerThread* record, void* owner, WorkerThread::Procedure procedure, std::int32_t ownerOffset) {
   record->owner = owner;
   record->procedure = procedure;
   record->ownerOffset = ownerOffset;

@@ -43,8 +43,7 @@ struct WorkerThread {
 // Fills the record (allocated by the owner with new) and starts the thread
 // at idle priority. Never reports failure: a failed start leaves startFailed
 // at 1 and a record that is not running. Returns the record.
-WorkerThread* start(WorkerThread* record, void* owner, WorkerThread::Procedure procedure,
-                    std::int32_t ownerOffset);
+WorkerThread* start(WorkerThread* record, void* owner, WorkerThread::Procedure procedure, std::int32_t ownerOffset);
 
 bool isRunning(WorkerThread* record);
 

@@ -9,12 +9,11 @@ namespace {
 
 // Each about a quarter larger than the one before.
 constexpr int kBucketCounts[] = {
-    17,      23,      29,      37,      41,      53,      67,      83,       103,      131,
-    163,     211,     257,     331,     409,     521,     647,     821,      1031,     1291,
-    1627,    2053,    2591,    3251,    4099,    5167,    6521,    8209,     10331,    13007,
-    16411,   20663,   26017,   32771,   41299,   52021,   65537,   82571,    104033,   131101,
-    165161,  208067,  262147,  330287,  416147,  524309,  660563,  832291,   1048583,  1321139,
-    1664543, 2097169, 2642257, 3329023, 4194319, 5284493, 6658049, 8388617, 10568993, 13316089};
+    17,      23,      29,      37,      41,      53,      67,      83,      103,     131,     163,      211,
+    257,     331,     409,     521,     647,     821,     1031,    1291,    1627,    2053,    2591,     3251,
+    4099,    5167,    6521,    8209,    10331,   13007,   16411,   20663,   26017,   32771,   41299,    52021,
+    65537,   82571,   104033,  131101,  165161,  208067,  262147,  330287,  416147,  524309,  660563,   832291,
+    1048583, 1321139, 1664543, 2097169, 2642257, 3329023, 4194319, 5284493, 6658049, 8388617, 10568993, 13316089};
 
 // bucketCount * 2.25, truncated.
 std::int64_t growthLimitFor(int bucketCount) { return static_cast<std::int64_t>(bucketCount) * 9 / 4; }
@@ -39,8 +38,7 @@ int EntryTable::bucketCountFor(int entryCount) {
 
 int EntryTable::find(const std::wstring& key, std::uint32_t hash) const {
   if (heads_.empty()) return kNone;
-  for (int slot = heads_[hash % static_cast<std::uint32_t>(bucketCount_)]; slot != kNone;
-       slot = nodes_[slot].next) {
+  for (int slot = heads_[hash % static_cast<std::uint32_t>(bucketCount_)]; slot != kNone; slot = nodes_[slot].next) {
     if (nodes_[slot].hash == hash && nodes_[slot].key == key) return slot;
   }
   return kNone;

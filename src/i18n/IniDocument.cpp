@@ -22,11 +22,21 @@ std::wstring unescapeText(const std::wstring& text) {
     }
     escaped = false;
     switch (c) {
-      case L'n': result += L'\n'; break;
-      case L'r': result += L'\r'; break;
-      case L't': result += L'\t'; break;
-      case L'\\': result += L'\\'; break;
-      case L'"': result += L'"'; break;
+      case L'n':
+        result += L'\n';
+        break;
+      case L'r':
+        result += L'\r';
+        break;
+      case L't':
+        result += L'\t';
+        break;
+      case L'\\':
+        result += L'\\';
+        break;
+      case L'"':
+        result += L'"';
+        break;
       default:
         result += L'\\';
         result += c;
@@ -59,8 +69,7 @@ bool IniDocument::loadText(const std::wstring& text) {
 
   // Tables grew one entry at a time; settle each on the size it ended with.
   // This decides the order in which their entries are read back.
-  for (const std::unique_ptr<IniSection>& section : sections)
-    section->entries.rebuild(section->entries.entryCount());
+  for (const std::unique_ptr<IniSection>& section : sections) section->entries.rebuild(section->entries.entryCount());
   return true;
 }
 

@@ -18,8 +18,7 @@ bool translateTree(HWND window, const EntryTable& table, bool withSiblings) {
   GetWindowTextW(window, buffer, kWindowTextCapacity);
   const std::wstring text = buffer;
   if (!text.empty()) {
-    if (const std::wstring* value = table.lookup(text))
-      SetWindowTextW(window, unescapeText(*value).c_str());
+    if (const std::wstring* value = table.lookup(text)) SetWindowTextW(window, unescapeText(*value).c_str());
   }
   if (HWND child = GetWindow(window, GW_CHILD)) translateTree(child, table, true);
   if (withSiblings) {
@@ -79,4 +78,3 @@ std::wstring translationInResource(unsigned resourceId, const std::wstring& text
 }
 
 }  // namespace tonvane
-

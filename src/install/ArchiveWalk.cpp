@@ -18,8 +18,7 @@ std::wstring safeEntryPath(std::wstring name) {
     std::size_t end = name.find(L'\\', start);
     if (end == std::wstring::npos) end = name.size();
     const std::wstring step = name.substr(start, end - start);
-    if (!step.empty() && (isReservedDeviceName(step) || hasForbiddenNameCharacter(step)))
-      return std::wstring();
+    if (!step.empty() && (isReservedDeviceName(step) || hasForbiddenNameCharacter(step))) return std::wstring();
     start = end + 1;
   }
   return name;
@@ -27,12 +26,18 @@ std::wstring safeEntryPath(std::wstring name) {
 
 const char* entryDataName(EntryData result) {
   switch (result) {
-    case EntryData::Complete: return "complete";
-    case EntryData::Unopenable: return "data cannot be opened";
-    case EntryData::DataError: return "damaged data";
-    case EntryData::Shorter: return "shorter than declared";
-    case EntryData::CrcMismatch: return "CRC mismatch";
-    case EntryData::Refused: return "not written";
+    case EntryData::Complete:
+      return "complete";
+    case EntryData::Unopenable:
+      return "data cannot be opened";
+    case EntryData::DataError:
+      return "damaged data";
+    case EntryData::Shorter:
+      return "shorter than declared";
+    case EntryData::CrcMismatch:
+      return "CRC mismatch";
+    case EntryData::Refused:
+      return "not written";
   }
   return "unknown";
 }
@@ -45,13 +50,11 @@ bool ArchiveWalk::next(ArchiveEntry& entry) {
     started_ = true;
     unz_file_info64 info;
     char name[kLongestEntryName + 1] = {};
-    if (unzGetCurrentFileInfo64(archive_, &info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK)
-      continue;
+    if (unzGetCurrentFileInfo64(archive_, &info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK) continue;
     // minizip cuts a longer name at the buffer's end without a terminator.
     entry.rawName = info.size_filename <= kLongestEntryName ? std::string(name) : std::string();
     entry.size = info.uncompressed_size;
-    entry.folder = !entry.rawName.empty() &&
-                   (entry.rawName.back() == '/' || entry.rawName.back() == '\\');
+    entry.folder = !entry.rawName.empty() && (entry.rawName.back() == '/' || entry.rawName.back() == '\\');
     return true;
   }
 }
@@ -90,8 +93,7 @@ EntryData ArchiveWalk::copyData(std::vector<char>& buffer,
     }
   }
   const int closed = unzCloseCurrentFile(archive_);
-  if (result == EntryData::Complete && (closed == UNZ_CRCERROR || crc != info.crc))
-    result = EntryData::CrcMismatch;
+  if (result == EntryData::Complete && (closed == UNZ_CRCERROR || crc != info.crc)) result = EntryData::CrcMismatch;
   return result;
 }
 
@@ -118,8 +120,9 @@ uLong ZCALLBACK memoryRead(voidpf, voidpf stream, void* buffer, uLong size) {
   auto* into = static_cast<unsigned char*>(buffer);
   // minizip looks for the end record in pieces of a kilobyte from the end,
   // so a short directory's first piece reaches into what is not held.
-  const uLong hidden =
-      memory->position < memory->offset ? static_cast<uLong>(std::min<ZPOS64_T>(count, memory->offset - memory->position)) : 0;
+  const uLong hidden = memory->position < memory->offset
+                           ? static_cast<uLong>(std::min<ZPOS64_T>(count, memory->offset - memory->position))
+                           : 0;
   std::memset(into, 0, hidden);
   if (count > hidden)
     std::memcpy(into + hidden, memory->bytes + (memory->position + hidden - memory->offset), count - hidden);
@@ -135,10 +138,17 @@ long ZCALLBACK memorySeek(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
   auto* memory = static_cast<MemoryStream*>(stream);
   ZPOS64_T base = 0;
   switch (origin) {
-    case ZLIB_FILEFUNC_SEEK_SET: base = 0; break;
-    case ZLIB_FILEFUNC_SEEK_CUR: base = memory->position; break;
-    case ZLIB_FILEFUNC_SEEK_END: base = memory->offset + memory->size; break;
-    default: return -1;
+    case ZLIB_FILEFUNC_SEEK_SET:
+      base = 0;
+      break;
+    case ZLIB_FILEFUNC_SEEK_CUR:
+      base = memory->position;
+      break;
+    case ZLIB_FILEFUNC_SEEK_END:
+      base = memory->offset + memory->size;
+      break;
+    default:
+      return -1;
   }
   const ZPOS64_T end = memory->offset + memory->size;
   if (offset > end || base > end - offset) return -1;

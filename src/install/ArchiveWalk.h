@@ -27,18 +27,18 @@ constexpr std::size_t kLongestEntryName = 260;
 std::wstring safeEntryPath(std::wstring name);
 
 struct ArchiveEntry {
-  std::string rawName;      // the stored bytes; empty when too long
-  std::uint64_t size = 0;   // uncompressed, as the central directory declares
-  bool folder = false;      // the name ends with a slash
+  std::string rawName;     // the stored bytes; empty when too long
+  std::uint64_t size = 0;  // uncompressed, as the central directory declares
+  bool folder = false;     // the name ends with a slash
 };
 
 enum class EntryData {
   Complete,
-  Unopenable,          // the data cannot be opened (method, local header)
-  DataError,           // the compressed data is damaged
-  Shorter,             // ended before the declared size
-  CrcMismatch,         // the bytes are not the ones stored
-  Refused,             // the consumer refused a piece (a failed write)
+  Unopenable,   // the data cannot be opened (method, local header)
+  DataError,    // the compressed data is damaged
+  Shorter,      // ended before the declared size
+  CrcMismatch,  // the bytes are not the ones stored
+  Refused,      // the consumer refused a piece (a failed write)
 };
 
 const char* entryDataName(EntryData result);

@@ -66,8 +66,7 @@ std::wstring rootText(const std::wstring& path) {
 
 // The install folder's share: the application's files, install.log, and the
 // uninstaller or the portable settings file.
-std::vector<std::uint64_t> installFolderFiles(const ResourceBytes& archive, const std::wstring& folder,
-                                              bool portable) {
+std::vector<std::uint64_t> installFolderFiles(const ResourceBytes& archive, const std::wstring& folder, bool portable) {
   std::vector<std::uint64_t> sizes;
   // "[Install]" and the line end of the last path.
   std::uint64_t logBytes = 16;
@@ -102,8 +101,7 @@ VolumeSpace volumeOfPath(const std::wstring& path) {
   VolumeSpace volume;
   const std::wstring existing = nearestExistingFolder(path);
   std::vector<wchar_t> root(existing.size() + MAX_PATH + 1, L'\0');
-  if (existing.empty() ||
-      !GetVolumePathNameW(existing.c_str(), root.data(), static_cast<DWORD>(root.size()))) {
+  if (existing.empty() || !GetVolumePathNameW(existing.c_str(), root.data(), static_cast<DWORD>(root.size()))) {
     volume.name = rootText(path);
     volume.identity = lowerCase(ensureTrailingBackslash(volume.name));
     return volume;
@@ -113,9 +111,8 @@ VolumeSpace volumeOfPath(const std::wstring& path) {
   // A volume reached through two drive letters, or a drive letter and a
   // mounted folder, has one name for both.
   wchar_t unique[64] = {};
-  volume.identity = GetVolumeNameForVolumeMountPointW(rootPath.c_str(), unique, 64)
-                        ? std::wstring(unique)
-                        : lowerCase(rootPath);
+  volume.identity =
+      GetVolumeNameForVolumeMountPointW(rootPath.c_str(), unique, 64) ? std::wstring(unique) : lowerCase(rootPath);
 
   ULARGE_INTEGER available = {};
   if (GetDiskFreeSpaceExW(existing.c_str(), &available, nullptr, nullptr)) {

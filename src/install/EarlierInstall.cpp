@@ -18,10 +18,14 @@ constexpr const wchar_t* kOlderReleaseQuestion =
 
 const wchar_t* releaseText(InstalledRelease release) {
   switch (release) {
-    case InstalledRelease::Older: return L"older than this setup: an upgrade";
-    case InstalledRelease::Same: return L"the same as this setup: installed over again";
-    case InstalledRelease::Newer: return L"newer than this setup";
-    case InstalledRelease::Unknown: break;
+    case InstalledRelease::Older:
+      return L"older than this setup: an upgrade";
+    case InstalledRelease::Same:
+      return L"the same as this setup: installed over again";
+    case InstalledRelease::Newer:
+      return L"newer than this setup";
+    case InstalledRelease::Unknown:
+      break;
   }
   return L"not a version this setup can compare: installed over as any earlier release";
 }

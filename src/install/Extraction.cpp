@@ -122,8 +122,7 @@ class DestinationFolders {
       made.reason = parent.reason;
       if (parent.state == State::Ready)
         checkStep(destination_ + relative.substr(0, relative.size() - 1),
-                  parent.finalPath + nameAsCreated(relative.substr(nameStart, relative.size() - 1 - nameStart)),
-                  made);
+                  parent.finalPath + nameAsCreated(relative.substr(nameStart, relative.size() - 1 - nameStart)), made);
     }
     return folders_.emplace(key, std::move(made)).first->second;
   }
@@ -184,9 +183,8 @@ bool liesAt(FileHandle& file, const std::wstring& expected) {
 // checked; handed to `flusher` when one is given. A file that did not come
 // out whole is deleted through its handle.
 EntryData writeInto(FileHandle& file, EntryWalk& walk, std::vector<char>& buffer, FileFlusher* flusher) {
-  const EntryData result = walk.copyData(buffer, [&file](const char* bytes, std::size_t count) {
-    return file.writeAll(bytes, count);
-  });
+  const EntryData result =
+      walk.copyData(buffer, [&file](const char* bytes, std::size_t count) { return file.writeAll(bytes, count); });
   if (result != EntryData::Complete) deleteThroughHandle(file.get());
   if (result == EntryData::Complete && flusher != nullptr) flusher->hand(file.release());
   file.close();
@@ -308,8 +306,8 @@ class ZipForm : public ArchiveForm {
     return ArchiveDirectory(openArchiveInMemory(bytes, size));
   }
 
-  bool extract(const void* bytes, std::size_t size, const std::wstring& destination,
-               std::vector<std::wstring>& written, const StagedWrite* staged) const override {
+  bool extract(const void* bytes, std::size_t size, const std::wstring& destination, std::vector<std::wstring>& written,
+               const StagedWrite* staged) const override {
     ArchiveReader archive(openArchiveInMemory(bytes, size));
     if (archive.get() == nullptr) return false;
     ArchiveWalk walk(archive.get());

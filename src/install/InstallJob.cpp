@@ -46,26 +46,29 @@ void logChoices(const InstallChoices& choices) {
   add(choices.startMenuShortcut, L"Start menu");
   add(choices.desktopShortcut, L"desktop");
   add(choices.sendToShortcut, L"Send To");
-  setupLog(L"Install folder: " + choices.installFolder +
-           (choices.portable ? L" (portable" : L" (with uninstaller") +
-           (choices.allUsers ? L", links for all users)" : L", links for the current user)") +
-           L"; links: " + (links.empty() ? L"none" : links));
+  setupLog(L"Install folder: " + choices.installFolder + (choices.portable ? L" (portable" : L" (with uninstaller") +
+           (choices.allUsers ? L", links for all users)" : L", links for the current user)") + L"; links: " +
+           (links.empty() ? L"none" : links));
 }
 
 void logFolderRights(InstallFolderRights rights, bool portable) {
   const wchar_t* text = L"the folder could not be made";
   switch (rights) {
-    case InstallFolderRights::Existing: text = L"an existing folder, left as it was"; break;
+    case InstallFolderRights::Existing:
+      text = L"an existing folder, left as it was";
+      break;
     case InstallFolderRights::Inherited:
       text = portable ? L"made, inherited from the folder above (portable)"
                       : L"made, inherited from the program folder above";
       break;
     case InstallFolderRights::ProgramFolder:
-      text = L"made with the program folders' rights: Administrators and SYSTEM full control, "
-             L"Users read and execute, nothing inherited";
+      text =
+          L"made with the program folders' rights: Administrators and SYSTEM full control, "
+          L"Users read and execute, nothing inherited";
       break;
     case InstallFolderRights::NotMade:
-    case InstallFolderRights::NoAccessList: break;
+    case InstallFolderRights::NoAccessList:
+      break;
   }
   setupLog(std::wstring(L"Install folder rights: ") + text);
 }
@@ -107,7 +110,8 @@ bool registerProduct(const InstallChoices& choices, const std::wstring& folder,
              keyName);
   });
   StepGate& gate = transaction.gate();
-  if (writeUninstallEntry(entry, [&gate](const wchar_t* value) { return gate.allows(std::wstring(L"registry ") + value); })) {
+  if (writeUninstallEntry(entry,
+                          [&gate](const wchar_t* value) { return gate.allows(std::wstring(L"registry ") + value); })) {
     setupLog(L"Uninstall entry HKEY_LOCAL_MACHINE\\" + std::wstring(kUninstallRoot) + entry.keyName +
              L" written, version " + entry.displayVersion);
     return true;
@@ -175,11 +179,10 @@ bool stageApplicationFiles(const ResourceBytes& carried, std::size_t archiveFile
                            InstallTransaction& transaction, PathList& installed) {
   StepGate& gate = transaction.gate();
   FileFlusher flusher;
-  const StagedWrite staged{[&transaction](const std::wstring& relative) { return transaction.stagedRelative(relative); },
-                           transaction.flushesEachFile() ? &flusher : nullptr,
-                           [&gate](const std::wstring& relative) {
-                             return gate.allows(L"write " + relative);
-                           }};
+  const StagedWrite staged{
+      [&transaction](const std::wstring& relative) { return transaction.stagedRelative(relative); },
+      transaction.flushesEachFile() ? &flusher : nullptr,
+      [&gate](const std::wstring& relative) { return gate.allows(L"write " + relative); }};
   // Read where the setup carries it, in its own mapped image: there is no
   // copy on disk for another program to change, and no file read back
   // through the system in small pieces.
@@ -198,8 +201,8 @@ bool stageApplicationFiles(const ResourceBytes& carried, std::size_t archiveFile
 // install.log (the earlier log's paths that still exist, then this run's)
 // and, unless portable, the uninstaller, staged beside their names. The
 // failed step, for the log; nullptr when both are staged.
-const wchar_t* stageLogAndUninstaller(const InstallChoices& choices, const PathList& installed,
-                                      std::size_t earlier, InstallTransaction& transaction) {
+const wchar_t* stageLogAndUninstaller(const InstallChoices& choices, const PathList& installed, std::size_t earlier,
+                                      InstallTransaction& transaction) {
   const std::string logBytes = installLogBytes(installed);
   if (!transaction.stage(kInstallLogFileName, logBytes.data(), logBytes.size()))
     return L"install.log could not be written";
@@ -214,8 +217,8 @@ const wchar_t* stageLogAndUninstaller(const InstallChoices& choices, const PathL
 }
 
 // The transaction itself, in the install folder that exists now.
-InstallResult installFiles(const InstallChoices& choices, const ResourceBytes& carried, bool folderMade,
-                           StepGate& gate, const std::function<void(int)>& reached) {
+InstallResult installFiles(const InstallChoices& choices, const ResourceBytes& carried, bool folderMade, StepGate& gate,
+                           const std::function<void(int)>& reached) {
   const std::wstring folder = ensureTrailingBackslash(choices.installFolder);
   const auto failed = [&gate](const wchar_t* step) {
     setupLog(std::wstring(L"Install failed: ") + step);

@@ -15,9 +15,7 @@ namespace tonvane {
 
 namespace {
 
-std::wstring comparedForm(const std::wstring& longForm) {
-  return removeTrailingBackslash(lowerCase(longForm));
-}
+std::wstring comparedForm(const std::wstring& longForm) { return removeTrailingBackslash(lowerCase(longForm)); }
 
 }  // namespace
 
@@ -25,9 +23,7 @@ bool samePath(const std::wstring& a, const std::wstring& b) {
   return comparedForm(systemLongForm(a)) == comparedForm(systemLongForm(b));
 }
 
-bool PathList::addExistingPath(const std::wstring& path) {
-  return isExistingPath(path) && addPath(path);
-}
+bool PathList::addExistingPath(const std::wstring& path) { return isExistingPath(path) && addPath(path); }
 
 bool PathList::addPath(const std::wstring& path) { return addCompared(path, longNames_.longForm(path)); }
 

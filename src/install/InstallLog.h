@@ -49,9 +49,7 @@ class PathList {
   LongNames longNames_;
 };
 
-inline bool addExistingPath(PathList& list, const std::wstring& path) {
-  return list.addExistingPath(path);
-}
+inline bool addExistingPath(PathList& list, const std::wstring& path) { return list.addExistingPath(path); }
 
 // Replaces the list with the still-existing paths of the log's section
 // "Install", in the log's table order. Only plain drive paths inside the

@@ -138,11 +138,13 @@ Found look(FolderHolds& folders, const std::wstring& root, const std::wstring& r
 bool removeIfThere(FolderHolds& folders, const std::wstring& root, const std::wstring& relative) {
   HeldPath file;
   switch (look(folders, root, relative, file)) {
-    case Found::Nothing: return true;
+    case Found::Nothing:
+      return true;
     case Found::Foreign:
       setupLog(L"Left alone, not a file of the install folder: " + root + relative);
       return false;
-    case Found::File: break;
+    case Found::File:
+      break;
   }
   if (file.remove()) return true;
   setupLog(L"Could not delete " + root + relative);
@@ -267,8 +269,8 @@ KernelHandle flushableVolumeOf(const std::wstring& folder) {
 
 bool flushFile(const std::wstring& path) {
   // Opened as it is, never emptied.
-  KernelHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  KernelHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
   return file.valid() && FlushFileBuffers(file.get());
 }
 
@@ -287,9 +289,12 @@ bool isFileAt(const std::wstring& path, const std::wstring& finalPath) {
 
 std::wstring phaseName(JournalPhase phase) {
   switch (phase) {
-    case JournalPhase::Staging: return L"Staging";
-    case JournalPhase::Switching: return L"Switching";
-    case JournalPhase::RollingBack: return L"RollingBack";
+    case JournalPhase::Staging:
+      return L"Staging";
+    case JournalPhase::Switching:
+      return L"Switching";
+    case JournalPhase::RollingBack:
+      return L"RollingBack";
   }
   return L"?";
 }
@@ -590,8 +595,8 @@ bool readJournal(const std::wstring& folder, const HeldPath& root, Journal& jour
   HeldPath held;
   std::string bytes;
   if (held.open(journalPath, HeldPath::Access::Delete) && !held.isFolder() &&
-      held.isAt(ensureTrailingBackslash(root.finalPath()) + kJournalFileName) &&
-      held.readAll(bytes, kLongestJournal) && parseJournal(bytes, journal) && namesOnlyPlannablePaths(journal))
+      held.isAt(ensureTrailingBackslash(root.finalPath()) + kJournalFileName) && held.readAll(bytes, kLongestJournal) &&
+      parseJournal(bytes, journal) && namesOnlyPlannablePaths(journal))
     return true;
   setupLog(L"A journal that is none was deleted unread: " + journalPath);
   // What stands at the name itself goes, never what it may lead to.
@@ -653,8 +658,8 @@ bool carryFileForward(FolderHolds& folders, const std::wstring& folder, const st
 // One file rolled back: the old file back at its name, or, where no release
 // had a file and the killed run had switched one in, none; the staged copy
 // gone.
-bool rollFileBack(FolderHolds& folders, const std::wstring& folder, const JournalFile& file,
-                  const std::wstring& staged, JournalPhase phase) {
+bool rollFileBack(FolderHolds& folders, const std::wstring& folder, const JournalFile& file, const std::wstring& staged,
+                  JournalPhase phase) {
   const std::wstring& name = file.path;
   const std::wstring backup = name + kBackupSuffix;
   bool whole = true;

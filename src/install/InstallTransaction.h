@@ -147,7 +147,7 @@ class InstallTransaction {
   KernelHandle volume_;  // open for a flush, when the volume allows one
   std::vector<PlannedFile> files_;
   std::unordered_map<std::wstring, std::size_t> fileIndex_;
-  std::vector<std::wstring> folders_;  // made by the install, parents first
+  std::vector<std::wstring> folders_;            // made by the install, parents first
   std::unordered_set<std::wstring> folderKeys_;  // compared names, existing folders included
   std::unordered_set<std::wstring> newFolders_;  // compared names of folders_
   std::vector<std::wstring> movedInFolders_;

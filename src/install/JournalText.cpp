@@ -130,9 +130,12 @@ bool startsWith(const std::string& line, const char* key, std::string& rest) {
 
 const char* phaseText(JournalPhase phase) {
   switch (phase) {
-    case JournalPhase::Staging: return "Staging";
-    case JournalPhase::Switching: return "Switching";
-    case JournalPhase::RollingBack: return "RollingBack";
+    case JournalPhase::Staging:
+      return "Staging";
+    case JournalPhase::Switching:
+      return "Switching";
+    case JournalPhase::RollingBack:
+      return "RollingBack";
   }
   // Never read back as a phase: the journal is refused, not misread.
   return "";
@@ -221,8 +224,7 @@ bool parseJournal(const std::string& bytes, Journal& journal) {
 
   Journal parsed;
   if (!lines.next(line) || !startsWith(line, kPhaseKey, value) || !parsePhase(value, parsed.phase)) return false;
-  if (!lines.next(line) || !startsWith(line, kFolderMadeKey, value) || (value != "0" && value != "1"))
-    return false;
+  if (!lines.next(line) || !startsWith(line, kFolderMadeKey, value) || (value != "0" && value != "1")) return false;
   parsed.folderMade = value == "1";
 
   std::set<std::wstring> seen;

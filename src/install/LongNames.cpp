@@ -41,12 +41,11 @@ bool mayBeShortName(const std::wstring& step) {
     PWSTR buffer;
   };
   using Proc = BOOLEAN(WINAPI*)(const CountedString*, void*, BOOLEAN*);
-  static const Proc isLegal = reinterpret_cast<Proc>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlIsNameLegalDOS8Dot3")));
+  static const Proc isLegal = reinterpret_cast<Proc>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlIsNameLegalDOS8Dot3")));
   if (isLegal == nullptr || step.size() > 255) return true;
   std::wstring copy = step;
-  const CountedString name = {static_cast<USHORT>(copy.size() * 2), static_cast<USHORT>(copy.size() * 2),
-                              &copy[0]};
+  const CountedString name = {static_cast<USHORT>(copy.size() * 2), static_cast<USHORT>(copy.size() * 2), &copy[0]};
   BOOLEAN spaces = FALSE;
   return isLegal(&name, nullptr, &spaces) != FALSE;
 }

@@ -34,7 +34,7 @@ class LongNames {
     std::wstring typed;     // as the caller wrote it, with its backslash
     std::wstring resolved;  // its long form, with its backslash
   };
-  std::unordered_map<std::wstring, Listing> folders_;  // by upper-cased long form
+  std::unordered_map<std::wstring, Listing> folders_;                 // by upper-cased long form
   std::unordered_map<std::wstring, ResolvedFolder> resolvedFolders_;  // by upper-cased typed form
 };
 

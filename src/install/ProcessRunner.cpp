@@ -9,9 +9,7 @@ namespace tonvane {
 
 namespace {
 
-bool namesAFolder(const std::wstring& program) {
-  return program.find_first_of(L"\\/:") != std::wstring::npos;
-}
+bool namesAFolder(const std::wstring& program) { return program.find_first_of(L"\\/:") != std::wstring::npos; }
 
 // The full path in the system folder of a bare program name; "" when the
 // system folder cannot be had.
@@ -37,10 +35,9 @@ std::optional<std::uint32_t> runProgram(const std::wstring& program, const std::
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(applicationName.empty() ? nullptr : applicationName.c_str(), &commandLine[0],
-                      nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
-                      workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup,
-                      &process))
+  if (!CreateProcessW(applicationName.empty() ? nullptr : applicationName.c_str(), &commandLine[0], nullptr, nullptr,
+                      FALSE, NORMAL_PRIORITY_CLASS, nullptr, workingFolder.empty() ? nullptr : workingFolder.c_str(),
+                      &startup, &process))
     return std::nullopt;
   const KernelHandle thread(process.hThread);
   const KernelHandle child(process.hProcess);

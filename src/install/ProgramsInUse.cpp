@@ -99,7 +99,8 @@ void findByProcesses(const std::wstring& folder, FilesInUse& found) {
     if (entry.th32ProcessID == self || entry.th32ProcessID == 0) continue;
     const std::wstring program = programOf(entry.th32ProcessID);
     if (liesIn(program, folder) || loadsFrom(entry.th32ProcessID, folder))
-      addProgram(found, entry.th32ProcessID, displayName(entry.th32ProcessID, program.empty() ? entry.szExeFile : program));
+      addProgram(found, entry.th32ProcessID,
+                 displayName(entry.th32ProcessID, program.empty() ? entry.szExeFile : program));
   }
 }
 
@@ -109,8 +110,10 @@ void findByRestartManager(const std::vector<std::wstring>& files, FilesInUse& fo
   using Register = DWORD(WINAPI*)(DWORD, UINT, LPCWSTR*, UINT, RM_UNIQUE_PROCESS*, UINT, LPCWSTR*);
   using List = DWORD(WINAPI*)(DWORD, UINT*, UINT*, RM_PROCESS_INFO*, LPDWORD);
   using End = DWORD(WINAPI*)(DWORD);
-  const auto start = reinterpret_cast<Start>(reinterpret_cast<void*>(systemProcedure(L"rstrtmgr.dll", "RmStartSession")));
-  const auto add = reinterpret_cast<Register>(reinterpret_cast<void*>(systemProcedure(L"rstrtmgr.dll", "RmRegisterResources")));
+  const auto start =
+      reinterpret_cast<Start>(reinterpret_cast<void*>(systemProcedure(L"rstrtmgr.dll", "RmStartSession")));
+  const auto add =
+      reinterpret_cast<Register>(reinterpret_cast<void*>(systemProcedure(L"rstrtmgr.dll", "RmRegisterResources")));
   const auto list = reinterpret_cast<List>(reinterpret_cast<void*>(systemProcedure(L"rstrtmgr.dll", "RmGetList")));
   const auto end = reinterpret_cast<End>(reinterpret_cast<void*>(systemProcedure(L"rstrtmgr.dll", "RmEndSession")));
   if (start == nullptr || add == nullptr || list == nullptr || end == nullptr || files.empty()) return;
@@ -142,7 +145,8 @@ void findByRestartManager(const std::vector<std::wstring>& files, FilesInUse& fo
 // handle goes at once.
 bool isHeld(const std::wstring& path) {
   if (!isExistingFile(path)) return false;
-  KernelHandle file(CreateFileW(path.c_str(), DELETE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  KernelHandle file(
+      CreateFileW(path.c_str(), DELETE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (file) return false;
   const DWORD error = GetLastError();
   return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;

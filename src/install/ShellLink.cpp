@@ -15,11 +15,10 @@ std::wstring specialFolderPath(int csidl) {
   return buffer;
 }
 
-bool createShortcut(const std::wstring& target, const std::wstring& linkPath,
-                    const std::wstring& description, const std::wstring& arguments) {
+bool createShortcut(const std::wstring& target, const std::wstring& linkPath, const std::wstring& description,
+                    const std::wstring& arguments) {
   ComPointer<IShellLinkW> link;
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                              link.receive())))
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.receive())))
     return false;
   ComPointer<IPersistFile> file;
   if (FAILED(link->QueryInterface(IID_IPersistFile, file.receive()))) return false;
@@ -44,8 +43,7 @@ std::wstring rawTarget(IShellLinkW* link) {
 
 std::wstring shortcutTarget(const std::wstring& linkPath) {
   ComPointer<IShellLinkW> link;
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                              link.receive())))
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.receive())))
     return std::wstring();
   ComPointer<IPersistFile> file;
   if (FAILED(link->QueryInterface(IID_IPersistFile, file.receive()))) return std::wstring();
@@ -72,8 +70,7 @@ std::wstring shortcutTargetOfBytes(const std::string& bytes) {
   }
 
   ComPointer<IShellLinkW> link;
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                              link.receive())))
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.receive())))
     return std::wstring();
   ComPointer<IPersistStream> persist;
   if (FAILED(link->QueryInterface(IID_IPersistStream, persist.receive()))) return std::wstring();

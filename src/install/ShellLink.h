@@ -17,8 +17,8 @@ std::wstring specialFolderPath(int csidl);
 // `arguments`. No working folder, icon or hot key: the shell's defaults.
 // COM must be initialised on the calling thread. True when the link file
 // was saved.
-bool createShortcut(const std::wstring& target, const std::wstring& linkPath,
-                    const std::wstring& description, const std::wstring& arguments);
+bool createShortcut(const std::wstring& target, const std::wstring& linkPath, const std::wstring& description,
+                    const std::wstring& arguments);
 
 // The target a shell link holds, as stored (environment variables not
 // expanded, no search for a moved target); "" when the link cannot be

@@ -23,9 +23,7 @@ namespace tonvane {
 
 namespace {
 
-std::wstring folderWithBackslash(int csidl) {
-  return ensureTrailingBackslash(specialFolderPath(csidl));
-}
+std::wstring folderWithBackslash(int csidl) { return ensureTrailingBackslash(specialFolderPath(csidl)); }
 
 // What the step changes, with the way back for each change when it runs
 // inside an install's transaction; without one, changes are simply made.
@@ -136,8 +134,8 @@ void moveSettingsToUserFolder(Changes& changes, const std::wstring& settingsFile
   setupLog(L"Settings moved: " + settingsFile + L" -> " + moved);
   changes.undo([applicationData, settingsFile, moved] {
     std::vector<HeldPath> held;
-    const bool back = holdFolderSteps(applicationData, kUserSettingsFolder, held) &&
-                      MoveFileW(moved.c_str(), settingsFile.c_str());
+    const bool back =
+        holdFolderSteps(applicationData, kUserSettingsFolder, held) && MoveFileW(moved.c_str(), settingsFile.c_str());
     setupLog((back ? L"Settings moved back: " : L"Settings could not be moved back: ") + settingsFile);
   });
 }
@@ -148,8 +146,7 @@ void moveSettingsToUserFolder(Changes& changes, const std::wstring& settingsFile
 // leads the deletion elsewhere. True when a file was deleted.
 bool removeUserLink(Changes& changes, const std::wstring& folder, const std::wstring& name) {
   HeldPath parent;
-  if (!parent.open(folder, HeldPath::Access::Look) || !parent.isFolder() || parent.finalPath().empty())
-    return false;
+  if (!parent.open(folder, HeldPath::Access::Look) || !parent.isFolder() || parent.finalPath().empty()) return false;
   HeldPath link;
   if (!link.open(folder + name, HeldPath::Access::Delete)) return false;
   if (link.isFolder() || !link.isAt(ensureTrailingBackslash(parent.finalPath()) + name)) {
@@ -172,8 +169,7 @@ bool removeUserLink(Changes& changes, const std::wstring& folder, const std::wst
 ShellFolders shellFolders(bool allUsers) {
   ShellFolders folders;
   folders.programs = folderWithBackslash(allUsers ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS);
-  folders.desktop =
-      folderWithBackslash(allUsers ? CSIDL_COMMON_DESKTOPDIRECTORY : CSIDL_DESKTOPDIRECTORY);
+  folders.desktop = folderWithBackslash(allUsers ? CSIDL_COMMON_DESKTOPDIRECTORY : CSIDL_DESKTOPDIRECTORY);
   // Send To has no variant for all users.
   folders.sendTo = folderWithBackslash(CSIDL_SENDTO);
   folders.applicationData = folderWithBackslash(CSIDL_APPDATA);

@@ -80,13 +80,14 @@ class SolidForm : public ArchiveForm {
   ArchiveDirectory directory(const void* bytes, std::size_t size) const override {
     SolidContainer container;
     std::vector<char> directory;
-    if (!readSolidContainer(bytes, size, container) || !decodeSolidDirectory(container, directory)) return ArchiveDirectory();
+    if (!readSolidContainer(bytes, size, container) || !decodeSolidDirectory(container, directory))
+      return ArchiveDirectory();
     unzFile file = openArchiveInMemory(directory.data(), directory.size(), container.archiveSize - directory.size());
     return ArchiveDirectory(file, std::move(directory));
   }
 
-  bool extract(const void* bytes, std::size_t size, const std::wstring& destination,
-               std::vector<std::wstring>& written, const StagedWrite* staged) const override {
+  bool extract(const void* bytes, std::size_t size, const std::wstring& destination, std::vector<std::wstring>& written,
+               const StagedWrite* staged) const override {
     SolidContainer container;
     if (!readSolidContainer(bytes, size, container)) {
       logRefusal(L"has no header the setup reads");

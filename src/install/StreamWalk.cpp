@@ -126,8 +126,8 @@ bool StreamWalk::next(ArchiveEntry& entry) {
   if (unzGetCurrentFileInfo64(directory_, &record, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
     return fail("a record of the directory cannot be read");
   std::vector<char> name(record.size_filename + 1, '\0');
-  if (unzGetCurrentFileInfo64(directory_, &record, name.data(), static_cast<uLong>(name.size()), nullptr, 0,
-                              nullptr, 0) != UNZ_OK)
+  if (unzGetCurrentFileInfo64(directory_, &record, name.data(), static_cast<uLong>(name.size()), nullptr, 0, nullptr,
+                              0) != UNZ_OK)
     return fail("a record of the directory cannot be read");
   name.pop_back();
   if (!readLocalEntry(record, name)) return false;
@@ -203,8 +203,7 @@ bool StreamWalk::finish() {
   char piece[4096];
   for (std::size_t done = 0; done < directorySize_;) {
     const std::size_t count = std::min(sizeof piece, directorySize_ - done);
-    if (!readExactly(piece, count))
-      return fail(stream_.damaged() ? kDamaged : "the stream ends inside the directory");
+    if (!readExactly(piece, count)) return fail(stream_.damaged() ? kDamaged : "the stream ends inside the directory");
     if (std::memcmp(piece, directoryBytes_ + done, count) != 0)
       return fail("the directory at the stream's end is not the one that travels beside it");
     done += count;

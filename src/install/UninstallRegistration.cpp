@@ -177,8 +177,7 @@ bool restoreUninstallEntry(const std::wstring& keyName, const RegistrySnapshot& 
 
 bool readUninstallEntry(UninstallEntry& entry) {
   RegistryKey key;
-  if (key.open(HKEY_LOCAL_MACHINE, kUninstallRoot + entry.keyName, kKeyReadWrite) != ERROR_SUCCESS)
-    return false;
+  if (key.open(HKEY_LOCAL_MACHINE, kUninstallRoot + entry.keyName, kKeyReadWrite) != ERROR_SUCCESS) return false;
   for (const ValueField& value : kValueFields) queryStringGrowing(key, value.valueName, entry.*value.field);
   for (const NumberField& number : kNumberFields) {
     DWORD value = 0;
@@ -192,14 +191,12 @@ std::wstring findUninstallKeyByDisplayName(std::uint32_t& position, const std::w
   // An entry without a display name reads as "" and must never match.
   if (displayName.empty()) return std::wstring();
   RegistryKey root;
-  if (root.open(HKEY_LOCAL_MACHINE, kUninstallRoot, kKeyReadWrite) != ERROR_SUCCESS)
-    return std::wstring();
+  if (root.open(HKEY_LOCAL_MACHINE, kUninstallRoot, kKeyReadWrite) != ERROR_SUCCESS) return std::wstring();
   DWORD capacity = 64;
   for (;;) {
     std::wstring name(capacity, L'\0');
     DWORD length = capacity;
-    const LONG status =
-        RegEnumKeyExW(root.handle(), position, &name[0], &length, nullptr, nullptr, nullptr, nullptr);
+    const LONG status = RegEnumKeyExW(root.handle(), position, &name[0], &length, nullptr, nullptr, nullptr, nullptr);
     if (status == ERROR_MORE_DATA && capacity < kLongestKeyName) {
       capacity *= 2;
       continue;
@@ -227,8 +224,7 @@ void uninstallPreviousVersions(bool quiet) {
     if (keyName != kProductName && isProductCode(keyName)) {
       // No restart without asking: an older release whose files are in use
       // would otherwise restart the machine while the user works.
-      const std::wstring arguments =
-          L"/x" + keyName + (quiet ? L" /qn /norestart" : L" /passive /norestart");
+      const std::wstring arguments = L"/x" + keyName + (quiet ? L" /qn /norestart" : L" /passive /norestart");
       const auto exitCode = runProgram(L"msiexec", arguments);
       ranAny = true;
       setupLog(L"Older release " + keyName + L": msiexec " + arguments +

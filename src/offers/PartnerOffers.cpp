@@ -54,8 +54,7 @@ std::wstring stageOffer(StagedOffers& offers, unsigned resourceId, const wchar_t
   // bytes, until it is extracted: what comes out is what the setup carries,
   // whatever was put at that name meanwhile.
   FileHandle held;
-  if (!held.openHeldForReading(archive.path()) || !fileHoldsResource(held, payload))
-    return std::wstring();
+  if (!held.openHeldForReading(archive.path()) || !fileHoldsResource(held, payload)) return std::wstring();
   std::vector<std::wstring> written;
   extractArchive(archive.path(), offers.stagingFolder, written);
   offers.tempFiles.insert(offers.tempFiles.end(), written.begin(), written.end());
@@ -70,8 +69,7 @@ std::wstring stageOffer(StagedOffers& offers, unsigned resourceId, const wchar_t
 // put in its place between staging and the user's Yes is never started with
 // the setup's rights. Its working folder is the staging folder, not the
 // user's current folder.
-void launch(const std::wstring& stagingFolder, std::wstring& installer, unsigned resourceId,
-            const wchar_t* arguments) {
+void launch(const std::wstring& stagingFolder, std::wstring& installer, unsigned resourceId, const wchar_t* arguments) {
   // An empty path would name no program of ours; runAndWait would look for
   // one in the system folder.
   if (installer.empty()) return;
@@ -144,8 +142,8 @@ std::wstring findFirstExe(const std::vector<std::wstring>& paths) {
 
 void launchAcceptedOffers(StagedOffers& offers, bool installToolbar, bool installPlugin) {
   ScopedLock hold(offers.lock);
-  setupLog(std::wstring(L"Offers accepted: toolbar ") + (installToolbar ? L"yes" : L"no") +
-           L", plug-in " + (installPlugin ? L"yes" : L"no"));
+  setupLog(std::wstring(L"Offers accepted: toolbar ") + (installToolbar ? L"yes" : L"no") + L", plug-in " +
+           (installPlugin ? L"yes" : L"no"));
   if (installToolbar)
     launch(offers.stagingFolder, offers.toolbarInstaller, IDR_TOOLBAR_ARCHIVE, PartnerOffer::kToolbarArguments);
   if (installPlugin)

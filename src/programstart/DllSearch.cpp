@@ -9,11 +9,10 @@ namespace tonvane {
 // msimg32 comes in late through a delayed import of the theme code's
 // (AlphaBlend, TransparentBlt when the controls paint); such a load may not
 // honour the restricted search, so it is preloaded like the others.
-const wchar_t* const kPreloadedLibraries[] = {
-    L"uxtheme.dll",  L"userenv.dll", L"setupapi.dll", L"apphelp.dll",  L"propsys.dll",
-    L"dwmapi.dll",   L"cryptbase.dll", L"oleacc.dll", L"clbcatq.dll",  L"version.dll",
-    L"ntmarta.dll",  L"profapi.dll", L"sspicli.dll",  L"wintrust.dll", L"secur32.dll",
-    L"msimg32.dll"};
+const wchar_t* const kPreloadedLibraries[] = {L"uxtheme.dll", L"userenv.dll",  L"setupapi.dll",  L"apphelp.dll",
+                                              L"propsys.dll", L"dwmapi.dll",   L"cryptbase.dll", L"oleacc.dll",
+                                              L"clbcatq.dll", L"version.dll",  L"ntmarta.dll",   L"profapi.dll",
+                                              L"sspicli.dll", L"wintrust.dll", L"secur32.dll",   L"msimg32.dll"};
 const int kPreloadedLibraryCount = sizeof kPreloadedLibraries / sizeof kPreloadedLibraries[0];
 
 namespace {
@@ -37,14 +36,12 @@ bool mayRestrictDllSearch(const OSVERSIONINFOW& version, bool loaderHasDefaultDi
 
 void hardenDllSearch() {
   const auto setDefault = kernelProcedure<SetDefaultDllDirectoriesProcedure>("SetDefaultDllDirectories");
-  if (mayRestrictDllSearch(systemVersion(), setDefault != nullptr))
-    setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (mayRestrictDllSearch(systemVersion(), setDefault != nullptr)) setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
   // Takes the current folder out of the search on systems without the
   // restriction (and on Vista).
   const auto setDirectory = kernelProcedure<SetDllDirectoryProcedure>("SetDllDirectoryW");
   if (setDirectory != nullptr) setDirectory(L"");
-  for (int index = 0; index < kPreloadedLibraryCount; ++index)
-    loadSystemLibrary(kPreloadedLibraries[index]);
+  for (int index = 0; index < kPreloadedLibraryCount; ++index) loadSystemLibrary(kPreloadedLibraries[index]);
   // The common controls last, and not through the import table: the loader
   // maps imported DLLs before this function runs, and the controls' start-up
   // loads uxtheme by bare name, which then searched the program's folder

@@ -15,8 +15,8 @@ constexpr unsigned kIsUserAnAdminOrdinal = 680;
 
 BOOL platformIsUserAnAdmin() {
   using Proc = BOOL(WINAPI*)();
-  const auto proc = reinterpret_cast<Proc>(reinterpret_cast<void*>(systemProcedure(
-      L"shell32.dll", reinterpret_cast<const char*>(static_cast<ULONG_PTR>(kIsUserAnAdminOrdinal)))));
+  const auto proc = reinterpret_cast<Proc>(reinterpret_cast<void*>(
+      systemProcedure(L"shell32.dll", reinterpret_cast<const char*>(static_cast<ULONG_PTR>(kIsUserAnAdminOrdinal)))));
   return proc != nullptr && proc();
 }
 
@@ -45,8 +45,7 @@ std::vector<std::wstring> commandLineArguments() {
 }
 
 void loadInterfaceLanguage(const std::vector<std::wstring>& arguments) {
-  if (japaneseInterface(languageCode(arguments), GetUserDefaultLangID()))
-    loadTranslationResource(IDR_JAPANESE_TABLE);
+  if (japaneseInterface(languageCode(arguments), GetUserDefaultLangID())) loadTranslationResource(IDR_JAPANESE_TABLE);
 }
 
 StartupPlatform systemStartupPlatform() { return {querySystemVersion, platformIsUserAnAdmin}; }

@@ -33,8 +33,7 @@ ExitCode runSetup(const tonvane::SetupOptions& options, int showCommand) {
   // Nothing but the help box may show itself in a silent run.
   const bool silent = options.silent && !options.help;
   if (silent && !tonvane::silentOptionsKnown(options)) return ExitCode::SilentInvalidOption;
-  if (const auto refused = tonvane::checkStart(tonvane::systemStartupPlatform(), !silent))
-    return *refused;
+  if (const auto refused = tonvane::checkStart(tonvane::systemStartupPlatform(), !silent)) return *refused;
   if (!tonvane::payloadIntact()) {
     tonvane::setupLog(L"Refused at start-up: the setup file is damaged");
     if (!silent)
@@ -79,8 +78,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
 #endif
   const tonvane::SetupOptions options = tonvane::parseSetupOptions(GetCommandLineW());
   // Before the start-up checks, so that a refusal is logged too.
-  if (!options.logFile.empty() && tonvane::openSetupLog(options.logFile))
-    tonvane::logSetupStart(options);
+  if (!options.logFile.empty() && tonvane::openSetupLog(options.logFile)) tonvane::logSetupStart(options);
   const int exitCode = static_cast<int>(runSetup(options, showCommand));
   tonvane::setupLog(L"Exit code " + tonvane::decimalText(static_cast<unsigned>(exitCode)));
   tonvane::closeSetupLog();

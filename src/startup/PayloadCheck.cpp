@@ -19,10 +19,14 @@ std::uint32_t number(const std::uint8_t* bytes) {
 
 const wchar_t* typeName(std::uint32_t code) {
   switch (code) {
-    case 1: return ResourceId::kZip;
-    case 2: return ResourceId::kExe;
-    case 3: return ResourceId::kText;
-    default: return nullptr;
+    case 1:
+      return ResourceId::kZip;
+    case 2:
+      return ResourceId::kExe;
+    case 3:
+      return ResourceId::kText;
+    default:
+      return nullptr;
   }
 }
 

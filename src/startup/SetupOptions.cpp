@@ -43,8 +43,7 @@ std::wstring readArgument(const std::wstring& line, std::size_t& at) {
 
 std::wstring folderOfRest(std::wstring rest) {
   while (!rest.empty() && isBlank(rest.back())) rest.pop_back();
-  if (rest.size() >= 2 && rest.front() == L'"' && rest.back() == L'"')
-    rest = rest.substr(1, rest.size() - 2);
+  if (rest.size() >= 2 && rest.front() == L'"' && rest.back() == L'"') rest = rest.substr(1, rest.size() - 2);
   return rest;
 }
 

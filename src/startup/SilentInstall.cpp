@@ -52,9 +52,8 @@ std::wstring joined(const std::vector<std::wstring>& arguments) {
 std::wstring startTime() {
   SYSTEMTIME now = {};
   GetLocalTime(&now);
-  return decimalText(now.wYear, 4) + L"-" + decimalText(now.wMonth, 2) + L"-" + decimalText(now.wDay, 2) +
-         L" " + decimalText(now.wHour, 2) + L":" + decimalText(now.wMinute, 2) + L":" +
-         decimalText(now.wSecond, 2);
+  return decimalText(now.wYear, 4) + L"-" + decimalText(now.wMonth, 2) + L"-" + decimalText(now.wDay, 2) + L" " +
+         decimalText(now.wHour, 2) + L":" + decimalText(now.wMinute, 2) + L":" + decimalText(now.wSecond, 2);
 }
 
 }  // namespace
@@ -145,25 +144,23 @@ std::wstring setupHelpText() {
     // The option on a line of its own: tab stops cannot line up options of
     // such different widths, and a long text wraps under its option.
     text += std::wstring(line.option) + L"\r\n      " + translateText(line.text) + L"\r\n";
-  text += L"\r\n" + translateText(L"Exit codes: 0 installed, 87 invalid option or folder, 112 not enough disk space, 1602 cancelled, 1603 failed (nothing changed), 1618 another setup is running");
+  text += L"\r\n" + translateText(
+                        L"Exit codes: 0 installed, 87 invalid option or folder, 112 not enough disk space, 1602 "
+                        L"cancelled, 1603 failed (nothing changed), 1618 another setup is running");
   return text;
 }
 
-void showSetupHelp() {
-  showSetupMessage(GetDesktopWindow(), setupHelpText(), MB_OK | MB_ICONINFORMATION);
-}
+void showSetupHelp() { showSetupMessage(GetDesktopWindow(), setupHelpText(), MB_OK | MB_ICONINFORMATION); }
 
 void logSetupStart(const SetupOptions& options) {
   VersionInfo& version = VersionInfo::shared();
   version.load(L"");
   version.translationKey = L"000004b0";
-  setupLog(std::wstring(kSetupCaption) + L" " + version.productVersion() + L", started " +
-           startTime());
+  setupLog(std::wstring(kSetupCaption) + L" " + version.productVersion() + L", started " + startTime());
   setupLog(std::wstring(L"Command line: ") + GetCommandLineW());
   setupLog(L"System language " + logHex(GetSystemDefaultLangID()) + L", user language " +
-           logHex(GetUserDefaultLangID()) + L", user interface language " +
-           logHex(GetUserDefaultUILanguage()) + L", ANSI code page " + decimalText(GetACP()) +
-           L", OEM code page " + decimalText(GetOEMCP()));
+           logHex(GetUserDefaultLangID()) + L", user interface language " + logHex(GetUserDefaultUILanguage()) +
+           L", ANSI code page " + decimalText(GetACP()) + L", OEM code page " + decimalText(GetOEMCP()));
   if (options.help) {
     setupLog(L"Run: the options' help");
   } else if (options.silent) {

@@ -32,8 +32,7 @@ bool silentOptionsKnown(const SetupOptions& options);
 // yet checked. Without /D= (and not portable) the folder is `earlierFolder`
 // (EarlierInstall::folder: the earlier install's, "" when none may be used),
 // else defaultFolder().
-InstallChoices silentInstallChoices(const SetupOptions& options,
-                                    const std::wstring& earlierFolder = std::wstring());
+InstallChoices silentInstallChoices(const SetupOptions& options, const std::wstring& earlierFolder = std::wstring());
 
 // The install itself, after the start-up checks passed, with COM
 // initialised on the calling thread. Shows nothing; its exit code.

@@ -19,8 +19,7 @@ namespace tonvane {
 // after the refused check has shown its one message; else (a silent
 // install, which shows nothing) the silent run's code for it. Every refusal
 // is written to the setup log.
-std::optional<ExitCode> checkStart(const StartupPlatform& platform = systemStartupPlatform(),
-                              bool showRefusals = true);
+std::optional<ExitCode> checkStart(const StartupPlatform& platform = systemStartupPlatform(), bool showRefusals = true);
 
 // Releases and closes the instance mutex, if held.
 void releaseInstance();

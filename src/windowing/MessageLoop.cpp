@@ -19,9 +19,7 @@ std::unique_ptr<LoopRegistry>& registryOwner() {
   return registry;
 }
 
-bool messageWaiting(MSG& message) {
-  return PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE) != FALSE;
-}
+bool messageWaiting(MSG& message) { return PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE) != FALSE; }
 
 }  // namespace
 
@@ -55,8 +53,7 @@ bool MessageLoop::removeFrom(std::vector<T*>& list, T* item) {
 void MessageLoop::compactIfIdle() {
   if (calling_ > 0 || !holesLeft_) return;
   filters_.erase(std::remove(filters_.begin(), filters_.end(), nullptr), filters_.end());
-  idleHandlers_.erase(std::remove(idleHandlers_.begin(), idleHandlers_.end(), nullptr),
-                      idleHandlers_.end());
+  idleHandlers_.erase(std::remove(idleHandlers_.begin(), idleHandlers_.end(), nullptr), idleHandlers_.end());
   holesLeft_ = false;
 }
 

@@ -12,8 +12,8 @@ namespace tonvane {
 
 HRESULT openAsDesktopUser(const std::wstring& file) {
   ComPointer<IShellWindows> windows;
-  HRESULT result = CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
-                                    windows.receive());
+  HRESULT result =
+      CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows, windows.receive());
   if (FAILED(result)) return result;
 
   // The desktop's own window among the shell's windows.

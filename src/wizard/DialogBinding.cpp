@@ -103,8 +103,7 @@ DialogBinding* DialogBinding::boundObject(HWND window) {
   return value == kUnbound ? nullptr : reinterpret_cast<DialogBinding*>(value);
 }
 
-INT_PTR CALLBACK DialogBinding::bindingDialogProcedure(HWND window, UINT message, WPARAM wParam,
-                                                       LPARAM lParam) {
+INT_PTR CALLBACK DialogBinding::bindingDialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   const LONG_PTR value = GetWindowLongPtrW(window, DWLP_USER);
   if (value == kUnbound) return FALSE;
   auto* object = reinterpret_cast<DialogBinding*>(value);

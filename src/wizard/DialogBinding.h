@@ -22,8 +22,8 @@ class DialogBinding {
 
   // A message of the bound window. True when handled, with its result in
   // `result` (0 unless set). `mapId` is always 0 here.
-  virtual bool processWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                    LRESULT& result, DWORD mapId) = 0;
+  virtual bool processWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result,
+                                    DWORD mapId) = 0;
 
   // Called once the binding has ended (after WM_NCDESTROY), when the object
   // has already forgotten its window.
@@ -47,8 +47,7 @@ class DialogBinding {
   void cancelPendingBinding();
 
   // The dialog procedure to create the dialog with.
-  static INT_PTR CALLBACK bindingDialogProcedure(HWND window, UINT message, WPARAM wParam,
-                                                 LPARAM lParam);
+  static INT_PTR CALLBACK bindingDialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
   // The object bound to a window, or null.
   static DialogBinding* boundObject(HWND window);

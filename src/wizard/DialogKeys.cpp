@@ -40,22 +40,20 @@ void orderOffersPageForTab(HWND offersPage) {
   // Each button goes right behind its box in the order of the children,
   // which is the order Tab walks; nothing overlaps, so nothing is drawn
   // differently.
-  SetWindowPos(GetDlgItem(offersPage, IDC_OFFERS_TOOLBAR_TERMS),
-               GetDlgItem(offersPage, IDC_OFFERS_TOOLBAR), 0, 0, 0, 0, keep);
-  SetWindowPos(GetDlgItem(offersPage, IDC_OFFERS_PLUGIN_TERMS),
-               GetDlgItem(offersPage, IDC_OFFERS_PLUGIN), 0, 0, 0, 0, keep);
+  SetWindowPos(GetDlgItem(offersPage, IDC_OFFERS_TOOLBAR_TERMS), GetDlgItem(offersPage, IDC_OFFERS_TOOLBAR), 0, 0, 0, 0,
+               keep);
+  SetWindowPos(GetDlgItem(offersPage, IDC_OFFERS_PLUGIN_TERMS), GetDlgItem(offersPage, IDC_OFFERS_PLUGIN), 0, 0, 0, 0,
+               keep);
 }
 
 bool canHoldFocus(HWND window) {
-  return window != nullptr && IsWindow(window) && IsWindowVisible(window) &&
-         IsWindowEnabled(window);
+  return window != nullptr && IsWindow(window) && IsWindowVisible(window) && IsWindowEnabled(window);
 }
 
 HWND focusTargetFor(HWND page, HWND defaultButton) {
   if (canHoldFocus(page)) {
     HWND first = GetNextDlgTabItem(page, nullptr, FALSE);
-    if (first != nullptr && first != page && IsChild(page, first) && canHoldFocus(first) &&
-        !isPushButton(first))
+    if (first != nullptr && first != page && IsChild(page, first) && canHoldFocus(first) && !isPushButton(first))
       return first;
   }
   if (canHoldFocus(defaultButton)) return defaultButton;
@@ -64,8 +62,7 @@ HWND focusTargetFor(HWND page, HWND defaultButton) {
 
 void clearPageButtonDefaults(HWND page) {
   if (page == nullptr) return;
-  for (HWND child = GetWindow(page, GW_CHILD); child != nullptr;
-       child = GetWindow(child, GW_HWNDNEXT)) {
+  for (HWND child = GetWindow(page, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
     if ((SendMessageW(child, WM_GETDLGCODE, 0, 0) & DLGC_DEFPUSHBUTTON) != 0)
       SendMessageW(child, BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
   }

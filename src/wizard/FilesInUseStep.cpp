@@ -31,9 +31,9 @@ bool freeFilesInUse(SetupState& state) {
         continue;
       }
     }
-    const std::wstring warning = translateText(L"These programs or files are still in use:") + L"\r\n\r\n" + names +
-                                 L"\r\n\r\n" +
-                                 translateText(L"Close them, then choose Retry. Cancel ends the setup without changes.");
+    const std::wstring warning =
+        translateText(L"These programs or files are still in use:") + L"\r\n\r\n" + names + L"\r\n\r\n" +
+        translateText(L"Close them, then choose Retry. Cancel ends the setup without changes.");
     if (showSetupMessage(state.frameWindow, warning, MB_RETRYCANCEL | MB_ICONWARNING) == IDCANCEL) {
       setupLog(L"Cancelled: files in use, nothing changed");
       return false;

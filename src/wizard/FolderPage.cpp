@@ -20,8 +20,7 @@ namespace tonvane {
 namespace {
 
 // "テストのダイアログ": the browser's caption, in both interface languages.
-constexpr const wchar_t* kBrowserCaption =
-    L"\u30C6\u30B9\u30C8\u306E\u30C0\u30A4\u30A2\u30ED\u30B0";
+constexpr const wchar_t* kBrowserCaption = L"\u30C6\u30B9\u30C8\u306E\u30C0\u30A4\u30A2\u30ED\u30B0";
 
 // The record comctl32's DllGetVersion fills; declared here so that the
 // version query needs no import library.
@@ -38,8 +37,8 @@ using DllGetVersionProcedure = HRESULT(CALLBACK*)(VersionRecord*);
 DWORD commonControlsVersion() {
   const LibraryReference library(loadSystemLibrary(L"comctl32.dll"));
   if (!library) return 0;
-  auto procedure = reinterpret_cast<DllGetVersionProcedure>(
-      reinterpret_cast<void*>(GetProcAddress(library.get(), "DllGetVersion")));
+  auto procedure =
+      reinterpret_cast<DllGetVersionProcedure>(reinterpret_cast<void*>(GetProcAddress(library.get(), "DllGetVersion")));
   if (procedure == nullptr) return 0;
   VersionRecord record = {};
   record.size = sizeof record;
@@ -108,9 +107,7 @@ void onBrowse(SetupState& state, HWND sender) {
   HWND page = state.pages[Folder].window;
   if (page == nullptr || sender == nullptr || GetParent(sender) != page) return;
   std::wstring path = readFolderEdit(page);
-  if (!browseForFolder(translateText(L"Select the folder that you want to install."),
-                       state.frameWindow, path))
-    return;
+  if (!browseForFolder(translateText(L"Select the folder that you want to install."), state.frameWindow, path)) return;
   SetDlgItemTextW(page, IDC_FOLDER_EDIT, browsedInstallFolder(path).c_str());
 }
 
@@ -121,8 +118,7 @@ bool folderPageLeaveCheck(SetupState& state, HWND page) {
   state.portable = isTicked(page, IDC_FOLDER_PORTABLE);
   state.allUsers = isTicked(page, IDC_FOLDER_ALL_USERS);
   // The user sees the folder that will be used.
-  if (!normalized.empty() && normalized != typed)
-    SetDlgItemTextW(page, IDC_FOLDER_EDIT, normalized.c_str());
+  if (!normalized.empty() && normalized != typed) SetDlgItemTextW(page, IDC_FOLDER_EDIT, normalized.c_str());
 
   // A relative folder would be resolved against the current folder, which
   // for an elevated setup can be the system folder; a device path or name

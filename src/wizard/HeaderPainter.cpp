@@ -34,8 +34,7 @@ HWND headerPicture(HWND frame) {
   for (HWND child = GetWindow(frame, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
     wchar_t className[16] = {};
     GetClassNameW(child, className, 16);
-    if (lstrcmpiW(className, L"Static") == 0 &&
-        (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP)
+    if (lstrcmpiW(className, L"Static") == 0 && (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP)
       return child;
   }
   return nullptr;

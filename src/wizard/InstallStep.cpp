@@ -61,9 +61,8 @@ void pumpUntilEnded(HANDLE thread) {
   PumpState pump;
   bool pumping = true;
   for (;;) {
-    const DWORD woke = MsgWaitForMultipleObjectsEx(1, &thread, INFINITE,
-                                                   pumping ? QS_ALLINPUT : QS_SENDMESSAGE,
-                                                   MWMO_INPUTAVAILABLE);
+    const DWORD woke =
+        MsgWaitForMultipleObjectsEx(1, &thread, INFINITE, pumping ? QS_ALLINPUT : QS_SENDMESSAGE, MWMO_INPUTAVAILABLE);
     if (woke == WAIT_OBJECT_0) return;
     if (woke == WAIT_FAILED) {
       WaitForSingleObject(thread, INFINITE);

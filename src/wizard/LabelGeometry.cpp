@@ -28,7 +28,7 @@ LabelFit fitLabel(const LayoutBox& control, int rightLimit, const LabelText& tex
   // 0 when none does. Wrapped height only shrinks as the width grows.
   const auto narrowestWrapped = [&]() {
     if (!fitsAt(widest, true)) return 0;
-    int low = width;  // does not fit
+    int low = width;    // does not fit
     int high = widest;  // fits
     while (high - low > 1) {
       const int middle = low + (high - low) / 2;

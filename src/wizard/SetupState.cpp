@@ -5,9 +5,8 @@
 namespace tonvane {
 
 unsigned pageTemplateId(std::int32_t page) {
-  static constexpr unsigned kTemplates[kPageDialogCount] = {
-      IDD_WELCOME_PAGE,  IDD_FOLDER_PAGE, IDD_SHORTCUTS_PAGE,
-      IDD_PROGRESS_PAGE, IDD_OFFERS_PAGE, IDD_COMPLETE_PAGE};
+  static constexpr unsigned kTemplates[kPageDialogCount] = {IDD_WELCOME_PAGE,  IDD_FOLDER_PAGE, IDD_SHORTCUTS_PAGE,
+                                                            IDD_PROGRESS_PAGE, IDD_OFFERS_PAGE, IDD_COMPLETE_PAGE};
   return page >= 0 && page < kPageDialogCount ? kTemplates[page] : 0;
 }
 

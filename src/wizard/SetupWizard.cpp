@@ -34,23 +34,19 @@ void showButton(HWND frame, int id, bool visible) {
   ShowWindow(GetDlgItem(frame, id), visible ? SW_SHOWNORMAL : SW_HIDE);
 }
 
-void enableButton(HWND frame, int id, bool enabled) {
-  EnableWindow(GetDlgItem(frame, id), enabled ? TRUE : FALSE);
-}
+void enableButton(HWND frame, int id, bool enabled) { EnableWindow(GetDlgItem(frame, id), enabled ? TRUE : FALSE); }
 
-void tick(HWND page, int id, bool ticked) {
-  CheckDlgButton(page, id, ticked ? BST_CHECKED : BST_UNCHECKED);
-}
+void tick(HWND page, int id, bool ticked) { CheckDlgButton(page, id, ticked ? BST_CHECKED : BST_UNCHECKED); }
 
 void setFrameIcons(HWND frame) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
   // LoadImage picks the best of the group's images for each size; icons
   // loaded without LR_SHARED stay with the frame for the process's life.
-  HANDLE big = LoadImageW(instance, MAKEINTRESOURCEW(IDI_SETUP_ICON), IMAGE_ICON,
-                          GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0);
+  HANDLE big = LoadImageW(instance, MAKEINTRESOURCEW(IDI_SETUP_ICON), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                          GetSystemMetrics(SM_CYICON), 0);
   SendMessageW(frame, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
-  HANDLE small = LoadImageW(instance, MAKEINTRESOURCEW(IDI_SETUP_ICON), IMAGE_ICON,
-                            GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0);
+  HANDLE small = LoadImageW(instance, MAKEINTRESOURCEW(IDI_SETUP_ICON), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                            GetSystemMetrics(SM_CYSMICON), 0);
   SendMessageW(frame, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
 }
 
@@ -87,8 +83,8 @@ HWND focusTarget(const SetupState& state, std::int32_t page, HWND defaultButton)
 
 }  // namespace
 
-bool WizardPage::processWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                      LRESULT& result, DWORD mapId) {
+bool WizardPage::processWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result,
+                                      DWORD mapId) {
   if (mapId != 0) return false;
   switch (message) {
     case WM_INITDIALOG:
@@ -109,8 +105,8 @@ SetupWizard::SetupWizard() {
   for (PageSlot& slot : state_.pages) slot.binding = std::make_unique<WizardPage>(*this);
 }
 
-bool SetupWizard::processWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                       LRESULT& result, DWORD mapId) {
+bool SetupWizard::processWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result,
+                                       DWORD mapId) {
   if (mapId != 0) return false;
   switch (message) {
     case WM_INITDIALOG:
@@ -183,8 +179,7 @@ bool SetupWizard::onCommand(int id, HWND sender) {
 bool SetupWizard::preTranslateMessage(MSG& message) {
   HWND frame = window();
   if (frame == nullptr) return false;
-  if (message.message == WM_KEYDOWN && message.hwnd != nullptr &&
-      message.hwnd == state_.termsView &&
+  if (message.message == WM_KEYDOWN && message.hwnd != nullptr && message.hwnd == state_.termsView &&
       (message.wParam == VK_RETURN || message.wParam == VK_ESCAPE || message.wParam == VK_TAB)) {
     // The terms view is a multi-line edit control whose parent is the page
     // area, not a dialog: it would hand Enter, Escape and Tab to that static
@@ -233,8 +228,7 @@ void SetupWizard::createPage(PageIndex page) {
     // Reached by Tab from the OK button, so that the text can be scrolled
     // with the keyboard after the focus has left it.
     if (state_.termsView != nullptr)
-      SetWindowLongPtrW(state_.termsView, GWL_STYLE,
-                        GetWindowLongPtrW(state_.termsView, GWL_STYLE) | WS_TABSTOP);
+      SetWindowLongPtrW(state_.termsView, GWL_STYLE, GetWindowLongPtrW(state_.termsView, GWL_STYLE) | WS_TABSTOP);
     return;
   }
   PageSlot& slot = state_.pages[page];
@@ -281,8 +275,7 @@ void SetupWizard::refreshPages() {
     if (window != nullptr && IsWindow(window)) ShowWindow(window, page == current ? SW_SHOW : SW_HIDE);
   }
   if (state_.termsView != nullptr && IsWindow(state_.termsView))
-    ShowWindow(state_.termsView,
-               current == ToolbarTerms || current == PluginTerms ? SW_SHOW : SW_HIDE);
+    ShowWindow(state_.termsView, current == ToolbarTerms || current == PluginTerms ? SW_SHOW : SW_HIDE);
 }
 
 void SetupWizard::refreshAndRepaint() {
@@ -392,8 +385,9 @@ void SetupWizard::onTermsOk() {
 }
 
 void SetupWizard::onCancel() {
-  const bool confirmed = showSetupMessage(state_.frameWindow, translateText(L"Are you sure you want to exit the setup?"),
-                                          MB_OKCANCEL) == IDOK;
+  const bool confirmed =
+      showSetupMessage(state_.frameWindow, translateText(L"Are you sure you want to exit the setup?"), MB_OKCANCEL) ==
+      IDOK;
   if (!confirmed) return;
   // The job is told and stops at its next step, undoes what it did, and
   // the wizard ends once it has (onNext). A job that ended while the
@@ -409,8 +403,7 @@ void SetupWizard::onClose() {
   HWND complete = state_.pages[Complete].window;
   if (complete != nullptr && IsWindow(complete) &&
       IsDlgButtonChecked(complete, IDC_COMPLETE_PRESS_RELEASE) == BST_CHECKED) {
-    const std::wstring address =
-        vendorSite() + kPressReleasePage + partsFileNameLower(splitPath(L""));
+    const std::wstring address = vendorSite() + kPressReleasePage + partsFileNameLower(splitPath(L""));
     // The frame owns the box that names the page where it cannot be
     // opened, and takes no second Close meanwhile.
     OwnerDisableGuard guard;

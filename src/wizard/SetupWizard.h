@@ -26,8 +26,8 @@ class SetupWizard;
 class WizardPage : public DialogBinding {
  public:
   explicit WizardPage(SetupWizard& owner) : owner_(owner) {}
-  bool processWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                            LRESULT& result, DWORD mapId) override;
+  bool processWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result,
+                            DWORD mapId) override;
 
  private:
   SetupWizard& owner_;
@@ -42,8 +42,8 @@ class SetupWizard : public DialogBinding, public MessageFilter, public IdleHandl
   SetupState& state() { return state_; }
 
   // The frame's message map.
-  bool processWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                            LRESULT& result, DWORD mapId) override;
+  bool processWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result,
+                            DWORD mapId) override;
   // The dialog keyboard interface of the frame.
   bool preTranslateMessage(MSG& message) override;
   // After every burst of messages: the buttons of the current page, then

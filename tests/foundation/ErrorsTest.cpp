@@ -14,12 +14,8 @@ using namespace tonvane;
 namespace {
 
 const bool kRegistered =
-    test::registerChildScenario(L"raise-out-of-memory", []() -> int {
-      raiseFailure(E_OUTOFMEMORY);
-    }) &&
-    test::registerChildScenario(L"raise-invalid-argument", []() -> int {
-      raiseFailure(E_INVALIDARG);
-    }) &&
+    test::registerChildScenario(L"raise-out-of-memory", []() -> int { raiseFailure(E_OUTOFMEMORY); }) &&
+    test::registerChildScenario(L"raise-invalid-argument", []() -> int { raiseFailure(E_INVALIDARG); }) &&
     test::registerChildScenario(L"raise-after-failed-conversion", []() -> int {
       SetLastError(ERROR_NO_UNICODE_TRANSLATION);
       raiseFailure(hresultFromLastError());
@@ -28,8 +24,7 @@ const bool kRegistered =
 TEST(ErrorMessage, GivesTheTextOfEachValueAndUndefinedOutsideTheRange) {
   EXPECT_EQ(errorMessage(Exception::Normal), L"It ended normally.");
   EXPECT_EQ(errorMessage(Exception::MemoryAllocation), L"The memory allocating error occurred.");
-  EXPECT_EQ(errorMessage(Exception::MemoryAccess),
-            L"The memory unlawful computer access error occurred.");
+  EXPECT_EQ(errorMessage(Exception::MemoryAccess), L"The memory unlawful computer access error occurred.");
   EXPECT_EQ(errorMessage(Exception::OperationResult), L"The operation result error occurred.");
   EXPECT_EQ(errorMessage(Exception::Algorithm), L"The algorithm error occurred.");
   EXPECT_EQ(errorMessage(Exception::OsError), L"OS error occurred.");
@@ -67,8 +62,9 @@ TEST(SystemErrorText, IsTheSystemMessageThenTheRecordedFault) {
   lastFault.recorded = true;
   SetLastError(ERROR_FILE_NOT_FOUND);
   const std::wstring withFault = systemErrorText();
-  EXPECT_EQ(withFault, plain + L"\nExceptionCode: C0000094, ExceptionFlags: 00000000, "
-                               L"ExceptionAddress: 0040A1B2, NumberParameters: 00000002\n");
+  EXPECT_EQ(withFault, plain +
+                           L"\nExceptionCode: C0000094, ExceptionFlags: 00000000, "
+                           L"ExceptionAddress: 0040A1B2, NumberParameters: 00000002\n");
 
   // An error the system has no message for leaves only the fault line.
   SetLastError(0x2FFFFFFF);
@@ -100,8 +96,7 @@ TEST(LibraryFaults, MisuseStillThrowsWhatACatchOfStdExceptionTakes) {
     }
     return "nothing thrown";
   };
-  EXPECT_NE(thrown([] { static_cast<void>(std::wstring(L"ab").at(5)); }).find("basic_string::at"),
-            std::string::npos);
+  EXPECT_NE(thrown([] { static_cast<void>(std::wstring(L"ab").at(5)); }).find("basic_string::at"), std::string::npos);
   EXPECT_NE(thrown([] {
               std::vector<int> list;
               list.reserve(list.max_size() + 1);

@@ -82,21 +82,20 @@ TEST(EnsureFolder, CreatesEveryMissingLevel) {
 }
 
 TEST(ContainedRelativePath, RefusesNamesThatLeaveTheFolder) {
-  for (const wchar_t* name : {L"a.txt", L"resource\\pic.png", L"a\\b\\", L".\\x", L"a..b",
-                              L"..a", L"a\\b..\\c"})
+  for (const wchar_t* name : {L"a.txt", L"resource\\pic.png", L"a\\b\\", L".\\x", L"a..b", L"..a", L"a\\b..\\c"})
     EXPECT_TRUE(isContainedRelativePath(name)) << name;
-  for (const wchar_t* name : {L"", L"..", L"..\\x", L"a\\..\\..\\x", L"a\\..", L"\\x",
-                              L"\\\\server\\share\\x", L"C:x", L"C:\\x", L"file.txt:stream",
-                              L"... \\x", L". .\\x", L"a\\...\\x"})
+  for (const wchar_t* name : {L"", L"..", L"..\\x", L"a\\..\\..\\x", L"a\\..", L"\\x", L"\\\\server\\share\\x", L"C:x",
+                              L"C:\\x", L"file.txt:stream", L"... \\x", L". .\\x", L"a\\...\\x"})
     EXPECT_FALSE(isContainedRelativePath(name)) << name;
 }
 
 TEST(ReservedDeviceName, DevicesInAnyCaseWithOrWithoutExtensionButNotLongerNames) {
-  for (const wchar_t* step : {L"CON", L"con", L"Nul", L"aux.h", L"prn.txt.bak", L"COM1", L"com9.log", L"COM0", L"lpt0.txt",
-                              L"LPT1", L"lpt9", L"nul ", L"CON.", L"con .txt", L"COM\u00B9", L"lpt\u00B3.x"})
+  for (const wchar_t* step :
+       {L"CON", L"con", L"Nul", L"aux.h", L"prn.txt.bak", L"COM1", L"com9.log", L"COM0", L"lpt0.txt", L"LPT1", L"lpt9",
+        L"nul ", L"CON.", L"con .txt", L"COM\u00B9", L"lpt\u00B3.x"})
     EXPECT_TRUE(isReservedDeviceName(step)) << step;
-  for (const wchar_t* step : {L"", L"CONSOLE", L"con1", L"COM10", L"LPT", L"nul-free", L"xcon",
-                              L"a.con", L".nul", L"COM\u00B4"})
+  for (const wchar_t* step :
+       {L"", L"CONSOLE", L"con1", L"COM10", L"LPT", L"nul-free", L"xcon", L"a.con", L".nul", L"COM\u00B4"})
     EXPECT_FALSE(isReservedDeviceName(step)) << step;
 }
 
@@ -104,10 +103,10 @@ TEST(PathInsideFolder, OnlyDescendantsThatStayBelowTheFolder) {
   const std::wstring folder = L"C:\\Program Files\\Tonvane Free";
   for (const wchar_t* path : {L"C:\\Program Files\\Tonvane Free\\a.exe", L"c:\\program files\\TONVANE FREE\\r\\b.png"})
     EXPECT_TRUE(isPathInsideFolder(path, folder)) << path;
-  for (const wchar_t* path :
-       {L"C:\\Program Files\\Tonvane Free", L"C:\\Program Files\\Tonvane Free\\", L"C:\\Program Files\\Tonvane Freedom\\a",
-        L"C:\\Program Files\\Tonvane Free\\..\\x", L"C:\\Program Files\\Tonvane Free\\a/../../x",
-        L"C:\\Program Files\\Tonvane Free\\a:s", L"D:\\Program Files\\Tonvane Free\\a", L""})
+  for (const wchar_t* path : {L"C:\\Program Files\\Tonvane Free", L"C:\\Program Files\\Tonvane Free\\",
+                              L"C:\\Program Files\\Tonvane Freedom\\a", L"C:\\Program Files\\Tonvane Free\\..\\x",
+                              L"C:\\Program Files\\Tonvane Free\\a/../../x", L"C:\\Program Files\\Tonvane Free\\a:s",
+                              L"D:\\Program Files\\Tonvane Free\\a", L""})
     EXPECT_FALSE(isPathInsideFolder(path, folder)) << path;
   EXPECT_FALSE(isPathInsideFolder(L"C:\\x", L""));
 }

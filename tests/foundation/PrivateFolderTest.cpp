@@ -29,8 +29,7 @@ std::wstring systemTemporaryFolder() {
 }
 
 bool isEightDigits(const std::wstring& name) {
-  return name.size() == 8 &&
-         std::all_of(name.begin(), name.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
+  return name.size() == 8 && std::all_of(name.begin(), name.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
 }
 
 // The tests run as the setup does, with full rights: the folders go under
@@ -152,7 +151,8 @@ TEST(HeldPath, OpensTheNameItselfAndTellsWhereItReallyIs) {
   EXPECT_FALSE(link.isAt(insideFinal + L"\\link"));
   HeldPath through;
   ASSERT_TRUE(through.open(inside + L"link\\victim.txt", HeldPath::Access::Delete));
-  EXPECT_FALSE(through.isAt(insideFinal + L"\\link\\victim.txt")) << "followed to " << testing::PrintToString(through.finalPath());
+  EXPECT_FALSE(through.isAt(insideFinal + L"\\link\\victim.txt"))
+      << "followed to " << testing::PrintToString(through.finalPath());
   through.close();
   link.close();
   EXPECT_EQ(test::readBytes(outside + L"victim.txt"), "keep");

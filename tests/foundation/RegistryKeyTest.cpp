@@ -18,8 +18,7 @@ class RegistryKeyTest : public testing::Test {
   void SetUp() override {
     path_ = L"Software\\Tonvane Tests\\RegistryKey-" + std::to_wstring(GetCurrentProcessId());
     RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                              nullptr, &raw_, nullptr),
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &raw_, nullptr),
               ERROR_SUCCESS);
   }
   void TearDown() override {
@@ -29,8 +28,7 @@ class RegistryKeyTest : public testing::Test {
   }
 
   void setRaw(const wchar_t* name, DWORD type, const void* data, DWORD bytes) {
-    ASSERT_EQ(RegSetValueExW(raw_, name, 0, type, static_cast<const BYTE*>(data), bytes),
-              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExW(raw_, name, 0, type, static_cast<const BYTE*>(data), bytes), ERROR_SUCCESS);
   }
   void setDword(const wchar_t* name, DWORD value) { setRaw(name, REG_DWORD, &value, sizeof value); }
 

@@ -40,8 +40,7 @@ TEST(Resources, WritesAResourceToANewFileOnly) {
   // The written archive is the application's payload path: it extracts.
   std::vector<std::wstring> written;
   ASSERT_TRUE(extractArchive(path, folder / L"out", written));
-  EXPECT_EQ(test::readBytes(folder / L"out\\numbers.txt"),
-            test::readBytes(kSampleDir + L"\\tree\\numbers.txt"));
+  EXPECT_EQ(test::readBytes(folder / L"out\\numbers.txt"), test::readBytes(kSampleDir + L"\\tree\\numbers.txt"));
 }
 
 TEST(Resources, AMissingResourceIsZeroBytesAndAnEmptyFile) {

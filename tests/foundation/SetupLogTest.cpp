@@ -58,8 +58,8 @@ TEST_F(SetupLogTest, WritesUtf8LinesOnlyWhileOpenAndReplacesAnEarlierLog) {
   ASSERT_TRUE(openSetupLog(path));
   EXPECT_TRUE(setupLogOpen());
   // "インストール" and a character outside the basic plane.
-  setupLog(L"Step \u30A4\u30F3\u30B9\u30C8\u30FC\u30EB \U0001F3B5 " + decimalText(1234567890123ull) +
-           L" " + logHex(0x411));
+  setupLog(L"Step \u30A4\u30F3\u30B9\u30C8\u30FC\u30EB \U0001F3B5 " + decimalText(1234567890123ull) + L" " +
+           logHex(0x411));
   closeSetupLog();
   EXPECT_FALSE(setupLogOpen());
   setupLog(L"after the log is closed");
@@ -125,8 +125,8 @@ TEST_F(SetupLogTest, LinesFromSeveralThreadsArriveWholeAndInEachThreadsOrder) {
     ASSERT_GE(id, 0);
     ASSERT_LT(id, kThreads);
     EXPECT_EQ(number, next[id]++) << line;
-    const std::string expected = "thread " + std::to_string(id) + " line " + std::to_string(number) +
-                                 " " + std::string(200, static_cast<char>('a' + id));
+    const std::string expected = "thread " + std::to_string(id) + " line " + std::to_string(number) + " " +
+                                 std::string(200, static_cast<char>('a' + id));
     EXPECT_EQ(line, expected);
   }
 }
@@ -158,8 +158,8 @@ TEST_F(SetupLogTest, RefusesNamesThatAreNoPlainFileOfTheirOwn) {
 // this test serves, which a refused name must never have connected to.
 TEST_F(SetupLogTest, RefusesDeviceVerbatimAndPipeFormsBeforeOpeningAnything) {
   const std::wstring pipe = L"tonvane-log-" + std::to_wstring(GetCurrentProcessId());
-  HANDLE server = CreateNamedPipeW((L"\\\\.\\pipe\\" + pipe).c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE, 1, 0,
-                                   4096, 0, nullptr);
+  HANDLE server =
+      CreateNamedPipeW((L"\\\\.\\pipe\\" + pipe).c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE, 1, 0, 4096, 0, nullptr);
   ASSERT_NE(server, INVALID_HANDLE_VALUE) << GetLastError();
   std::wstring slashed = temp_.path();
   for (wchar_t& c : slashed)

@@ -134,8 +134,8 @@ TEST(FileHandle, OpenModesAndSharing) {
     EXPECT_EQ(create.path(), path);
     EXPECT_EQ(create.size(), 0u);  // emptied
     // Nobody else opens a file while it is being created.
-    HANDLE other = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                               nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE other =
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_EQ(other, INVALID_HANDLE_VALUE);
     if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
     EXPECT_EQ(create.write("new", 3), 3u);
@@ -149,8 +149,8 @@ TEST(FileHandle, OpenModesAndSharing) {
   // A text file being read can be written by someone else meanwhile.
   FileHandle reader;
   ASSERT_TRUE(reader.openForReadingText(path));
-  HANDLE writer = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE writer =
+      CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(writer, INVALID_HANDLE_VALUE);
   CloseHandle(writer);
   EXPECT_EQ(reader.write("x", 1), 0u);  // opened for reading only

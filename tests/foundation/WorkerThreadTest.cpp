@@ -23,8 +23,7 @@ using namespace tonvane;
 
 namespace {
 
-const wchar_t kSaveLine[] =
-    L"Immediately save the date with another name and restart the application.";
+const wchar_t kSaveLine[] = L"Immediately save the date with another name and restart the application.";
 const wchar_t kUnknownFailure[] = L"An error has occurred. The command will be cancelled.\r\n";
 
 // Volatile, so that no optimisation level can see the fault coming and fold
@@ -83,9 +82,8 @@ std::wstring hex8(std::uint32_t value) {
 // test.
 std::wstring systemMessage(DWORD error) {
   wchar_t text[1024] = {};
-  const DWORD length =
-      FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
-                     MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text, 1024, nullptr);
+  const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+                                      MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text, 1024, nullptr);
   return std::wstring(text, length);
 }
 
@@ -94,8 +92,7 @@ bool startsWith(const std::wstring& text, const std::wstring& prefix) {
 }
 
 bool endsWith(const std::wstring& text, const std::wstring& suffix) {
-  return text.size() >= suffix.size() &&
-         text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+  return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
 bool waitUntilEnded(WorkerThread* record, DWORD milliseconds) {
@@ -160,8 +157,8 @@ TEST(WorkerThread, RunsTheProcedureWithOwnerPlusOffsetAndEndsWhenItReturns) {
     std::pair<void*, WorkerThread*> seen{nullptr, nullptr};
   } owner;
   test::MessageBoxWatcher watcher(IDOK);
-  WorkerThread* record = start(new WorkerThread, &owner, returnAtOnce,
-                               static_cast<std::int32_t>(offsetof(Owner, seen)));
+  WorkerThread* record =
+      start(new WorkerThread, &owner, returnAtOnce, static_cast<std::int32_t>(offsetof(Owner, seen)));
   EXPECT_EQ(record->startFailed, 0);
   EXPECT_EQ(record->stopRequested.load(), 0);
   ASSERT_TRUE(waitUntilEnded(record, 10000));
@@ -180,9 +177,10 @@ TEST(WorkerThread, DivisionByZeroGivesOneOperationResultBoxWithTheFault) {
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].caption, L"Exception");
   EXPECT_TRUE(startsWith(boxes[0].text, L"The operation result error occurred.\r\n")) << boxes[0].text;
-  EXPECT_TRUE(endsWith(boxes[0].text, L"\nExceptionCode: C0000094, ExceptionFlags: 00000000, "
-                                      L"ExceptionAddress: " + hex8(lastFault.address) +
-                                          L", NumberParameters: 00000000\n"))
+  EXPECT_TRUE(endsWith(boxes[0].text,
+                       L"\nExceptionCode: C0000094, ExceptionFlags: 00000000, "
+                       L"ExceptionAddress: " +
+                           hex8(lastFault.address) + L", NumberParameters: 00000000\n"))
       << boxes[0].text;
   EXPECT_TRUE(lastFault.recorded);
   EXPECT_EQ(lastFault.code, 0xC0000094u);
@@ -199,10 +197,10 @@ TEST(WorkerThread, ReportTextIsMessageSaveLineThenTheSystemTextThroughTheTransla
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].caption, L"Exception");  // never translated
   // The procedure's own last error survives the way from the fault to the box.
-  const std::wstring expected =
-      L"[The operation result error occurred.]\r\n[" + std::wstring(kSaveLine) + L"]\r\n" +
-      systemMessage(ERROR_ACCESS_DENIED) + L"\nExceptionCode: C0000094, ExceptionFlags: 00000000, " +
-      L"ExceptionAddress: " + hex8(lastFault.address) + L", NumberParameters: 00000000\n";
+  const std::wstring expected = L"[The operation result error occurred.]\r\n[" + std::wstring(kSaveLine) + L"]\r\n" +
+                                systemMessage(ERROR_ACCESS_DENIED) +
+                                L"\nExceptionCode: C0000094, ExceptionFlags: 00000000, " + L"ExceptionAddress: " +
+                                hex8(lastFault.address) + L", NumberParameters: 00000000\n";
   EXPECT_EQ(boxes[0].text, expected);
   EXPECT_FALSE(systemMessage(ERROR_ACCESS_DENIED).empty());
 }
@@ -211,9 +209,8 @@ TEST(WorkerThread, NullPointerWriteGivesMemoryAccess) {
   SavedLastFault restore;
   const auto boxes = runWorker(writeThroughNull);
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_TRUE(startsWith(boxes[0].text,
-                         L"The memory unlawful computer access error occurred.\r\n" +
-                             std::wstring(kSaveLine) + L"\r\n"))
+  EXPECT_TRUE(startsWith(
+      boxes[0].text, L"The memory unlawful computer access error occurred.\r\n" + std::wstring(kSaveLine) + L"\r\n"))
       << boxes[0].text;
   EXPECT_EQ(lastFault.code, 0xC0000005u);
   EXPECT_EQ(lastFault.parameterCount, 2u);  // read or write, and the address
@@ -225,8 +222,7 @@ TEST(WorkerThread, FailedAllocationGivesMemoryAllocationAndLeavesLastFault) {
   lastFault = sentinelFault();
   const auto boxes = runWorker(allocateTooMuch);
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_TRUE(startsWith(boxes[0].text, L"The memory allocating error occurred.\r\n"))
-      << boxes[0].text;
+  EXPECT_TRUE(startsWith(boxes[0].text, L"The memory allocating error occurred.\r\n")) << boxes[0].text;
   EXPECT_TRUE(sameFault(lastFault, sentinelFault()));
   // The handler was the worker's only while its procedure ran.
   EXPECT_EQ(std::get_new_handler(), nullptr);
@@ -242,8 +238,8 @@ TEST(WorkerThread, RaiseFailureOnTheWorkerIsTranslatedLikeTheFault) {
   SavedLastFault restore;
   auto boxes = runWorker(raiseInvalidArgument);
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_TRUE(startsWith(boxes[0].text, L"OS error occurred.\r\n" + std::wstring(kSaveLine) +
-                                            L"\r\n" + systemMessage(ERROR_NO_UNICODE_TRANSLATION)))
+  EXPECT_TRUE(startsWith(boxes[0].text, L"OS error occurred.\r\n" + std::wstring(kSaveLine) + L"\r\n" +
+                                            systemMessage(ERROR_NO_UNICODE_TRANSLATION)))
       << boxes[0].text;
   EXPECT_EQ(lastFault.code, 0xC000001Du);
   EXPECT_EQ(lastFault.flags, 1u);
@@ -253,12 +249,12 @@ TEST(WorkerThread, RaiseFailureOnTheWorkerIsTranslatedLikeTheFault) {
   // STATUS_NO_MEMORY is outside the table: the unknown failure, still recorded.
   boxes = runWorker(raiseOutOfMemory);
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_TRUE(startsWith(boxes[0].text, std::wstring(kUnknownFailure) + L"\r\n" + kSaveLine +
-                                            L"\r\n"))
+  EXPECT_TRUE(startsWith(boxes[0].text, std::wstring(kUnknownFailure) + L"\r\n" + kSaveLine + L"\r\n"))
       << boxes[0].text;
-  EXPECT_TRUE(endsWith(boxes[0].text, L"\nExceptionCode: C0000017, ExceptionFlags: 00000001, "
-                                      L"ExceptionAddress: " + hex8(lastFault.address) +
-                                          L", NumberParameters: 00000000\n"))
+  EXPECT_TRUE(endsWith(boxes[0].text,
+                       L"\nExceptionCode: C0000017, ExceptionFlags: 00000001, "
+                       L"ExceptionAddress: " +
+                           hex8(lastFault.address) + L", NumberParameters: 00000000\n"))
       << boxes[0].text;
 }
 
@@ -267,8 +263,7 @@ TEST(WorkerThread, UnmappedFaultGivesTheUnknownFailureBox) {
   const auto boxes = runWorker(hitBreakpoint);
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].caption, L"Exception");
-  EXPECT_TRUE(startsWith(boxes[0].text, std::wstring(kUnknownFailure) + L"\r\n" + kSaveLine +
-                                            L"\r\n"))
+  EXPECT_TRUE(startsWith(boxes[0].text, std::wstring(kUnknownFailure) + L"\r\n" + kSaveLine + L"\r\n"))
       << boxes[0].text;
   EXPECT_EQ(lastFault.code, 0x80000003u);
   EXPECT_TRUE(inside(lastFault.address, hitBreakpoint)) << hex8(lastFault.address);
@@ -312,8 +307,8 @@ TEST(WorkerThread, ProcedureCanCatchTranslatedFaultsByValueAndGoOn) {
   std::vector<int> caught;
   const auto boxes = runWorker(catchFaultsItself, &caught);
   EXPECT_TRUE(boxes.empty());
-  EXPECT_EQ(caught, (std::vector<int>{Exception::OperationResult, Exception::MemoryAccess,
-                                      Exception::OperationResult}));
+  EXPECT_EQ(caught,
+            (std::vector<int>{Exception::OperationResult, Exception::MemoryAccess, Exception::OperationResult}));
 }
 
 struct Locks {
@@ -445,19 +440,30 @@ TEST(FaultTranslator, MapsTheTableAndRecordsEveryFault) {
     int value;
   };
   const Mapping table[] = {
-      {0x80000001, Exception::OsError},         {0xC0000006, Exception::OsError},
-      {0xC000001D, Exception::OsError},         {0xC0000026, Exception::OsError},
-      {0x80000002, Exception::MemoryAccess},    {0xC0000005, Exception::MemoryAccess},
-      {0xC0000008, Exception::MemoryAccess},    {0xC000008C, Exception::MemoryAccess},
-      {0xC0000025, Exception::Algorithm},       {0xC00000FD, Exception::Algorithm},
-      {0xC0000194, Exception::Algorithm},       {0xC000008E, Exception::OperationResult},
-      {0xC000008F, Exception::OperationResult}, {0xC0000091, Exception::OperationResult},
-      {0xC0000092, Exception::OperationResult}, {0xC0000094, Exception::OperationResult},
-      {0xC0000095, Exception::OperationResult}, {0xC0000090, Exception::Undefined},
+      {0x80000001, Exception::OsError},
+      {0xC0000006, Exception::OsError},
+      {0xC000001D, Exception::OsError},
+      {0xC0000026, Exception::OsError},
+      {0x80000002, Exception::MemoryAccess},
+      {0xC0000005, Exception::MemoryAccess},
+      {0xC0000008, Exception::MemoryAccess},
+      {0xC000008C, Exception::MemoryAccess},
+      {0xC0000025, Exception::Algorithm},
+      {0xC00000FD, Exception::Algorithm},
+      {0xC0000194, Exception::Algorithm},
+      {0xC000008E, Exception::OperationResult},
+      {0xC000008F, Exception::OperationResult},
+      {0xC0000091, Exception::OperationResult},
+      {0xC0000092, Exception::OperationResult},
+      {0xC0000094, Exception::OperationResult},
+      {0xC0000095, Exception::OperationResult},
+      {0xC0000090, Exception::Undefined},
       // Outside the table: C0000017 no memory, C000008D denormal operand,
       // C0000093 underflow, 80000003 breakpoint.
-      {0xC0000017, -1},                          {0xC000008D, -1},
-      {0xC0000093, -1},                          {0x80000003, -1},
+      {0xC0000017, -1},
+      {0xC000008D, -1},
+      {0xC0000093, -1},
+      {0x80000003, -1},
   };
   for (const Mapping& mapping : table) {
     lastFault = FaultRecord();
@@ -526,8 +532,7 @@ PROCEDURE waitInGuard(void* object, WorkerThread*) {
 
 int faultBesideAGuardedWorker(bool raise) {
   SetUnhandledExceptionFilter(exitWithCodeUnlessRecorded);
-  HANDLE events[2] = {CreateEventW(nullptr, TRUE, FALSE, nullptr),
-                      CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+  HANDLE events[2] = {CreateEventW(nullptr, TRUE, FALSE, nullptr), CreateEventW(nullptr, TRUE, FALSE, nullptr)};
   start(new WorkerThread, events, waitInGuard, 0);
   if (WaitForSingleObject(events[0], 10000) != WAIT_OBJECT_0) return 0xBAD1;
   if (raise) raiseFailure(E_INVALIDARG);
@@ -536,10 +541,8 @@ int faultBesideAGuardedWorker(bool raise) {
 }
 
 const bool kRegistered =
-    test::registerChildScenario(L"fault-beside-guarded-worker",
-                                [] { return faultBesideAGuardedWorker(false); }) &&
-    test::registerChildScenario(L"raise-beside-guarded-worker",
-                                [] { return faultBesideAGuardedWorker(true); });
+    test::registerChildScenario(L"fault-beside-guarded-worker", [] { return faultBesideAGuardedWorker(false); }) &&
+    test::registerChildScenario(L"raise-beside-guarded-worker", [] { return faultBesideAGuardedWorker(true); });
 
 TEST(FaultTranslator, ThreadsWithoutItFaultAsBefore) {
   ASSERT_TRUE(kRegistered);

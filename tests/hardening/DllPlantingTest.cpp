@@ -40,11 +40,10 @@ namespace {
 // planted one out. msimg32 is among them because Wine's theme code loads it
 // late, when the controls paint, through a delayed import that searches the
 // program's folder first even under the restricted search.
-const wchar_t* const kPlantedLibraries[] = {
-    L"version.dll",  L"uxtheme.dll", L"dwmapi.dll",  L"cryptbase.dll", L"userenv.dll",
-    L"setupapi.dll", L"apphelp.dll", L"propsys.dll", L"oleacc.dll",    L"clbcatq.dll",
-    L"ntmarta.dll",  L"profapi.dll", L"sspicli.dll", L"wintrust.dll",  L"secur32.dll",
-    L"msimg32.dll"};
+const wchar_t* const kPlantedLibraries[] = {L"version.dll", L"uxtheme.dll",  L"dwmapi.dll",  L"cryptbase.dll",
+                                            L"userenv.dll", L"setupapi.dll", L"apphelp.dll", L"propsys.dll",
+                                            L"oleacc.dll",  L"clbcatq.dll",  L"ntmarta.dll", L"profapi.dll",
+                                            L"sspicli.dll", L"wintrust.dll", L"secur32.dll", L"msimg32.dll"};
 
 // The name the setup's copy goes by: its own, so that the per-program
 // overrides below touch no other test's run of the build's setup.
@@ -145,8 +144,8 @@ bool isWineBuiltin(HANDLE process, const Module& module) {
   static const char kSignature[] = "Wine builtin DLL";
   char bytes[sizeof kSignature - 1] = {};
   SIZE_T read = 0;
-  return ReadProcessMemory(process, module.base + 0x40, bytes, sizeof bytes, &read) &&
-         read == sizeof bytes && std::memcmp(bytes, kSignature, sizeof bytes) == 0;
+  return ReadProcessMemory(process, module.base + 0x40, bytes, sizeof bytes, &read) && read == sizeof bytes &&
+         std::memcmp(bytes, kSignature, sizeof bytes) == 0;
 }
 
 bool startsWithInsensitive(const std::wstring& text, const std::wstring& prefix) {
@@ -155,8 +154,7 @@ bool startsWithInsensitive(const std::wstring& text, const std::wstring& prefix)
 
 // Runs a program of the folder with the folder as its current folder and
 // the overrides; its exit code, or STILL_ACTIVE when it did not end.
-DWORD runInFolder(const std::wstring& program, const std::wstring& arguments,
-                  const std::wstring& folder) {
+DWORD runInFolder(const std::wstring& program, const std::wstring& arguments, const std::wstring& folder) {
   SetupRun run;
   if (!run.start(arguments, program, L"", folder)) return 0xFFFFFFFF;
   return run.waitForExit(60000);
@@ -167,13 +165,12 @@ class DllPlantingTest : public WholeSetupTest {
   void SetUp() override {
     WholeSetupTest::SetUp();
     for (const wchar_t* name : kPlantedLibraries)
-      ASSERT_TRUE(CopyFileW(winePathOfUnixPath(TONVANE_PLANTED_LIBRARY).c_str(),
-                            (folder_ / name).c_str(), FALSE))
+      ASSERT_TRUE(CopyFileW(winePathOfUnixPath(TONVANE_PLANTED_LIBRARY).c_str(), (folder_ / name).c_str(), FALSE))
           << "planting " << narrow({name});
-    ASSERT_TRUE(CopyFileW(winePathOfUnixPath(TONVANE_PLANTED_MSIEXEC).c_str(),
-                          (folder_ / L"msiexec.exe").c_str(), FALSE));
-    ASSERT_TRUE(CopyFileW(winePathOfUnixPath(TONVANE_LOAD_PROBE).c_str(),
-                          (folder_ / L"load-probe.exe").c_str(), FALSE));
+    ASSERT_TRUE(
+        CopyFileW(winePathOfUnixPath(TONVANE_PLANTED_MSIEXEC).c_str(), (folder_ / L"msiexec.exe").c_str(), FALSE));
+    ASSERT_TRUE(
+        CopyFileW(winePathOfUnixPath(TONVANE_LOAD_PROBE).c_str(), (folder_ / L"load-probe.exe").c_str(), FALSE));
     ASSERT_TRUE(CopyFileW(setupProgramPath().c_str(), (folder_ / kSetupCopy).c_str(), FALSE));
   }
 

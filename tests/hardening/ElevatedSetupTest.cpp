@@ -29,7 +29,6 @@ std::string ascii(const std::wstring& text) { return std::string(text.begin(), t
 
 class ElevatedSetupTest : public WholeSetupTest {
  protected:
-
   // From Welcome to the install with `folder` typed, answering Yes when the
   // folder exists, until the Offers page.
   void installInto(SetupRun& run, const std::wstring& folder) {
@@ -40,7 +39,8 @@ class ElevatedSetupTest : public WholeSetupTest {
       if (run.currentPage() == SetupPage::Shortcuts) return true;
       for (HWND box : run.messageBoxes()) SetupRun::answer(box, IDYES);
       return false;
-    })) << "on " << pageName(run.currentPage());
+    })) << "on "
+        << pageName(run.currentPage());
     ASSERT_TRUE(run.settle());
     ASSERT_TRUE(nextTo(run, SetupPage::Offers, 120000));
   }
@@ -89,9 +89,9 @@ TEST_F(ElevatedSetupTest, APlantedLogCarriesNothingOutsideTheFolderIntoTheNewOne
   const std::wstring system = std::wstring(windows) + L"\\win.ini";
   ASSERT_TRUE(fileExists(system));
   writeBytes(folder + L"kept.dll", "an earlier file");
-  writeBytes(folder + L"install.log",
-             "[Install]\r\nPath1=" + ascii(system) + "\r\nPath2=\\\\tonvane-nowhere\\share\\x.dll\r\nPath3=" +
-                 ascii(folder) + "..\\..\\Windows\\win.ini\r\nPath4=" + ascii(folder) + "kept.dll");
+  writeBytes(folder + L"install.log", "[Install]\r\nPath1=" + ascii(system) +
+                                          "\r\nPath2=\\\\tonvane-nowhere\\share\\x.dll\r\nPath3=" + ascii(folder) +
+                                          "..\\..\\Windows\\win.ini\r\nPath4=" + ascii(folder) + "kept.dll");
 
   SetupRun run;
   ASSERT_TRUE(startAtWelcome(run));
@@ -149,8 +149,8 @@ std::vector<std::wstring> noRoomFields(const std::wstring& text, const std::wstr
 double shownBytes(const std::wstring& size) {
   wchar_t* unit = nullptr;
   const double number = std::wcstod(size.c_str(), &unit);
-  for (const auto& known : {std::make_pair(L" KB", 1024.0), std::make_pair(L" MB", 1048576.0),
-                            std::make_pair(L" GB", 1073741824.0)})
+  for (const auto& known :
+       {std::make_pair(L" KB", 1024.0), std::make_pair(L" MB", 1048576.0), std::make_pair(L" GB", 1073741824.0)})
     if (unit != nullptr && std::wstring(unit) == known.first) return number * known.second;
   return 0;
 }

@@ -16,8 +16,7 @@ int wmain(int argc, wchar_t** argv) {
     PROCESS_INFORMATION process = {};
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
-    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
+    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
       return 1;
     CloseHandle(process.hThread);
     WaitForSingleObject(process.hProcess, 60000);

@@ -11,8 +11,8 @@ void leaveMarker(HINSTANCE module) {
   const DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return;
   lstrcatW(path, L".marker");
-  HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
   // Which process took it, for the test's failure message.
   wchar_t program[MAX_PATH] = {};

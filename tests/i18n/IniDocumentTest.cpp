@@ -54,8 +54,7 @@ Keys orderOf(const EntryTable& table) {
   return keys;
 }
 
-Keys numbered(const std::wstring& prefix, const std::vector<int>& numbers,
-              const std::wstring& suffix = L"") {
+Keys numbered(const std::wstring& prefix, const std::vector<int>& numbers, const std::wstring& suffix = L"") {
   Keys keys;
   for (int n : numbers) keys.push_back(prefix + std::to_wstring(n) + suffix);
   return keys;
@@ -75,9 +74,7 @@ TEST(IniLineRule, SplitsClassifiesAndStoresLinesAsWritten) {
       {"comments only in the first column; // further on is text",
        L"[S]\r\n;A=1\r\n//B=2\r\n ;C=3\r\n //D=4\r\nE=http://example.com//x\r\n/F=6\r\n",
        {{L"S", {{L" ;C", L"3"}, {L" //D", L"4"}, {L"E", L"http://example.com//x"}, {L"/F", L"6"}}}}},
-      {"a line with // inside and no = is dropped",
-       L"[S]\r\nsee http://example.com\r\na // b\r\n",
-       {{L"S", {}}}},
+      {"a line with // inside and no = is dropped", L"[S]\r\nsee http://example.com\r\na // b\r\n", {{L"S", {}}}},
       {"headers need a name; the header test comes before the = split",
        L"[]\r\n[S]\r\n[]\r\n[]=x\r\n[a=b]\r\n[ a b ]\r\n[[x]]\r\nk=1\r\n[x]y=2\r\n[x]y\r\n",
        {{L"S", {{L"[]", L"x"}}}, {L"a=b", {}}, {L" a b ", {}}, {L"[x]", {{L"k", L"1"}, {L"[x]y", L"2"}}}}},
@@ -87,24 +84,17 @@ TEST(IniLineRule, SplitsClassifiesAndStoresLinesAsWritten) {
       {"nothing is trimmed: blanks, tabs and a stray CR stay",
        L"[ S ]\r\n  key = value  \r\n\tt\t=\tv\t\r\nA=1\r\r\nB\r=2\r\n",
        {{L" S ", {{L"  key ", L" value  "}, {L"\tt\t", L"\tv\t"}, {L"A", L"1\r"}, {L"B\r", L"2"}}}}},
-      {"without CR LF the whole text is one line: no header, no section, dropped",
-       L"[S]\nA=B", {}},
+      {"without CR LF the whole text is one line: no header, no section, dropped", L"[S]\nA=B", {}},
       {"a lone CR is no line end either", L"[S]\rA=B", {}},
-      {"bare LF and CR inside a value",
-       L"[S]\r\nA=1\nB=2\rC=3",
-       {{L"S", {{L"A", L"1\nB=2\rC=3"}}}}},
+      {"bare LF and CR inside a value", L"[S]\r\nA=1\nB=2\rC=3", {{L"S", {{L"A", L"1\nB=2\rC=3"}}}}},
       {"empty lines produce nothing; the last line needs no CR LF",
        L"\r\n\r\n[S]\r\n\r\n\r\nA=1\r\n\r\nB=2",
        {{L"S", {{L"A", L"1"}, {L"B", L"2"}}}}},
-      {"pairs before the first header are dropped",
-       L"A=B\r\n=\r\n[S]\r\nA=C\r\n",
-       {{L"S", {{L"A", L"C"}}}}},
-      {"a repeated key keeps the later value", L"[S]\r\nK=1\r\nK=2\r\nK=3\r\n",
-       {{L"S", {{L"K", L"3"}}}}},
+      {"pairs before the first header are dropped", L"A=B\r\n=\r\n[S]\r\nA=C\r\n", {{L"S", {{L"A", L"C"}}}}},
+      {"a repeated key keeps the later value", L"[S]\r\nK=1\r\nK=2\r\nK=3\r\n", {{L"S", {{L"K", L"3"}}}}},
       {"the translation resource's own lines",
        L"[Menu]\r\n[Window]\r\n&Next >=\u6b21\u3078(&N) >\r\n< &Back=< \u623b\u308b(&B)\r\n",
-       {{L"Menu", {}},
-        {L"Window", {{L"&Next >", L"\u6b21\u3078(&N) >"}, {L"< &Back", L"< \u623b\u308b(&B)"}}}}},
+       {{L"Menu", {}}, {L"Window", {{L"&Next >", L"\u6b21\u3078(&N) >"}, {L"< &Back", L"< \u623b\u308b(&B)"}}}}},
   };
   for (const LineCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -119,8 +109,7 @@ TEST(IniLineRule, RepeatedSectionsAreKeptApartAndFoundFirst) {
   ASSERT_TRUE(document.loadText(L"[A]\r\nk=1\r\n[B]\r\n[A]\r\nk=2\r\nj=3\r\n"));
   EXPECT_EQ(document.findSection(L"A"), 0);
   EXPECT_EQ(document.findSection(L"B"), 1);
-  EXPECT_EQ(contentsOf(document),
-            (Contents{{L"A", {{L"k", L"1"}}}, {L"B", {}}, {L"A", {{L"k", L"2"}, {L"j", L"3"}}}}));
+  EXPECT_EQ(contentsOf(document), (Contents{{L"A", {{L"k", L"1"}}}, {L"B", {}}, {L"A", {{L"k", L"2"}, {L"j", L"3"}}}}));
 }
 
 TEST(IniLineRule, SectionNamesAndKeysMatchExactly) {
@@ -165,22 +154,17 @@ TEST(UnescapeText, TurnsEscapesIntoCharacters) {
 TEST(UnescapeText, OnLoadOnlyWhenAsked) {
   // Key and value are unescaped separately after the split, so a key that
   // ends in a backslash does not swallow the "=".
-  const std::wstring text =
-      L"[S]\r\nsay \\\"hi\\\"\\n=\"a\\tb\\q\\\r\nk\\=v\r\nC:\\new\\x=\r\n";
+  const std::wstring text = L"[S]\r\nsay \\\"hi\\\"\\n=\"a\\tb\\q\\\r\nk\\=v\r\nC:\\new\\x=\r\n";
   IniDocument plain;
   ASSERT_TRUE(plain.loadText(text));
-  EXPECT_EQ(contentsOf(plain), (Contents{{L"S",
-                                          {{L"say \\\"hi\\\"\\n", L"\"a\\tb\\q\\"},
-                                           {L"k\\", L"v"},
-                                           {L"C:\\new\\x", L""}}}}));
+  EXPECT_EQ(contentsOf(plain),
+            (Contents{{L"S", {{L"say \\\"hi\\\"\\n", L"\"a\\tb\\q\\"}, {L"k\\", L"v"}, {L"C:\\new\\x", L""}}}}));
 
   IniDocument unescaped;
   unescaped.unescapeOnLoad = true;
   ASSERT_TRUE(unescaped.loadText(text));
-  EXPECT_EQ(contentsOf(unescaped), (Contents{{L"S",
-                                              {{L"say \"hi\"\n", L"a\tb\\q"},
-                                               {L"k", L"v"},
-                                               {L"C:\new\\x", L""}}}}));
+  EXPECT_EQ(contentsOf(unescaped),
+            (Contents{{L"S", {{L"say \"hi\"\n", L"a\tb\\q"}, {L"k", L"v"}, {L"C:\new\\x", L""}}}}));
   // The flag is a setting of the document, not of one load.
   unescaped.clear();
   EXPECT_TRUE(unescaped.unescapeOnLoad);
@@ -232,14 +216,16 @@ TEST(IniDocumentLoad, IndexesOutOfRangeGiveNothing) {
 TEST(IniDocumentFile, ReadsAFileAndRecordsItsPath) {
   TempFolder temp;
   const std::wstring path = temp / L"install.log";
-  test::writeBytes(path, "[Install]\r\nC:\\Program Files\\Tonvane\\new.txt=\r\n"
-                         "C:\\Program Files\\Tonvane\\Tonvane.exe=\r\n");
+  test::writeBytes(path,
+                   "[Install]\r\nC:\\Program Files\\Tonvane\\new.txt=\r\n"
+                   "C:\\Program Files\\Tonvane\\Tonvane.exe=\r\n");
   IniDocument document;
   ASSERT_TRUE(document.loadFile(path));
   EXPECT_EQ(document.sourcePath, path);
-  EXPECT_EQ(contentsOf(document), (Contents{{L"Install",
-                                             {{L"C:\\Program Files\\Tonvane\\new.txt", L""},
-                                              {L"C:\\Program Files\\Tonvane\\Tonvane.exe", L""}}}}));
+  EXPECT_EQ(
+      contentsOf(document),
+      (Contents{{L"Install",
+                 {{L"C:\\Program Files\\Tonvane\\new.txt", L""}, {L"C:\\Program Files\\Tonvane\\Tonvane.exe", L""}}}}));
 }
 
 TEST(IniDocumentFile, ReadsFilesAroundTheSmallestChunkWhole) {
@@ -271,8 +257,8 @@ TEST(IniDocumentFile, ReadsAFileAnotherProgramHasOpenForWriting) {
   TempFolder temp;
   const std::wstring path = temp / L"busy.log";
   test::writeBytes(path, "[Install]\r\nC:\\a.txt=\r\n");
-  HANDLE writer = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE writer = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(writer, INVALID_HANDLE_VALUE);
   IniDocument document;
   EXPECT_TRUE(document.loadFile(path));
@@ -287,8 +273,7 @@ TEST(IniDocumentFile, UnopenableFilesLeaveTheDocumentAlone) {
   document.sourcePath = L"C:\\previous.log";
   const Contents before = contentsOf(document);
 
-  for (const std::wstring& path : {std::wstring(), temp / L"missing.log", temp / L"no\\such\\x.log",
-                                   temp.path()}) {
+  for (const std::wstring& path : {std::wstring(), temp / L"missing.log", temp / L"no\\such\\x.log", temp.path()}) {
     EXPECT_FALSE(document.loadFile(path));
     EXPECT_EQ(contentsOf(document), before);
     EXPECT_EQ(document.sourcePath, L"C:\\previous.log");
@@ -323,9 +308,16 @@ TEST(EntryTableHash, KnownValues) {
 
 TEST(EntryTableHash, BucketCountsForEntryCounts) {
   const std::vector<std::pair<int, int>> cases = {
-      {0, 17},     {12, 17},     {13, 17},  // 13 / 0.75 = 17.3: still 17
-      {14, 23},    {39, 53},     {40, 53},    {41, 67},
-      {119, 163},  {15000, 20663}, {20000, 32771},
+      {0, 17},
+      {12, 17},
+      {13, 17},  // 13 / 0.75 = 17.3: still 17
+      {14, 23},
+      {39, 53},
+      {40, 53},
+      {41, 67},
+      {119, 163},
+      {15000, 20663},
+      {20000, 32771},
       {9987067, 13316089},  // the last of the list, exactly
       {9987068, 13316090},  // beyond it: n / 0.75 itself
   };
@@ -385,17 +377,16 @@ TEST(EntryTableOrder, GrowsFrom17To53BucketsAtThe39thKey) {
   for (int i = 0; i < 38; ++i) table.set(L"Path" + std::to_wstring(i), L"");
   EXPECT_EQ(table.bucketCount(), 17);
   EXPECT_EQ(orderOf(table),
-            numbered(L"Path", {8,  9,  30, 31, 20, 32, 21, 10, 33, 22, 11, 34, 23,
-                               12, 35, 24, 13, 36, 25, 14, 37, 26, 15, 0,  27, 16,
-                               1,  28, 17, 2,  29, 18, 3,  19, 4,  5,  6,  7}));
+            numbered(L"Path", {8,  9,  30, 31, 20, 32, 21, 10, 33, 22, 11, 34, 23, 12, 35, 24, 13, 36, 25,
+                               14, 37, 26, 15, 0,  27, 16, 1,  28, 17, 2,  29, 18, 3,  19, 4,  5,  6,  7}));
 
   table.set(L"Path38", L"");
   EXPECT_EQ(table.bucketCount(), 53);
   table.set(L"Path39", L"");
   EXPECT_EQ(table.bucketCount(), 53);
-  const Keys after = numbered(L"Path", {20, 21, 0,  22, 1,  23, 2,  24, 3,  25, 4,  26, 5,  27,
-                                        6,  28, 7,  29, 8,  9,  10, 11, 12, 13, 14, 15, 16, 17,
-                                        18, 19, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39});
+  const Keys after =
+      numbered(L"Path", {20, 21, 0,  22, 1,  23, 2,  24, 3,  25, 4,  26, 5,  27, 6,  28, 7,  29, 8,  9,
+                         10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39});
   EXPECT_EQ(orderOf(table), after);
 
   // Rebuilding for a count that needs the same buckets changes nothing (it
@@ -416,11 +407,10 @@ TEST(EntryTableOrder, GrowsWhenTheCountPassesTwoAndAQuarterPerBucket) {
 }
 
 const std::vector<int> kInstallOrder163 = {
-    60, 12, 98, 23, 71, 82, 34, 45, 93, 5,  56, 67, 19, 40, 0,  78, 51, 89, 62, 14,
-    25, 73, 84, 36, 47, 95, 20, 7,  58, 31, 69, 90, 42, 2,  53, 16, 64, 75, 27, 38,
-    86, 11, 97, 49, 70, 22, 9,  33, 81, 92, 44, 4,  55, 18, 66, 77, 29, 50, 88, 61,
-    13, 99, 24, 72, 83, 35, 46, 94, 6,  57, 30, 68, 41, 1,  79, 52, 63, 15, 74, 26,
-    85, 37, 10, 48, 96, 21, 8,  59, 32, 80, 91, 43, 3,  54, 17, 65, 76, 28, 39, 87};
+    60, 12, 98, 23, 71, 82, 34, 45, 93, 5,  56, 67, 19, 40, 0,  78, 51, 89, 62, 14, 25, 73, 84, 36, 47,
+    95, 20, 7,  58, 31, 69, 90, 42, 2,  53, 16, 64, 75, 27, 38, 86, 11, 97, 49, 70, 22, 9,  33, 81, 92,
+    44, 4,  55, 18, 66, 77, 29, 50, 88, 61, 13, 99, 24, 72, 83, 35, 46, 94, 6,  57, 30, 68, 41, 1,  79,
+    52, 63, 15, 74, 26, 85, 37, 10, 48, 96, 21, 8,  59, 32, 80, 91, 43, 3,  54, 17, 65, 76, 28, 39, 87};
 
 TEST(EntryTableOrder, LoadingSettlesEachSectionOnItsFinalCount) {
   const std::wstring prefix = L"C:\\Program Files\\Tonvane\\file";
@@ -453,7 +443,8 @@ TEST(EntryTableOrder, LoadingSettlesEachSectionOnItsFinalCount) {
 
 TEST(EntryTableOrder, AnInstallLogOfTwentyThousandPaths) {
   std::wstring text = L"[Install]\r\n";
-  for (int i = 0; i < 20000; ++i) text += L"C:\\Tonvane\\file" + std::to_wstring(i) + L"=" + std::to_wstring(i) + L"\r\n";
+  for (int i = 0; i < 20000; ++i)
+    text += L"C:\\Tonvane\\file" + std::to_wstring(i) + L"=" + std::to_wstring(i) + L"\r\n";
   IniDocument document;
   ASSERT_TRUE(document.loadText(text));
   const EntryTable& entries = document.sectionEntries(0);

@@ -42,8 +42,9 @@ TEST_F(SetupMessage, WithoutATableTheCaptionIsEnglishAndTheTextAsGiven) {
 }
 
 TEST_F(SetupMessage, TheCaptionIsTranslatedAndTheTextIsNot) {
-  loadTable(L"[Text]\r\nTonvane Free Setup=Setup J\r\nTonvane Free Uninstall=Uninstall J\r\n"
-            L"Failed to install.=Failed J\r\n");
+  loadTable(
+      L"[Text]\r\nTonvane Free Setup=Setup J\r\nTonvane Free Uninstall=Uninstall J\r\n"
+      L"Failed to install.=Failed J\r\n");
   test::MessageBoxWatcher watcher(IDYES);
   EXPECT_EQ(showSetupMessage(nullptr, L"Failed to install.", MB_YESNO), IDYES);
   EXPECT_EQ(showTranslatedMessage(nullptr, L"Done.", L"Tonvane Free Uninstall", MB_YESNO), IDYES);
@@ -72,8 +73,8 @@ struct OwnerProbe {
 };
 
 TEST_F(SetupMessage, TheBoxBelongsToTheOwnerGiven) {
-  HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr,
-                               nullptr, GetModuleHandleW(nullptr), nullptr);
+  HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
   ASSERT_NE(owner, nullptr);
   OwnerProbe probe;
   HANDLE thread = CreateThread(nullptr, 0, &OwnerProbe::run, &probe, 0, nullptr);

@@ -92,9 +92,9 @@ struct Answer {
 
 struct Case {
   const char* what;
-  std::function<Bytes()> archive;                                  // the ZIP archive, changed
+  std::function<Bytes()> archive;                                 // the ZIP archive, changed
   std::function<Bytes(const Bytes& carried, Form form)> carried;  // the bytes the setup carries, changed
-  std::optional<Answer> zip;  // none: the case has no ZIP form
+  std::optional<Answer> zip;                                      // none: the case has no ZIP form
   Answer solid;
 };
 
@@ -110,12 +110,16 @@ std::vector<Case> cases() {
       // form fails that entry alone. LZMA2 keeps the noise as it is
       // (incompressible chunks are stored), so the decoder passes the
       // flipped bytes on and the entry's CRC tells; the pass ends there.
-      {"damaged in the middle", intact,
+      {"damaged in the middle",
+       intact,
        [](const Bytes& carried, Form) { return flippedAt(carried, carried.size() / 2, 16); },
-       Answer{true, false, {L"1.txt", L"3.txt"}}, {true, false, {L"1.txt"}, "CRC"}},
+       Answer{true, false, {L"1.txt", L"3.txt"}},
+       {true, false, {L"1.txt"}, "CRC"}},
       // A download cut short: the ZIP form loses its directory, the solid
       // form keeps its own at the front and stops where the stream does.
-      {"cut short", intact, [](const Bytes& carried, Form) { return carried.substr(0, carried.size() * 3 / 4); },
+      {"cut short",
+       intact,
+       [](const Bytes& carried, Form) { return carried.substr(0, carried.size() * 3 / 4); },
        Answer{false, false, {}},
        {true, false, {L"1.txt"}, "the compressed stream is damaged"}},
       {"a flipped byte in an entry's data",
@@ -123,7 +127,9 @@ std::vector<Case> cases() {
          const Bytes zip = zipOf(kEntries);
          return flippedAt(zip, localHeader(zip, "sub/2.bin") + 30 + 9 + 1000);
        },
-       asIs, Answer{true, false, {L"1.txt", L"3.txt"}}, {true, false, {L"1.txt"}, "CRC"}},
+       asIs,
+       Answer{true, false, {L"1.txt", L"3.txt"}},
+       {true, false, {L"1.txt"}, "CRC"}},
       // minizip reads a local header's sizes and CRC but takes the name from
       // the directory; the pass meets the local header first and must find
       // the record's name there.
@@ -133,43 +139,58 @@ std::vector<Case> cases() {
          zip[localHeader(zip, "sub/2.bin") + 30 + 4] = 'X';
          return zip;
        },
-       asIs, Answer{true, true, kAll}, {true, false, {L"1.txt"}, "local name"}},
+       asIs,
+       Answer{true, true, kAll},
+       {true, false, {L"1.txt"}, "local name"}},
       {"a local CRC that is not its record's",
        [] {
          const Bytes zip = zipOf(kEntries);
          return flippedAt(zip, localHeader(zip, "sub/2.bin") + 14);
        },
-       asIs, Answer{true, false, {L"1.txt", L"3.txt"}}, {true, false, {L"1.txt"}, "local CRC or sizes"}},
+       asIs,
+       Answer{true, false, {L"1.txt", L"3.txt"}},
+       {true, false, {L"1.txt"}, "local CRC or sizes"}},
       {"a local size that is not its record's",
        [] {
          const Bytes zip = zipOf(kEntries);
          return flippedAt(zip, localHeader(zip, "sub/2.bin") + 22);
        },
-       asIs, Answer{true, false, {L"1.txt", L"3.txt"}}, {true, false, {L"1.txt"}, "local CRC or sizes"}},
+       asIs,
+       Answer{true, false, {L"1.txt", L"3.txt"}},
+       {true, false, {L"1.txt"}, "local CRC or sizes"}},
       // Every entry of the solid form is stored: the whole is compressed.
       {"an entry deflated on its own",
        [] {
-         return zipOf({{"1.txt", &kFirst, Method::Stored}, {"sub/2.bin", &kMiddle, Method::Stored},
+         return zipOf({{"1.txt", &kFirst, Method::Stored},
+                       {"sub/2.bin", &kMiddle, Method::Stored},
                        {"3.txt", &kLast, Method::Deflated}});
        },
-       asIs, Answer{true, true, kAll}, {true, false, {L"1.txt", L"sub\\2.bin"}, "compressed on its own"}},
+       asIs,
+       Answer{true, true, kAll},
+       {true, false, {L"1.txt", L"sub\\2.bin"}, "compressed on its own"}},
       // Only the solid form has a directory apart from the entries: here
       // the one of the first two entries travels with a stream of all three.
-      {"an entry the directory does not list", intact,
+      {"an entry the directory does not list",
+       intact,
        [](const Bytes& carried, Form form) {
          const Bytes zip = zipOf(kEntries);
          return form == Form::Solid ? test::solidFormOf(zip, zipOf({kEntries[0], kEntries[1]})) : carried;
        },
-       std::nullopt, {true, false, {L"1.txt", L"sub\\2.bin"}, "not the one that travels beside it"}},
+       std::nullopt,
+       {true, false, {L"1.txt", L"sub\\2.bin"}, "not the one that travels beside it"}},
       // Names the hardening refuses are skipped in both forms (and make the
       // listing false, which stops an install before it begins); the pass
       // reads past their data to the entries after them.
       {"names the hardening refuses",
        [] {
-         return zipOf({{"../up.txt", &kFirst, Method::Stored}, {"CON", &kFirst, Method::Stored},
-                       {"a:b", &kMiddle, Method::Stored}, {"ok.txt", &kLast, Method::Stored}});
+         return zipOf({{"../up.txt", &kFirst, Method::Stored},
+                       {"CON", &kFirst, Method::Stored},
+                       {"a:b", &kMiddle, Method::Stored},
+                       {"ok.txt", &kLast, Method::Stored}});
        },
-       asIs, Answer{false, true, {L"ok.txt"}}, {false, true, {L"ok.txt"}}},
+       asIs,
+       Answer{false, true, {L"ok.txt"}},
+       {false, true, {L"ok.txt"}}},
   };
 }
 
@@ -225,7 +246,8 @@ TEST(ArchiveForms, TheSolidListingNeedsOnlyTheDirectory) {
   SolidContainer container;
   ASSERT_TRUE(readSolidContainer(solid.data(), solid.size(), container));
   Bytes garbled = solid;
-  const std::size_t streamStart = static_cast<std::size_t>(container.archiveStream - reinterpret_cast<const std::uint8_t*>(solid.data()));
+  const std::size_t streamStart =
+      static_cast<std::size_t>(container.archiveStream - reinterpret_cast<const std::uint8_t*>(solid.data()));
   for (std::size_t i = streamStart; i < garbled.size(); ++i) garbled[i] = static_cast<char>(i * 7);
 
   List listed;
@@ -246,7 +268,8 @@ TEST(ArchiveForms, TheSolidListingNeedsOnlyTheDirectory) {
     listed.clear();
     EXPECT_EQ(listArchiveEntries(wrong.data(), wrong.size(), listed), field == 8) << "field at " << field;
     written.clear();
-    EXPECT_FALSE(extractArchiveFromMemory(wrong.data(), wrong.size(), temp / L"dest2", written)) << "field at " << field;
+    EXPECT_FALSE(extractArchiveFromMemory(wrong.data(), wrong.size(), temp / L"dest2", written))
+        << "field at " << field;
   }
 }
 

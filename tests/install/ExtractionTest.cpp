@@ -37,9 +37,8 @@ TEST(ExtractArchive, WritesStoredDeflatedAndEmptyEntriesInArchiveOrder) {
   List written = {L"kept"};
   ASSERT_TRUE(extractArchive(temp / L"a.zip", temp / L"dest", written));
   const std::wstring dest = temp / L"dest\\";
-  EXPECT_EQ(written, (List{L"kept", dest + L"Tonvane.exe", dest + L"readme.txt",
-                           dest + L"silence.wav", dest + L"resource\\pictures\\logo.png",
-                           dest + L"resource\\pictures\\icon.png"}));
+  EXPECT_EQ(written, (List{L"kept", dest + L"Tonvane.exe", dest + L"readme.txt", dest + L"silence.wav",
+                           dest + L"resource\\pictures\\logo.png", dest + L"resource\\pictures\\icon.png"}));
   EXPECT_EQ(test::readBytes(dest + L"Tonvane.exe"), binary);
   EXPECT_EQ(test::readBytes(dest + L"readme.txt"), kText);
   EXPECT_TRUE(test::fileExists(dest + L"silence.wav"));
@@ -295,9 +294,7 @@ TEST(ExtractArchive, SkipsNamesThatWouldLandOutsideTheDestination) {
   EXPECT_FALSE(test::fileExists(dest + L"x"));
   EXPECT_EQ(test::readBytes(dest + L"ok.txt:stream"), "");
   const List inDest = test::listFolder(dest);
-  EXPECT_EQ(std::count_if(inDest.begin(), inDest.end(),
-                          [](const std::wstring& name) { return name.size() > 260; }),
-            0);
+  EXPECT_EQ(std::count_if(inDest.begin(), inDest.end(), [](const std::wstring& name) { return name.size() > 260; }), 0);
 }
 
 // The elevated setup extracts into folders a normal program of the same
@@ -354,7 +351,8 @@ TEST(ExtractArchive, NeverWritesThroughAJunctionOrLinkAtTheDestination) {
     for (const std::wstring& name : c.refused) {
       const std::wstring path = dest + name;
       EXPECT_NE(log.find("Skipped " + std::string(path.begin(), path.end()) + ": "), std::string::npos)
-          << std::string(path.begin(), path.end()) << " in\n" << log;
+          << std::string(path.begin(), path.end()) << " in\n"
+          << log;
     }
     EXPECT_EQ(test::listFolder(outside), List{L"TonvaneUninstaller.exe"});
     EXPECT_EQ(test::readBytes(outside + L"TonvaneUninstaller.exe"), "the system's own");
@@ -367,9 +365,9 @@ TEST(ExtractArchive, AnArchiveWrittenByDebiansZipExtractsByteForByte) {
   List written;
   ASSERT_TRUE(extractArchive(sample + L"\\sample.zip", temp / L"dest", written));
 
-  const List expected = {L"inner.zip", L"numbers.txt", L"readme.txt",
-                         L"resource\\noise.bin", L"resource\\pictures\\spaced.txt",
-                         L"silence.wav"};
+  const List expected = {
+      L"inner.zip",  L"numbers.txt", L"readme.txt", L"resource\\noise.bin", L"resource\\pictures\\spaced.txt",
+      L"silence.wav"};
   List relative;
   for (const std::wstring& path : written) relative.push_back(path.substr((temp / L"dest\\").size()));
   std::sort(relative.begin(), relative.end());

@@ -26,9 +26,8 @@ TEST(InstallJobResult, AJobWithoutItsArchiveSaysSoAndShowsNothing) {
   InstallChoices choices;
   choices.installFolder = target / L"Tonvane Free";
   std::vector<int> positions;
-  EXPECT_EQ(runInstallJob(choices, [&positions](int position) {
-    positions.push_back(position);
-  }), InstallResult::Failed);
+  EXPECT_EQ(runInstallJob(choices, [&positions](int position) { positions.push_back(position); }),
+            InstallResult::Failed);
   EXPECT_EQ(positions, std::vector<int>{0});
   Sleep(300);  // a box that would come late is still seen
   EXPECT_TRUE(boxes.seen().empty());

@@ -54,13 +54,20 @@ TEST(LongNames, AgreeWithTheSystemsLongForm) {
   for (wchar_t& c : lower) c = static_cast<wchar_t>(towlower(c));
 
   LongNames names;
-  std::vector<std::wstring> paths = {
-      folder, folder + L"\\", lower, shortFolder, std::wstring(shortFolder) + L"\\", shortFile,
-      folder + L"\\a long file name.TXT", folder + L"\\missing.txt", temp / L"x\\..\\Tonvane Free Folder",
-      L"C:\\", L"c:\\windows\\SYSTEM32", folder + L"/A Long File Name.txt",
-      folder + L"\\" + std::wstring(250, L'n')};
-  for (const std::wstring& path : paths)
-    EXPECT_EQ(names.longForm(path), systemLongForm(path)) << path.c_str();
+  std::vector<std::wstring> paths = {folder,
+                                     folder + L"\\",
+                                     lower,
+                                     shortFolder,
+                                     std::wstring(shortFolder) + L"\\",
+                                     shortFile,
+                                     folder + L"\\a long file name.TXT",
+                                     folder + L"\\missing.txt",
+                                     temp / L"x\\..\\Tonvane Free Folder",
+                                     L"C:\\",
+                                     L"c:\\windows\\SYSTEM32",
+                                     folder + L"/A Long File Name.txt",
+                                     folder + L"\\" + std::wstring(250, L'n')};
+  for (const std::wstring& path : paths) EXPECT_EQ(names.longForm(path), systemLongForm(path)) << path.c_str();
 
   // A file written after its folder was listed is still found.
   touch(folder + L"\\Written Later.txt");
@@ -84,12 +91,10 @@ TEST(InstallLog, AFreshInstallListsTheExtractedFilesInArchiveOrder) {
   ASSERT_TRUE(saveInstallLog(list, temp / L"app\\install.log"));
 
   const std::string dest = ansi(temp / L"app\\");
-  EXPECT_EQ(test::readBytes(temp / L"app\\install.log"),
-            "[Install]\r\nPath1=" + dest + "Tonvane.exe\r\nPath2=" + dest +
-                "resource\\a.png\r\nPath3=" + dest + "readme.txt");
+  EXPECT_EQ(test::readBytes(temp / L"app\\install.log"), "[Install]\r\nPath1=" + dest + "Tonvane.exe\r\nPath2=" + dest +
+                                                             "resource\\a.png\r\nPath3=" + dest + "readme.txt");
   // Nothing but the log and the payload's files was left in the folder.
-  EXPECT_EQ(test::listFolder(temp / L"app"),
-            (Paths{L"Tonvane.exe", L"install.log", L"readme.txt", L"resource"}));
+  EXPECT_EQ(test::listFolder(temp / L"app"), (Paths{L"Tonvane.exe", L"install.log", L"readme.txt", L"resource"}));
 
   PathList empty;
   ASSERT_TRUE(saveInstallLog(empty, temp / L"app\\install.log"));
@@ -102,9 +107,8 @@ TEST(InstallLog, AnInstallOverAnOldOneKeepsItsExistingFilesFirst) {
   CreateDirectoryW(app.c_str(), nullptr);
   touch(app + L"kept.txt");
   touch(app + L"Old.dll");
-  test::writeBytes(app + L"install.log", "[Install]\r\nPath1=" + ansi(app) + "kept.txt\r\nPath2=" +
-                                             ansi(app) + "deleted.txt\r\nPath3=" + ansi(app) +
-                                             "Old.dll");
+  test::writeBytes(app + L"install.log", "[Install]\r\nPath1=" + ansi(app) + "kept.txt\r\nPath2=" + ansi(app) +
+                                             "deleted.txt\r\nPath3=" + ansi(app) + "Old.dll");
 
   PathList list;
   ASSERT_TRUE(loadInstallLog(app + L"install.log", list));
@@ -115,9 +119,8 @@ TEST(InstallLog, AnInstallOverAnOldOneKeepsItsExistingFilesFirst) {
   EXPECT_FALSE(addExistingPath(list, app + L"KEPT.TXT"));
   EXPECT_TRUE(addExistingPath(list, app + L"new.txt"));
   ASSERT_TRUE(saveInstallLog(list, app + L"install.log"));
-  EXPECT_EQ(test::readBytes(app + L"install.log"),
-            "[Install]\r\nPath1=" + ansi(app) + "kept.txt\r\nPath2=" + ansi(app) +
-                "Old.dll\r\nPath3=" + ansi(app) + "new.txt");
+  EXPECT_EQ(test::readBytes(app + L"install.log"), "[Install]\r\nPath1=" + ansi(app) + "kept.txt\r\nPath2=" +
+                                                       ansi(app) + "Old.dll\r\nPath3=" + ansi(app) + "new.txt");
 }
 
 TEST(InstallLog, ReadsEveryValueInTheTablesOrderWhateverTheKeys) {
@@ -138,8 +141,8 @@ TEST(InstallLog, ReadsEveryValueInTheTablesOrderWhateverTheKeys) {
   // (2984525 * 33 + '0' + N) mod 17 = (9 + N) mod 17: Path8 in bucket 0 comes
   // first, Path1 to Path7 in buckets 10 to 16 follow. "PathA" (+65) lands in
   // bucket 7, before them all but Path8.
-  EXPECT_EQ(list.paths(), (Paths{app + L"f8", app + L"a", app + L"f1", app + L"f2", app + L"f3",
-                                 app + L"f4", app + L"f5", app + L"f6", app + L"f7"}));
+  EXPECT_EQ(list.paths(), (Paths{app + L"f8", app + L"a", app + L"f1", app + L"f2", app + L"f3", app + L"f4",
+                                 app + L"f5", app + L"f6", app + L"f7"}));
 }
 
 TEST(InstallLog, KeepsOneSpellingOfTheSameFolder) {
@@ -150,8 +153,8 @@ TEST(InstallLog, KeepsOneSpellingOfTheSameFolder) {
   GetShortPathNameW(folder.c_str(), shortForm, MAX_PATH);
   std::wstring upper = folder;
   for (wchar_t& c : upper) c = static_cast<wchar_t>(towupper(c));
-  test::writeBytes(temp / L"install.log", "[Install]\r\nPath1=" + ansi(folder) + "\\\r\nPath2=" +
-                                              ansi(upper) + "\r\nPath3=" + ansi(shortForm));
+  test::writeBytes(temp / L"install.log", "[Install]\r\nPath1=" + ansi(folder) + "\\\r\nPath2=" + ansi(upper) +
+                                              "\r\nPath3=" + ansi(shortForm));
   PathList list;
   ASSERT_TRUE(loadInstallLog(temp / L"install.log", list));
   EXPECT_EQ(list.paths(), Paths{folder + L"\\"});

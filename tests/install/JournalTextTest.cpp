@@ -51,16 +51,13 @@ std::string mutated(const std::string& from, const std::string& to) {
   return text;
 }
 
-TEST(JournalText, WritesTheDocumentedText) {
-  EXPECT_EQ(journalBytes(example()), kExampleText);
-}
+TEST(JournalText, WritesTheDocumentedText) { EXPECT_EQ(journalBytes(example()), kExampleText); }
 
 TEST(JournalText, ReadsBackWhatItWrites) {
   Journal japanese;
   japanese.phase = JournalPhase::Switching;
   japanese.folders = {L"\u65e5\u672c\u8a9e"};
-  japanese.files = {{L"\u65e5\u672c\u8a9e\\\u30d5\u30a1\u30a4\u30eb.txt", true},
-                    {L"\U0001F3B5 score.wav", false}};
+  japanese.files = {{L"\u65e5\u672c\u8a9e\\\u30d5\u30a1\u30a4\u30eb.txt", true}, {L"\U0001F3B5 score.wav", false}};
   Journal empty;
   empty.phase = JournalPhase::RollingBack;
 
@@ -87,8 +84,9 @@ TEST(JournalText, ReadsBackWhatItWrites) {
 TEST(JournalText, LeavesOutPathsItCouldNotReadBack) {
   Journal journal = example();
   journal.folders = {L"resource", L"..\\up", L"RESOURCE", L"resource\\.", L"icons\\"};
-  journal.files = {{L"Tonvane.exe", true}, {L"C:\\Windows\\evil.dll", false}, {L"tonvane.EXE", false},
-                   {L"a\xD800", false}, {L"new.png.", false}, {L"resource\\icons\\new.png", false}};
+  journal.files = {{L"Tonvane.exe", true},  {L"C:\\Windows\\evil.dll", false},
+                   {L"tonvane.EXE", false}, {L"a\xD800", false},
+                   {L"new.png.", false},    {L"resource\\icons\\new.png", false}};
   const std::string bytes = journalBytes(journal);
   EXPECT_EQ(bytes, mutated("Folder=resource\\icons\r\n", ""));
 }
@@ -118,7 +116,9 @@ TEST(JournalText, IsJournalPath) {
       {L"a \\b", false},
       {L"tab\there", false},
       {L"a\xD800", false},
-      {L"a\xDC00" L"b", false},
+      {L"a\xDC00"
+       L"b",
+       false},
   };
   for (const auto& c : cases) EXPECT_EQ(isJournalPath(c.path), c.accepted) << testing::PrintToString(c.path);
 }
@@ -168,8 +168,12 @@ TEST(JournalText, RefusesEveryNearMiss) {
       {"no blank after the flag", mutated("File=1 ", "File=1")},
       {"unknown key", mutated("File=1 ", "file=1 ")},
       {"blank before a key", mutated("File=1 ", " File=1 ")},
-      {"overlong UTF-8", mutated("Tonvane.exe", "Tonvane\xC0\xAE" "exe")},
-      {"overlong three-byte form", mutated("Tonvane.exe", "Tonvane\xE0\x80\xAE" "exe")},
+      {"overlong UTF-8", mutated("Tonvane.exe",
+                                 "Tonvane\xC0\xAE"
+                                 "exe")},
+      {"overlong three-byte form", mutated("Tonvane.exe",
+                                           "Tonvane\xE0\x80\xAE"
+                                           "exe")},
       {"lone surrogate in UTF-8", mutated("Tonvane.exe", "Tonvane\xED\xA0\x80.exe")},
       {"surrogate pair as two sequences", mutated("Tonvane.exe", "Tonvane\xED\xA0\xBD\xED\xB8\x80.exe")},
       {"above U+10FFFF", mutated("Tonvane.exe", "Tonvane\xF4\x90\x80\x80.exe")},

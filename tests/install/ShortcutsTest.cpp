@@ -52,8 +52,8 @@ std::wstring shellFolder(int csidl) {
 // since the English and the Japanese runs share the build tree.
 std::wstring copiesFolder() {
   const std::string codePage = test::environment("TONVANE_EXPECT_ACP");
-  return test::winePathOfUnixPath(TONVANE_LINK_COPIES_DIR) + L"\\acp" +
-         std::wstring(codePage.begin(), codePage.end()) + L"\\";
+  return test::winePathOfUnixPath(TONVANE_LINK_COPIES_DIR) + L"\\acp" + std::wstring(codePage.begin(), codePage.end()) +
+         L"\\";
 }
 
 void unloadTable() {
@@ -73,8 +73,7 @@ class ShortcutStep : public testing::Test {
     commonDesktop_ = shellFolder(CSIDL_COMMON_DESKTOPDIRECTORY);
     sendTo_ = shellFolder(CSIDL_SENDTO);
     appData_ = shellFolder(CSIDL_APPDATA);
-    for (const std::wstring* folder :
-         {&programs_, &commonPrograms_, &desktop_, &commonDesktop_, &sendTo_, &appData_})
+    for (const std::wstring* folder : {&programs_, &commonPrograms_, &desktop_, &commonDesktop_, &sendTo_, &appData_})
       ASSERT_FALSE(folder->empty());
     // The common and the per-user folders must differ, or the all-users
     // test could not tell them apart.
@@ -127,8 +126,7 @@ class ShortcutStep : public testing::Test {
   InstallChoices choices_;
 };
 
-void expectProgramLink(const std::wstring& link, const std::wstring& program,
-                       const std::wstring& description) {
+void expectProgramLink(const std::wstring& link, const std::wstring& program, const std::wstring& description) {
   SCOPED_TRACE(link.c_str());
   const LinkFields fields = readLink(link);
   ASSERT_TRUE(fields.loaded);
@@ -139,14 +137,12 @@ void expectProgramLink(const std::wstring& link, const std::wstring& program,
 
 TEST_F(ShortcutStep, MakesEveryChosenLinkForTheCurrentUser) {
   // An older link of the same name, pointing elsewhere, is replaced.
-  ASSERT_TRUE(createShortcut(scratch_.path() + L"old.exe", desktop_ + L"Tonvane Free.lnk",
-                             L"old", L"/old"));
+  ASSERT_TRUE(createShortcut(scratch_.path() + L"old.exe", desktop_ + L"Tonvane Free.lnk", L"old", L"/old"));
   choices_.startMenuShortcut = choices_.desktopShortcut = choices_.sendToShortcut = true;
   EXPECT_TRUE(createShortcutsAndSettings(choices_));
 
   const std::wstring group = programs_ + L"Tonvane Free\\";
-  EXPECT_EQ(test::listFolder(group),
-            (Names{L"Online help.lnk", L"Tonvane Free.lnk", L"Uninstall.lnk"}));
+  EXPECT_EQ(test::listFolder(group), (Names{L"Online help.lnk", L"Tonvane Free.lnk", L"Uninstall.lnk"}));
   expectProgramLink(group + L"Tonvane Free.lnk", program(), L"Wave editing application");
   expectProgramLink(desktop_ + L"Tonvane Free.lnk", program(), L"Wave editing application");
   expectProgramLink(sendTo_ + L"Tonvane Free.lnk", program(), L"Wave editing application");
@@ -180,8 +176,7 @@ TEST_F(ShortcutStep, PortableGroupHasNoUninstallLinkAndOnlyChosenLinksAppear) {
   choices_.portable = true;
   choices_.startMenuShortcut = true;
   EXPECT_TRUE(createShortcutsAndSettings(choices_));
-  EXPECT_EQ(test::listFolder(programs_ + L"Tonvane Free\\"),
-            (Names{L"Online help.lnk", L"Tonvane Free.lnk"}));
+  EXPECT_EQ(test::listFolder(programs_ + L"Tonvane Free\\"), (Names{L"Online help.lnk", L"Tonvane Free.lnk"}));
   EXPECT_FALSE(test::fileExists(desktop_ + L"Tonvane Free.lnk"));
   EXPECT_FALSE(test::fileExists(sendTo_ + L"Tonvane Free.lnk"));
 
@@ -200,8 +195,7 @@ TEST_F(ShortcutStep, AllUsersTakesTheCommonFoldersButTheUsersSendTo) {
   EXPECT_TRUE(createShortcutsAndSettings(choices_));
 
   const std::wstring group = commonPrograms_ + L"Tonvane Free\\";
-  EXPECT_EQ(test::listFolder(group),
-            (Names{L"Online help.lnk", L"Tonvane Free.lnk", L"Uninstall.lnk"}));
+  EXPECT_EQ(test::listFolder(group), (Names{L"Online help.lnk", L"Tonvane Free.lnk", L"Uninstall.lnk"}));
   expectProgramLink(group + L"Tonvane Free.lnk", program(), L"Wave editing application");
   expectProgramLink(commonDesktop_ + L"Tonvane Free.lnk", program(), L"Wave editing application");
   expectProgramLink(sendTo_ + L"Tonvane Free.lnk", program(), L"Wave editing application");
@@ -248,8 +242,7 @@ TEST_F(ShortcutStep, JapaneseTableGivesJapaneseNamesAndDescriptions) {
 TEST_F(ShortcutStep, PortableWritesTheTemplateByteForByteOverAnEditedFile) {
   const ResourceBytes resource = loadResource(ResourceId::kText, IDR_SETTINGS_TEMPLATE);
   ASSERT_EQ(resource.size, 54u);
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(resource.data), resource.size),
-            kSettingsTemplate);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(resource.data), resource.size), kSettingsTemplate);
 
   const std::wstring settings = installFolder_ + L"Tonvane.ini";
   test::writeBytes(settings, "[Option]\r\nSetUpFolder=D:\\Elsewhere\\\r\nStateFolder=D:\\Elsewhere\\\r\nEdited=1\r\n");

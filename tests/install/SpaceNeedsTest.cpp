@@ -28,8 +28,7 @@ TEST(SpaceNeeds, FilesTakeWholeClusters) {
   const struct {
     std::uint64_t size, clusterBytes, onDisk;
   } cases[] = {
-      {0, 4096, 0},     {1, 4096, 4096},     {4096, 4096, 4096},
-      {4097, 4096, 8192}, {4097, 0, 4097},   {~0ull, 4096, ~0ull},
+      {0, 4096, 0}, {1, 4096, 4096}, {4096, 4096, 4096}, {4097, 4096, 8192}, {4097, 0, 4097}, {~0ull, 4096, ~0ull},
   };
   for (const auto& c : cases)
     EXPECT_EQ(bytesOnDisk(c.size, c.clusterBytes), c.onDisk) << c.size << " in clusters of " << c.clusterBytes;

@@ -44,16 +44,14 @@ class UninstallKeyGuard {
   std::wstring keyName_;
 };
 
-void writeRawValue(const std::wstring& keyName, const wchar_t* value, DWORD type, const void* data,
-                   DWORD bytes) {
+void writeRawValue(const std::wstring& keyName, const wchar_t* value, DWORD type, const void* data, DWORD bytes) {
   RegistryKey key;
   ASSERT_EQ(key.create(HKEY_LOCAL_MACHINE, uninstallPath(keyName)), ERROR_SUCCESS);
   EXPECT_EQ(RegSetValueExW(key.handle(), value, 0, type, static_cast<const BYTE*>(data), bytes), ERROR_SUCCESS);
 }
 
 void writeRawString(const std::wstring& keyName, const wchar_t* value, const std::wstring& text) {
-  writeRawValue(keyName, value, REG_SZ, text.c_str(),
-                static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+  writeRawValue(keyName, value, REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
 }
 
 test::RegistryValue readRawValue(const std::wstring& keyName, const wchar_t* value) {
@@ -85,8 +83,7 @@ Names uninstallSubkeys() {
   for (DWORD index = 0;; ++index) {
     wchar_t name[256];
     DWORD length = 256;
-    if (RegEnumKeyExW(key.handle(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-      break;
+    if (RegEnumKeyExW(key.handle(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
     names.emplace_back(name, length);
   }
   return names;
@@ -100,9 +97,9 @@ std::wstring localDateToday() {
   return date;
 }
 
-const Names kAllValueNames = {L"DisplayIcon",    L"DisplayName", L"DisplayVersion",  L"HelpLink",
-                              L"InstallDate",    L"InstallLocation", L"InstallSource", L"Publisher",
-                              L"URLInfoAbout",   L"UninstallString"};
+const Names kAllValueNames = {L"DisplayIcon",  L"DisplayName",     L"DisplayVersion", L"HelpLink",
+                              L"InstallDate",  L"InstallLocation", L"InstallSource",  L"Publisher",
+                              L"URLInfoAbout", L"UninstallString"};
 
 TEST(WriteUninstallEntry, AnEntryWithOnlyItsKeyNameGetsOnlyTheInstallDate) {
   UninstallKeyGuard guard(L"Tonvane Test Bare");
@@ -203,8 +200,8 @@ TEST(WriteUninstallEntry, OverwritingReplacesTheRecordsValuesAndKeepsTheRest) {
   const test::RegistryValue estimated = readRawValue(guard.name(), L"EstimatedSize");
   EXPECT_EQ(estimated.type, static_cast<DWORD>(REG_DWORD));
   EXPECT_EQ(estimated.bytes, std::string(reinterpret_cast<const char*>(&size), sizeof size));
-  EXPECT_EQ(valueNames(guard.name()), (Names{L"Comments", L"DisplayName", L"DisplayVersion",
-                                             L"EstimatedSize", L"InstallDate", L"Publisher"}));
+  EXPECT_EQ(valueNames(guard.name()),
+            (Names{L"Comments", L"DisplayName", L"DisplayVersion", L"EstimatedSize", L"InstallDate", L"Publisher"}));
 }
 
 TEST(ReadUninstallEntry, KeepsTheFieldsOfValuesThatAreMissingOrNotText) {
@@ -287,8 +284,7 @@ TEST(FindUninstallKeyByDisplayName, ReadsLongSubkeyNamesWhole) {
   const Names subkeys = uninstallSubkeys();
   for (std::size_t length : lengths) {
     std::uint32_t position = 0;
-    const std::wstring found =
-        findUninstallKeyByDisplayName(position, L"Tonvane Test Long " + std::to_wstring(length));
+    const std::wstring found = findUninstallKeyByDisplayName(position, L"Tonvane Test Long " + std::to_wstring(length));
     EXPECT_EQ(found, longKeyName(length)) << length;
     ASSERT_LT(position, subkeys.size());
     EXPECT_EQ(subkeys[position], longKeyName(length)) << length;
@@ -303,8 +299,8 @@ TEST(FindUninstallKeyByDisplayName, MatchesTheWholeNameInItsLetterCase) {
 
   std::uint32_t position = 0;
   EXPECT_EQ(findUninstallKeyByDisplayName(position, L"Tonvane Test Case"), exact.name());
-  for (const wchar_t* other : {L"tonvane test case", L"TONVANE TEST CASE", L"Tonvane Test Cas",
-                               L"Tonvane Test Case ", L""}) {
+  for (const wchar_t* other :
+       {L"tonvane test case", L"TONVANE TEST CASE", L"Tonvane Test Cas", L"Tonvane Test Case ", L""}) {
     position = 0;
     EXPECT_EQ(findUninstallKeyByDisplayName(position, other), L"") << other;
   }
@@ -355,8 +351,7 @@ std::wstring processCommandLine(DWORD id) {
       ReadProcessMemory(process, basic.PebBaseAddress, &peb, sizeof peb, nullptr) &&
       ReadProcessMemory(process, peb.ProcessParameters, &parameters, sizeof parameters, nullptr)) {
     line.resize(parameters.CommandLine.Length / sizeof(wchar_t));
-    if (!ReadProcessMemory(process, parameters.CommandLine.Buffer, &line[0], parameters.CommandLine.Length,
-                           nullptr))
+    if (!ReadProcessMemory(process, parameters.CommandLine.Buffer, &line[0], parameters.CommandLine.Length, nullptr))
       line.clear();
   }
   CloseHandle(process);
@@ -492,9 +487,9 @@ TEST(UninstallPreviousVersions, RemovesOlderReleasesAndKeepsItsOwnEntry) {
   // Windows Installer's answer.
   for (const test::OlderRelease* release : {&first, &second}) {
     const std::string code = ascii(release->productCode());
-    EXPECT_NE(log.find(" Older release " + code + ": msiexec /x" + code +
-                       " /passive /norestart ended with exit code 0\r\n"),
-              std::string::npos)
+    EXPECT_NE(
+        log.find(" Older release " + code + ": msiexec /x" + code + " /passive /norestart ended with exit code 0\r\n"),
+        std::string::npos)
         << log;
   }
   std::size_t logged = 0;

@@ -39,16 +39,14 @@ std::string describe(HWND window) {
   if (window == nullptr) return "no window";
   wchar_t name[64] = {};
   GetClassNameW(window, name, 64);
-  std::string text = "a " + std::string(name, name + lstrlenW(name)) + " with id " +
-                     std::to_string(GetDlgCtrlID(window));
+  std::string text =
+      "a " + std::string(name, name + lstrlenW(name)) + " with id " + std::to_string(GetDlgCtrlID(window));
   if (!IsWindowVisible(window)) text += ", hidden";
   if (!IsWindowEnabled(window)) text += ", disabled";
   return text;
 }
 
-bool usable(HWND window) {
-  return window != nullptr && IsWindowVisible(window) && IsWindowEnabled(window);
-}
+bool usable(HWND window) { return window != nullptr && IsWindowVisible(window) && IsWindowEnabled(window); }
 
 // The visible push buttons drawn as the default one (BS_DEFPUSHBUTTON), in
 // the frame's button row and on the page shown.
@@ -56,8 +54,7 @@ std::vector<HWND> defaultLookingButtons(SetupRun& run) {
   std::vector<HWND> found;
   for (HWND parent : {run.frame(), run.pageWindow(run.currentPage())}) {
     if (parent == nullptr) continue;
-    for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr;
-         child = GetWindow(child, GW_HWNDNEXT)) {
+    for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
       wchar_t name[16] = {};
       GetClassNameW(child, name, 16);
       if (lstrcmpiW(name, L"Button") == 0 && IsWindowVisible(child) &&
@@ -77,10 +74,8 @@ HWND browserWindow(SetupRun& run) {
 class KeyboardTest : public SetupSandbox {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(keys_.available())
-        << "TONVANE_KEYBOARD_DISPLAY is not set: run the tests through tests/harness/run";
-    ASSERT_TRUE(fileExists(winePathOfUnixPath("/usr/bin/xdotool")))
-        << "xdotool is missing: run scripts/bootstrap";
+    ASSERT_TRUE(keys_.available()) << "TONVANE_KEYBOARD_DISPLAY is not set: run the tests through tests/harness/run";
+    ASSERT_TRUE(fileExists(winePathOfUnixPath("/usr/bin/xdotool"))) << "xdotool is missing: run scripts/bootstrap";
     ASSERT_EQ(environment("DISPLAY"), keys_.display())
         << "not on the keyboard display (TONVANE_ON_KEYBOARD_DISPLAY, tests/harness/wine-exec)";
     SetupSandbox::SetUp();
@@ -98,9 +93,7 @@ class KeyboardTest : public SetupSandbox {
   // window manager the X server hands its focus to the root window and Wine
   // deactivates the setup; the frame gets it back as from the user's click
   // (a window manager would give it back itself).
-  void refocusFrame() {
-    ASSERT_TRUE(keys_.focusWindow("^Tonvane Free$")) << "xdotool: " << keys_.lastExitCode();
-  }
+  void refocusFrame() { ASSERT_TRUE(keys_.focusWindow("^Tonvane Free$")) << "xdotool: " << keys_.lastExitCode(); }
 
   void press(const std::string& keys) {
     ASSERT_TRUE(keys_.press(keys)) << "xdotool key " << keys << ": " << keys_.lastExitCode();
@@ -118,8 +111,7 @@ class KeyboardTest : public SetupSandbox {
     HWND expected = run.control(id);
     ASSERT_NE(expected, nullptr) << where << ": no control " << id;
     EXPECT_TRUE(waitUntil([&] { return focusOf(run) == expected; }, 10000))
-        << where << ": the focus is on " << describe(focusOf(run)) << ", expected "
-        << describe(expected);
+        << where << ": the focus is on " << describe(focusOf(run)) << ", expected " << describe(expected);
   }
 
   // Each key press in turn moves the focus to the control with its id.
@@ -179,11 +171,16 @@ TEST_F(KeyboardTest, KeyboardAloneInstallsFromWelcomeToClose) {
   EXPECT_EQ(folder, defaultInstallFolder());
 
   // Tab walks the page top to bottom, then the buttons, and comes back.
-  ASSERT_NO_FATAL_FAILURE(walkFocus(run, {{"Tab", IDC_FOLDER_BROWSE},    {"Tab", IDC_FOLDER_PORTABLE},
-                                          {"Tab", IDC_FOLDER_ALL_USERS}, {"Tab", IDC_FRAME_NEXT},
-                                          {"Tab", IDC_FRAME_BACK},       {"Tab", IDC_FRAME_CANCEL},
-                                          {"Tab", IDC_FOLDER_EDIT},      {"shift+Tab", IDC_FRAME_CANCEL},
-                                          {"shift+Tab", IDC_FRAME_BACK}, {"Tab", IDC_FRAME_CANCEL},
+  ASSERT_NO_FATAL_FAILURE(walkFocus(run, {{"Tab", IDC_FOLDER_BROWSE},
+                                          {"Tab", IDC_FOLDER_PORTABLE},
+                                          {"Tab", IDC_FOLDER_ALL_USERS},
+                                          {"Tab", IDC_FRAME_NEXT},
+                                          {"Tab", IDC_FRAME_BACK},
+                                          {"Tab", IDC_FRAME_CANCEL},
+                                          {"Tab", IDC_FOLDER_EDIT},
+                                          {"shift+Tab", IDC_FRAME_CANCEL},
+                                          {"shift+Tab", IDC_FRAME_BACK},
+                                          {"Tab", IDC_FRAME_CANCEL},
                                           {"Tab", IDC_FOLDER_EDIT}}));
 
   // Space on the portable box ticks it (the folder follows), and again
@@ -222,9 +219,12 @@ TEST_F(KeyboardTest, KeyboardAloneInstallsFromWelcomeToClose) {
   expectFocusOnPage(run, IDC_FRAME_YES);
   expectFocus(run, IDC_OFFERS_TOOLBAR, "Offers");
   // Each offer's box, then its terms button, then the buttons.
-  ASSERT_NO_FATAL_FAILURE(walkFocus(run, {{"Tab", IDC_OFFERS_TOOLBAR_TERMS}, {"Tab", IDC_OFFERS_PLUGIN},
-                                          {"Tab", IDC_OFFERS_PLUGIN_TERMS},  {"Tab", IDC_FRAME_YES},
-                                          {"Tab", IDC_FRAME_NO},             {"Tab", IDC_OFFERS_TOOLBAR},
+  ASSERT_NO_FATAL_FAILURE(walkFocus(run, {{"Tab", IDC_OFFERS_TOOLBAR_TERMS},
+                                          {"Tab", IDC_OFFERS_PLUGIN},
+                                          {"Tab", IDC_OFFERS_PLUGIN_TERMS},
+                                          {"Tab", IDC_FRAME_YES},
+                                          {"Tab", IDC_FRAME_NO},
+                                          {"Tab", IDC_OFFERS_TOOLBAR},
                                           {"Tab", IDC_OFFERS_TOOLBAR_TERMS}}));
 
   // Enter on the focused terms button shows the terms; Enter there is OK.
@@ -287,8 +287,7 @@ TEST_F(KeyboardTest, EscapeAsksTheCancelQuestionAndAltROpensTheBrowser) {
 
   ASSERT_NO_FATAL_FAILURE(press("alt+r"));
   HWND browser = nullptr;
-  EXPECT_TRUE(waitUntil([&] { return (browser = browserWindow(run)) != nullptr; }))
-      << "Alt+R opened no folder browser";
+  EXPECT_TRUE(waitUntil([&] { return (browser = browserWindow(run)) != nullptr; })) << "Alt+R opened no folder browser";
   ASSERT_NO_FATAL_FAILURE(press("Escape"));
   // Destroyed, not only hidden: the X server hands the focus of a window
   // that goes to the root window, so a frame focused before the browser's

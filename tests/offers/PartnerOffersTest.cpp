@@ -28,16 +28,14 @@ const wchar_t kPluginB[] = L"CLSID\\{2ACECADE-0BC7-4c6f-95CF-A221CC161B52}";
 
 void createKey(HKEY root, const std::wstring& path) {
   HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
+  ASSERT_EQ(RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), ERROR_SUCCESS);
   RegCloseKey(key);
 }
 
 // An empty name sets the key's default value.
 void setText(HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& text) {
   HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
+  ASSERT_EQ(RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), ERROR_SUCCESS);
   const LONG status = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                                      static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
   RegCloseKey(key);
@@ -103,12 +101,11 @@ TEST_F(PartnerPresence, ThePlugInCountsOnlyThroughAClassKeyWithADefaultValue) {
 // --- findFirstExe ---------------------------------------------------------
 
 TEST(FindFirstExe, TakesTheFirstProgramInAnyLetterCase) {
-  EXPECT_EQ(findFirstExe({L"C:\\s\\readme.txt", L"C:\\s\\Setup.EXE", L"C:\\s\\other.exe"}),
-            L"C:\\s\\Setup.EXE");
+  EXPECT_EQ(findFirstExe({L"C:\\s\\readme.txt", L"C:\\s\\Setup.EXE", L"C:\\s\\other.exe"}), L"C:\\s\\Setup.EXE");
   EXPECT_EQ(findFirstExe({L"C:\\s\\a.exe", L"C:\\s\\b.exe"}), L"C:\\s\\a.exe");
   // Names that only look like programs.
-  EXPECT_EQ(findFirstExe({L"C:\\s\\setup.exe.txt", L"C:\\s\\exe", L"C:\\s.exe\\notes",
-                          L"C:\\s\\setup.ex", L"C:\\s\\setup.exex"}),
+  EXPECT_EQ(findFirstExe({L"C:\\s\\setup.exe.txt", L"C:\\s\\exe", L"C:\\s.exe\\notes", L"C:\\s\\setup.ex",
+                          L"C:\\s\\setup.exex"}),
             L"");
   EXPECT_EQ(findFirstExe({}), L"");
   // An empty entry would stand for this program itself.
@@ -174,8 +171,7 @@ TEST_F(OfferStaging, StagesBothInstallersInANewPrivateFolderAndListsEveryFile) {
     EXPECT_EQ(state.pluginInstaller, staging + kPluginProgram);
     EXPECT_EQ(state.tempFiles, (std::vector<std::wstring>{staging + kToolbarProgram, staging + kPluginProgram}));
     // The archives went again once extracted; only the programs stay.
-    EXPECT_EQ(test::listFolder(staging),
-              (std::vector<std::wstring>{kToolbarProgram, kPluginProgram}));
+    EXPECT_EQ(test::listFolder(staging), (std::vector<std::wstring>{kToolbarProgram, kPluginProgram}));
     // Unpacked whole: the very programs that were packed.
     const std::string toolbar = test::readBytes(staging + kToolbarProgram);
     EXPECT_GT(toolbar.size(), 1000u);
@@ -250,8 +246,8 @@ TEST_F(OfferLaunch, BothTickedRunTheToolbarFirstAndNeitherRunsTwice) {
   const std::wstring toolbar = state_.toolbarInstaller;
   const std::wstring plugin = state_.pluginInstaller;
   launchTicked(true, true);
-  const std::string expected = "\"" + ascii(toolbar) + "\" /S\r\n\"" + ascii(plugin) +
-                               "\" /S quorvatine quorvatine__soft\r\n";
+  const std::string expected =
+      "\"" + ascii(toolbar) + "\" /S\r\n\"" + ascii(plugin) + "\" /S quorvatine quorvatine__soft\r\n";
   EXPECT_EQ(log(), expected);
   EXPECT_FALSE(test::fileExists(toolbar));
   EXPECT_FALSE(test::fileExists(plugin));

@@ -38,8 +38,8 @@ bool endsWith(const std::wstring& text, const std::wstring& end) {
 template <typename Visit>
 void walk(const std::wstring& folder, const std::wstring& below, const Visit& visit) {
   WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileExW((folder + below + L"*").c_str(), FindExInfoBasic, &found,
-                                   FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+  HANDLE search = FindFirstFileExW((folder + below + L"*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
+                                   nullptr, FIND_FIRST_EX_LARGE_FETCH);
   if (search == INVALID_HANDLE_VALUE) return;
   do {
     const std::wstring name = found.cFileName;
@@ -162,8 +162,12 @@ std::string killAt(const std::wstring& folder, Moment moment) {
       case Moment::Staging:
         reached = !switching && temporariesBelow(below).staged >= filesWritten() / 4;
         break;
-      case Moment::SwitchBegun: reached = switching; break;
-      case Moment::LateSwitch: reached = switching && temporariesBelow(below).staged <= filesWritten() / 4; break;
+      case Moment::SwitchBegun:
+        reached = switching;
+        break;
+      case Moment::LateSwitch:
+        reached = switching && temporariesBelow(below).staged <= filesWritten() / 4;
+        break;
     }
     if (!reached) continue;
     TerminateProcess(run.process(), 0xDEAD);
@@ -181,8 +185,12 @@ std::string showsMoment(const std::wstring& folder, const Case& c) {
   const std::size_t total = filesWritten();
   bool shows = false;
   switch (c.moment) {
-    case Moment::Staging: shows = phase == "Staging" && left.staged > 0 && left.staged < total; break;
-    case Moment::SwitchBegun: shows = phase == "Switching" && left.staged > total / 4; break;
+    case Moment::Staging:
+      shows = phase == "Staging" && left.staged > 0 && left.staged < total;
+      break;
+    case Moment::SwitchBegun:
+      shows = phase == "Switching" && left.staged > total / 4;
+      break;
     // Every file may be in place already, the journal not yet deleted.
     case Moment::LateSwitch:
       shows = phase == "Switching" && left.staged <= total / 4 && (!c.upgrade || left.backups > 0);
@@ -291,7 +299,6 @@ void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
 
 class KilledInstallTest : public WholeSetupTest, public ::testing::WithParamInterface<Case> {
  protected:
-
   TempFolder temp_;
   const std::wstring folder_ = temp_ / L"Tonvane Free";
 };
@@ -323,12 +330,11 @@ TEST_P(KilledInstallTest, TheNextRunLeavesTheWholeReleaseOrNothing) {
   ASSERT_TRUE(uninstall.startCommandLine(command));
   EXPECT_EQ(uninstall.waitForExit(180000), 0u);
   // The uninstaller's own file and the folder go with its copy, after it.
-  EXPECT_TRUE(waitUntil([&] { return !folderExists(folder_); }, 60000))
-      << "left: " << someOf([&] {
-           std::set<std::wstring> left;
-           walk(folder_ + L"\\", L"", [&](const std::wstring& path) { left.insert(path); });
-           return left;
-         }());
+  EXPECT_TRUE(waitUntil([&] { return !folderExists(folder_); }, 60000)) << "left: " << someOf([&] {
+    std::set<std::wstring> left;
+    walk(folder_ + L"\\", L"", [&](const std::wstring& path) { left.insert(path); });
+    return left;
+  }());
   EXPECT_FALSE(entryExists());
   EXPECT_TRUE(staleStagingFolders().empty()) << "left: " << someOf(staleStagingFolders());
   EXPECT_FALSE(folderExists(shellFolder(CSIDL_COMMON_PROGRAMS) + L"Tonvane Free"));

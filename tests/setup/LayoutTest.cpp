@@ -40,8 +40,8 @@ class ScreenDpi {
     for (Place& place : places_) {
       DWORD value = 0;
       DWORD size = sizeof value;
-      place.had = RegGetValueW(place.root, place.path, L"LogPixels", RRF_RT_REG_DWORD, nullptr, &value,
-                               &size) == ERROR_SUCCESS;
+      place.had =
+          RegGetValueW(place.root, place.path, L"LogPixels", RRF_RT_REG_DWORD, nullptr, &value, &size) == ERROR_SUCCESS;
       place.previous = value;
       RegistryKey key;
       status_ = key.create(place.root, place.path);
@@ -73,8 +73,7 @@ class ScreenDpi {
     bool changed = false;
     DWORD previous = 0;
   };
-  Place places_[2] = {{HKEY_CURRENT_USER, L"Control Panel\\Desktop"},
-                      {HKEY_CURRENT_CONFIG, L"Software\\Fonts"}};
+  Place places_[2] = {{HKEY_CURRENT_USER, L"Control Panel\\Desktop"}, {HKEY_CURRENT_CONFIG, L"Software\\Fonts"}};
   LONG status_ = ERROR_SUCCESS;
 };
 
@@ -87,12 +86,11 @@ Kind kindOf(HWND control) {
   if (lstrcmpiW(className, L"Static") == 0) {
     const LONG type = style & SS_TYPEMASK;
     return type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT || type == SS_LEFTNOWORDWRAP ? Kind::Text
-                                                                                                : Kind::Other;
+                                                                                                 : Kind::Other;
   }
   if (lstrcmpiW(className, L"Button") == 0) {
     const LONG type = style & BS_TYPEMASK;
-    if (type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_RADIOBUTTON ||
-        type == BS_AUTORADIOBUTTON)
+    if (type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON)
       return Kind::Box;
     if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) return Kind::Button;
   }
@@ -131,8 +129,8 @@ struct Control {
   HWND window;
   Kind kind;
   std::wstring text;
-  RECT rect;       // in its dialog's client area
-  RECT painted;    // what it covers on the screen: a static text only its lines
+  RECT rect;     // in its dialog's client area
+  RECT painted;  // what it covers on the screen: a static text only its lines
 };
 
 // Measures the control's text with its dialog's font; adds a failure when
@@ -143,12 +141,12 @@ RECT expectTextFits(const Control& control, const char* where) {
   const int width = control.rect.right - control.rect.left;
   const int height = control.rect.bottom - control.rect.top;
   // Beside a box's text: the box and its gap, 17 pixels at 96 DPI.
-  const int chrome = control.kind == Kind::Box ? MulDiv(17, testDpi(), 96)
+  const int chrome = control.kind == Kind::Box      ? MulDiv(17, testDpi(), 96)
                      : control.kind == Kind::Button ? MulDiv(6, testDpi(), 96)
                                                     : 0;
   const LONG style = GetWindowLongW(control.window, GWL_STYLE);
-  const bool wraps = control.kind == Kind::Text ? (style & SS_TYPEMASK) != SS_LEFTNOWORDWRAP
-                                                : (style & BS_MULTILINE) != 0;
+  const bool wraps =
+      control.kind == Kind::Text ? (style & SS_TYPEMASK) != SS_LEFTNOWORDWRAP : (style & BS_MULTILINE) != 0;
   HDC context = GetDC(control.window);
   HFONT font = dialogFont(control.window);
   HGDIOBJ previous = SelectObject(context, font);
@@ -165,11 +163,11 @@ RECT expectTextFits(const Control& control, const char* where) {
   DeleteObject(font);
   ReleaseDC(control.window, context);
   EXPECT_LE(extent.right, width - chrome)
-      << where << ": \"" << utf8Of(control.text) << "\" needs " << extent.right + chrome << " pixels of "
-      << width;
-  EXPECT_LE(extent.bottom - descent, height) << where << ": \"" << utf8Of(control.text) << "\" needs " << extent.bottom
-                                   << " pixels of height, has " << height;
-  if (control.kind == Kind::Text) painted.bottom = std::min<LONG>(painted.bottom, painted.top + extent.bottom - descent);
+      << where << ": \"" << utf8Of(control.text) << "\" needs " << extent.right + chrome << " pixels of " << width;
+  EXPECT_LE(extent.bottom - descent, height)
+      << where << ": \"" << utf8Of(control.text) << "\" needs " << extent.bottom << " pixels of height, has " << height;
+  if (control.kind == Kind::Text)
+    painted.bottom = std::min<LONG>(painted.bottom, painted.top + extent.bottom - descent);
   return painted;
 }
 
@@ -190,8 +188,8 @@ void expectNoOverlap(const std::vector<Control>& controls, const char* where) {
     for (std::size_t b = a + 1; b < controls.size(); ++b) {
       RECT common = {};
       EXPECT_FALSE(IntersectRect(&common, &controls[a].painted, &controls[b].painted))
-          << where << ": \"" << utf8Of(controls[a].text) << "\" " << describe(controls[a].painted)
-          << " overlaps \"" << utf8Of(controls[b].text) << "\" " << describe(controls[b].painted);
+          << where << ": \"" << utf8Of(controls[a].text) << "\" " << describe(controls[a].painted) << " overlaps \""
+          << utf8Of(controls[b].text) << "\" " << describe(controls[b].painted);
     }
   }
 }
@@ -348,8 +346,8 @@ TEST_F(LayoutTest, EnglishKeepsTheTemplatesAndOnlyCutLabelsGrow) {
   EXPECT_TRUE(closeWithoutPressRelease(run));
 
   if (japaneseSystem()) {
-    for (const wchar_t* english : {L"Folder", L"Install for all users", L"Install the Yahoo! toolbar",
-                                   L"Install the plug-in JWord"}) {
+    for (const wchar_t* english :
+         {L"Folder", L"Install for all users", L"Install the Yahoo! toolbar", L"Install the plug-in JWord"}) {
       const std::wstring label = shown(english);
       EXPECT_NE(std::find(grown.begin(), grown.end(), label), grown.end())
           << "\"" << utf8Of(label) << "\" kept its template's width";

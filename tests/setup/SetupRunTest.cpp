@@ -84,10 +84,8 @@ void expectButtons(SetupRun& run, const char* page, const Buttons& expected) {
   for (const auto& row : rows) {
     const ButtonState actual = run.button(row.id);
     // A hidden button's enabled state is nobody's business.
-    const bool same = actual.visible == row.state.visible &&
-                      (!actual.visible || actual.enabled == row.state.enabled);
-    EXPECT_TRUE(same) << page << ": " << row.name << " is " << describe(actual) << ", expected "
-                      << describe(row.state);
+    const bool same = actual.visible == row.state.visible && (!actual.visible || actual.enabled == row.state.enabled);
+    EXPECT_TRUE(same) << page << ": " << row.name << " is " << describe(actual) << ", expected " << describe(row.state);
   }
 }
 
@@ -141,7 +139,6 @@ std::string headerPixels(HWND frame) {
 
 class SetupRunTest : public SetupSandbox {
  protected:
-
   std::string openedAddress(DWORD milliseconds) { return waitForFile(urlRecord_, milliseconds); }
 };
 
@@ -224,13 +221,10 @@ TEST_F(SetupRunTest, BackAndNextKeepWhatWasTypedAndCancelAsksBeforeEnding) {
   EXPECT_EQ(windowText(run.control(IDC_FOLDER_EDIT)), typed);
 
   ASSERT_TRUE(clickBox(run, IDC_FOLDER_PORTABLE, true));
-  EXPECT_TRUE(waitUntil([&] {
-    return windowText(run.control(IDC_FOLDER_EDIT)) == setupFolder() + L"Tonvane Free\\";
-  })) << "folder: " << testing::PrintToString(windowText(run.control(IDC_FOLDER_EDIT)));
+  EXPECT_TRUE(waitUntil([&] { return windowText(run.control(IDC_FOLDER_EDIT)) == setupFolder() + L"Tonvane Free\\"; }))
+      << "folder: " << testing::PrintToString(windowText(run.control(IDC_FOLDER_EDIT)));
   run.click(IDC_FOLDER_PORTABLE);
-  EXPECT_TRUE(waitUntil([&] {
-    return windowText(run.control(IDC_FOLDER_EDIT)) == defaultInstallFolder();
-  }));
+  EXPECT_TRUE(waitUntil([&] { return windowText(run.control(IDC_FOLDER_EDIT)) == defaultInstallFolder(); }));
 
   // First visit of Shortcuts with the portable box ticked: no links proposed.
   ASSERT_TRUE(clickBox(run, IDC_FOLDER_PORTABLE, true));
@@ -289,8 +283,8 @@ TEST_F(SetupRunTest, FolderPageRefusesEmptyAndRelativeFoldersAndAsksBeforeOverwr
   run.click(IDC_FRAME_NEXT);
   HWND box = run.waitForMessageBox();
   ASSERT_NE(box, nullptr);
-  EXPECT_EQ(SetupRun::messageBoxText(box), shown(L"Folder exists in the destination.") + L"\r\n" +
-                                               shown(L"Do you want to overwrite install?"));
+  EXPECT_EQ(SetupRun::messageBoxText(box),
+            shown(L"Folder exists in the destination.") + L"\r\n" + shown(L"Do you want to overwrite install?"));
   EXPECT_TRUE(SetupRun::hasButton(box, IDYES));
   EXPECT_TRUE(SetupRun::hasButton(box, IDNO));
   ASSERT_TRUE(SetupRun::answer(box, IDNO));
@@ -426,8 +420,7 @@ TEST_F(SetupRunTest, TheInterfaceLanguageFollowsTheCommandLineAndTheSystem) {
     // The frame's caption has no translation and stays.
     EXPECT_EQ(windowText(run.frame()), L"Tonvane Free");
     ASSERT_TRUE(nextTo(run, SetupPage::Folder));
-    EXPECT_EQ(windowText(run.control(IDC_FOLDER_ALL_USERS)),
-              shown(L"Install for all users", c.japanese));
+    EXPECT_EQ(windowText(run.control(IDC_FOLDER_ALL_USERS)), shown(L"Install for all users", c.japanese));
     EXPECT_EQ(windowText(run.control(IDC_FOLDER_BROWSE)), shown(L"&Reference...", c.japanese));
     ASSERT_TRUE(nextTo(run, SetupPage::Shortcuts));
     EXPECT_EQ(windowText(run.control(IDC_SHORTCUTS_SEND_TO)), shown(L"Send To Menu", c.japanese));
@@ -436,8 +429,7 @@ TEST_F(SetupRunTest, TheInterfaceLanguageFollowsTheCommandLineAndTheSystem) {
     HWND box = run.waitForMessageBox();
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(SetupRun::messageBoxCaption(box), shown(L"Tonvane Free Setup", c.japanese));
-    EXPECT_EQ(SetupRun::messageBoxText(box),
-              shown(L"Are you sure you want to exit the setup?", c.japanese));
+    EXPECT_EQ(SetupRun::messageBoxText(box), shown(L"Are you sure you want to exit the setup?", c.japanese));
     ASSERT_TRUE(SetupRun::answer(box, IDOK));
     EXPECT_EQ(run.waitForExit(), 2u);
   }

@@ -141,10 +141,10 @@ TEST_F(SilentInstallTest, TheDefaultsLeaveWhatTheWizardsTypicalRunLeaves) {
 
   // The wizard's log: its own steps, offers staged, no offer started.
   const std::string wizardText = logText(wizardLog);
-  for (const char* expected : {"Run: wizard", "Install folder: ", "Journal: Staging", "Staged ", "install.log: ",
-                               "Journal: Switching", "Uninstall entry ", "Link made: ",
-                               "Install complete, backups and journal deleted", "Offer brask7_tolv.zip staged: ",
-                               "Offer jword2setup_common.zip staged: ", "Exit code 1\r\n"})
+  for (const char* expected :
+       {"Run: wizard", "Install folder: ", "Journal: Staging", "Staged ", "install.log: ", "Journal: Switching",
+        "Uninstall entry ", "Link made: ", "Install complete, backups and journal deleted",
+        "Offer brask7_tolv.zip staged: ", "Offer jword2setup_common.zip staged: ", "Exit code 1\r\n"})
     EXPECT_NE(wizardText.find(expected), std::string::npos) << expected << " in\n" << wizardText;
   EXPECT_EQ(wizardText.find("Offer started"), std::string::npos) << wizardText;
 
@@ -295,8 +295,7 @@ TEST_F(SilentInstallTest, ASecondCopyIsRefusedWith1618) {
   ReleaseMutex(mutex);
   CloseHandle(mutex);
   const std::string text = logText(log);
-  EXPECT_NE(text.find("Refused at start-up: another copy of the setup is running"), std::string::npos)
-      << text;
+  EXPECT_NE(text.find("Refused at start-up: another copy of the setup is running"), std::string::npos) << text;
   EXPECT_NE(text.find("Exit code 1618\r\n"), std::string::npos) << text;
   EXPECT_FALSE(folderExists(defaultInstallFolder()));
   EXPECT_FALSE(entryExists());
@@ -334,8 +333,8 @@ TEST_F(SilentInstallTest, TheLogNamesEveryStepOfAJapaneseSilentInstall) {
       "Switched ",
       "Uninstall entry HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
       "Tonvane Free written, version 5.2.1.1",
-      "Link made: " + utf8Of(shellFolder(CSIDL_COMMON_PROGRAMS)) + "Tonvane Free\\Tonvane Free.lnk -> " +
-          folder + "Tonvane.exe",
+      "Link made: " + utf8Of(shellFolder(CSIDL_COMMON_PROGRAMS)) + "Tonvane Free\\Tonvane Free.lnk -> " + folder +
+          "Tonvane.exe",
       "Link made: " + utf8Of(shellFolder(CSIDL_COMMON_PROGRAMS)) + "Tonvane Free\\" + japaneseHelp + ".lnk",
       "Link made: " + utf8Of(shellFolder(CSIDL_COMMON_PROGRAMS)) + "Tonvane Free\\" +
           utf8Of(japaneseFor(L"Uninstall")) + ".lnk -> " + folder + "TonvaneUninstaller.exe /Uninstall",
@@ -354,8 +353,8 @@ TEST_F(SilentInstallTest, TheLogNamesEveryStepOfAJapaneseSilentInstall) {
   EXPECT_EQ(text.find("Offer"), std::string::npos) << text;
   EXPECT_FALSE(older.registered());
   // The links carry the Japanese names the log gave.
-  EXPECT_TRUE(fileExists(shellFolder(CSIDL_COMMON_PROGRAMS) + L"Tonvane Free\\" + japaneseFor(L"Online help") +
-                         L".lnk"));
+  EXPECT_TRUE(
+      fileExists(shellFolder(CSIDL_COMMON_PROGRAMS) + L"Tonvane Free\\" + japaneseFor(L"Online help") + L".lnk"));
 }
 
 // "/?" shows one box listing the options, in the interface's language, and
@@ -376,16 +375,19 @@ TEST_F(SilentInstallTest, HelpShowsOneBoxWithTheOptionsAndInstallsNothing) {
     ASSERT_NE(box, nullptr) << "exit code " << run.exitCode();
     const std::wstring text = SetupRun::messageBoxText(box);
     EXPECT_EQ(SetupRun::messageBoxCaption(box), shown(L"Tonvane Free Setup", c.japanese));
-    for (const wchar_t* option : {L"/S", L"/D=<folder>", L"/NoDesktop", L"/NoStartMenu", L"/SendTo",
-                                  L"/CurrentUser", L"/Portable", L"/AllowDowngrade", L"/LOG=<file>", L"/lang:jpn"})
-      EXPECT_NE(text.find(L"\r\n" + std::wstring(option) + L"\r\n"), std::wstring::npos)
-          << utf8Of(option) << " in\n" << utf8Of(text);
+    for (const wchar_t* option : {L"/S", L"/D=<folder>", L"/NoDesktop", L"/NoStartMenu", L"/SendTo", L"/CurrentUser",
+                                  L"/Portable", L"/AllowDowngrade", L"/LOG=<file>", L"/lang:jpn"})
+      EXPECT_NE(text.find(L"\r\n" + std::wstring(option) + L"\r\n"), std::wstring::npos) << utf8Of(option) << " in\n"
+                                                                                         << utf8Of(text);
     for (const wchar_t* english :
          {L"Install silently, without any window, with the default choices",
           L"Install into this folder (must come last)", L"Create the shortcuts for the current user only",
           L"Install even over a newer release (without it: exit code 1638)",
-          L"Exit codes: 0 installed, 87 invalid option or folder, 112 not enough disk space, 1602 cancelled, 1603 failed (nothing changed), 1618 another setup is running"})
-      EXPECT_NE(text.find(shown(english, c.japanese)), std::wstring::npos) << utf8Of(shown(english, c.japanese)) << " in\n" << utf8Of(text);
+          L"Exit codes: 0 installed, 87 invalid option or folder, 112 not enough disk space, 1602 cancelled, 1603 "
+          L"failed (nothing changed), 1618 another setup is running"})
+      EXPECT_NE(text.find(shown(english, c.japanese)), std::wstring::npos)
+          << utf8Of(shown(english, c.japanese)) << " in\n"
+          << utf8Of(text);
     EXPECT_EQ(run.messageBoxes().size(), 1u);
     EXPECT_TRUE(SetupRun::hasButton(box, IDOK));
     // The watcher polls: answered before its next round, the box would be

@@ -27,9 +27,7 @@ namespace {
 std::wstring solidSetup() { return winePathOfUnixPath(TONVANE_SOLID_SETUP); }
 
 // The files the setup writes beside the application's own.
-bool isInstallersOwn(const std::wstring& name) {
-  return name == L"install.log" || name == L"TonvaneUninstaller.exe";
-}
+bool isInstallersOwn(const std::wstring& name) { return name == L"install.log" || name == L"TonvaneUninstaller.exe"; }
 
 // The setup's resource as its file holds it.
 std::string resourceOf(const std::wstring& program, const wchar_t* type, unsigned id) {
@@ -90,7 +88,8 @@ class SolidSetupTest : public SetupSandbox {
       return std::wstring();
     }
     std::string damaged = payload;
-    for (std::size_t i = damaged.size() / 2; i < damaged.size() / 2 + 16; ++i) damaged[i] = static_cast<char>(~damaged[i]);
+    for (std::size_t i = damaged.size() / 2; i < damaged.size() / 2 + 16; ++i)
+      damaged[i] = static_cast<char>(~damaged[i]);
     image.replace(payloadAt, damaged.size(), damaged);
     const uLong crc = crc32(0L, reinterpret_cast<const Bytef*>(damaged.data()), static_cast<uInt>(damaged.size()));
     // Four numbers a payload: type code (1 ZIP), id, size, CRC-32.

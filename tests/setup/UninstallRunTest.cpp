@@ -200,8 +200,8 @@ TEST_F(UninstallRunTest, RemovesBothLogsFilesAndKeepsTheUsersAndWhatLiesOutside)
   const std::wstring folder = defaultInstallFolder();
   ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
   writeBytes(folder + L"Earlier.dll", "earlier release");
-  writeBytes(folder + L"install.log", "[Install]\r\nPath1=" +
-                                          std::string(folder.begin(), folder.end()) + "Earlier.dll");
+  writeBytes(folder + L"install.log",
+             "[Install]\r\nPath1=" + std::string(folder.begin(), folder.end()) + "Earlier.dll");
   install(true);
   ASSERT_TRUE(fileExists(sendToLink()));
   const std::vector<std::wstring> listed = installLogPaths(folder + L"install.log");
@@ -225,7 +225,8 @@ TEST_F(UninstallRunTest, RemovesBothLogsFilesAndKeepsTheUsersAndWhatLiesOutside)
   SetupRun run;
   startUninstall(run, IDYES);
   const std::wstring text = summary(run);
-  EXPECT_NE(text.find(shownByUninstaller(L"Tonvane Free was removed from your computer.")), std::wstring::npos) << testing::PrintToString(text);
+  EXPECT_NE(text.find(shownByUninstaller(L"Tonvane Free was removed from your computer.")), std::wstring::npos)
+      << testing::PrintToString(text);
   EXPECT_NE(text.find(outsideFile), std::wstring::npos) << testing::PrintToString(text);
   EXPECT_EQ(run.waitForExit(), 0u);
 
@@ -282,9 +283,10 @@ TEST_F(UninstallRunTest, DecliningOrLosingTheLogKeepsAllAndAFileInUseIsLeftForAS
     ASSERT_TRUE(MoveFileW(log.c_str(), aside.c_str()));
     SetupRun withoutLog;
     startUninstall(withoutLog, IDYES);
-    EXPECT_EQ(summary(withoutLog),
-              shownByUninstaller(L"Tonvane Free was not removed: the list of its files (install.log) is missing or cannot be "
-                    L"read."));
+    EXPECT_EQ(
+        summary(withoutLog),
+        shownByUninstaller(L"Tonvane Free was not removed: the list of its files (install.log) is missing or cannot be "
+                           L"read."));
     EXPECT_EQ(withoutLog.waitForExit(), 2u);
     ASSERT_TRUE(MoveFileW(aside.c_str(), log.c_str()));
   }

@@ -52,7 +52,6 @@ void expectUnchanged(const InstallSnapshot& before, const InstallSnapshot& after
 
 class UpgradeTest : public SetupSandbox {
  protected:
-
   // Runs a setup (the build's unless named) to its end; its exit code.
   DWORD runSilently(const std::wstring& arguments, const std::wstring& program = L"") {
     SetupRun run;
@@ -97,8 +96,7 @@ TEST_F(UpgradeTest, TheWizardProposesTheEarlierFolderAndInstallsTheLaterReleaseT
   run.click(IDC_FOLDER_PORTABLE);
   ASSERT_TRUE(waitUntil([&] { return run.isChecked(IDC_FOLDER_PORTABLE) && edit() != folder_; }));
   run.click(IDC_FOLDER_PORTABLE);
-  EXPECT_TRUE(waitUntil([&] { return !run.isChecked(IDC_FOLDER_PORTABLE) && edit() == folder_; }))
-      << utf8Of(edit());
+  EXPECT_TRUE(waitUntil([&] { return !run.isChecked(IDC_FOLDER_PORTABLE) && edit() == folder_; })) << utf8Of(edit());
 
   run.click(IDC_FRAME_NEXT);
   HWND box = run.waitForMessageBox();
@@ -206,9 +204,10 @@ TEST_F(UpgradeTest, AnOlderReleaseAsksInTheWizardAndNeedsAllowDowngradeSilently)
   EXPECT_EQ(runSilently(L"/LOG=\"" + log + L"\" /S"), 1638u);
   expectUnchanged(later, snapshotInstallation(folder_));
   const std::string refused = logText(log);
-  for (const char* line : {"newer than this setup\r\n",
-                           "Refused: a newer release is installed; /AllowDowngrade installs this older release over it\r\n",
-                           "Exit code 1638\r\n"})
+  for (const char* line :
+       {"newer than this setup\r\n",
+        "Refused: a newer release is installed; /AllowDowngrade installs this older release over it\r\n",
+        "Exit code 1638\r\n"})
     EXPECT_NE(refused.find(line), std::string::npos) << line << " in\n" << refused;
 
   EXPECT_EQ(runSilently(L"/S /AllowDowngrade"), 0u);
@@ -274,8 +273,9 @@ TEST_F(UpgradeTest, ProgramsAndFilesInUseAreFoundBeforeAnythingChanges) {
   // Which file stands at the program's name: a replaced one is another.
   const auto fileIdentity = [&program] {
     BY_HANDLE_FILE_INFORMATION information = {};
-    HANDLE file = CreateFileW(program.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file =
+        CreateFileW(program.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return std::uint64_t{0};
     GetFileInformationByHandle(file, &information);
     CloseHandle(file);

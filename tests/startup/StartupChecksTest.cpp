@@ -38,7 +38,8 @@ BOOL administrator() { return TRUE; }
 BOOL ordinaryUser() { return FALSE; }
 
 bool japaneseLoaded() {
-  return translateText(L"Failed to install.") == L"\u30a4\u30f3\u30b9\u30c8\u30fc\u30eb\u306b\u5931\u6557\u3057\u307e\u3057\u305f\u3002";
+  return translateText(L"Failed to install.") ==
+         L"\u30a4\u30f3\u30b9\u30c8\u30fc\u30eb\u306b\u5931\u6557\u3057\u307e\u3057\u305f\u3002";
 }
 
 bool instanceMutexFree() {
@@ -84,14 +85,30 @@ int quietly(const StartupPlatform& platform) {
   return result;
 }
 
-const bool kRegistered =
-    test::registerChildScenario(L"start", [] { return startAndReport({ntSystem, administrator}); }) &&
-    test::registerChildScenario(L"windows98", [] { return startAndReport({windows98, administrator}); }) &&
-    test::registerChildScenario(L"no-version", [] { return startAndReport({failingQuery, administrator}); }) &&
-    test::registerChildScenario(L"not-admin", [] { return startAndReport({ntSystem, ordinaryUser}); }) &&
-    // A silent install: the refusal goes to the setup log only.
-    test::registerChildScenario(L"quiet-windows98", [] { return quietly({windows98, administrator}); }) &&
-    test::registerChildScenario(L"quiet-not-admin", [] { return quietly({ntSystem, ordinaryUser}); });
+const bool kRegistered = test::registerChildScenario(L"start",
+                                                     [] {
+                                                       return startAndReport({ntSystem, administrator});
+                                                     }) &&
+                         test::registerChildScenario(L"windows98",
+                                                     [] {
+                                                       return startAndReport({windows98, administrator});
+                                                     }) &&
+                         test::registerChildScenario(L"no-version",
+                                                     [] {
+                                                       return startAndReport({failingQuery, administrator});
+                                                     }) &&
+                         test::registerChildScenario(L"not-admin",
+                                                     [] {
+                                                       return startAndReport({ntSystem, ordinaryUser});
+                                                     }) &&
+                         // A silent install: the refusal goes to the setup log only.
+                         test::registerChildScenario(L"quiet-windows98",
+                                                     [] {
+                                                       return quietly({windows98, administrator});
+                                                     }) &&
+                         test::registerChildScenario(L"quiet-not-admin", [] {
+                           return quietly({ntSystem, ordinaryUser});
+                         });
 
 struct ChildRun {
   unsigned long exitCode;
@@ -111,9 +128,7 @@ class StartupChecks : public testing::Test {
     return run;
   }
   static bool japaneseUser() { return (GetUserDefaultLangID() & 0x3FF) == LANG_JAPANESE; }
-  unsigned long wentOnInUsersLanguage() const {
-    return japaneseUser() ? kWentOnJapanese : kWentOnEnglish;
-  }
+  unsigned long wentOnInUsersLanguage() const { return japaneseUser() ? kWentOnJapanese : kWentOnEnglish; }
 
   test::TempFolder folder_;
 };
@@ -190,8 +205,7 @@ TEST_F(StartupChecks, RefusalsShowOneTranslatedMessageAndFreeTheMutex) {
   };
   for (const Case& c : cases) {
     const ChildRun run = start(c.scenario, c.arguments);
-    EXPECT_EQ(run.exitCode, static_cast<unsigned long>(ExitCode::WizardRefused))
-        << c.scenario << " " << c.arguments;
+    EXPECT_EQ(run.exitCode, static_cast<unsigned long>(ExitCode::WizardRefused)) << c.scenario << " " << c.arguments;
     // Exactly one box, and the mutex given back while the copy still runs.
     EXPECT_EQ(run.report.rfind(c.box + L"\njapanese=", 0), 0u)
         << c.scenario << " " << c.arguments << ": " << testing::PrintToString(run.report);

@@ -40,8 +40,7 @@ unsigned long runInChild(const std::wstring& scenario, const std::wstring& argum
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process))
+  if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
     return 0xFFFFFFFF;
   DWORD code = 0xFFFFFFFF;
   if (WaitForSingleObject(process.hProcess, 30000) == WAIT_TIMEOUT) {

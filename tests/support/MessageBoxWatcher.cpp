@@ -14,14 +14,12 @@ constexpr int kMessageTextId = 0xFFFF;
 // with no text; so the read waits for the answer, with only a far bound.
 std::wstring textOf(HWND window) {
   wchar_t buffer[4096] = {};
-  SendMessageTimeoutW(window, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer), SMTO_NORMAL,
-                      60000, nullptr);
+  SendMessageTimeoutW(window, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer), SMTO_NORMAL, 60000, nullptr);
   return buffer;
 }
 }  // namespace
 
-MessageBoxWatcher::MessageBoxWatcher(int button)
-    : button_(button), stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+MessageBoxWatcher::MessageBoxWatcher(int button) : button_(button), stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
   InitializeCriticalSection(&lock_);
   thread_ = CreateThread(nullptr, 0, watch, this, 0, nullptr);
 }

@@ -12,8 +12,11 @@ std::wstring RegistryValue::text() const {
   std::memcpy(&characters[0], bytes.data(), characters.size() * sizeof(wchar_t));
   switch (type) {
     case REG_SZ:
-    case REG_EXPAND_SZ: return characters.substr(0, characters.find(L'\0'));
-    case REG_MULTI_SZ: std::replace(characters.begin(), characters.end(), L'\0', L'|'); return characters;
+    case REG_EXPAND_SZ:
+      return characters.substr(0, characters.find(L'\0'));
+    case REG_MULTI_SZ:
+      std::replace(characters.begin(), characters.end(), L'\0', L'|');
+      return characters;
     case REG_DWORD:
       if (bytes.size() == sizeof(DWORD)) {
         DWORD number = 0;

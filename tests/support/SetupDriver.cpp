@@ -12,22 +12,28 @@ namespace {
 constexpr DWORD kSendTimeout = 5000;
 constexpr int kMessageBoxTextId = 0xFFFF;
 
-bool isVisible(HWND window) {
-  return window != nullptr && (GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE) != 0;
-}
+bool isVisible(HWND window) { return window != nullptr && (GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE) != 0; }
 
 }  // namespace
 
 const char* pageName(SetupPage page) {
   switch (page) {
-    case SetupPage::None: return "none";
-    case SetupPage::Welcome: return "Welcome";
-    case SetupPage::Folder: return "Folder";
-    case SetupPage::Shortcuts: return "Shortcuts";
-    case SetupPage::Progress: return "Progress";
-    case SetupPage::Offers: return "Offers";
-    case SetupPage::Complete: return "Complete";
-    case SetupPage::Terms: return "Terms";
+    case SetupPage::None:
+      return "none";
+    case SetupPage::Welcome:
+      return "Welcome";
+    case SetupPage::Folder:
+      return "Folder";
+    case SetupPage::Shortcuts:
+      return "Shortcuts";
+    case SetupPage::Progress:
+      return "Progress";
+    case SetupPage::Offers:
+      return "Offers";
+    case SetupPage::Complete:
+      return "Complete";
+    case SetupPage::Terms:
+      return "Terms";
   }
   return "?";
 }
@@ -58,13 +64,11 @@ bool waitUntil(const std::function<bool()>& condition, DWORD milliseconds) {
 std::wstring windowText(HWND window) {
   if (window == nullptr) return L"";
   DWORD_PTR length = 0;
-  if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeout,
-                           &length))
-    return L"";
+  if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeout, &length)) return L"";
   std::wstring text(length + 1, L'\0');
   DWORD_PTR copied = 0;
-  if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]),
-                           SMTO_ABORTIFHUNG, kSendTimeout, &copied))
+  if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]), SMTO_ABORTIFHUNG,
+                           kSendTimeout, &copied))
     return L"";
   text.resize(copied);
   return text;
@@ -77,27 +81,24 @@ SetupRun::~SetupRun() {
   }
 }
 
-bool SetupRun::start(const std::wstring& arguments, const std::wstring& program,
-                     const std::wstring& environmentBlock, const std::wstring& workingFolder) {
+bool SetupRun::start(const std::wstring& arguments, const std::wstring& program, const std::wstring& environmentBlock,
+                     const std::wstring& workingFolder) {
   const std::wstring path = program.empty() ? setupProgramPath() : program;
   std::wstring commandLine = L"\"" + path + L"\"";
   if (!arguments.empty()) commandLine += L" " + arguments;
   return launch(path.c_str(), commandLine, environmentBlock, workingFolder);
 }
 
-bool SetupRun::startCommandLine(const std::wstring& commandLine) {
-  return launch(nullptr, commandLine, L"", L"");
-}
+bool SetupRun::startCommandLine(const std::wstring& commandLine) { return launch(nullptr, commandLine, L"", L""); }
 
 bool SetupRun::launch(const wchar_t* program, std::wstring commandLine, const std::wstring& environmentBlock,
                       const std::wstring& workingFolder) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
-  void* environment =
-      environmentBlock.empty() ? nullptr : const_cast<wchar_t*>(environmentBlock.c_str());
-  if (!CreateProcessW(program, &commandLine[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
-                      environment, workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &info)) {
+  void* environment = environmentBlock.empty() ? nullptr : const_cast<wchar_t*>(environmentBlock.c_str());
+  if (!CreateProcessW(program, &commandLine[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT, environment,
+                      workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &info)) {
     // The callers only see false; the system's reason goes to the test's
     // output, where a run that fails once and then passes can be read.
     std::fprintf(stderr, "SetupRun: CreateProcessW(%ls) failed with error %lu\n", commandLine.c_str(),
@@ -144,8 +145,7 @@ SetupPage pageKind(HWND child) {
 HWND findPageChild(HWND frame, const std::function<bool(HWND)>& wanted) {
   HWND area = frame != nullptr ? GetDlgItem(frame, IDC_FRAME_PAGE_AREA) : nullptr;
   if (area == nullptr) return nullptr;
-  for (HWND child = GetWindow(area, GW_CHILD); child != nullptr;
-       child = GetWindow(child, GW_HWNDNEXT))
+  for (HWND child = GetWindow(area, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT))
     if (wanted(child)) return child;
   return nullptr;
 }
@@ -170,9 +170,8 @@ bool SetupRun::settle() {
   // empty. A message sent to the frame is answered when its thread next
   // looks at the queue, which may be before that step; so wait until the
   // frame answers and the button row has stayed the same for a while.
-  static const int kButtons[] = {IDC_FRAME_NEXT, IDC_FRAME_BACK, IDC_FRAME_CANCEL,
-                                 IDC_FRAME_YES,  IDC_FRAME_NO,   IDC_FRAME_CLOSE,
-                                 IDC_FRAME_TERMS_OK};
+  static const int kButtons[] = {IDC_FRAME_NEXT, IDC_FRAME_BACK,  IDC_FRAME_CANCEL,  IDC_FRAME_YES,
+                                 IDC_FRAME_NO,   IDC_FRAME_CLOSE, IDC_FRAME_TERMS_OK};
   auto snapshot = [this] {
     std::wstring row;
     for (int id : kButtons) {
@@ -185,8 +184,7 @@ bool SetupRun::settle() {
   int stableRounds = 0;
   for (int round = 0; round < 100 && stableRounds < 4; ++round) {
     DWORD_PTR ignored = 0;
-    if (!SendMessageTimeoutW(frame_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 30000, &ignored))
-      return false;
+    if (!SendMessageTimeoutW(frame_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 30000, &ignored)) return false;
     Sleep(50);
     const std::wstring row = snapshot();
     stableRounds = row == previous ? stableRounds + 1 : 0;
@@ -214,8 +212,7 @@ ButtonState SetupRun::button(int id) {
 bool SetupRun::isChecked(int id) {
   HWND window = control(id);
   DWORD_PTR state = 0;
-  return window != nullptr &&
-         SendMessageTimeoutW(window, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kSendTimeout, &state) &&
+  return window != nullptr && SendMessageTimeoutW(window, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kSendTimeout, &state) &&
          state == BST_CHECKED;
 }
 
@@ -246,9 +243,7 @@ HWND SetupRun::waitForMessageBox(DWORD milliseconds) {
   return test::waitForMessageBox(milliseconds, processId_, frame_);
 }
 
-std::wstring SetupRun::messageBoxText(HWND box) {
-  return windowText(GetDlgItem(box, kMessageBoxTextId));
-}
+std::wstring SetupRun::messageBoxText(HWND box) { return windowText(GetDlgItem(box, kMessageBoxTextId)); }
 
 std::wstring SetupRun::messageBoxCaption(HWND box) { return windowText(box); }
 

@@ -23,9 +23,7 @@ std::wstring shellFolder(int csidl) {
 
 std::wstring defaultInstallFolder() { return shellFolder(CSIDL_PROGRAM_FILES) + L"Tonvane Free\\"; }
 
-std::wstring uninstallEntryPath() {
-  return L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tonvane Free";
-}
+std::wstring uninstallEntryPath() { return L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tonvane Free"; }
 
 std::wstring entryValue(const wchar_t* name) {
   RegistryKey key;
@@ -38,8 +36,7 @@ std::wstring entryValue(const wchar_t* name) {
 unsigned long entryNumber(const wchar_t* name) {
   RegistryKey key;
   DWORD value = 0xFFFFFFFF;
-  if (key.open(HKEY_LOCAL_MACHINE, uninstallEntryPath(), KEY_READ) == ERROR_SUCCESS)
-    key.queryDword(name, value);
+  if (key.open(HKEY_LOCAL_MACHINE, uninstallEntryPath(), KEY_READ) == ERROR_SUCCESS) key.queryDword(name, value);
   return value;
 }
 
@@ -118,8 +115,7 @@ InstallSnapshot snapshotInstallation(const std::wstring& folder) {
 void removeInstallation() {
   removeTree(defaultInstallFolder());
   RegDeleteTreeW(HKEY_LOCAL_MACHINE, uninstallEntryPath().c_str());
-  for (int id : {CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS})
-    removeTree(shellFolder(id) + L"Tonvane Free\\");
+  for (int id : {CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS}) removeTree(shellFolder(id) + L"Tonvane Free\\");
   for (int id : {CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_DESKTOPDIRECTORY, CSIDL_SENDTO})
     DeleteFileW((shellFolder(id) + L"Tonvane Free.lnk").c_str());
 }

@@ -48,7 +48,7 @@ std::map<std::wstring, std::wstring> productLinks();
 // install.log included), the values of the uninstall entry and the links;
 // equal snapshots before and after a run mean the run changed none of it.
 struct InstallSnapshot {
-  std::map<std::wstring, std::string> files;  // relative name -> bytes
+  std::map<std::wstring, std::string> files;   // relative name -> bytes
   std::map<std::wstring, std::wstring> entry;  // RegistryValue::text() by name
   std::map<std::wstring, std::wstring> links;
 };

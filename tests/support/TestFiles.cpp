@@ -83,8 +83,8 @@ bool folderExists(const std::wstring& path) {
 }
 
 std::string readBytes(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE file =
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return std::string();
   std::string bytes;
   char chunk[65536];
@@ -157,7 +157,8 @@ std::map<std::wstring, std::string> filesBelow(const std::wstring& folder) {
 
 std::string utf8Of(const std::wstring& text) {
   if (text.empty()) return std::string();
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  const int size =
+      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
   std::string bytes(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
   if (size > 0)
     WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0], size, nullptr, nullptr);
@@ -183,16 +184,15 @@ int runUnixShell(const std::string& script, unsigned long limit) {
   const std::wstring windowsMarker = winePathOfUnixPath(marker);
   DeleteFileW(windowsMarker.c_str());
   // The file appears complete or not at all: written beside, then renamed.
-  const std::string whole =
-      "(" + script + "); echo $? >" + marker + ".part && mv " + marker + ".part " + marker;
+  const std::string whole = "(" + script + "); echo $? >" + marker + ".part && mv " + marker + ".part " + marker;
   std::wstring commandLine = L"sh -c \"";
   for (char c : whole) commandLine += c == '"' ? std::wstring(L"\\\"") : std::wstring(1, static_cast<wchar_t>(c));
   commandLine += L"\"";
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(L"Z:\\bin\\sh", &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process))
+  if (!CreateProcessW(L"Z:\\bin\\sh", &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process))
     return -1;
   // A Linux program comes back without usable handles.
   if (process.hProcess != nullptr) CloseHandle(process.hProcess);
@@ -234,8 +234,8 @@ bool makeJunction(const std::wstring& link, const std::wstring& target) {
     words[7] = 0;
     std::copy(substitute.begin(), substitute.end(), reinterpret_cast<wchar_t*>(buffer.data() + 16));
     DWORD returned = 0;
-    made = DeviceIoControl(handle, FSCTL_SET_REPARSE_POINT, buffer.data(), static_cast<DWORD>(buffer.size()),
-                           nullptr, 0, &returned, nullptr) != FALSE;
+    made = DeviceIoControl(handle, FSCTL_SET_REPARSE_POINT, buffer.data(), static_cast<DWORD>(buffer.size()), nullptr,
+                           0, &returned, nullptr) != FALSE;
     CloseHandle(handle);
   }
   if (!made) RemoveDirectoryW(link.c_str());
@@ -274,8 +274,8 @@ bool makeFolderLink(const std::wstring& link, const std::wstring& target) {
 unsigned long ordinaryUserRights(const std::wstring& path) {
   PACL list = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &list,
-                            nullptr, &descriptor) != ERROR_SUCCESS)
+  if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &list, nullptr,
+                            &descriptor) != ERROR_SUCCESS)
     return ~0ul;
   unsigned long rights = list == nullptr ? ~0ul : 0;
   static const WELL_KNOWN_SID_TYPE ordinary[] = {WinWorldSid, WinBuiltinUsersSid, WinAuthenticatedUserSid,

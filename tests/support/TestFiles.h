@@ -84,14 +84,14 @@ unsigned long ordinaryUserRights(const std::wstring& path);
 // lies in a folder that is not theirs: what the parent of a private folder
 // must not grant. (The system's temporary folder lets users add folders of
 // their own, but not touch anybody else's.)
-constexpr unsigned long kReplacingRights = 0x00010000L /* DELETE */ | 0x00040000L /* WRITE_DAC */ |
-                                           0x00080000L /* WRITE_OWNER */ | 0x0040 /* DELETE_CHILD */;
+constexpr unsigned long kReplacingRights =
+    0x00010000L /* DELETE */ | 0x00040000L /* WRITE_DAC */ | 0x00080000L /* WRITE_OWNER */ | 0x0040 /* DELETE_CHILD */;
 
 // Rights with which an ordinary user could rename, replace, delete or add
 // to what lies at or under a path.
 constexpr unsigned long kChangingRights = 0x00010000L /* DELETE */ | 0x00040000L /* WRITE_DAC */ |
                                           0x00080000L /* WRITE_OWNER */ | 0x0002 /* ADD_FILE, WRITE_DATA */ |
-                                          0x0004 /* ADD_SUBDIRECTORY, APPEND_DATA */ |
-                                          0x0040 /* DELETE_CHILD */ | 0x0100 /* WRITE_ATTRIBUTES */;
+                                          0x0004 /* ADD_SUBDIRECTORY, APPEND_DATA */ | 0x0040 /* DELETE_CHILD */ |
+                                          0x0100 /* WRITE_ATTRIBUTES */;
 
 }  // namespace tonvane::test

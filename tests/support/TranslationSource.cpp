@@ -16,8 +16,8 @@ TranslationSourceEntries japaneseTableSource(const std::wstring& repositoryPath)
     if (c == L'/') c = L'\\';
   const std::string bytes = readBytes(winePathOfUnixPath(TONVANE_TEST_SOURCE_DIR) + L"\\..\\" + relative);
   std::wstring text(bytes.size(), L'\0');
-  text.resize(MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()),
-                                  &text[0], static_cast<int>(text.size())));
+  text.resize(MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), &text[0],
+                                  static_cast<int>(text.size())));
   TranslationSourceEntries entries;
   std::wstring section;
   std::wistringstream lines(text);

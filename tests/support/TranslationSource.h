@@ -10,8 +10,7 @@
 namespace tonvane::test {
 
 // (section, (key, value)) in file order.
-using TranslationSourceEntries =
-    std::vector<std::pair<std::wstring, std::pair<std::wstring, std::wstring>>>;
+using TranslationSourceEntries = std::vector<std::pair<std::wstring, std::pair<std::wstring, std::wstring>>>;
 
 // The setup's table by default; `repositoryPath` names another table of the
 // repository ("payloads/uninstaller/japanese.ini"), '/' separated.

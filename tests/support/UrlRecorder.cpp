@@ -39,9 +39,9 @@ const bool recorderRegistered = registerChildScenario(L"record-url", [] {
   writeBytes(openerFile(arguments[3]), parentRecord());
   const std::wstring address = arguments[4];
   std::string bytes(address.size() * 4, '\0');
-  bytes.resize(static_cast<std::size_t>(WideCharToMultiByte(
-      CP_UTF8, 0, address.data(), static_cast<int>(address.size()), &bytes[0],
-      static_cast<int>(bytes.size()), nullptr, nullptr)));
+  bytes.resize(
+      static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, address.data(), static_cast<int>(address.size()),
+                                                   &bytes[0], static_cast<int>(bytes.size()), nullptr, nullptr)));
   writeBytes(arguments[3], bytes);
   LocalFree(arguments);
   return 0;

@@ -30,8 +30,7 @@ inline testing::AssertionResult startAtWelcome(SetupRun& run, const std::wstring
 inline testing::AssertionResult nextTo(SetupRun& run, SetupPage expected, DWORD milliseconds = 60000) {
   run.click(IDC_FRAME_NEXT);
   if (run.waitForPage(expected, milliseconds)) return testing::AssertionSuccess();
-  return testing::AssertionFailure() << "expected " << pageName(expected) << ", on "
-                                     << pageName(run.currentPage());
+  return testing::AssertionFailure() << "expected " << pageName(expected) << ", on " << pageName(run.currentPage());
 }
 
 // From Welcome with the defaults: the Folder and the Shortcuts page, then
@@ -77,8 +76,7 @@ inline testing::AssertionResult cancelConfirmed(SetupRun& run) {
 // On the Complete page: clears the press-release box (no browser for a
 // test) and closes the wizard, which must end with exit code 1.
 inline testing::AssertionResult closeWithoutPressRelease(SetupRun& run) {
-  if (testing::AssertionResult cleared = clickBox(run, IDC_COMPLETE_PRESS_RELEASE, false); !cleared)
-    return cleared;
+  if (testing::AssertionResult cleared = clickBox(run, IDC_COMPLETE_PRESS_RELEASE, false); !cleared) return cleared;
   run.click(IDC_FRAME_CLOSE);
   const DWORD exitCode = run.waitForExit();
   if (exitCode != 1) return testing::AssertionFailure() << "the setup ended with " << exitCode;

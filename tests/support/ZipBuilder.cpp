@@ -16,8 +16,8 @@ ZipBuilder::~ZipBuilder() { close(); }
 ZipBuilder& ZipBuilder::add(const std::string& name, const std::string& data, Method method) {
   if (zip_ == nullptr) return *this;
   zip_fileinfo info = {};
-  zipOpenNewFileInZip(zip_, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
-                      static_cast<int>(method), method == Method::Stored ? 0 : 6);
+  zipOpenNewFileInZip(zip_, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, static_cast<int>(method),
+                      method == Method::Stored ? 0 : 6);
   if (!data.empty()) zipWriteInFileInZip(zip_, data.data(), static_cast<unsigned>(data.size()));
   zipCloseFileInZip(zip_);
   return *this;

@@ -17,8 +17,7 @@ class ZipBuilder {
   ZipBuilder& operator=(const ZipBuilder&) = delete;
 
   // `name` is stored byte for byte, as archives hold it.
-  ZipBuilder& add(const std::string& name, const std::string& data,
-                  Method method = Method::Deflated);
+  ZipBuilder& add(const std::string& name, const std::string& data, Method method = Method::Deflated);
   void close();
 
  private:

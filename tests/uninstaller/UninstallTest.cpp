@@ -39,8 +39,8 @@ class ComScope {
 class UninstallTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (const wchar_t* name : {L"install\\", L"programs\\", L"user-programs\\", L"desktop\\",
-                                L"user-desktop\\", L"sendto\\", L"elsewhere\\"})
+    for (const wchar_t* name : {L"install\\", L"programs\\", L"user-programs\\", L"desktop\\", L"user-desktop\\",
+                                L"sendto\\", L"elsewhere\\"})
       ASSERT_TRUE(CreateDirectoryW((root_ / name).c_str(), nullptr));
     links_.commonPrograms = root_ / L"programs";
     links_.userPrograms = root_ / L"user-programs";
@@ -67,8 +67,7 @@ class UninstallTest : public ::testing::Test {
       listed.insert(listed.begin(), path);
     }
     std::string log = "[Install]";
-    for (std::size_t i = 0; i < listed.size(); ++i)
-      log += "\r\nPath" + std::to_string(i + 1) + "=" + ascii(listed[i]);
+    for (std::size_t i = 0; i < listed.size(); ++i) log += "\r\nPath" + std::to_string(i + 1) + "=" + ascii(listed[i]);
     writeBytes(installed(L"install.log"), log);
   }
 
@@ -98,11 +97,10 @@ TEST_F(UninstallTest, RemovesListedFilesAndEmptiedFoldersButNotTheUsersOrTheirFo
   registerEntry(folder_);
 
   std::vector<std::size_t> counts;
-  const UninstallOutcome outcome =
-      removeInstallation(folder_, links_, [&](std::size_t done, std::size_t total) {
-        counts.push_back(done);
-        EXPECT_EQ(total, 5u);
-      });
+  const UninstallOutcome outcome = removeInstallation(folder_, links_, [&](std::size_t done, std::size_t total) {
+    counts.push_back(done);
+    EXPECT_EQ(total, 5u);
+  });
 
   EXPECT_EQ(outcome.removedFiles, 5u);
   EXPECT_TRUE(outcome.everythingRemoved());
@@ -342,7 +340,11 @@ TEST(UninstallerOptionsTest, ReadsTheEntrysCommandsAndTheFinishingCopysArguments
       {{L"u.exe", L"/UNINSTALL", L"/s"}, true, true, false, 0, L""},
       {{L"u.exe", L"/S", L"/lang:jpn", L"/uninstall"}, true, true, false, 0, L""},
       {{L"/Uninstall", L"u.exe"}, false, false, false, 0, L""},  // the program is not an option
-      {{L"u.exe", L"/Finish", L"1234", L"C:\\Program Files\\Tonvane Free"}, false, false, true, 1234,
+      {{L"u.exe", L"/Finish", L"1234", L"C:\\Program Files\\Tonvane Free"},
+       false,
+       false,
+       true,
+       1234,
        L"C:\\Program Files\\Tonvane Free"},
       {{L"u.exe", L"/Finish", L"12a4", L"C:\\x"}, false, false, false, 0, L""},
       {{L"u.exe", L"/Finish", L"1234"}, false, false, false, 0, L""},

@@ -85,8 +85,7 @@ class Walk {
   // Fails the walk with a line saying what did not happen.
   bool check(bool reached, const char* what) {
     if (!reached) {
-      say(std::string("walkthrough: ") + what + " did not happen (page now: " +
-          pageName(run_.currentPage()) + ")");
+      say(std::string("walkthrough: ") + what + " did not happen (page now: " + pageName(run_.currentPage()) + ")");
       failed_ = true;
     }
     return reached;
@@ -121,13 +120,12 @@ class Walk {
 
   bool request(const char* name, const RECT& area, std::string detail) {
     // One line per step, also for a text of several lines.
-    for (std::size_t at; (at = detail.find("\r\n")) != std::string::npos;)
-      detail.replace(at, 2, " / ");
+    for (std::size_t at; (at = detail.find("\r\n")) != std::string::npos;) detail.replace(at, 2, " / ");
     say(std::string("shot ") + name + "  (" + detail + ")");
 
     char line[256];
-    std::snprintf(line, sizeof line, "%s %ld %ld %ld %ld\n", name, area.left, area.top,
-                  area.right - area.left, area.bottom - area.top);
+    std::snprintf(line, sizeof line, "%s %ld %ld %ld %ld\n", name, area.left, area.top, area.right - area.left,
+                  area.bottom - area.top);
     const std::wstring pending = handshake_ + L"request.tmp";
     const std::wstring request = handshake_ + L"request";
     const std::wstring ack = handshake_ + L"ack";
@@ -157,8 +155,7 @@ class Walk {
 };
 
 // Progress may pass before it is seen; the walk only needs Offers after it.
-void progressThenOffers(Walk& walk, SetupRun& run, const char* progressShot,
-                        const char* offersShot) {
+void progressThenOffers(Walk& walk, SetupRun& run, const char* progressShot, const char* offersShot) {
   bool shown = false;
   if (waitUntil([&] { return run.currentPage() == SetupPage::Progress; }, 20000)) {
     Sleep(100);  // the page's first paint
@@ -321,8 +318,7 @@ int wmain(int argc, wchar_t** argv) {
   // A walk that stopped half-way leaves the setup running: SetupRun ends it.
   const DWORD code = run.waitForExit(walk.failed() ? 0 : 60000);
   if (code == STILL_ACTIVE)
-    say(std::string("setup exit code: still running") +
-        (walk.failed() ? " (ended by the walk-through)" : ""));
+    say(std::string("setup exit code: still running") + (walk.failed() ? " (ended by the walk-through)" : ""));
   else
     say("setup exit code: " + std::to_string(code));
   if (std::wcscmp(argv[1], L"review") == 0 && code == 1 && !walk.failed()) {

@@ -38,8 +38,7 @@ bool pumpUntil(const std::function<bool()>& done) {
 // object may, WM_NCDESTROY.
 class RecordingPage : public DialogBinding {
  public:
-  bool processWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM, LRESULT& result,
-                            DWORD mapId) override {
+  bool processWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM, LRESULT& result, DWORD mapId) override {
     mapIds.push_back(mapId);
     if (message == WM_INITDIALOG) {
       windowAtInit = this->window();
@@ -69,8 +68,7 @@ class RecordingPage : public DialogBinding {
 // A controller that answers private messages with results of its own.
 class AnsweringDialog : public DialogBinding {
  public:
-  bool processWindowMessage(HWND window, UINT message, WPARAM, LPARAM, LRESULT& result,
-                            DWORD) override {
+  bool processWindowMessage(HWND window, UINT message, WPARAM, LPARAM, LRESULT& result, DWORD) override {
     switch (message) {
       case WM_APP + 1:
         result = 1234;
@@ -96,8 +94,7 @@ class AnsweringDialog : public DialogBinding {
 class Host : public testing::Test {
  protected:
   void SetUp() override {
-    frame = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kFrameTemplate), nullptr,
-                               nullptr, 0);
+    frame = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kFrameTemplate), nullptr, nullptr, 0);
     ASSERT_NE(frame, nullptr);
     pageArea = GetDlgItem(frame, IDC_FRAME_PAGE_AREA);
     ASSERT_NE(pageArea, nullptr);
@@ -177,8 +174,7 @@ TEST_F(Host, HandledMessagesAnswerThroughTheDialogResult) {
   EXPECT_EQ(object.nestedAnswer, 1234);
   EXPECT_EQ(object.outerAfterNested, static_cast<UINT>(WM_APP + 3));
   EXPECT_EQ(object.currentMessage(), nullptr);
-  EXPECT_EQ(SendMessageW(window, WM_CTLCOLORDLG, 0, 0),
-            reinterpret_cast<LRESULT>(GetStockObject(GRAY_BRUSH)));
+  EXPECT_EQ(SendMessageW(window, WM_CTLCOLORDLG, 0, 0), reinterpret_cast<LRESULT>(GetStockObject(GRAY_BRUSH)));
   DestroyWindow(window);
   EXPECT_EQ(object.window(), nullptr);
 }

@@ -119,8 +119,7 @@ class FolderPageTest : public ::testing::Test {
     HINSTANCE module = GetModuleHandleW(nullptr);
     frame_ = CreateDialogParamW(module, MAKEINTRESOURCEW(IDD_FRAME), nullptr, &quietDialogProcedure, 0);
     ASSERT_NE(frame_, nullptr);
-    page_ = CreateDialogParamW(module, MAKEINTRESOURCEW(IDD_FOLDER_PAGE), frame_,
-                               &quietDialogProcedure, 0);
+    page_ = CreateDialogParamW(module, MAKEINTRESOURCEW(IDD_FOLDER_PAGE), frame_, &quietDialogProcedure, 0);
     ASSERT_NE(page_, nullptr);
     state_.frameWindow = frame_;
     state_.pages[Folder].window = page_;
@@ -132,9 +131,7 @@ class FolderPageTest : public ::testing::Test {
   }
 
   std::wstring edit() const { return readFolderEdit(page_); }
-  void type(const std::wstring& text) const {
-    SetDlgItemTextW(page_, IDC_FOLDER_EDIT, text.c_str());
-  }
+  void type(const std::wstring& text) const { SetDlgItemTextW(page_, IDC_FOLDER_EDIT, text.c_str()); }
   bool ticked(int id) const { return IsDlgButtonChecked(page_, id) == BST_CHECKED; }
   void click(int id) const { SendMessageW(GetDlgItem(page_, id), BM_CLICK, 0, 0); }
 
@@ -194,13 +191,13 @@ void expectFolders(std::wstring (*change)(const std::wstring&),
 // Chosen in the browser, shown in the edit box.
 TEST(BrowsedInstallFolder, AddsTheFolderNameUnlessThePathHasItInTheSameCase) {
   expectFolders(browsedInstallFolder, {
-      {L"D:\\Apps", L"D:\\Apps\\Tonvane Free\\"},
-      {L"E:\\", L"E:\\Tonvane Free\\"},
-      {L"D:\\Apps\\Tonvane Free 2", L"D:\\Apps\\Tonvane Free 2\\"},
-      {L"D:\\Tonvane Free\\Old", L"D:\\Tonvane Free\\Old\\"},
-      {L"D:\\tonvane free", L"D:\\tonvane free\\Tonvane Free\\"},
-      {L"", L"Tonvane Free\\"},
-  });
+                                          {L"D:\\Apps", L"D:\\Apps\\Tonvane Free\\"},
+                                          {L"E:\\", L"E:\\Tonvane Free\\"},
+                                          {L"D:\\Apps\\Tonvane Free 2", L"D:\\Apps\\Tonvane Free 2\\"},
+                                          {L"D:\\Tonvane Free\\Old", L"D:\\Tonvane Free\\Old\\"},
+                                          {L"D:\\tonvane free", L"D:\\tonvane free\\Tonvane Free\\"},
+                                          {L"", L"Tonvane Free\\"},
+                                      });
 }
 
 // What the leave check makes of typed folders, worked out by hand: what
@@ -208,26 +205,48 @@ TEST(BrowsedInstallFolder, AddsTheFolderNameUnlessThePathHasItInTheSameCase) {
 // can be is refused.
 TEST(NormalizedInstallFolder, CleansWhatWindowsWouldChangeAndRefusesDevicesAndBadNames) {
   // Typed, and used.
-  expectFolders(normalizedInstallFolder, {
-      {L"C:\\Program Files\\Tonvane Free\\", L"C:\\Program Files\\Tonvane Free\\"},
-      {L"D:\\Apps\\Tonvane Free ", L"D:\\Apps\\Tonvane Free"},
-      {L"D:\\Apps\\Tonvane Free\\ ", L"D:\\Apps\\Tonvane Free\\"},
-      {L"C:/Apps/Tonvane Free", L"C:\\Apps\\Tonvane Free"},
-      {L"C:\\Apps. .\\Tonvane Free...\\", L"C:\\Apps\\Tonvane Free\\"},
-      {L"C:\\\\Apps\\\\\\Tonvane Free", L"C:\\Apps\\Tonvane Free"},
-      {L"C://Apps//", L"C:\\Apps\\"},
-      {L"\\\\server\\share\\Tonvane Free\\", L"\\\\server\\share\\Tonvane Free\\"},
-      {L"//server/share", L"\\\\server\\share"},
-      {L"e:\\", L"e:\\"},
-      {L"C:\\console\\com10\\lpt\\nul-free", L"C:\\console\\com10\\lpt\\nul-free"},
-  });
+  expectFolders(normalizedInstallFolder,
+                {
+                    {L"C:\\Program Files\\Tonvane Free\\", L"C:\\Program Files\\Tonvane Free\\"},
+                    {L"D:\\Apps\\Tonvane Free ", L"D:\\Apps\\Tonvane Free"},
+                    {L"D:\\Apps\\Tonvane Free\\ ", L"D:\\Apps\\Tonvane Free\\"},
+                    {L"C:/Apps/Tonvane Free", L"C:\\Apps\\Tonvane Free"},
+                    {L"C:\\Apps. .\\Tonvane Free...\\", L"C:\\Apps\\Tonvane Free\\"},
+                    {L"C:\\\\Apps\\\\\\Tonvane Free", L"C:\\Apps\\Tonvane Free"},
+                    {L"C://Apps//", L"C:\\Apps\\"},
+                    {L"\\\\server\\share\\Tonvane Free\\", L"\\\\server\\share\\Tonvane Free\\"},
+                    {L"//server/share", L"\\\\server\\share"},
+                    {L"e:\\", L"e:\\"},
+                    {L"C:\\console\\com10\\lpt\\nul-free", L"C:\\console\\com10\\lpt\\nul-free"},
+                });
 
-  for (const wchar_t* refused :
-       {L"", L"Tonvane Free", L"\\Apps", L"C:Apps", L"\\\\?\\C:\\Apps", L"\\\\.\\C:\\Apps", L"//?/C:/Apps",
-        L"\\\\.\\PhysicalDrive0", L"C:\\CON", L"C:\\Apps\\nul.txt\\x", L"C:\\aux .log", L"C:\\Apps\\COM1",
-        L"C:\\LPT9\\", L"C:\\prn.", L"C:\\Apps\\..\\Windows", L"C:\\Apps\\.\\x", L"C:\\a:b",
-        L"C:\\Apps\\Tonvane|Free", L"C:\\Apps\\What?", L"C:\\Apps\\<x>", L"C:\\Apps\\tab\there",
-        L"\\\\server", L"\\\\server\\ ", L"\\\\server\\\\share", L"\\\\\\share", L"\\\\.server\\share", L"1:\\Apps"})
+  for (const wchar_t* refused : {L"",
+                                 L"Tonvane Free",
+                                 L"\\Apps",
+                                 L"C:Apps",
+                                 L"\\\\?\\C:\\Apps",
+                                 L"\\\\.\\C:\\Apps",
+                                 L"//?/C:/Apps",
+                                 L"\\\\.\\PhysicalDrive0",
+                                 L"C:\\CON",
+                                 L"C:\\Apps\\nul.txt\\x",
+                                 L"C:\\aux .log",
+                                 L"C:\\Apps\\COM1",
+                                 L"C:\\LPT9\\",
+                                 L"C:\\prn.",
+                                 L"C:\\Apps\\..\\Windows",
+                                 L"C:\\Apps\\.\\x",
+                                 L"C:\\a:b",
+                                 L"C:\\Apps\\Tonvane|Free",
+                                 L"C:\\Apps\\What?",
+                                 L"C:\\Apps\\<x>",
+                                 L"C:\\Apps\\tab\there",
+                                 L"\\\\server",
+                                 L"\\\\server\\ ",
+                                 L"\\\\server\\\\share",
+                                 L"\\\\\\share",
+                                 L"\\\\.server\\share",
+                                 L"1:\\Apps"})
     EXPECT_EQ(normalizedInstallFolder(refused), L"") << refused;
 }
 
@@ -244,9 +263,9 @@ TEST(EarlierInstallFolder, OnlyAFullDrivePathTheFolderPageAcceptsIsProposed) {
        {std::wstring(L""), std::wstring(L"Apps\\Mine"), std::wstring(L"\\Apps"), std::wstring(L"C:Apps"),
         std::wstring(L"\\\\server\\share\\Tonvane Free"), std::wstring(L"//server/share/x"),
         std::wstring(L"\\\\?\\C:\\Apps"), std::wstring(L"\\\\.\\C:\\Apps"), std::wstring(L"\\??\\C:\\Apps"),
-        std::wstring(L"C:/Apps/Mine"), std::wstring(L"C:\\Apps/Mine"), std::wstring(L"C:\\Apps\\NUL"), std::wstring(L"C:\\Apps\\..\\Windows"),
-        std::wstring(L"C:\\Apps\\a|b"), std::wstring(L"C:\\Apps\\line\r\nbreak"), std::wstring(L"1:\\Apps"),
-        longest + L"a"})
+        std::wstring(L"C:/Apps/Mine"), std::wstring(L"C:\\Apps/Mine"), std::wstring(L"C:\\Apps\\NUL"),
+        std::wstring(L"C:\\Apps\\..\\Windows"), std::wstring(L"C:\\Apps\\a|b"),
+        std::wstring(L"C:\\Apps\\line\r\nbreak"), std::wstring(L"1:\\Apps"), longest + L"a"})
     EXPECT_EQ(earlierInstallFolder(refused), L"") << refused;
 }
 

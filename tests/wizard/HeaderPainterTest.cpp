@@ -81,16 +81,15 @@ class HeaderPainterTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_EQ(dpiScale(), 1.0) << "the test display is expected at 96 DPI";
     paintedState = &state_;
-    frame_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_FRAME), nullptr,
-                                &headerFrameProcedure, 0);
+    frame_ =
+        CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_FRAME), nullptr, &headerFrameProcedure, 0);
     ASSERT_NE(frame_, nullptr);
     state_.frameWindow = frame_;
     SetWindowPos(frame_, HWND_TOPMOST, 10, 10, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
     // The header picture sits at the top right, over part of the band and
     // the title rectangle; the checks stay left of it.
     HWND picture = nullptr;
-    for (HWND child = GetWindow(frame_, GW_CHILD); child != nullptr;
-         child = GetWindow(child, GW_HWNDNEXT)) {
+    for (HWND child = GetWindow(frame_, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
       if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP) picture = child;
     }
     ASSERT_NE(picture, nullptr);
@@ -110,8 +109,7 @@ class HeaderPainterTest : public ::testing::Test {
   // whatever the band does not cover stays as the last paint left it.
   Capture paint(std::int32_t page, bool erase = true) {
     state_.pageIndex = page;
-    RedrawWindow(frame_, nullptr, nullptr,
-                 RDW_INVALIDATE | (erase ? RDW_ERASE : 0) | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    RedrawWindow(frame_, nullptr, nullptr, RDW_INVALIDATE | (erase ? RDW_ERASE : 0) | RDW_ALLCHILDREN | RDW_UPDATENOW);
     return Capture(frame_);
   }
 
@@ -188,9 +186,9 @@ TEST_F(HeaderPainterTest, TheTitleIsTheTranslatorsText) {
   TranslationTable& table = TranslationTable::instance();
   {
     ScopedLock hold(table.lock());
-    ASSERT_TRUE(table.loadText(
-        L"[Text]\r\nSelect Shortcut=Choose where the shortcuts of the program go, "
-        L"on the desktop, in the start menu or in the send to menu\r\n"));
+    ASSERT_TRUE(
+        table.loadText(L"[Text]\r\nSelect Shortcut=Choose where the shortcuts of the program go, "
+                       L"on the desktop, in the start menu or in the send to menu\r\n"));
   }
   const int translatedSecondLine = inkIn(paint(Shortcuts), 10, 33, 400, 50);
   const int untranslatedSecondLine = inkIn(paint(Complete), 10, 33, 400, 50);

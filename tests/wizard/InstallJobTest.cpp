@@ -67,8 +67,7 @@ const std::vector<ArchiveFile>& archiveFiles() {
     for (int status = unzGoToFirstFile(reader); status == UNZ_OK; status = unzGoToNextFile(reader)) {
       unz_file_info64 info = {};
       char name[1024] = {};
-      if (unzGetCurrentFileInfo64(reader, &info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK)
-        break;
+      if (unzGetCurrentFileInfo64(reader, &info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK) break;
       std::wstring installedName(name, name + std::char_traits<char>::length(name));
       std::replace(installedName.begin(), installedName.end(), L'/', L'\\');
       list.push_back({installedName, info.uncompressed_size});
@@ -142,8 +141,8 @@ class InstallJobTest : public ::testing::Test {
     HWND bar = GetDlgItem(page_, IDC_PROGRESS_BAR);
     ASSERT_NE(bar, nullptr);
     positionsSeen.clear();
-    barProcedure = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
-        bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&recordingBarProcedure)));
+    barProcedure = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&recordingBarProcedure)));
     ASSERT_NE(barProcedure, nullptr);
 
     state_.frameWindow = frame_;
@@ -223,8 +222,8 @@ TEST_F(InstallJobTest, ANormalInstallLeavesTheApplicationItsLogTheUninstallerAnd
   const std::wstring folder = ensureTrailingBackslash(state_.installFolder);
   // What the list of programs shows as the size: the installed files, the
   // uninstaller and the log, in kilobytes rounded up.
-  std::uint64_t bytes = readBytes(installed(L"TonvaneUninstaller.exe")).size() +
-                        readBytes(installed(L"install.log")).size();
+  std::uint64_t bytes =
+      readBytes(installed(L"TonvaneUninstaller.exe")).size() + readBytes(installed(L"install.log")).size();
   for (const std::wstring& path : logged) bytes += readBytes(path).size();
   const std::map<std::wstring, std::wstring> expected = {
       {L"DisplayName", L"Tonvane Free"},
@@ -268,8 +267,8 @@ TEST_F(InstallJobTest, TheWindowKeepsHandlingMessagesWhileTheJobRuns) {
   EXPECT_EQ(sentFromElsewhere, std::vector<bool>(kFullProgress.size(), true));
   const auto mark = std::find(positionsSeen.begin(), positionsSeen.end(), kPostedMark);
   ASSERT_NE(mark, positionsSeen.end()) << "the posted message was never dispatched";
-  EXPECT_LT(mark - positionsSeen.begin(), std::find(positionsSeen.begin(), positionsSeen.end(), WPARAM{100}) -
-                                              positionsSeen.begin());
+  EXPECT_LT(mark - positionsSeen.begin(),
+            std::find(positionsSeen.begin(), positionsSeen.end(), WPARAM{100}) - positionsSeen.begin());
   expectApplicationFiles();
 }
 
@@ -478,9 +477,8 @@ class InstallTransactionTest : public InstallJobTest {
     ASSERT_FALSE(folders_.desktop.empty());
     ASSERT_FALSE(folders_.sendTo.empty());
     links_ = {folders_.programs + L"Tonvane Free\\Tonvane Free.lnk",
-              folders_.programs + L"Tonvane Free\\Online help.lnk",
-              folders_.programs + L"Tonvane Free\\Uninstall.lnk", folders_.desktop + L"Tonvane Free.lnk",
-              folders_.sendTo + L"Tonvane Free.lnk"};
+              folders_.programs + L"Tonvane Free\\Online help.lnk", folders_.programs + L"Tonvane Free\\Uninstall.lnk",
+              folders_.desktop + L"Tonvane Free.lnk", folders_.sendTo + L"Tonvane Free.lnk"};
     choices_.installFolder = state_.installFolder;
     choices_.startMenuShortcut = true;
     choices_.desktopShortcut = true;
@@ -635,9 +633,12 @@ TEST_F(InstallTransactionTest, ACancelledInstallUndoesEverything) {
   const Release before = snapshot();
   volatile LONG cancel = 0;
   const ComInitialization com;
-  const InstallResult result = runInstallJob(choices_, [&cancel](int position) {
-    if (position == 80) InterlockedExchange(&cancel, 1);
-  }, &cancel);
+  const InstallResult result = runInstallJob(
+      choices_,
+      [&cancel](int position) {
+        if (position == 80) InterlockedExchange(&cancel, 1);
+      },
+      &cancel);
   EXPECT_EQ(result, InstallResult::Cancelled);
   EXPECT_EQ(snapshot(), before);
 }

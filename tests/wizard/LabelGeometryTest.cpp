@@ -18,9 +18,7 @@ LabelText textOf(int singleLineWidth, bool wrapsNow, bool mayWrap, int chrome = 
   text.singleLineWidth = singleLineWidth;
   text.wrapsNow = wrapsNow;
   text.mayWrap = mayWrap;
-  text.wrappedHeight = [singleLineWidth](int width) {
-    return 10 * ((singleLineWidth + width - 1) / width);
-  };
+  text.wrappedHeight = [singleLineWidth](int width) { return 10 * ((singleLineWidth + width - 1) / width); };
   return text;
 }
 
@@ -58,9 +56,7 @@ TEST(GrowthLimit, TheNearestControlWhollyToTheRightInTheSameRowOrElseTheDialogsE
   for (const Case& c : cases) EXPECT_EQ(growthLimit(label, c.others, 400), c.expected) << c.what;
 }
 
-TEST(GrowthLimit, NeverLessThanTheControlsOwnRightEdge) {
-  EXPECT_EQ(growthLimit({10, 0, 300, 10}, {}, 273), 300);
-}
+TEST(GrowthLimit, NeverLessThanTheControlsOwnRightEdge) { EXPECT_EQ(growthLimit({10, 0, 300, 10}, {}, 273), 300); }
 
 TEST(FitLabel, ATextThatShowsWholeKeepsItsWidth) {
   EXPECT_EQ(fitLabel({6, 0, 106, 10}, 400, textOf(100, false, true)), fit(100, false, true));

@@ -64,8 +64,8 @@ const wchar_t* recordingClass() {
 class TestWindow {
  public:
   explicit TestWindow(Seen& seen, bool visible = false) {
-    window_ = visible ? CreateWindowExW(0, recordingClass(), L"loop test", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                        50, 50, 300, 200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr)
+    window_ = visible ? CreateWindowExW(0, recordingClass(), L"loop test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50,
+                                        300, 200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr)
                       : CreateWindowExW(0, recordingClass(), nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                         GetModuleHandleW(nullptr), nullptr);
     SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&seen));
@@ -116,7 +116,10 @@ struct RecordingFilter : MessageFilter {
 class DelayedThreadPost {
  public:
   DelayedThreadPost(UINT message, WPARAM wParam, DWORD delayAfterEvent)
-      : thread_(GetCurrentThreadId()), message_(message), wParam_(wParam), delay_(delayAfterEvent),
+      : thread_(GetCurrentThreadId()),
+        message_(message),
+        wParam_(wParam),
+        delay_(delayAfterEvent),
         event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
     handle_ = CreateThread(nullptr, 0, run, this, 0, nullptr);
   }
@@ -249,9 +252,9 @@ TEST_F(Loop, FiltersRunNewestFirstAndAConsumedMessageGoesNoFurther) {
   PostQuitMessage(3);
   EXPECT_EQ(loop.run(), 3);
 
-  EXPECT_EQ(log, (std::vector<std::string>{"C:1", "B:1",                  // consumed by B
-                                           "C:2", "B:2", "A:2",           //
-                                           "C:3", "B:3",                  // A removed by C
+  EXPECT_EQ(log, (std::vector<std::string>{"C:1", "B:1",         // consumed by B
+                                           "C:2", "B:2", "A:2",  //
+                                           "C:3", "B:3",         // A removed by C
                                            "C:4", "B:4"}));
   EXPECT_EQ(seen.messages, (std::vector<UINT>{WM_APP + 2, WM_APP + 3, WM_APP + 4}));
   EXPECT_FALSE(loop.removeMessageFilter(&oldest));
@@ -288,7 +291,7 @@ TEST_F(Loop, PumpPaintsWhatIsPendingAndReturnsWithoutWaiting) {
     EXPECT_TRUE(pumpPendingMessages(state));
     EXPECT_TRUE(wake.triggeredInTime());
     EXPECT_GE(seen.paints, paintsBefore + 1);
-    EXPECT_EQ(idle.calls, 0);  // the paint was waiting from the start
+    EXPECT_EQ(idle.calls, 0);   // the paint was waiting from the start
     EXPECT_FALSE(log.empty());  // the paint went through the filters
   }
   drainQueue();

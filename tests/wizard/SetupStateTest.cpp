@@ -31,18 +31,16 @@ TEST(SetupStateTest, AFreshRecordIsOnTheWelcomePageWithNothingChosenOrCreated) {
   EXPECT_TRUE(state.offers.pluginInstaller.empty());
   EXPECT_TRUE(state.offers.stagingFolder.empty());
   EXPECT_TRUE(state.installFolder.empty());
-  const bool flags[] = {state.portable,       state.startMenuShortcut, state.desktopShortcut,
-                        state.sendToShortcut, state.allUsers,          state.installToolbar,
-                        state.installPlugin};
+  const bool flags[] = {state.portable, state.startMenuShortcut, state.desktopShortcut, state.sendToShortcut,
+                        state.allUsers, state.installToolbar,    state.installPlugin};
   for (bool flag : flags) EXPECT_FALSE(flag);
 
   // Even on a heap that held other values before.
   alignas(SetupState) unsigned char storage[sizeof(SetupState)];
   std::memset(storage, 0xA5, sizeof storage);
   auto* placed = new (storage) SetupState;
-  EXPECT_FALSE(placed->portable || placed->startMenuShortcut || placed->desktopShortcut ||
-               placed->sendToShortcut || placed->allUsers || placed->installToolbar ||
-               placed->installPlugin);
+  EXPECT_FALSE(placed->portable || placed->startMenuShortcut || placed->desktopShortcut || placed->sendToShortcut ||
+               placed->allUsers || placed->installToolbar || placed->installPlugin);
   EXPECT_EQ(placed->pageIndex, 0);
   EXPECT_EQ(placed->offers.offerWorker, nullptr);
   placed->~SetupState();

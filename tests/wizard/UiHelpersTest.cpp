@@ -34,8 +34,8 @@ RECT workArea() {
 
 // A hidden top-level popup of the given size; the caller destroys it.
 HWND popup(int width, int height, HWND owner = nullptr, DWORD extraStyle = 0) {
-  return CreateWindowExW(0, L"STATIC", L"", WS_POPUP | extraStyle, 3, 5, width, height, owner,
-                         nullptr, GetModuleHandleW(nullptr), nullptr);
+  return CreateWindowExW(0, L"STATIC", L"", WS_POPUP | extraStyle, 3, 5, width, height, owner, nullptr,
+                         GetModuleHandleW(nullptr), nullptr);
 }
 
 RECT rectOf(HWND window) {
@@ -89,8 +89,8 @@ TEST(Centring, AVisibleOwnerIsTheReferenceAndAChildCentresInItsParent) {
   centerOnWorkArea(wide);
   EXPECT_EQ(rectOf(wide).left, area.left);
 
-  HWND child = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 100, 50, owner, nullptr,
-                               GetModuleHandleW(nullptr), nullptr);
+  HWND child =
+      CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 100, 50, owner, nullptr, GetModuleHandleW(nullptr), nullptr);
   ASSERT_NE(child, nullptr);
   centerOnWorkArea(child);
   RECT client = {};
@@ -201,8 +201,7 @@ TEST(OpenUrl, RunsTheHttpCommandWithTheAddressEscapedAndNothingWithoutAnOwner) {
     OwnerDisableGuard guard;
     guard.begin(GetDesktopWindow());
     EXPECT_TRUE(openUrl(L"http://marrowfen.example/press_release.php?file_name=a&b.exe", guard));
-    EXPECT_EQ(test::waitForFile(record, 20000),
-              "http://marrowfen.example/press_release.php?file_name=a%26b.exe");
+    EXPECT_EQ(test::waitForFile(record, 20000), "http://marrowfen.example/press_release.php?file_name=a%26b.exe");
     // With COM on this thread and a desktop shell running, the page was
     // opened by the desktop's process, not by this one.
     const test::Opener opener = test::openerOf(record);
