@@ -1,6 +1,7 @@
 #include "SetupDriver.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "ProcessWindows.h"
 #include "TestFiles.h"
@@ -17,24 +18,12 @@ bool isVisible(HWND window) { return window != nullptr && (GetWindowLongW(window
 }  // namespace
 
 const char* pageName(SetupPage page) {
-  switch (page) {
-    case SetupPage::None:
-      return "none";
-    case SetupPage::Welcome:
-      return "Welcome";
-    case SetupPage::Folder:
-      return "Folder";
-    case SetupPage::Shortcuts:
-      return "Shortcuts";
-    case SetupPage::Progress:
-      return "Progress";
-    case SetupPage::Offers:
-      return "Offers";
-    case SetupPage::Complete:
-      return "Complete";
-    case SetupPage::Terms:
-      return "Terms";
-  }
+  static const std::pair<SetupPage, const char*> kNames[] = {
+      {SetupPage::None, "none"},           {SetupPage::Welcome, "Welcome"},   {SetupPage::Folder, "Folder"},
+      {SetupPage::Shortcuts, "Shortcuts"}, {SetupPage::Progress, "Progress"}, {SetupPage::Offers, "Offers"},
+      {SetupPage::Complete, "Complete"},   {SetupPage::Terms, "Terms"}};
+  for (const auto& name : kNames)
+    if (name.first == page) return name.second;
   return "?";
 }
 
