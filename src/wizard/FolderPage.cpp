@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "DialogKeys.h"
 #include "DiskSpace.h"
 #include "Paths.h"
 #include "ScopedHandles.h"
@@ -107,7 +108,15 @@ void onBrowse(SetupState& state, HWND sender) {
   HWND page = state.pages[Folder].window;
   if (page == nullptr || sender == nullptr || GetParent(sender) != page) return;
   std::wstring path = readFolderEdit(page);
-  if (!browseForFolder(translateText(L"Select the folder that you want to install."), state.frameWindow, path)) return;
+  const bool chosen =
+      browseForFolder(translateText(L"Select the folder that you want to install."), state.frameWindow, path);
+  // The keys come back to the Browse button however the browser ended. The
+  // system hands the activation back to the frame only when the browser is
+  // still the foreground window as it closes; under a busy Wine it now and
+  // then was not, and the frame stayed inactive with the focus nowhere.
+  if (GetActiveWindow() != state.frameWindow) SetForegroundWindow(state.frameWindow);
+  moveDialogFocus(state.frameWindow, sender);
+  if (!chosen) return;
   SetDlgItemTextW(page, IDC_FOLDER_EDIT, browsedInstallFolder(path).c_str());
 }
 

@@ -46,6 +46,25 @@ std::string describe(HWND window) {
   return text;
 }
 
+// Where the activation stands when the focus is not where it should be:
+// the setup thread's active window, the prefix's foreground window and
+// whether the frame takes input.
+std::string activationOf(SetupRun& run) {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  const DWORD thread = GetWindowThreadProcessId(run.frame(), nullptr);
+  if (thread == 0 || !GetGUIThreadInfo(thread, &info)) return "no thread information";
+  HWND foreground = GetForegroundWindow();
+  DWORD foregroundProcess = 0;
+  GetWindowThreadProcessId(foreground, &foregroundProcess);
+  wchar_t caption[64] = {};
+  GetWindowTextW(foreground, caption, 64);
+  return std::string("active: ") + (info.hwndActive == run.frame() ? "the frame" : describe(info.hwndActive)) +
+         "; foreground: " + (foreground == run.frame() ? "the frame" : describe(foreground)) + " \"" + utf8Of(caption) +
+         "\" of process " + std::to_string(foregroundProcess) + "; the frame " +
+         (IsWindowEnabled(run.frame()) ? "enabled" : "disabled");
+}
+
 bool usable(HWND window) { return window != nullptr && IsWindowVisible(window) && IsWindowEnabled(window); }
 
 // The visible push buttons drawn as the default one (BS_DEFPUSHBUTTON), in
@@ -149,7 +168,7 @@ class KeyboardTest : public SetupSandbox {
                  (focus == button || focus == pageWindow || IsChild(pageWindow, focus));
         },
         10000))
-        << pageName(page) << ": the focus is on " << describe(focus);
+        << pageName(page) << ": the focus is on " << describe(focus) << "; " << activationOf(run);
   }
 
   XKeyboard keys_;
@@ -283,7 +302,10 @@ TEST_F(KeyboardTest, EscapeAsksTheCancelQuestionAndAltROpensTheBrowser) {
   EXPECT_TRUE(waitUntil([&] { return run.messageBoxes().empty() && !IsWindow(box); }));
   EXPECT_EQ(run.currentPage(), SetupPage::Folder);
   ASSERT_NO_FATAL_FAILURE(refocusFrame());
-  expectFocusOnPage(run, IDC_FRAME_NEXT);
+  {
+    SCOPED_TRACE("after the Cancel question");
+    expectFocusOnPage(run, IDC_FRAME_NEXT);
+  }
 
   ASSERT_NO_FATAL_FAILURE(press("alt+r"));
   HWND browser = nullptr;
@@ -295,7 +317,10 @@ TEST_F(KeyboardTest, EscapeAsksTheCancelQuestionAndAltROpensTheBrowser) {
   EXPECT_TRUE(waitUntil([&] { return browserWindow(run) == nullptr && (browser == nullptr || !IsWindow(browser)); }));
   ASSERT_NO_FATAL_FAILURE(refocusFrame());
   EXPECT_EQ(windowText(run.control(IDC_FOLDER_EDIT)), defaultInstallFolder());
-  expectFocusOnPage(run, IDC_FRAME_NEXT);
+  {
+    SCOPED_TRACE("after the folder browser");
+    expectFocusOnPage(run, IDC_FRAME_NEXT);
+  }
 
   ASSERT_NO_FATAL_FAILURE(press("Escape"));
   box = run.waitForMessageBox();
