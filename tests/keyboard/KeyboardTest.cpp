@@ -26,14 +26,18 @@ namespace {
 // "テストのダイアログ", the folder browser's caption.
 const wchar_t kBrowserCaption[] = L"\u30C6\u30B9\u30C8\u306E\u30C0\u30A4\u30A2\u30ED\u30B0";
 
-// The window that has the keyboard focus in the setup's window thread.
-HWND focusOf(SetupRun& run) {
+// The focus and activation of the setup's window thread; all empty when it
+// cannot be read.
+GUITHREADINFO windowThreadOf(SetupRun& run) {
   GUITHREADINFO info = {};
   info.cbSize = sizeof info;
   const DWORD thread = GetWindowThreadProcessId(run.frame(), nullptr);
-  if (thread == 0 || !GetGUIThreadInfo(thread, &info)) return nullptr;
-  return info.hwndFocus;
+  if (thread == 0 || !GetGUIThreadInfo(thread, &info)) info = GUITHREADINFO{};
+  return info;
 }
+
+// The window that has the keyboard focus in the setup's window thread.
+HWND focusOf(SetupRun& run) { return windowThreadOf(run).hwndFocus; }
 
 std::string describe(HWND window) {
   if (window == nullptr) return "no window";
@@ -50,10 +54,7 @@ std::string describe(HWND window) {
 // the setup thread's active window, the prefix's foreground window and
 // whether the frame takes input.
 std::string activationOf(SetupRun& run) {
-  GUITHREADINFO info = {};
-  info.cbSize = sizeof info;
-  const DWORD thread = GetWindowThreadProcessId(run.frame(), nullptr);
-  if (thread == 0 || !GetGUIThreadInfo(thread, &info)) return "no thread information";
+  const GUITHREADINFO info = windowThreadOf(run);
   HWND foreground = GetForegroundWindow();
   DWORD foregroundProcess = 0;
   GetWindowThreadProcessId(foreground, &foregroundProcess);
