@@ -64,6 +64,20 @@ std::wstring rootText(const std::wstring& path) {
   return removeTrailingBackslash(path);
 }
 
+// The uninstaller's size as written: a setup of the solid form carries it
+// packed (InstallJob.cpp), and its directory says how large it unpacks.
+std::uint64_t uninstallerBytes() {
+  const ResourceBytes carried = loadResource(ResourceId::kExe, IDR_UNINSTALLER);
+  const ArchiveForm& form = archiveFormOf(carried.data, carried.size);
+  if (&form == &zipArchiveForm()) return carried.size;
+  std::uint64_t bytes = 0;
+  const ArchiveDirectory reader = form.directory(carried.data, carried.size);
+  if (reader.get() == nullptr) return carried.size;
+  ArchiveWalk walk(reader.get());
+  for (ArchiveEntry entry; walk.next(entry);) bytes += entry.size;
+  return bytes;
+}
+
 // The install folder's share: the application's files, install.log, and the
 // uninstaller or the portable settings file.
 std::vector<std::uint64_t> installFolderFiles(const ResourceBytes& archive, const std::wstring& folder, bool portable) {
@@ -91,7 +105,7 @@ std::vector<std::uint64_t> installFolderFiles(const ResourceBytes& archive, cons
   if (portable)
     sizes.push_back(loadResource(ResourceId::kText, IDR_SETTINGS_TEMPLATE).size);
   else
-    sizes.push_back(loadResource(ResourceId::kExe, IDR_UNINSTALLER).size);
+    sizes.push_back(uninstallerBytes());
   return sizes;
 }
 

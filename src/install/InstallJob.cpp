@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "ArchiveForm.h"
 #include "Extraction.h"
 #include "FileFlusher.h"
 #include "HeldPath.h"
@@ -11,6 +12,7 @@
 #include "InstallFolder.h"
 #include "InstallLog.h"
 #include "NumberText.h"
+#include "PathText.h"
 #include "Paths.h"
 #include "ProductIdentity.h"
 #include "Resources.h"
@@ -172,17 +174,44 @@ const wchar_t* makeFolderForInstall(const InstallChoices& choices, InstallFolder
   return nullptr;
 }
 
+// How an archive's entries are written into the transaction: each beside
+// its destination, flushed by `flusher` when the transaction wants each
+// file flushed, and only while the gate allows.
+StagedWrite stagedWriteInto(InstallTransaction& transaction, FileFlusher& flusher) {
+  StepGate& gate = transaction.gate();
+  return StagedWrite{[&transaction](const std::wstring& relative) { return transaction.stagedRelative(relative); },
+                     transaction.flushesEachFile() ? &flusher : nullptr,
+                     [&gate](const std::wstring& relative) { return gate.allows(L"write " + relative); }};
+}
+
+// The uninstaller staged as the setup carries it: the program as it is or,
+// in a setup of the solid form, packed like the application (an archive of
+// that form whose one entry is the uninstaller's file: a third of the
+// bytes), and then read through the same pass and checks.
+bool stageUninstaller(const std::wstring& folder, InstallTransaction& transaction) {
+  const ResourceBytes carried = loadResource(ResourceId::kExe, IDR_UNINSTALLER);
+  if (carried.size == 0) return false;
+  const ArchiveForm& form = archiveFormOf(carried.data, carried.size);
+  if (&form == &zipArchiveForm()) return transaction.stage(kUninstallerFileName, carried.data, carried.size);
+  FileFlusher flusher;
+  const StagedWrite staged = stagedWriteInto(transaction, flusher);
+  std::vector<std::wstring> written;
+  const bool whole = form.extract(carried.data, carried.size, folder, written, &staged);
+  if (!whole || written.size() != 1 || lowerCase(written[0]) != lowerCase(folder + kUninstallerFileName)) {
+    setupLog(L"The uninstaller carried packed did not unpack to " + std::wstring(kUninstallerFileName) + L" alone");
+    return false;
+  }
+  transaction.markStaged(kUninstallerFileName);
+  return true;
+}
+
 // Every file of the archive staged beside its destination, each marked in
 // the transaction and added to `installed`. True when every one of
 // `archiveFiles` arrived: an install that lacks a file is no install.
 bool stageApplicationFiles(const ResourceBytes& carried, std::size_t archiveFiles, const std::wstring& folder,
                            InstallTransaction& transaction, PathList& installed) {
-  StepGate& gate = transaction.gate();
   FileFlusher flusher;
-  const StagedWrite staged{
-      [&transaction](const std::wstring& relative) { return transaction.stagedRelative(relative); },
-      transaction.flushesEachFile() ? &flusher : nullptr,
-      [&gate](const std::wstring& relative) { return gate.allows(L"write " + relative); }};
+  const StagedWrite staged = stagedWriteInto(transaction, flusher);
   // Read where the setup carries it, in its own mapped image: there is no
   // copy on disk for another program to change, and no file read back
   // through the system in small pieces.
@@ -209,9 +238,7 @@ const wchar_t* stageLogAndUninstaller(const InstallChoices& choices, const PathL
   setupLog(L"install.log: " + decimalText(earlier) + L" paths kept from the earlier log, " +
            decimalText(installed.size() - earlier) + L" added");
   if (!choices.portable) {
-    const ResourceBytes uninstaller = loadResource(ResourceId::kExe, IDR_UNINSTALLER);
-    if (uninstaller.size == 0 || !transaction.stage(kUninstallerFileName, uninstaller.data, uninstaller.size))
-      return L"the uninstaller could not be written";
+    if (!stageUninstaller(transaction.folder(), transaction)) return L"the uninstaller could not be written";
   }
   return nullptr;
 }

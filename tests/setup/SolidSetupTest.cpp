@@ -62,6 +62,10 @@ class SolidSetupTest : public SetupSandbox {
     for (const auto& file : installed.files) {
       if (isInstallersOwn(file.first)) {
         ++own;
+        // Carried packed like the application, unpacked by the same pass.
+        if (file.first == L"TonvaneUninstaller.exe") {
+          EXPECT_TRUE(file.second == readBytes(winePathOfUnixPath(TONVANE_UNINSTALLER))) << "the uninstaller differs";
+        }
         continue;
       }
       const auto found = payload.files.find(file.first);
@@ -117,6 +121,8 @@ class SolidSetupTest : public SetupSandbox {
 // beside the stream: without it, the need would be the uninstaller's and
 // the log's alone.
 TEST_F(SolidSetupTest, InstallsThePayloadByteForByteAndAgainOverItself) {
+  const std::string uninstaller = resourceOf(solidSetup(), L"EXE", IDR_UNINSTALLER);
+  EXPECT_EQ(uninstaller.compare(0, 8, "TVSOLID1"), 0) << "the uninstaller travels unpacked";
   const std::wstring log = temp_ / L"setup.log";
   ASSERT_EQ(runSilently(solidSetup(), L"/S \"/LOG=" + log + L"\" /D=" + folder_), 0u);
   expectPayloadInstalled();
