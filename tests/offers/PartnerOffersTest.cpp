@@ -10,6 +10,7 @@
 
 #include "PartnerOffers.h"
 #include "ScopedEnvironment.h"
+#include "SetupLog.h"
 #include "TestFiles.h"
 #include "WorkerThread.h"
 
@@ -201,17 +202,26 @@ TEST_F(OfferStaging, AStagingFolderAlreadySetForThisRunIsUsed) {
 class OfferLaunch : public OfferStaging {
  protected:
   void SetUp() override {
+    // What the setup says of each start, for the message of a check that
+    // fails: a stand-in that never logged was refused, not started, or
+    // started and failed, and only the setup's log tells which.
+    if (!setupLogOpen()) {
+      ASSERT_TRUE(openSetupLog(setupLog_));
+    }
     stageOffers(&state_, nullptr);
     ASSERT_FALSE(state_.toolbarInstaller.empty());
     ASSERT_FALSE(state_.pluginInstaller.empty());
   }
+  void TearDown() override { closeSetupLog(); }
   std::string log() const { return test::readBytes(log_); }
+  std::string setupLogText() const { return "The setup's log:\n" + test::readBytes(setupLog_); }
   std::wstring staging() const { return state_.stagingFolder; }
 
   // What the user ticked on the offers page before Yes.
   void launchTicked(bool toolbar, bool plugin) { launchAcceptedOffers(state_, toolbar, plugin); }
 
   std::wstring log_ = temp_ / L"partners.log";
+  std::wstring setupLog_ = temp_ / L"setup.log";
   test::ScopedEnvironment logSetting_{L"TONVANE_PARTNER_LOG", log_};
   StagedOffers state_;
 };
@@ -224,7 +234,7 @@ TEST_F(OfferLaunch, YesWithOnlyTheToolbarTickedRunsOnlyTheToolbarSilentlyAndDele
     test::ScopedEnvironment folderSetting(L"TONVANE_PARTNER_FOLDER_LOG", folderLog);
     launchTicked(true, false);
   }
-  EXPECT_EQ(log(), "\"" + ascii(toolbar) + "\" /S\r\n");
+  EXPECT_EQ(log(), "\"" + ascii(toolbar) + "\" /S\r\n") << setupLogText();
   // Started in the private staging folder, not in a folder of the user's.
   EXPECT_EQ(test::readBytes(folderLog), ascii(staging().substr(0, staging().size() - 1)) + "\r\n");
   EXPECT_FALSE(test::fileExists(toolbar));
@@ -237,7 +247,7 @@ TEST_F(OfferLaunch, YesWithOnlyThePlugInTickedPassesThePartnerArguments) {
   const std::wstring toolbar = state_.toolbarInstaller;
   const std::wstring plugin = state_.pluginInstaller;
   launchTicked(false, true);
-  EXPECT_EQ(log(), "\"" + ascii(plugin) + "\" /S quorvatine quorvatine__soft\r\n");
+  EXPECT_EQ(log(), "\"" + ascii(plugin) + "\" /S quorvatine quorvatine__soft\r\n") << setupLogText();
   EXPECT_FALSE(test::fileExists(plugin));
   EXPECT_TRUE(test::fileExists(toolbar));
 }
@@ -248,12 +258,12 @@ TEST_F(OfferLaunch, BothTickedRunTheToolbarFirstAndNeitherRunsTwice) {
   launchTicked(true, true);
   const std::string expected =
       "\"" + ascii(toolbar) + "\" /S\r\n\"" + ascii(plugin) + "\" /S quorvatine quorvatine__soft\r\n";
-  EXPECT_EQ(log(), expected);
+  EXPECT_EQ(log(), expected) << setupLogText();
   EXPECT_FALSE(test::fileExists(toolbar));
   EXPECT_FALSE(test::fileExists(plugin));
   // A second Yes finds nothing left to start.
   launchTicked(true, true);
-  EXPECT_EQ(log(), expected);
+  EXPECT_EQ(log(), expected) << setupLogText();
 }
 
 // Another program put in the staged installer's place between staging and
@@ -266,7 +276,8 @@ TEST_F(OfferLaunch, AnInstallerSwappedAfterStagingIsNeverStarted) {
   test::writeBytes(toolbar, test::readBytes(standin(kPluginProgram)) + "x");
   launchTicked(true, true);
   // Only the untouched plug-in ran.
-  EXPECT_EQ(log(), "\"" + ascii(staging() + kPluginProgram) + "\" /S quorvatine quorvatine__soft\r\n");
+  EXPECT_EQ(log(), "\"" + ascii(staging() + kPluginProgram) + "\" /S quorvatine quorvatine__soft\r\n")
+      << setupLogText();
   EXPECT_FALSE(test::fileExists(toolbar));
 
   // A staged file cut short is refused the same way.
@@ -275,7 +286,7 @@ TEST_F(OfferLaunch, AnInstallerSwappedAfterStagingIsNeverStarted) {
   test::writeBytes(state_.toolbarInstaller, bytes.substr(0, bytes.size() / 2));
   const std::string before = log();
   launchTicked(true, false);
-  EXPECT_EQ(log(), before);
+  EXPECT_EQ(log(), before) << setupLogText();
 }
 
 TEST_F(OfferLaunch, NothingTickedOrNothingStagedStartsNothing) {
