@@ -110,11 +110,7 @@ void onBrowse(SetupState& state, HWND sender) {
   std::wstring path = readFolderEdit(page);
   const bool chosen =
       browseForFolder(translateText(L"Select the folder that you want to install."), state.frameWindow, path);
-  // The keys come back to the Browse button however the browser ended. The
-  // system hands the activation back to the frame only when the browser is
-  // still the foreground window as it closes; under a busy Wine it now and
-  // then was not, and the frame stayed inactive with the focus nowhere.
-  if (GetActiveWindow() != state.frameWindow) SetForegroundWindow(state.frameWindow);
+  // The keys come back to the Browse button however the browser ended.
   moveDialogFocus(state.frameWindow, sender);
   if (!chosen) return;
   SetDlgItemTextW(page, IDC_FOLDER_EDIT, browsedInstallFolder(path).c_str());

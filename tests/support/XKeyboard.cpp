@@ -24,6 +24,19 @@ bool XKeyboard::focusWindow(const std::string& namePattern) {
   return run("search --sync --onlyvisible --name '" + namePattern + "' windowfocus --sync");
 }
 
+bool XKeyboard::waitForFocus(HWND window) {
+  lastExitCode_ = -1;
+  // Wine's X11 driver keeps each top-level window's X window id in this
+  // property (dlls/winex11.drv/window.c).
+  const auto xWindow = reinterpret_cast<UINT_PTR>(GetPropW(window, L"__wine_x11_whole_window"));
+  if (display_.empty() || xWindow == 0) return false;
+  lastExitCode_ =
+      runUnixShell("DISPLAY='" + display_ + "' timeout 10 sh -c 'until [ \"$(xdotool getwindowfocus 2>/dev/null)\" = " +
+                       std::to_string(xWindow) + " ]; do sleep 0.02; done'",
+                   kRunLimit);
+  return lastExitCode_ == 0;
+}
+
 bool XKeyboard::press(const std::string& keys) { return run("key --delay 60 " + keys); }
 
 bool XKeyboard::run(const std::string& xdotoolArguments) {

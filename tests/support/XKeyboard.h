@@ -11,6 +11,8 @@
 // when it is done.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 namespace tonvane::test {
@@ -28,6 +30,16 @@ class XKeyboard {
   // a window manager would; waits for the window first. False when it does
   // not appear in time or xdotool fails.
   bool focusWindow(const std::string& namePattern);
+
+  // Waits until the X server has given the keyboard focus to the X window
+  // of `window`, a top-level window of a Wine program on this display. A
+  // window Wine has just shown gets the X focus only once Wine has read the
+  // X server's notice that it is mapped, a moment after it is visible to
+  // the Windows API. A key pressed before goes to the window that still has
+  // the X focus, and Wine's later focus requests may then be refused (see
+  // KeyboardTest.cpp). A user sees the window before typing into it; the
+  // tests wait for this. False when it does not happen in ten seconds.
+  bool waitForFocus(HWND window);
 
   // Presses the keys one after the other, each down and up (xdotool key
   // names: "Return", "Escape", "Tab", "shift+Tab", "space", "alt+n"), and
