@@ -46,9 +46,7 @@ build-i686: bootstrap
 
 build: build-x86_64 build-i686
 
-# Only a test labelled "retried" (tests/CMakeLists.txt, each with its reason)
-# runs once more when it fails; the summary names each one that passed only
-# then, and its first run's messages stay in the output.
+# A test that fails is not run again (README.md, "Tests").
 test: build
 	@tests/harness/run-all build/x86_64 build/i686 -j $(JOBS) -LE bench
 
