@@ -188,7 +188,7 @@ StagedWrite stagedWriteInto(InstallTransaction& transaction, FileFlusher& flushe
 // in a setup of the solid form, packed like the application (an archive of
 // that form whose one entry is the uninstaller's file: a third of the
 // bytes), and then read through the same pass and checks.
-bool stageUninstaller(const std::wstring& folder, InstallTransaction& transaction) {
+bool stageUninstaller(InstallTransaction& transaction) {
   const ResourceBytes carried = loadResource(ResourceId::kExe, IDR_UNINSTALLER);
   if (carried.size == 0) return false;
   const ArchiveForm& form = archiveFormOf(carried.data, carried.size);
@@ -196,8 +196,9 @@ bool stageUninstaller(const std::wstring& folder, InstallTransaction& transactio
   FileFlusher flusher;
   const StagedWrite staged = stagedWriteInto(transaction, flusher);
   std::vector<std::wstring> written;
-  const bool whole = form.extract(carried.data, carried.size, folder, written, &staged);
-  if (!whole || written.size() != 1 || lowerCase(written[0]) != lowerCase(folder + kUninstallerFileName)) {
+  const bool whole = form.extract(carried.data, carried.size, transaction.folder(), written, &staged);
+  if (!whole || written.size() != 1 ||
+      lowerCase(written[0]) != lowerCase(transaction.folder() + kUninstallerFileName)) {
     setupLog(L"The uninstaller carried packed did not unpack to " + std::wstring(kUninstallerFileName) + L" alone");
     return false;
   }
@@ -238,7 +239,7 @@ const wchar_t* stageLogAndUninstaller(const InstallChoices& choices, const PathL
   setupLog(L"install.log: " + decimalText(earlier) + L" paths kept from the earlier log, " +
            decimalText(installed.size() - earlier) + L" added");
   if (!choices.portable) {
-    if (!stageUninstaller(transaction.folder(), transaction)) return L"the uninstaller could not be written";
+    if (!stageUninstaller(transaction)) return L"the uninstaller could not be written";
   }
   return nullptr;
 }
